@@ -1,0 +1,125 @@
+// model/TAxis.cpp - the operations of TAxis.
+// The declarations and their contracts are in model/TAxis.h.
+#include "model/TAxis.h"
+
+#include <algorithm>
+#include <memory>
+#include <utility>
+
+#include "model/Fail.h"
+
+namespace {
+
+double Coordinate(const TPoint* PtrPoint, char ChrAxis) {
+  return ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY;
+}
+
+}  // namespace
+
+TAxis::TAxis(double DblResolution, long LngSize)
+    : MbrDblResolution(DblResolution),
+      MbrVecPoints(static_cast<std::size_t>(std::max(LngSize, 0L)), nullptr) {}
+
+TAxis::~TAxis() {
+  for (TPoint*& PtrPoint : MbrVecPoints) {
+    delete PtrPoint;
+    PtrPoint = nullptr;
+  }
+}
+
+TAxis::TAxis(TAxis&& Other) noexcept
+    : MbrDblResolution(Other.MbrDblResolution), MbrVecPoints(std::move(Other.MbrVecPoints)) {
+  Other.MbrVecPoints.clear();
+}
+
+TAxis& TAxis::operator=(TAxis&& Other) noexcept {
+  // Swapping hands this axis's old points to Other, whose destructor releases them.
+  std::swap(MbrDblResolution, Other.MbrDblResolution);
+  std::swap(MbrVecPoints, Other.MbrVecPoints);
+  return *this;
+}
+
+long TAxis::GetSize() const { return static_cast<long>(MbrVecPoints.size()); }
+
+void TAxis::SetPoint(long LngIndex, TPoint* PtrPoint) {
+  if (LngIndex < 0 || LngIndex >= GetSize()) {
+    Fail("Index is out of range in TAxis::SetPoint");
+  }
+  TPoint*& PtrSlot = MbrVecPoints[static_cast<std::size_t>(LngIndex)];
+  if (PtrSlot != PtrPoint) {
+    delete PtrSlot;
+    PtrSlot = PtrPoint;
+  }
+}
+
+TPoint* TAxis::GetPoint(long LngIndex) const {
+  if (LngIndex < 0 || LngIndex >= GetSize()) {
+    Fail("Index is out of range in TAxis::GetPoint");
+  }
+  return MbrVecPoints[static_cast<std::size_t>(LngIndex)];
+}
+
+long TAxis::GetIndex(double DblCoordinate, char ChrAxis) const {
+  const long LngSize = GetSize();
+  if (LngSize == 0) {
+    Fail("Ordinate is out of range in TAxis::GetIndex");
+  }
+  const TPoint* PtrFirst = MbrVecPoints.front();
+  const TPoint* PtrLast = MbrVecPoints.back();
+  if (PtrFirst == nullptr || PtrLast == nullptr) {
+    Fail("Axis has an unfilled slot in TAxis::GetIndex");
+  }
+  const double DblA = Coordinate(PtrFirst, ChrAxis);
+  const double DblB = Coordinate(PtrLast, ChrAxis);
+  if (DblCoordinate < std::min(DblA, DblB) || DblCoordinate > std::max(DblA, DblB)) {
+    Fail("Ordinate is out of range in TAxis::GetIndex");
+  }
+  for (long LngI = 0; LngI + 1 < LngSize; ++LngI) {
+    const TPoint* PtrLow = MbrVecPoints[static_cast<std::size_t>(LngI)];
+    const TPoint* PtrHigh = MbrVecPoints[static_cast<std::size_t>(LngI + 1)];
+    if (PtrLow == nullptr || PtrHigh == nullptr) {
+      Fail("Axis has an unfilled slot in TAxis::GetIndex");
+    }
+    const double DblLow = Coordinate(PtrLow, ChrAxis);
+    const double DblHigh = Coordinate(PtrHigh, ChrAxis);
+    if (DblCoordinate >= std::min(DblLow, DblHigh) && DblCoordinate < std::max(DblLow, DblHigh)) {
+      return LngI;
+    }
+  }
+  return -1;
+}
+
+TAxis* TAxis::GetSegment(long LngStart, long LngEnd) const {
+  if (LngStart < 0 || LngStart >= GetSize()) {
+    Fail("Start index is out of range in TAxis::GetSegment");
+  }
+  if (LngEnd < 0 || LngEnd >= GetSize()) {
+    Fail("End index is out of range in TAxis::GetSegment");
+  }
+  if (LngStart > LngEnd) {
+    Fail("Start index is greater than end index in TAxis::GetSegment");
+  }
+  auto PtrSegment = std::make_unique<TAxis>(MbrDblResolution, LngEnd - LngStart + 1);
+  for (long LngJ = 0; LngJ <= LngEnd - LngStart; ++LngJ) {
+    const TPoint* PtrPoint = MbrVecPoints[static_cast<std::size_t>(LngStart + LngJ)];
+    PtrSegment->MbrVecPoints[static_cast<std::size_t>(LngJ)] =
+        PtrPoint == nullptr ? nullptr : PtrPoint->Clone();
+  }
+  return PtrSegment.release();
+}
+
+TAxis* TAxis::GetSegment(const TPoint* PtrFrom, const TPoint* PtrTo, char ChrAxis) const {
+  const long LngStart = GetIndex(Coordinate(PtrFrom, ChrAxis), ChrAxis);
+  const long LngEnd = GetIndex(Coordinate(PtrTo, ChrAxis), ChrAxis);
+  return GetSegment(LngStart, LngEnd);
+}
+
+TAxis* TAxis::Clone() const {
+  auto PtrCopy = std::make_unique<TAxis>(MbrDblResolution, GetSize());
+  for (std::size_t LngI = 0; LngI < MbrVecPoints.size(); ++LngI) {
+    if (MbrVecPoints[LngI] != nullptr) {
+      PtrCopy->MbrVecPoints[LngI] = MbrVecPoints[LngI]->Clone();
+    }
+  }
+  return PtrCopy.release();
+}

@@ -1,0 +1,23 @@
+# Installs the built tree into a scratch prefix, then configures, builds and runs a small outside
+# project against it, once through find_package and once through add_subdirectory.
+file(REMOVE_RECURSE ${WORK_DIR})
+set(prefix ${WORK_DIR}/prefix)
+
+function(run)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "Failed (${rc}): ${ARGN}\n${out}")
+  endif()
+endfunction()
+
+run(${CMAKE_COMMAND} --install ${BINARY_DIR} --prefix ${prefix} --config ${BUILD_TYPE})
+
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/package
+    -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=${BUILD_TYPE})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/package)
+run(${WORK_DIR}/package/consumer)
+
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/subdir
+    -DTESSGRID_SOURCE=${SOURCE_DIR} -DCMAKE_BUILD_TYPE=${BUILD_TYPE})
+run(${CMAKE_COMMAND} --build ${WORK_DIR}/subdir)
+run(${WORK_DIR}/subdir/consumer)
