@@ -1,5 +1,5 @@
-// model/Fail.h - Fail: the one way the library reports a failure, as an exception carrying its text.
-// Every check in model/, io/, ops/ and util/ goes through these two functions.
+// model/Fail.h - Fail: the one way the library reports a failure, as an exception carrying its
+// text. Every check in model/, io/, ops/ and util/ goes through these two functions.
 #ifndef MODEL_FAIL_H
 #define MODEL_FAIL_H
 
@@ -14,6 +14,8 @@
 }
 
 /// Throws a message built at run time as a std::string, by value.
-[[noreturn]] inline void Fail(std::string StgMessage) { throw StgMessage; }
+[[noreturn]] inline void Fail(std::string StgMessage) {
+  throw StgMessage;
+}
 
 #endif  // MODEL_FAIL_H

@@ -39,7 +39,9 @@ TAxis& TAxis::operator=(TAxis&& Other) noexcept {
   return *this;
 }
 
-long TAxis::GetSize() const { return static_cast<long>(MbrVecPoints.size()); }
+long TAxis::GetSize() const {
+  return static_cast<long>(MbrVecPoints.size());
+}
 
 void TAxis::SetPoint(long LngIndex, TPoint* PtrPoint) {
   if (LngIndex < 0 || LngIndex >= GetSize()) {

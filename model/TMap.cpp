@@ -48,7 +48,9 @@ TMap::TMap(const TAxis* PtrXAxis, const TAxis* PtrYAxis) : TMap(0.0) {
   SetYAxis(PtrYAxis);
 }
 
-TMap::~TMap() { ReleaseAxes(); }
+TMap::~TMap() {
+  ReleaseAxes();
+}
 
 TMap::TMap(TMap&& Other) noexcept
     : MbrDblResolution(Other.MbrDblResolution),

@@ -124,11 +124,11 @@ class TMap {
   long MbrLngXDim;          ///< number of columns; every row holds this many values
   long MbrLngYDim;          ///< number of rows held in MbrVecValues
   std::vector<std::vector<double>> MbrVecValues;  ///< cells, indexed [row][column]
-  TAxis* MbrPtrXAxis;          ///< owned; null or MbrLngXDim centres, rising
-  TAxis* MbrPtrYAxis;          ///< owned; null or MbrLngYDim centres, falling
-  TAxis* MbrPtrXAxisInterval;  ///< owned; null or MbrLngXDim + 1 edges
-  TAxis* MbrPtrYAxisInterval;  ///< owned; null or MbrLngYDim + 1 edges
-  double MbrDblNoDataValue;    ///< marks a cell without data; -9999 after every constructor
+  TAxis* MbrPtrXAxis;                             ///< owned; null or MbrLngXDim centres, rising
+  TAxis* MbrPtrYAxis;                             ///< owned; null or MbrLngYDim centres, falling
+  TAxis* MbrPtrXAxisInterval;                     ///< owned; null or MbrLngXDim + 1 edges
+  TAxis* MbrPtrYAxisInterval;                     ///< owned; null or MbrLngYDim + 1 edges
+  double MbrDblNoDataValue;  ///< marks a cell without data; -9999 after every constructor
 
  private:
   // Finds the cell that holds the point, or fails with the caller's two out-of-range messages.

@@ -6,7 +6,9 @@
 
 TPoint::TPoint(double DblX, double DblY) : MbrDblX(DblX), MbrDblY(DblY) {}
 
-TPoint* TPoint::Clone() const { return new TPoint(MbrDblX, MbrDblY); }
+TPoint* TPoint::Clone() const {
+  return new TPoint(MbrDblX, MbrDblY);
+}
 
 double TPoint::Distance(const TPoint* PtrOther) const {
   const double DblDx = MbrDblX - PtrOther->MbrDblX;
@@ -17,4 +19,6 @@ double TPoint::Distance(const TPoint* PtrOther) const {
 TMapPoint::TMapPoint(double DblX, double DblY, double DblValue)
     : TPoint(DblX, DblY), MbrDblValue(DblValue) {}
 
-TPoint* TMapPoint::Clone() const { return new TMapPoint(MbrDblX, MbrDblY, MbrDblValue); }
+TPoint* TMapPoint::Clone() const {
+  return new TMapPoint(MbrDblX, MbrDblY, MbrDblValue);
+}

@@ -1,5 +1,5 @@
-// model/TPoint.h - TPoint, a point in the map plane, and TMapPoint, a point that carries a cell value.
-// Both are plain data with public members; model/TPoint.cpp holds the few operations.
+// model/TPoint.h - TPoint, a point in the map plane, and TMapPoint, a point that carries a cell
+// value. Both are plain data with public members; model/TPoint.cpp holds the few operations.
 #ifndef MODEL_TPOINT_H
 #define MODEL_TPOINT_H
 

@@ -1,5 +1,6 @@
-// ops/AxisLookup.h - LookupIndices: the cell index of many coordinates on one interval axis at once.
-// Operations that pair cells by coordinates use it to look up each column and each row only once.
+// ops/AxisLookup.h - LookupIndices: the cell index of many coordinates on one interval axis at
+// once. Operations that pair cells by coordinates use it to look up each column and each row only
+// once.
 #ifndef OPS_AXISLOOKUP_H
 #define OPS_AXISLOOKUP_H
 

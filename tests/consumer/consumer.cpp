@@ -7,8 +7,10 @@
 int main() {
   TAxis x(1.0, 3);
   TAxis y(1.0, 2);
-  for (long i = 0; i < 3; ++i) x.SetPoint(i, new TPoint(0.5 + i, 0.0));
-  for (long i = 0; i < 2; ++i) y.SetPoint(i, new TPoint(0.0, 1.5 - i));
+  for (long i = 0; i < 3; ++i)
+    x.SetPoint(i, new TPoint(0.5 + i, 0.0));
+  for (long i = 0; i < 2; ++i)
+    y.SetPoint(i, new TPoint(0.0, 1.5 - i));
   TMap map(&x, &y);
   TPoint probe(2.2, 0.3);
   map.SetPoint(&probe, 7.0);

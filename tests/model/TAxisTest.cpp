@@ -13,8 +13,12 @@ using tessgrid_test::MakeAxis;
 
 namespace {
 
-std::unique_ptr<TAxis> RisingX() { return MakeAxis(1.0, {{0, 0}, {1, 0}, {2, 0}, {3, 0}}); }
-std::unique_ptr<TAxis> FallingY() { return MakeAxis(1.0, {{0, 3}, {0, 2}, {0, 1}, {0, 0}}); }
+std::unique_ptr<TAxis> RisingX() {
+  return MakeAxis(1.0, {{0, 0}, {1, 0}, {2, 0}, {3, 0}});
+}
+std::unique_ptr<TAxis> FallingY() {
+  return MakeAxis(1.0, {{0, 3}, {0, 2}, {0, 1}, {0, 0}});
+}
 
 }  // namespace
 
@@ -30,7 +34,9 @@ TEST(TAxisTest, SlotsStartEmptyAndIndicesAreChecked) {
   delete PtrPoint;
 }
 
-TEST(TAxisTest, NegativeSizeGivesNoSlots) { EXPECT_EQ(TAxis(1.0, -3).GetSize(), 0); }
+TEST(TAxisTest, NegativeSizeGivesNoSlots) {
+  EXPECT_EQ(TAxis(1.0, -3).GetSize(), 0);
+}
 
 TEST(TAxisTest, SetPointReplacesAndKeepsTheSamePoint) {
   TAxis Axis(1.0, 1);

@@ -14,13 +14,15 @@ namespace {
 
 std::vector<double> Xs(const TAxis& Axis) {
   std::vector<double> VecXs;
-  for (const TPoint* PtrPoint : Axis.MbrVecPoints) VecXs.push_back(PtrPoint->MbrDblX);
+  for (const TPoint* PtrPoint : Axis.MbrVecPoints)
+    VecXs.push_back(PtrPoint->MbrDblX);
   return VecXs;
 }
 
 std::vector<double> Ys(const TAxis& Axis) {
   std::vector<double> VecYs;
-  for (const TPoint* PtrPoint : Axis.MbrVecPoints) VecYs.push_back(PtrPoint->MbrDblY);
+  for (const TPoint* PtrPoint : Axis.MbrVecPoints)
+    VecYs.push_back(PtrPoint->MbrDblY);
   return VecYs;
 }
 

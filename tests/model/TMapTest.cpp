@@ -15,7 +15,9 @@ using tessgrid_test::MakeMap;
 namespace {
 
 // The worked example: 3 columns, 2 rows, south-western corner (0, 0), resolution 1.
-std::unique_ptr<TMap> Example() { return MakeMap(0, 0, 1, {{1, 2, 3}, {4, 5, 6}}); }
+std::unique_ptr<TMap> Example() {
+  return MakeMap(0, 0, 1, {{1, 2, 3}, {4, 5, 6}});
+}
 
 double Value(const TMap& Map, double DblX, double DblY) {
   TPoint Point(DblX, DblY);
@@ -198,7 +200,8 @@ TEST(TMapTest, AddRowTakesWidthFromFirstRowAndRejectsOtherLengths) {
   Map.AddRow({3, 4});
   EXPECT_EQ(Map.MbrLngXDim, 2);
   EXPECT_EQ(Map.MbrLngYDim, 2);
-  EXPECT_MESSAGE(Map.AddRow({5}), "Row length does not match the X dimension of the map in TMap::AddRow");
+  EXPECT_MESSAGE(Map.AddRow({5}),
+                 "Row length does not match the X dimension of the map in TMap::AddRow");
   EXPECT_EQ(Map.MbrLngYDim, 2);
   EXPECT_EQ(Map.MbrVecValues.size(), 2u);
   TMap Sized(1.0, 3, 0);

@@ -23,7 +23,8 @@ long ReferenceIndex(const TAxis& Axis, double DblCoordinate, char ChrAxis) {
 
 void ExpectSameAsAxis(const TAxis& Axis, char ChrAxis) {
   std::vector<double> VecProbes{std::nan(""), -std::numeric_limits<double>::infinity()};
-  for (double DblC = -1.25; DblC <= 6.5; DblC += 0.25) VecProbes.push_back(DblC);
+  for (double DblC = -1.25; DblC <= 6.5; DblC += 0.25)
+    VecProbes.push_back(DblC);
   for (const TPoint* PtrPoint : Axis.MbrVecPoints) {
     if (PtrPoint != nullptr) {
       VecProbes.push_back(ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY);

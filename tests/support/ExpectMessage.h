@@ -15,8 +15,7 @@ enum class TMessageKind { kCharPointer, kString };
 /// Runs the statement and reports success only when it throws the message as the given kind.
 /// A different text, a different exception type and no throw at all are three different failures.
 inline ::testing::AssertionResult ThrowsMessage(const std::function<void()>& Statement,
-                                                const std::string& StgExpected,
-                                                TMessageKind Kind) {
+                                                const std::string& StgExpected, TMessageKind Kind) {
   const char* PtrKindName = Kind == TMessageKind::kCharPointer ? "char*" : "std::string";
   try {
     Statement();
@@ -49,13 +48,13 @@ inline ::testing::AssertionResult ThrowsMessage(const std::function<void()>& Sta
 }  // namespace tessgrid_test
 
 /// Expects the statement to throw the constant message as char*.
-#define EXPECT_MESSAGE(statement, message)                                               \
-  EXPECT_TRUE(::tessgrid_test::ThrowsMessage([&]() { statement; }, message,               \
+#define EXPECT_MESSAGE(statement, message)                                  \
+  EXPECT_TRUE(::tessgrid_test::ThrowsMessage([&]() { statement; }, message, \
                                              ::tessgrid_test::TMessageKind::kCharPointer))
 
 /// Expects the statement to throw the message as std::string.
-#define EXPECT_STRING_MESSAGE(statement, message)                                       \
-  EXPECT_TRUE(::tessgrid_test::ThrowsMessage([&]() { statement; }, message,               \
+#define EXPECT_STRING_MESSAGE(statement, message)                           \
+  EXPECT_TRUE(::tessgrid_test::ThrowsMessage([&]() { statement; }, message, \
                                              ::tessgrid_test::TMessageKind::kString))
 
 #endif  // TESTS_SUPPORT_EXPECTMESSAGE_H

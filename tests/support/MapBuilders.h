@@ -33,7 +33,8 @@ inline std::unique_ptr<TMap> MakeMap(double DblX0, double DblY0, double DblResol
   PtrMap->MbrDblNoDataValue = DblNoData;
   for (long LngY = 0; LngY < LngRows; ++LngY) {
     for (long LngX = 0; LngX < LngCols; ++LngX) {
-      PtrMap->SetPoint(LngX, LngY, VecRows[static_cast<std::size_t>(LngY)][static_cast<std::size_t>(LngX)]);
+      PtrMap->SetPoint(LngX, LngY,
+                       VecRows[static_cast<std::size_t>(LngY)][static_cast<std::size_t>(LngX)]);
     }
   }
   // Running sums from the south-western corner, northwards and eastwards.
