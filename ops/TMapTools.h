@@ -22,9 +22,75 @@ class TMapTools {
 
   // Map-to-map arithmetic (ops/Arithmetic.cpp).
 
-  // Cell value transforms (ops/Transforms.cpp).
+  // Cell value transforms (ops/Transforms.cpp). Each value-producing transform returns a new
+  // map on copies of the input's centre axes, whose no-data value is -9999 whatever the input's
+  // is; the caller owns it. Those that read axes throw "Map has no axes in TMapTools::<name>"
+  // for a map whose axes are not set.
 
-  // Multi-map aggregation (ops/Aggregation.cpp).
+  /// Returns the map with every cell times the factor; a cell equal to -9999 stays -9999 (the
+  /// input's own no-data value is not consulted).
+  static TMap* Multiply(const TMap* PtrMap, double DblFactor);
+  /// Returns the map with every cell divided by the divisor; a cell equal to the input's no-data
+  /// value keeps that value. A divisor of 0 gives infinities and not-a-numbers, no failure.
+  static TMap* Divide(const TMap* PtrMap, double DblDivisor);
+  /// Returns the map with every cell rounded: t = the cell truncated toward zero, t + 1 when the
+  /// cell minus t is at least 0.5, else t. Negative halves therefore go toward zero; NaN stays NaN.
+  static TMap* RoundContents(const TMap* PtrMap);
+  /// Returns the map with every cell below the threshold set to 0 (NaN included).
+  static TMap* Threshold(const TMap* PtrMap, double DblThreshold);
+  /// Returns Threshold of each map, in input order; the caller owns every map returned. When one
+  /// fails, the maps already built are released and nothing is returned.
+  static std::vector<TMap*> Threshold(std::vector<TMap*> VecMaps, double DblThreshold);
+  /// Returns the map with every cell at or above the threshold set to the replacement.
+  static TMap* ThresholdReplace(const TMap* PtrMap, double DblThreshold, double DblReplacement);
+  /// Returns the map with every cell replaced by its entry in the table (exact match), or by the
+  /// default value where the table has no such key. The caller's table is not changed.
+  static TMap* ReplaceValue(const TMap* PtrMap, std::map<double, double> MapTable,
+                            double DblDefault);
+  /// Returns, on the grid of the first map, the cells of the source map (same column and row)
+  /// with the match value replaced; the values of the grid map are not read.
+  /// Throws "X dimensions do not match in TMapTools::Mask", then "Y dimensions do not match in
+  /// TMapTools::Mask", when the two maps differ in size.
+  static TMap* Mask(const TMap* PtrGridMap, const TMap* PtrSourceMap, double DblMatch,
+                    double DblReplacement);
+  /// Sets every cell of the block (rows north to south, columns west to east, inclusive) to the
+  /// value, in place. Checks in this order and changes nothing when one fails: "Northern edge
+  /// must be less than southern edge in TMapTools::FillBlock" (north > south), "Western edge must
+  /// be less than eastern edge in TMapTools::FillBlock" (west > east), "Northern ordinate is out
+  /// of range in TMapTools::FillBlock", "Southern ordinate is out of range in
+  /// TMapTools::FillBlock", "Western ordinate is out of range in TMapTools::FillBlock", "Eastern
+  /// ordinate is out of range in TMapTools::FillBlock" (an edge outside the grid).
+  static void FillBlock(TMap* PtrMap, double DblValue, long LngNorth, long LngSouth, long LngWest,
+                        long LngEast);
+  /// Widens the block by LngWidth cells on every side, clamping the widened edges to the map:
+  /// west, east, north, south in that order. Results beyond the range of long saturate.
+  static void BufferIndices(const TMap* PtrMap, long LngWidth, long& LngNorth, long& LngSouth,
+                            long& LngWest, long& LngEast);
+
+  // Multi-map aggregation (ops/Aggregation.cpp). The maps of a list must all have the first
+  // map's dimensions and are paired by column and row. Each result is a new map on copies of the
+  // first map's centre axes with the no-data value -9999; the caller owns it. A first map whose
+  // axes are not set fails with "Map has no axes in TMapTools::<name>" after the other checks.
+
+  /// Returns the cell-wise sum. A cell that is no-data in any map takes the no-data value of the
+  /// first such map in list order.
+  /// Throws "Must have more than 2 maps to sum in TMapTools::Sum" for fewer than two maps, then
+  /// for each later map in order "X-dimension of maps are inconsistent in TMapTools::Sum" and
+  /// "Y-dimension of maps are inconsistent in TMapTools::Sum".
+  static TMap* Sum(std::vector<TMap*> VecMaps);
+  /// Returns, for each cell, the number of maps in which it is not that map's no-data value.
+  /// Throws "Must have at least 1 map in TMapTools::DataCounts" for an empty list, then "X-
+  /// dimension of maps are inconsistent in TMapTools::DataCounts" and "Y-dimension of maps are
+  /// inconsistent in TMapTools::DataCounts".
+  static TMap* DataCounts(std::vector<TMap*> VecMaps);
+  /// Returns Divide(Sum(maps), DataCounts(maps)), cell for cell: -9999 where the sum is -9999,
+  /// else the sum over the count of data cells. Throws the failures of Sum first.
+  static TMap* Average(std::vector<TMap*> VecMaps);
+  /// Returns Average of every run of IntWindow consecutive maps, in order: the number of maps
+  /// less IntWindow plus one maps, or none when the window is longer than the list. A window
+  /// below 2 throws "Must have more than 2 maps to sum in TMapTools::Sum" unless the list is
+  /// shorter than the window. When a window fails, the maps already built are released.
+  static std::vector<TMap*> MovingAverage(std::vector<TMap*> VecMaps, int IntWindow);
 
   // Resampling (ops/Resampling.cpp).
 
