@@ -54,30 +54,28 @@ class TMapTools {
 
   /// Returns the map with every cell times the factor; a cell equal to -9999 stays -9999 (the
   /// input's own no-data value is not consulted).
-  static TMap* Multiply(const TMap* PtrMap, double DblFactor);
+  static TMap* Multiply(TMap* PtrMap, double DblFactor);
   /// Returns the map with every cell divided by the divisor; a cell equal to the input's no-data
   /// value keeps that value. A divisor of 0 gives infinities and not-a-numbers, no failure.
-  static TMap* Divide(const TMap* PtrMap, double DblDivisor);
+  static TMap* Divide(TMap* PtrMap, double DblDivisor);
   /// Returns the map with every cell rounded: t = the cell truncated toward zero, t + 1 when the
   /// cell minus t is at least 0.5, else t. Negative halves therefore go toward zero; NaN stays NaN.
-  static TMap* RoundContents(const TMap* PtrMap);
+  static TMap* RoundContents(TMap* PtrMap);
   /// Returns the map with every cell below the threshold set to 0 (NaN included).
-  static TMap* Threshold(const TMap* PtrMap, double DblThreshold);
+  static TMap* Threshold(TMap* PtrMap, double DblThreshold);
   /// Returns Threshold of each map, in input order; the caller owns every map returned. When one
   /// fails, the maps already built are released and nothing is returned.
   static std::vector<TMap*> Threshold(std::vector<TMap*> VecMaps, double DblThreshold);
   /// Returns the map with every cell at or above the threshold set to the replacement.
-  static TMap* ThresholdReplace(const TMap* PtrMap, double DblThreshold, double DblReplacement);
+  static TMap* ThresholdReplace(TMap* PtrMap, double DblThreshold, double DblReplacement);
   /// Returns the map with every cell replaced by its entry in the table (exact match), or by the
   /// default value where the table has no such key. The caller's table is not changed.
-  static TMap* ReplaceValue(const TMap* PtrMap, std::map<double, double> MapTable,
-                            double DblDefault);
+  static TMap* ReplaceValue(TMap* PtrMap, std::map<double, double> MapTable, double DblDefault);
   /// Returns, on the grid of the first map, the cells of the source map (same column and row)
   /// with the match value replaced; the values of the grid map are not read.
   /// Throws "X dimensions do not match in TMapTools::Mask", then "Y dimensions do not match in
   /// TMapTools::Mask", when the two maps differ in size.
-  static TMap* Mask(const TMap* PtrGridMap, const TMap* PtrSourceMap, double DblMatch,
-                    double DblReplacement);
+  static TMap* Mask(TMap* PtrGridMap, TMap* PtrSourceMap, double DblMatch, double DblReplacement);
   /// Sets every cell of the block (rows north to south, columns west to east, inclusive) to the
   /// value, in place. Checks in this order and changes nothing when one fails: "Northern edge
   /// must be less than southern edge in TMapTools::FillBlock" (north > south), "Western edge must
@@ -89,7 +87,7 @@ class TMapTools {
                         long LngEast);
   /// Widens the block by LngWidth cells on every side, clamping the widened edges to the map:
   /// west, east, north, south in that order. Results beyond the range of long saturate.
-  static void BufferIndices(const TMap* PtrMap, long LngWidth, long& LngNorth, long& LngSouth,
+  static void BufferIndices(TMap* PtrMap, long LngWidth, long& LngNorth, long& LngSouth,
                             long& LngWest, long& LngEast);
 
   // Multi-map aggregation (ops/Aggregation.cpp). The maps of a list must all have the first

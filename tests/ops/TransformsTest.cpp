@@ -120,7 +120,7 @@ TEST(TransformsTest, ConstantDivideGuardsTheInputNoDataButDeclaresMinus9999) {
 
 TEST(TransformsTest, ConstantDivideByZeroGivesInfinityAndNaN) {
   const TMapPtr PtrMap = Row({3, 0, -9999});
-  const std::vector<double> VecCells = Cells(TMapTools::Divide(PtrMap.get(), 0));
+  const std::vector<double> VecCells = Cells(TMapTools::Divide(PtrMap.get(), 0.0));
   EXPECT_EQ(VecCells[0], kDblInf);
   EXPECT_TRUE(std::isnan(VecCells[1]));
   EXPECT_EQ(VecCells[2], -9999);
