@@ -2,9 +2,13 @@
 // masks and blocks. The declarations and their contracts are in ops/TMapTools.h.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "model/Fail.h"
 #include "ops/ResultGrid.h"
@@ -29,17 +33,28 @@ TMap* TransformCells(TMap* PtrMap, const char* PtrNoAxesMessage, TRule Rule) {
   return PtrResult.release();
 }
 
-// Truncation in double arithmetic keeps values beyond the 32-bit range intact; adding 0.0 turns
-// the -0 that truncating (-1, 0) gives into the +0 an integer conversion would give.
+// Rounds in double arithmetic, so values beyond the 32-bit range round like the rest. Below 2^52
+// the integer conversion truncates fast and gives +0 for (-1, 0), as the 32-bit rule does; from
+// 2^52 on (and for infinities and NaN) every double is already whole and stays as it is.
 double RoundHalfUp(double DblValue) {
-  const double DblTruncated = std::trunc(DblValue) + 0.0;
-  return DblValue - DblTruncated >= 0.5 ? DblTruncated + 1.0 : DblTruncated;
+  const double kDblAllWhole = 4503599627370496.0;  // 2^52
+  const double DblTruncated = std::fabs(DblValue) < kDblAllWhole
+                                  ? static_cast<double>(static_cast<long long>(DblValue))
+                                  : DblValue;
+  // Random fractions would mispredict a branch on "fraction >= 0.5" half of the time, so the test
+  // reads the sign of fraction - 0.5 instead (an exact tie gives +0); t is never -0 here.
+  const bool BlnUp = !std::signbit(DblValue - DblTruncated - 0.5);
+  return DblTruncated + static_cast<double>(BlnUp);
 }
 
-// The table flattened into sorted keys and their values: a cache-friendly binary search per cell.
-// A NaN key can never match a cell exactly, and it breaks the ordering the search relies on.
-struct TLookupTable {
-  explicit TLookupTable(const std::map<double, double>& MapTable) {
+// The table flattened into sorted keys and their values. Most cells of a real map match no key,
+// so a bitmap of hashed keys turns most of them away before the search; the search itself runs
+// without branches, since cell values hit keys in no predictable order. A NaN key can never match
+// a cell exactly, and it breaks the ordering the search relies on.
+class TLookupTable {
+ public:
+  explicit TLookupTable(const std::map<double, double>& MapTable) : MbrVecFilter(kLngFilterWords) {
+    std::vector<std::pair<double, double>> VecEntries;
     VecEntries.reserve(MapTable.size());
     for (const std::pair<const double, double>& Entry : MapTable) {
       if (!std::isnan(Entry.first)) {
@@ -48,16 +63,47 @@ struct TLookupTable {
     }
     std::stable_sort(VecEntries.begin(), VecEntries.end(),
                      [](const auto& A, const auto& B) { return A.first < B.first; });
+    for (const std::pair<double, double>& Entry : VecEntries) {
+      MbrVecKeys.push_back(Entry.first);
+      MbrVecValues.push_back(Entry.second);
+      const std::uint32_t LngSlot = Slot(Entry.first);
+      MbrVecFilter[LngSlot / 64] |= std::uint64_t{1} << (LngSlot % 64);
+    }
   }
 
   double Find(double DblKey, double DblDefault) const {
-    const auto It = std::lower_bound(
-        VecEntries.begin(), VecEntries.end(), DblKey,
-        [](const std::pair<double, double>& Entry, double DblK) { return Entry.first < DblK; });
-    return It != VecEntries.end() && It->first == DblKey ? It->second : DblDefault;
+    const std::uint32_t LngSlot = Slot(DblKey);
+    if ((MbrVecFilter[LngSlot / 64] >> (LngSlot % 64) & 1U) == 0) {
+      return DblDefault;
+    }
+    // The first key not below DblKey lies in [PtrBase, PtrBase + LngSpan] throughout.
+    const double* PtrBase = MbrVecKeys.data();
+    std::size_t LngSpan = MbrVecKeys.size();
+    while (LngSpan > 1) {
+      const std::size_t LngHalf = LngSpan / 2;
+      PtrBase = PtrBase[LngHalf] < DblKey ? PtrBase + LngHalf : PtrBase;
+      LngSpan -= LngHalf;
+    }
+    const std::size_t LngIndex =
+        static_cast<std::size_t>(PtrBase - MbrVecKeys.data()) + (*PtrBase < DblKey ? 1 : 0);
+    return LngIndex < MbrVecKeys.size() && MbrVecKeys[LngIndex] == DblKey ? MbrVecValues[LngIndex]
+                                                                          : DblDefault;
   }
 
-  std::vector<std::pair<double, double>> VecEntries;
+ private:
+  static constexpr std::size_t kLngFilterWords = 128;  // 8192 bits
+
+  // Equal doubles get equal slots: adding 0 turns -0 into +0 before the bits are hashed.
+  static std::uint32_t Slot(double DblKey) {
+    const double DblNormal = DblKey + 0.0;
+    std::uint64_t LngBits = 0;
+    std::memcpy(&LngBits, &DblNormal, sizeof LngBits);
+    return static_cast<std::uint32_t>((LngBits * 0x9E3779B97F4A7C15ULL) >> 51);
+  }
+
+  std::vector<double> MbrVecKeys;           ///< rising, no NaN
+  std::vector<double> MbrVecValues;         ///< the value of the key at the same position
+  std::vector<std::uint64_t> MbrVecFilter;  ///< bit Slot(key) set for every key
 };
 
 // Exact arithmetic for BufferIndices: widths and indices near the limits of long must not
@@ -103,7 +149,8 @@ TMap* TMapTools::Divide(TMap* PtrMap, double DblDivisor) {
 }
 
 TMap* TMapTools::RoundContents(TMap* PtrMap) {
-  return TransformCells(PtrMap, "Map has no axes in TMapTools::RoundContents", RoundHalfUp);
+  return TransformCells(PtrMap, "Map has no axes in TMapTools::RoundContents",
+                        [](double DblCell) { return RoundHalfUp(DblCell); });
 }
 
 TMap* TMapTools::Threshold(TMap* PtrMap, double DblThreshold) {

@@ -101,6 +101,25 @@ TEST(TransformsTest, ReplaceValueGivesTheDefaultNotTheCellForMissingKeys) {
             (std::vector<double>{10, 20, 0, 0, 5}));
 }
 
+TEST(TransformsTest, ReplaceValueFindsExactlyTheKeysOfALargerTable) {
+  std::map<double, double> MapTable;
+  for (int IntKey = -20; IntKey <= 20; IntKey += 2) {
+    MapTable[IntKey] = 100 + IntKey;
+  }
+  std::vector<double> VecCells;
+  for (double DblCell = -23; DblCell <= 23; DblCell += 0.5) {
+    VecCells.push_back(DblCell);
+  }
+  const TMapPtr PtrMap = Row(VecCells);
+  const std::vector<double> VecResult = Cells(TMapTools::ReplaceValue(PtrMap.get(), MapTable, -1));
+  for (std::size_t LngI = 0; LngI < VecCells.size(); ++LngI) {
+    const auto It = MapTable.find(VecCells[LngI]);
+    EXPECT_EQ(VecResult[LngI], It == MapTable.end() ? -1 : It->second) << VecCells[LngI];
+  }
+  EXPECT_EQ(Cells(TMapTools::ReplaceValue(PtrMap.get(), {}, 7)),
+            std::vector<double>(VecCells.size(), 7));
+}
+
 TEST(TransformsTest, ConstantMultiplyGuardsMinus9999WhateverTheInputNoDataIs) {
   const double DblLowest = -3.4e38;
   const TMapPtr PtrWide = Row({DblLowest, 2}, DblLowest);
