@@ -102,9 +102,9 @@ class TMapTools {
   /// "Y-dimension of maps are inconsistent in TMapTools::Sum".
   static TMap* Sum(std::vector<TMap*> VecMaps);
   /// Returns, for each cell, the number of maps in which it is not that map's no-data value.
-  /// Throws "Must have at least 1 map in TMapTools::DataCounts" for an empty list, then "X-
-  /// dimension of maps are inconsistent in TMapTools::DataCounts" and "Y-dimension of maps are
-  /// inconsistent in TMapTools::DataCounts".
+  /// Throws "Must have at least 1 map in TMapTools::DataCounts" for an empty list, then
+  /// "X-dimension of maps are inconsistent in TMapTools::DataCounts" and
+  /// "Y-dimension of maps are inconsistent in TMapTools::DataCounts".
   static TMap* DataCounts(std::vector<TMap*> VecMaps);
   /// Returns Divide(Sum(maps), DataCounts(maps)), cell for cell: -9999 where the sum is -9999,
   /// else the sum over the count of data cells. Throws the failures of Sum first.
