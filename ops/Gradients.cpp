@@ -2,6 +2,7 @@
 // the values of one cell across the series, and a nonzero neighbour value.
 // Declarations and contracts in ops/TMapTools.h.
 #include <algorithm>
+#include <cassert>
 #include <limits>
 #include <memory>
 
@@ -212,6 +213,8 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> VecMaps, int Lng
   for (std::size_t LngI = 0; LngI < LngPositions; ++LngI) {
     VecWindows.push_back(MakeWindow(VecMaps, LngI, LngWindow));
     VecOwned.push_back(std::make_unique<TMap>(First.MbrPtrXAxis, First.MbrPtrYAxis));
+    // A map's centre axes have one point per column and per row.
+    assert(VecOwned.back()->MbrLngXDim == LngXDim && VecOwned.back()->MbrLngYDim == LngYDim);
   }
   TRowScratch Scratch(static_cast<std::size_t>(std::max(LngXDim, 0L)), LngWindow);
   std::vector<const double*> VecRows(LngMaps);
