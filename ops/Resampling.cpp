@@ -455,10 +455,11 @@ TMap* TMapTools::BilinearInterpolate(const TMap* PtrSource, double DblResolution
   const std::vector<TRow> VecRows = PlanRows(*PtrResult, Source, VecYs);
   ReplayFailures(VecColumns, BlnColumnsStuck, VecRows, BlnRowsStuck);
 
-  // Row by row is the cache-friendly order. It gives the same map as column by column unless
-  // two samples land in one result cell, where the later sample of the column scan must win.
+  // Row by row is the cache-friendly order. Where samples share a result cell, the column scan
+  // leaves the last row of the last column there; row by row leaves the last column of the last
+  // row. The two agree unless samples share both a result column and a result row.
   std::vector<std::vector<double>>& VecValues = PtrResult->MbrVecValues;
-  if (IsStrictlyMonotonic(VecColumns) && IsStrictlyMonotonic(VecRows)) {
+  if (IsStrictlyMonotonic(VecColumns) || IsStrictlyMonotonic(VecRows)) {
     for (const TRow& Row : VecRows) {
       std::vector<double>& VecTarget = VecValues[static_cast<std::size_t>(Row.LngResult)];
       for (const TColumn& Column : VecColumns) {
