@@ -103,8 +103,10 @@ double LastYEdge(const TMap& Map) {
   return Map.MbrPtrYAxisInterval->MbrVecPoints.back()->MbrDblY;
 }
 
-// The body of Downscale, for a source whose axes are checked and an R > 0.
-std::unique_ptr<TMap> MakeDownscaled(const TMap& Source, double DblResolution) {
+// The body of Downscale, for a source whose axes are checked and an R > 0. The cells start as,
+// and the map declares, the given no-data value; Downscale's own is -9999.
+std::unique_ptr<TMap> MakeDownscaled(const TMap& Source, double DblResolution,
+                                     double DblNoDataValue) {
   const double DblX0 = FirstXEdge(Source);
   const double DblY0 = FirstYEdge(Source);
   const bool BlnRising = LastYEdge(Source) > DblY0;
@@ -115,7 +117,8 @@ std::unique_ptr<TMap> MakeDownscaled(const TMap& Source, double DblResolution) {
   long LngYDim = 0;
   FitDimensions(DblR * Source.MbrLngXDim / DblResolution, DblR * Source.MbrLngYDim / DblResolution,
                 LngXDim, LngYDim);
-  auto PtrResult = std::make_unique<TMap>(DblResolution, LngXDim, LngYDim);
+  auto PtrResult = std::make_unique<TMap>(DblResolution);
+  PtrResult->Init(DblResolution, LngXDim, LngYDim, DblNoDataValue);
 
   const double DblHalf = DblResolution / 2;
   TAxis XCentres(DblResolution, LngXDim);
@@ -337,12 +340,15 @@ bool IsStrictlyMonotonic(const std::vector<T>& VecItems) {
   return BlnRising || BlnFalling;
 }
 
-double SampleValue(const TMap& Source, const TColumn& Column, const TRow& Row) {
-  const std::vector<double>& VecRow1 = Source.MbrVecValues[static_cast<std::size_t>(Row.LngY1)];
-  const std::vector<double>& VecRow2 = Source.MbrVecValues[static_cast<std::size_t>(Row.LngY2)];
+const double* RowData(const TMap& Map, long LngRow) {
+  return Map.MbrVecValues[static_cast<std::size_t>(LngRow)].data();
+}
+
+double SampleValue(const double* PtrRow1, const double* PtrRow2, const TColumn& Column,
+                   const TRow& Row) {
   const std::size_t LngX1 = static_cast<std::size_t>(Column.LngX1);
   const std::size_t LngX2 = static_cast<std::size_t>(Column.LngX2);
-  return Blend(VecRow1[LngX1], VecRow1[LngX2], VecRow2[LngX1], VecRow2[LngX2], Column.DblDx1,
+  return Blend(PtrRow1[LngX1], PtrRow1[LngX2], PtrRow2[LngX1], PtrRow2[LngX2], Column.DblDx1,
                Column.DblDx2, Row.DblDy1, Row.DblDy2, Column.DblWidth * Row.DblHeight);
 }
 
@@ -369,7 +375,7 @@ TMap* TMapTools::Downscale(const TMap* PtrSource, double DblResolution) {
     Fail("New resolution cannot be <= 0.0 in TMapTools::Downscale");
   }
   CheckAxes(*PtrSource, "Map has no complete axes in TMapTools::Downscale");
-  return MakeDownscaled(*PtrSource, DblResolution).release();
+  return MakeDownscaled(*PtrSource, DblResolution, -9999.0).release();
 }
 
 TMap* TMapTools::Subdivide(const TMap* PtrSource, int IntFactor) {
@@ -427,9 +433,9 @@ TMap* TMapTools::BilinearInterpolate(const TMap* PtrSource, double DblResolution
   }
   const TMap& Source = *PtrSource;
   CheckAxes(Source, "Map has no complete axes in TMapTools::BilinearInterpolate");
-  std::unique_ptr<TMap> PtrResult = MakeDownscaled(Source, DblResolution);
-  PtrResult->InitValues(Source.MbrDblNoDataValue);
-  PtrResult->MbrDblNoDataValue = Source.MbrDblNoDataValue;
+  // Made with the source's no-data value in place of Downscale's -9999, which saves filling
+  // the cells twice.
+  std::unique_ptr<TMap> PtrResult = MakeDownscaled(Source, DblResolution, Source.MbrDblNoDataValue);
 
   const double DblR = Source.MbrDblResolution;
   const double DblXStart = FirstXEdge(*PtrResult) + DblR;
@@ -461,16 +467,19 @@ TMap* TMapTools::BilinearInterpolate(const TMap* PtrSource, double DblResolution
   std::vector<std::vector<double>>& VecValues = PtrResult->MbrVecValues;
   if (IsStrictlyMonotonic(VecColumns) || IsStrictlyMonotonic(VecRows)) {
     for (const TRow& Row : VecRows) {
-      std::vector<double>& VecTarget = VecValues[static_cast<std::size_t>(Row.LngResult)];
+      const double* PtrRow1 = RowData(Source, Row.LngY1);
+      const double* PtrRow2 = RowData(Source, Row.LngY2);
+      double* PtrTarget = VecValues[static_cast<std::size_t>(Row.LngResult)].data();
       for (const TColumn& Column : VecColumns) {
-        VecTarget[static_cast<std::size_t>(Column.LngResult)] = SampleValue(Source, Column, Row);
+        PtrTarget[Column.LngResult] = SampleValue(PtrRow1, PtrRow2, Column, Row);
       }
     }
   } else {
     for (const TColumn& Column : VecColumns) {
       for (const TRow& Row : VecRows) {
         VecValues[static_cast<std::size_t>(Row.LngResult)]
-                 [static_cast<std::size_t>(Column.LngResult)] = SampleValue(Source, Column, Row);
+                 [static_cast<std::size_t>(Column.LngResult)] = SampleValue(
+                     RowData(Source, Row.LngY1), RowData(Source, Row.LngY2), Column, Row);
       }
     }
   }
