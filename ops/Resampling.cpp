@@ -79,7 +79,9 @@ void FitDimensions(long double DblXDim, long double DblYDim, long& LngXDim, long
   const long double DblCols = DblXDim > 0 ? DblXDim : 0;
   const long double DblRows = DblYDim > 0 ? DblYDim : 0;
   const long double DblCells = DblRows * (sizeof(std::vector<double>) + DblCols * sizeof(double));
-  const long double DblAxes = 2 * (DblCols + DblRows + 2) * (sizeof(TPoint) + sizeof(TPoint*));
+  // Up to four axes live at once while a new map is given its geometry; a point costs its
+  // object, its slot and the allocator's bookkeeping.
+  const long double DblAxes = 4 * (DblCols + DblRows + 2) * (sizeof(TPoint) + sizeof(TPoint*) + 16);
   if (DblCells + DblAxes > MemoryBytes()) {
     throw std::bad_alloc();
   }
