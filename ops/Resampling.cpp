@@ -180,7 +180,6 @@ struct TColumn {
   double DblDx1;    // x - x1
   double DblDx2;    // x2 - x
   double DblWidth;  // x2 - x1
-  TFault Fault;
 };
 
 // What every column's sample at the same position shares: its y, result row and neighbour rows.
@@ -191,7 +190,6 @@ struct TRow {
   double DblDy1;     // y - y1
   double DblDy2;     // y2 - y
   double DblHeight;  // y2 - y1
-  TFault Fault;
 };
 
 // The running coordinates of one direction: start, add the step, go on while the condition
@@ -214,26 +212,29 @@ std::vector<double> RunningCoordinates(double DblStart, double DblStep, double D
   return VecCoordinates;
 }
 
+// Also gives each column's first failing check, kept apart so the cell loop reads less.
 std::vector<TColumn> PlanColumns(const TMap& Result, const TMap& Source,
-                                 const std::vector<double>& VecXs) {
+                                 const std::vector<double>& VecXs, std::vector<TFault>& VecFaults) {
   const std::vector<long> VecResult = LookupIndices(*Result.MbrPtrXAxisInterval, VecXs, 'X');
   const std::vector<long> VecSource = LookupIndices(*Source.MbrPtrXAxisInterval, VecXs, 'X');
   const std::vector<TPoint*>& VecCentres = Source.MbrPtrXAxis->MbrVecPoints;
   std::vector<TColumn> VecColumns(VecXs.size());
+  VecFaults.assign(VecXs.size(), TFault{kIntPasses, 0, nullptr});
   for (std::size_t LngC = 0; LngC < VecXs.size(); ++LngC) {
     TColumn& Column = VecColumns[LngC];
-    Column = TColumn{VecResult[LngC], 0, 0, 0.0, 0.0, 0.0, TFault{kIntPasses, 0, nullptr}};
+    TFault& Fault = VecFaults[LngC];
+    Column = TColumn{VecResult[LngC], 0, 0, 0.0, 0.0, 0.0};
     const long LngIx = VecSource[LngC];
     if (IsLookupFailure(Column.LngResult)) {
-      Column.Fault = TFault{0, Column.LngResult, nullptr};
+      Fault = TFault{0, Column.LngResult, nullptr};
     } else if (!IsInside(Column.LngResult, Result.MbrLngXDim)) {
-      Column.Fault = TFault{2, 0, kStgGetPointX};
+      Fault = TFault{2, 0, kStgGetPointX};
     } else if (IsLookupFailure(LngIx)) {
-      Column.Fault = TFault{4, LngIx, nullptr};
+      Fault = TFault{4, LngIx, nullptr};
     } else if (!IsInside(LngIx, Source.MbrLngXDim)) {
-      Column.Fault = TFault{6, 0, kStgGetPointX};
+      Fault = TFault{6, 0, kStgGetPointX};
     }
-    if (Fails(Column.Fault)) {
+    if (Fails(Fault)) {
       continue;
     }
     const double DblX = VecXs[LngC];
@@ -242,9 +243,9 @@ std::vector<TColumn> PlanColumns(const TMap& Result, const TMap& Source,
     Column.LngX1 = BlnWest ? LngIx - 1 : LngIx;
     Column.LngX2 = BlnWest ? LngIx : LngIx + 1;
     if (!IsInside(Column.LngX1, Source.MbrLngXDim)) {
-      Column.Fault = TFault{8, 0, "LngGetX1 is out of range in TMapTools::BilinearInterpolate"};
+      Fault = TFault{8, 0, "LngGetX1 is out of range in TMapTools::BilinearInterpolate"};
     } else if (!IsInside(Column.LngX2, Source.MbrLngXDim)) {
-      Column.Fault = TFault{9, 0, "LngGetX2 is out of range in TMapTools::BilinearInterpolate"};
+      Fault = TFault{9, 0, "LngGetX2 is out of range in TMapTools::BilinearInterpolate"};
     } else {
       const double DblX1 = VecCentres[static_cast<std::size_t>(Column.LngX1)]->MbrDblX;
       const double DblX2 = VecCentres[static_cast<std::size_t>(Column.LngX2)]->MbrDblX;
@@ -256,27 +257,29 @@ std::vector<TColumn> PlanColumns(const TMap& Result, const TMap& Source,
   return VecColumns;
 }
 
-std::vector<TRow> PlanRows(const TMap& Result, const TMap& Source,
-                           const std::vector<double>& VecYs) {
+std::vector<TRow> PlanRows(const TMap& Result, const TMap& Source, const std::vector<double>& VecYs,
+                           std::vector<TFault>& VecFaults) {
   const std::vector<long> VecResult = LookupIndices(*Result.MbrPtrYAxisInterval, VecYs, 'Y');
   const std::vector<long> VecSource = LookupIndices(*Source.MbrPtrYAxisInterval, VecYs, 'Y');
   const std::vector<TPoint*>& VecCentres = Source.MbrPtrYAxis->MbrVecPoints;
   const bool BlnRising = LastYEdge(Source) > FirstYEdge(Source);
   std::vector<TRow> VecRows(VecYs.size());
+  VecFaults.assign(VecYs.size(), TFault{kIntPasses, 0, nullptr});
   for (std::size_t LngS = 0; LngS < VecYs.size(); ++LngS) {
     TRow& Row = VecRows[LngS];
-    Row = TRow{VecResult[LngS], 0, 0, 0.0, 0.0, 0.0, TFault{kIntPasses, 0, nullptr}};
+    TFault& Fault = VecFaults[LngS];
+    Row = TRow{VecResult[LngS], 0, 0, 0.0, 0.0, 0.0};
     const long LngIy = VecSource[LngS];
     if (IsLookupFailure(Row.LngResult)) {
-      Row.Fault = TFault{1, Row.LngResult, nullptr};
+      Fault = TFault{1, Row.LngResult, nullptr};
     } else if (!IsInside(Row.LngResult, Result.MbrLngYDim)) {
-      Row.Fault = TFault{3, 0, kStgGetPointY};
+      Fault = TFault{3, 0, kStgGetPointY};
     } else if (IsLookupFailure(LngIy)) {
-      Row.Fault = TFault{5, LngIy, nullptr};
+      Fault = TFault{5, LngIy, nullptr};
     } else if (!IsInside(LngIy, Source.MbrLngYDim)) {
-      Row.Fault = TFault{7, 0, kStgGetPointY};
+      Fault = TFault{7, 0, kStgGetPointY};
     }
-    if (Fails(Row.Fault)) {
+    if (Fails(Fault)) {
       continue;
     }
     const double DblY = VecYs[LngS];
@@ -286,9 +289,9 @@ std::vector<TRow> PlanRows(const TMap& Result, const TMap& Source,
     Row.LngY1 = BlnPrevious ? LngIy - 1 : LngIy;
     Row.LngY2 = BlnPrevious ? LngIy : LngIy + 1;
     if (!IsInside(Row.LngY1, Source.MbrLngYDim)) {
-      Row.Fault = TFault{10, 0, "LngGetY1 is out of range in TMapTools::BilinearInterpolate"};
+      Fault = TFault{10, 0, "LngGetY1 is out of range in TMapTools::BilinearInterpolate"};
     } else if (!IsInside(Row.LngY2, Source.MbrLngYDim)) {
-      Row.Fault = TFault{11, 0, "LngGetY2 is out of range in TMapTools::BilinearInterpolate"};
+      Fault = TFault{11, 0, "LngGetY2 is out of range in TMapTools::BilinearInterpolate"};
     } else {
       const double DblY1 = VecCentres[static_cast<std::size_t>(Row.LngY1)]->MbrDblY;
       const double DblY2 = VecCentres[static_cast<std::size_t>(Row.LngY2)]->MbrDblY;
@@ -303,27 +306,27 @@ std::vector<TRow> PlanRows(const TMap& Result, const TMap& Source,
 // Samples run column by column, every column through all rows, so the first failing sample is
 // in column 0 when any row fails, and otherwise in row 0 of the first failing column. Its
 // failure is whichever of its column's and its row's checks comes first.
-void ReplayFailures(const std::vector<TColumn>& VecColumns, bool BlnColumnsStuck,
-                    const std::vector<TRow>& VecRows, bool BlnRowsStuck) {
-  const TColumn& First = VecColumns.front();
+void ReplayFailures(const std::vector<TFault>& VecColumns, bool BlnColumnsStuck,
+                    const std::vector<TFault>& VecRows, bool BlnRowsStuck) {
+  const TFault& First = VecColumns.front();
   const auto Earlier = [](const TFault& A, const TFault& B) { return A.IntStep <= B.IntStep; };
-  for (const TRow& Row : VecRows) {
-    if (Fails(Row.Fault)) {
-      const TFault& Own = Fails(First.Fault) ? VecRows.front().Fault : Row.Fault;
-      Raise(Earlier(First.Fault, Own) ? First.Fault : Own);
+  for (const TFault& Row : VecRows) {
+    if (Fails(Row)) {
+      const TFault& Own = Fails(First) ? VecRows.front() : Row;
+      Raise(Earlier(First, Own) ? First : Own);
     }
   }
-  if (Fails(First.Fault)) {
-    Raise(First.Fault);
+  if (Fails(First)) {
+    Raise(First);
   }
   const char* const PtrStuck =
       "New resolution is too small for the map's coordinates in TMapTools::BilinearInterpolate";
   if (BlnRowsStuck) {
     Fail(PtrStuck);
   }
-  for (const TColumn& Column : VecColumns) {
-    if (Fails(Column.Fault)) {
-      Raise(Column.Fault);
+  for (const TFault& Column : VecColumns) {
+    if (Fails(Column)) {
+      Raise(Column);
     }
   }
   if (BlnColumnsStuck) {
@@ -459,9 +462,11 @@ TMap* TMapTools::BilinearInterpolate(const TMap* PtrSource, double DblResolution
       RunningCoordinates(DblXStart, DblResolution, DblXEnd, true, BlnColumnsStuck);
   const std::vector<double> VecYs = RunningCoordinates(
       DblYStart, BlnFalling ? -DblResolution : DblResolution, DblYEnd, !BlnFalling, BlnRowsStuck);
-  const std::vector<TColumn> VecColumns = PlanColumns(*PtrResult, Source, VecXs);
-  const std::vector<TRow> VecRows = PlanRows(*PtrResult, Source, VecYs);
-  ReplayFailures(VecColumns, BlnColumnsStuck, VecRows, BlnRowsStuck);
+  std::vector<TFault> VecColumnFaults;
+  std::vector<TFault> VecRowFaults;
+  const std::vector<TColumn> VecColumns = PlanColumns(*PtrResult, Source, VecXs, VecColumnFaults);
+  const std::vector<TRow> VecRows = PlanRows(*PtrResult, Source, VecYs, VecRowFaults);
+  ReplayFailures(VecColumnFaults, BlnColumnsStuck, VecRowFaults, BlnRowsStuck);
 
   // Row by row is the cache-friendly order. Where samples share a result cell, the column scan
   // leaves the last row of the last column there; row by row leaves the last column of the last
