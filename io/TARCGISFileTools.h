@@ -39,8 +39,9 @@ class TARCGISFileTools {
   /// "File format error: expected to find NODATA_value tag" for a header key out of place;
   /// "File format error: invalid NODATA_value in TARCGISFileTools::LoadARCGISFile" for a no-data
   /// value that is not a number; "File format error: negative ncols or nrows in
-  /// TARCGISFileTools::LoadARCGISFile" and "File format error: too many cells in
-  /// TARCGISFileTools::LoadARCGISFile" for dimensions no grid can have; "Unexpected end of file
+  /// TARCGISFileTools::LoadARCGISFile"; "File format error: ncols or nrows too large in
+  /// TARCGISFileTools::LoadARCGISFile" when ncols x nrows overflows a long, or a grid without
+  /// cells claims more than 2^20 rows or columns; "Unexpected end of file
   /// found in TARCGISFileTools::LoadARCGISFile" when the input holds fewer than ncols x nrows
   /// values. Throws, as std::string, "File format error: invalid cell value '<token>' at row <r>,
   /// column <c> in TARCGISFileTools::LoadARCGISFile" (counted from 0) for a cell that is not a
@@ -55,7 +56,9 @@ class TARCGISFileTools {
   /// Writes the map as a grid to the stream: the six header lines, then one line per row with a
   /// blank after every value. Numbers use the stream's floating-point format; in the default
   /// format they take the fewest digits from its precision up to 12 that read back exactly.
-  /// The map needs both interval axes.
+  /// Throws "Map has no interval axes in TARCGISFileTools::WriteARCGISFile" or "Axis has an
+  /// unfilled slot in TARCGISFileTools::WriteARCGISFile" when a corner is missing, and the
+  /// failures of TMapTools::WriteFlatFile, before writing anything.
   static void WriteARCGISFile(TMap* PtrMap, std::ostream& Output);
 
   /// Writes the map as a grid to the named file. An existing regular file is replaced only once
