@@ -223,3 +223,26 @@ TEST(NumberTextTest, FastPathAgreesWithStreamExtractionOrDefers) {
     EXPECT_FALSE(ParsesFast(PtrToken, DblValue)) << PtrToken;
   }
 }
+
+TEST(NumberTextTest, PlainDecimalPathEqualsPrintfOrDefers) {
+  std::mt19937_64 Random(11);
+  std::uniform_real_distribution<double> Uniform(0.0, 1.0);
+  std::uniform_int_distribution<int> Decimals(0, 8);
+  std::uniform_int_distribution<int> Magnitude(-2, 10);
+  long LngTaken = 0;
+  for (int LngI = 0; LngI < 200000; ++LngI) {
+    char ChrText[64];
+    std::snprintf(ChrText, sizeof ChrText, "%.*f", Decimals(Random),
+                  (Uniform(Random) - 0.2) * std::pow(10.0, Magnitude(Random)));
+    const double DblValue = std::strtod(ChrText, nullptr);
+    for (const int LngPrecision : {6, 8, 12}) {
+      char ChrOut[tessgrid_io::kLngNumberChars];
+      const std::size_t LngLength = tessgrid_io::FormatPlainDecimal(ChrOut, DblValue, LngPrecision);
+      if (LngLength != 0) {
+        ++LngTaken;
+        ASSERT_EQ(std::string(ChrOut, LngLength), Expected(DblValue, LngPrecision)) << ChrText;
+      }
+    }
+  }
+  EXPECT_GT(LngTaken, 100000);  // the path serves the usual values
+}
