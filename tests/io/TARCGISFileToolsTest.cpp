@@ -14,6 +14,7 @@
 #include <fstream>
 #include <limits>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -485,4 +486,35 @@ TEST_F(GridFileTest, LoadFileListFailsOnTheFirstBadFileAndReleasesTheOthers) {
                  "File format error: expectd to find nrows tag");
   EXPECT_STRING_MESSAGE(TARCGISFileTools::LoadFileList({Path("a.asc"), Path("x.asc")}),
                         "Unable to open file " + Path("x.asc"));
+}
+
+TEST(LoadARCGISFileTest, DamagedFilesFailWithAMessageOrLoad) {
+  // Random damage to a valid grid: every outcome is a map or one of the reader's messages, and
+  // never anything else (the sanitizer build checks the memory accesses on the way).
+  const std::string StgGood = kStgHeader + "1 2.5 -3e2\n+4 .5 6.\n";
+  std::mt19937 Random(5);
+  const std::string StgAlphabet = "0123456789+-.eE \n\r\tnaifx\0";
+  for (int LngI = 0; LngI < 5000; ++LngI) {
+    std::string StgText = StgGood;
+    for (int LngK = 0; LngK < 1 + LngI % 4; ++LngK) {
+      const std::size_t LngAt = Random() % StgText.size();
+      const char ChrNew = StgAlphabet[Random() % StgAlphabet.size()];
+      switch (Random() % 3) {
+        case 0:
+          StgText[LngAt] = ChrNew;
+          break;
+        case 1:
+          StgText.insert(LngAt, 1, ChrNew);
+          break;
+        default:
+          StgText.erase(LngAt, 1);
+          break;
+      }
+    }
+    try {
+      Load(StgText);
+    } catch (char*) {
+    } catch (const std::string&) {
+    }
+  }
 }
