@@ -1,0 +1,175 @@
+// io/NumberText.h - the number text of grid, row and CSV files: one formatter, one parser.
+// io/NumberText.cpp holds the formatter; the parser is inline because the grid reader's cell loop
+// calls it for every value.
+#ifndef IO_NUMBERTEXT_H
+#define IO_NUMBERTEXT_H
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <ios>
+#include <limits>
+#include <string>
+#include <system_error>
+
+namespace tessgrid_io {
+
+/// How a stream asks for its doubles, captured once per write call.
+struct TNumberFormat {
+  int LngPrecision;   ///< the stream's precision; a negative one counts as 6, as printf does
+  bool BlnDefault;    ///< general format without showpoint, showpos or uppercase: the fast path
+  bool BlnGeneral;    ///< neither fixed nor scientific is set, so the digit rule applies
+  char StgPrintf[8];  ///< printf conversion for the other flags, e.g. "%+#.*g"; "%a" for hexfloat
+};
+
+/// Returns the number format of the stream's flags and precision.
+TNumberFormat NumberFormatOf(const std::ios_base& Stream);
+
+/// Room the fast path of FormatNumber needs at PtrOut.
+constexpr std::size_t kLngNumberChars = 48;
+
+/// Writes the value as the stream would with its flags, except that the general format takes
+/// p = max(precision, min(shortest round-trip digits, 12)) significant digits instead of the
+/// precision alone: values the precision represents exactly look as they always did, and the
+/// others keep the digits that make them read back. Returns the length of the text. The text is
+/// written only when it fits into LngRoom characters (at least kLngNumberChars always fit for
+/// the default format); otherwise nothing is written and the caller retries with more room.
+std::size_t FormatNumber(char* PtrOut, std::size_t LngRoom, double DblValue,
+                         const TNumberFormat& Format);
+
+/// Two-digit pairs "00" to "99", for writing digits two at a time.
+extern const char kChrDigitPairs[201];
+
+/// The writers' hot path for the default format with a precision of 6 to 12: writes a value of
+/// at least 1 and below 10^precision with up to 6 decimals plainly, as %g writes it with the
+/// rule's digits, and returns the length; returns 0, having written nothing that counts, for
+/// any other value (FormatNumber handles it). Needs kLngNumberChars of room.
+inline std::size_t FormatPlainDecimal(char* PtrOut, double DblValue, int LngPrecision) {
+  const double DblMagnitude = DblValue < 0 ? -DblValue : DblValue;
+  // Below 10^9, m = value * 10^6 stays below 2^50 and the whole part below 10^9.
+  if (!(DblMagnitude >= 1.0 && DblMagnitude < 1e9)) {
+    return 0;
+  }
+  const std::uint64_t LngMantissa = static_cast<std::uint64_t>(DblMagnitude * 1e6 + 0.5);
+  // m / 10^6 reads back as the value exactly when this exact-operand quotient equals it; then
+  // m holds the value's shortest digits (see FormatNumber).
+  if (static_cast<double>(LngMantissa) / 1e6 != DblMagnitude) {
+    return 0;
+  }
+  const std::uint64_t LngWhole = static_cast<std::uint64_t>(DblMagnitude);
+  const int LngWholeDigits = 1 + (LngWhole >= 10) + (LngWhole >= 100) + (LngWhole >= 1000) +
+                             (LngWhole >= 10000) + (LngWhole >= 100000) + (LngWhole >= 1000000) +
+                             (LngWhole >= 10000000) + (LngWhole >= 100000000);
+  const std::uint64_t LngFraction = LngMantissa - LngWhole * 1000000;
+  if (LngWholeDigits > LngPrecision || LngFraction >= 1000000 ||
+      (LngFraction != 0 && LngWholeDigits + 6 > LngPrecision && LngWholeDigits + 6 > 12)) {
+    return 0;
+  }
+  char* PtrNext = PtrOut;
+  *PtrNext = '-';
+  PtrNext += DblValue < 0 ? 1 : 0;
+  PtrNext += LngWholeDigits;
+  std::uint64_t LngRest = LngWhole;
+  char* PtrDigit = PtrNext;
+  for (int LngLeft = LngWholeDigits; LngLeft >= 2; LngLeft -= 2) {
+    const std::size_t LngPair = static_cast<std::size_t>(LngRest % 100) * 2;
+    LngRest /= 100;
+    PtrDigit -= 2;
+    PtrDigit[0] = kChrDigitPairs[LngPair];
+    PtrDigit[1] = kChrDigitPairs[LngPair + 1];
+  }
+  if ((LngWholeDigits & 1) != 0) {
+    PtrDigit[-1] = static_cast<char>('0' + LngRest);
+  }
+  if (LngFraction != 0) {
+    const std::size_t LngHigh = static_cast<std::size_t>(LngFraction / 10000) * 2;
+    const std::size_t LngMiddle = static_cast<std::size_t>(LngFraction / 100 % 100) * 2;
+    const std::size_t LngLow = static_cast<std::size_t>(LngFraction % 100) * 2;
+    PtrNext[0] = '.';
+    PtrNext[1] = kChrDigitPairs[LngHigh];
+    PtrNext[2] = kChrDigitPairs[LngHigh + 1];
+    PtrNext[3] = kChrDigitPairs[LngMiddle];
+    PtrNext[4] = kChrDigitPairs[LngMiddle + 1];
+    PtrNext[5] = kChrDigitPairs[LngLow];
+    PtrNext[6] = kChrDigitPairs[LngLow + 1];
+    // Without a branch per zero: their number varies from value to value.
+    PtrNext += 7 - ((LngFraction % 10 == 0) + (LngFraction % 100 == 0) + (LngFraction % 1000 == 0) +
+                    (LngFraction % 10000 == 0) + (LngFraction % 100000 == 0));
+  }
+  return static_cast<std::size_t>(PtrNext - PtrOut);
+}
+
+/// Returns the text of the value in the format, whatever its length.
+std::string NumberText(double DblValue, const TNumberFormat& Format);
+
+/// Outcome of parsing one token.
+enum class TParseResult {
+  kOk,          ///< a number; the value is set
+  kInvalid,     ///< not a number as stream extraction reads one
+  kOutOfRange,  ///< a number beyond the range of double, which stream extraction rejects
+};
+
+/// True for the characters that separate tokens, those of the "C" locale's isspace.
+inline bool IsSpace(char ChrValue) {
+  return ChrValue == ' ' || (ChrValue >= '\t' && ChrValue <= '\r');
+}
+
+/// Parses the whole token [PtrFirst, PtrLast) as one number. Accepts what formatted extraction of
+/// a double accepts (optional sign, digits, optional fraction and exponent, ".5", "5.", "+2"),
+/// with the value it gives (underflow reads as zero or a subnormal), and the texts the writer
+/// produces for values that are not finite: "inf", "-inf", "nan", "-nan".
+TParseResult ParseToken(const char* PtrFirst, const char* PtrLast, double& DblValue);
+
+/// Exact powers of ten as doubles, 10^0 to 10^22.
+extern const double kDblExactPowersOfTen[23];
+
+/// The reader's hot path: parses the number that starts at PtrFirst (which must not be white
+/// space and lies before PtrLast, where a character that is not a digit must stand) when it is
+/// an ordinary finite number ended by white space before PtrLast. Returns the end of the number,
+/// or null when the token needs ParseToken (a sign '+', a non-finite text, an error, or a token
+/// that may continue beyond PtrLast).
+inline const char* ParseFastNumber(const char* PtrFirst, const char* PtrLast, double& DblValue) {
+  // Plain decimals of up to 19 digits whose digits fit in 53 bits need one exact division: both
+  // operands are exact, so the quotient is the correctly rounded value (Clinger's fast path).
+  const char* PtrChar = PtrFirst;
+  const bool BlnNegative = *PtrChar == '-';
+  PtrChar += BlnNegative ? 1 : 0;
+  const char* const PtrDigits = PtrChar;
+  std::uint64_t LngMantissa = 0;
+  while (static_cast<unsigned>(*PtrChar - '0') < 10) {
+    LngMantissa = LngMantissa * 10 + static_cast<unsigned>(*PtrChar - '0');
+    ++PtrChar;
+  }
+  long LngFraction = 0;
+  const bool BlnPoint = *PtrChar == '.';
+  if (BlnPoint) {
+    const char* const PtrFraction = ++PtrChar;
+    while (static_cast<unsigned>(*PtrChar - '0') < 10) {
+      LngMantissa = LngMantissa * 10 + static_cast<unsigned>(*PtrChar - '0');
+      ++PtrChar;
+    }
+    LngFraction = PtrChar - PtrFraction;
+  }
+  const long LngDigits = PtrChar - PtrDigits - (BlnPoint ? 1 : 0);
+  if (LngDigits > 0 && LngDigits <= 19 && LngFraction <= 22 &&
+      LngMantissa <= (std::uint64_t{1} << 53) && PtrChar != PtrLast && IsSpace(*PtrChar)) {
+    const double DblMagnitude = static_cast<double>(LngMantissa) /
+                                kDblExactPowersOfTen[static_cast<std::size_t>(LngFraction)];
+    DblValue = BlnNegative ? -DblMagnitude : DblMagnitude;
+    return PtrChar;
+  }
+  if (*PtrFirst == '+') {
+    return nullptr;
+  }
+  const std::from_chars_result Result = std::from_chars(PtrFirst, PtrLast, DblValue);
+  if (Result.ec != std::errc() || Result.ptr == PtrLast || !IsSpace(*Result.ptr) ||
+      !std::isfinite(DblValue)) {
+    return nullptr;
+  }
+  return Result.ptr;
+}
+
+}  // namespace tessgrid_io
+
+#endif  // IO_NUMBERTEXT_H
