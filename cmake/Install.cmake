@@ -11,6 +11,7 @@ install(TARGETS tessgrid_lib EXPORT tessgridTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 if(TARGET tessgrid)
   install(TARGETS tessgrid RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/tessgrid.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(TESSGRID_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tessgrid)

@@ -266,8 +266,11 @@ std::size_t FormatFast(char* PtrOut, double DblValue, int LngPrecision) {
   }
   // The integer part by truncation, which a 64-bit division by 10^k would cost many times over:
   // no integer lies strictly between the value and its decimal, as both round to each other.
-  const std::uint64_t LngScale = static_cast<std::uint64_t>(kDblPowersOfTen[LngPower]);
+  // Below 1 the power may reach 10^22, beyond 64 bits; at 1 or more the mantissa bound keeps it
+  // at 10^15 or less, and only that case uses the scale.
   const std::uint64_t LngWhole = static_cast<std::uint64_t>(DblMagnitude);
+  const std::uint64_t LngScale =
+      LngWhole == 0 ? 0 : static_cast<std::uint64_t>(kDblPowersOfTen[LngPower]);
   const std::uint64_t LngWholeScaled = LngWhole * LngScale;
   const std::uint64_t LngFraction = LngMantissa - LngWholeScaled;
   const int LngWholeDigits = DigitCount(LngWhole);

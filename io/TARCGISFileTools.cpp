@@ -57,8 +57,21 @@ void ReadHeaderEntry(std::istream& Input, std::string& StgKey, TValue& Value,
 
 [[noreturn]] void FailCell(const char* PtrFirst, const char* PtrLast, bool BlnComplete,
                            std::size_t LngRow, std::size_t LngColumn) {
-  std::string StgToken(PtrFirst,
-                       std::min(static_cast<std::size_t>(PtrLast - PtrFirst), kLngShownToken));
+  // The token goes to a console line: bytes that are not printable text are shown as \xNN.
+  std::string StgToken;
+  const std::size_t LngShown =
+      std::min(static_cast<std::size_t>(PtrLast - PtrFirst), kLngShownToken);
+  for (const char* PtrChar = PtrFirst; PtrChar != PtrFirst + LngShown; ++PtrChar) {
+    const auto ChrByte = static_cast<unsigned char>(*PtrChar);
+    if (ChrByte >= 0x20 && ChrByte < 0x7f) {
+      StgToken += static_cast<char>(ChrByte);
+    } else {
+      static const char kChrHex[] = "0123456789abcdef";
+      StgToken += "\\x";
+      StgToken += kChrHex[ChrByte >> 4];
+      StgToken += kChrHex[ChrByte & 0xf];
+    }
+  }
   if (!BlnComplete || static_cast<std::size_t>(PtrLast - PtrFirst) > kLngShownToken) {
     StgToken += "...";
   }

@@ -112,7 +112,7 @@ void GradientRow(const TWindow& Window, const std::vector<TMap*>& VecMaps,
       const double DblXY = DblX * DblValue;
       PtrSy[LngX] += DblValue;
       PtrSxy[LngX] += DblXY;
-      PtrMarks[LngX] += (DblValue == DblZeroMark) | (DblValue == DblNoData) ? 1.0 : 0.0;
+      PtrMarks[LngX] += ((DblValue == DblZeroMark) | (DblValue == DblNoData)) ? 1.0 : 0.0;
     }
   }
   for (std::size_t LngX = 0; LngX < LngRowLength; ++LngX) {

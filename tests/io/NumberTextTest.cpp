@@ -137,6 +137,13 @@ TEST(NumberTextTest, FormatterEqualsPrintfWithTheRulesDigitsOnManyValues) {
   }
 }
 
+TEST(NumberTextTest, TinyDecimalsNeedingHighPowersOfTenAreWrittenAsPrintfDoes) {
+  for (const double DblValue : {1e-9, 2.5e-12, 1.25e-15, 7e-20, 3.0517578125e-05}) {
+    EXPECT_EQ(Written(DblValue), Expected(DblValue, 6));
+    EXPECT_EQ(Written(-DblValue), Expected(-DblValue, 6));
+  }
+}
+
 TEST(NumberTextTest, EveryTextWrittenReadsBackWhenTwelveDigitsHoldTheValue) {
   std::mt19937_64 Random(7);
   std::uniform_real_distribution<double> Uniform(-1e7, 1e7);

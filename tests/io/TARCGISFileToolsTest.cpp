@@ -258,6 +258,12 @@ TEST(LoadARCGISFileTest, ACellThatIsNotANumberIsRejectedWithItsPlace) {
                             "...' at row 0, column 2 in TARCGISFileTools::LoadARCGISFile");
 }
 
+TEST(LoadARCGISFileTest, BytesThatAreNotTextAreShownEscapedInTheMessage) {
+  EXPECT_STRING_MESSAGE(Load(kStgHeader + "1 2 3\n4 5 \x01\xff" + std::string(1, '\0') + "z\n"),
+                        "File format error: invalid cell value '\\x01\\xff\\x00z' at row 1, "
+                        "column 2 in TARCGISFileTools::LoadARCGISFile");
+}
+
 TEST(LoadARCGISFileTest, CellsTakeEveryNumberStreamExtractionTakes) {
   const auto PtrMap = Load(kStgHeader + "+2 .5 5.\n-1e-3 1e-400 1E2\n");
   EXPECT_EQ(PtrMap->MbrVecValues,
