@@ -55,8 +55,10 @@ class TTemporaryGuard {
   std::string MbrStgName;
 };
 
-void WriteInPlace(const std::string& StgFileName, const std::function<void(std::ostream&)>& Write) {
-  std::ofstream Output(StgFileName, std::ios_base::out | std::ios_base::trunc);
+// Writes the text into the file at StgPath; failures name the user's file, StgFileName.
+void WriteTo(const std::string& StgPath, const std::string& StgFileName,
+             const std::function<void(std::ostream&)>& Write) {
+  std::ofstream Output(StgPath, std::ios_base::out | std::ios_base::trunc);
   if (!Output.is_open()) {
     Fail("Unable to open file " + StgFileName);
   }
@@ -77,7 +79,7 @@ void WriteFileSafely(const std::string& StgFileName,
     Fail("Unable to open file " + StgFileName);
   }
   if (BlnExists && !S_ISREG(TargetStat.st_mode)) {
-    WriteInPlace(StgFileName, Write);
+    WriteTo(StgFileName, StgFileName, Write);
     return;
   }
   // Renaming would replace a file its owner made read-only; opening it would not.
@@ -86,21 +88,11 @@ void WriteFileSafely(const std::string& StgFileName,
   }
   const std::string StgTemporary = CreateTemporary(StgFileName, BlnExists ? &TargetStat : nullptr);
   if (StgTemporary.empty()) {
-    WriteInPlace(StgFileName, Write);
+    WriteTo(StgFileName, StgFileName, Write);
     return;
   }
   TTemporaryGuard Guard(StgTemporary);
-  {
-    std::ofstream Output(StgTemporary, std::ios_base::out | std::ios_base::trunc);
-    if (!Output.is_open()) {
-      Fail("Unable to open file " + StgFileName);
-    }
-    Write(Output);
-    Output.close();
-    if (Output.fail()) {
-      Fail("Unable to write file " + StgFileName);
-    }
-  }
+  WriteTo(StgTemporary, StgFileName, Write);
   if (std::rename(StgTemporary.c_str(), StgFileName.c_str()) != 0) {
     Fail("Unable to write file " + StgFileName);
   }
