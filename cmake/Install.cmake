@@ -23,5 +23,7 @@ install(FILES ${PROJECT_BINARY_DIR}/tessgridConfig.cmake
               ${PROJECT_BINARY_DIR}/tessgridConfigVersion.cmake
         DESTINATION ${TESSGRID_CMAKE_DIR})
 
+# The prefix is found relative to the .pc file, so an installed tree can be moved.
+file(RELATIVE_PATH TESSGRID_PC_UP "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/tessgrid.pc.in ${PROJECT_BINARY_DIR}/tessgrid.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/tessgrid.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -47,17 +47,188 @@ class TMapTools {
   /// TMapTools::Divide".
   static TMap* Divide(TMap* PtrMapA, TMap* PtrMapB);
 
-  // Cell value transforms (ops/Transforms.cpp).
+  // Cell value transforms (ops/Transforms.cpp). Each value-producing transform returns a new
+  // map on copies of the input's centre axes, whose no-data value is -9999 whatever the input's
+  // is; the caller owns it. Those that read axes throw "Map has no axes in TMapTools::<name>"
+  // for a map whose axes are not set.
 
-  // Multi-map aggregation (ops/Aggregation.cpp).
+  /// Returns the map with every cell times the factor; a cell equal to -9999 stays -9999 (the
+  /// input's own no-data value is not consulted).
+  static TMap* Multiply(TMap* PtrMap, double DblFactor);
+  /// Returns the map with every cell divided by the divisor; a cell equal to the input's no-data
+  /// value keeps that value. A divisor of 0 gives infinities and not-a-numbers, no failure.
+  static TMap* Divide(TMap* PtrMap, double DblDivisor);
+  /// Returns the map with every cell rounded: t = the cell truncated toward zero, t + 1 when the
+  /// cell minus t is at least 0.5, else t. Negative halves therefore go toward zero; NaN stays NaN.
+  static TMap* RoundContents(TMap* PtrMap);
+  /// Returns the map with every cell below the threshold set to 0 (NaN included).
+  static TMap* Threshold(TMap* PtrMap, double DblThreshold);
+  /// Returns Threshold of each map, in input order; the caller owns every map returned. When one
+  /// fails, the maps already built are released and nothing is returned.
+  static std::vector<TMap*> Threshold(std::vector<TMap*> VecMaps, double DblThreshold);
+  /// Returns the map with every cell at or above the threshold set to the replacement.
+  static TMap* ThresholdReplace(TMap* PtrMap, double DblThreshold, double DblReplacement);
+  /// Returns the map with every cell replaced by its entry in the table (exact match), or by the
+  /// default value where the table has no such key. The caller's table is not changed.
+  static TMap* ReplaceValue(TMap* PtrMap, std::map<double, double> MapTable, double DblDefault);
+  /// Returns, on the grid of the first map, the cells of the source map (same column and row)
+  /// with the match value replaced; the values of the grid map are not read.
+  /// Throws "X dimensions do not match in TMapTools::Mask", then "Y dimensions do not match in
+  /// TMapTools::Mask", when the two maps differ in size.
+  static TMap* Mask(TMap* PtrGridMap, TMap* PtrSourceMap, double DblMatch, double DblReplacement);
+  /// Sets every cell of the block (rows north to south, columns west to east, inclusive) to the
+  /// value, in place. Checks in this order and changes nothing when one fails: "Northern edge
+  /// must be less than southern edge in TMapTools::FillBlock" (north > south), "Western edge must
+  /// be less than eastern edge in TMapTools::FillBlock" (west > east), "Northern ordinate is out
+  /// of range in TMapTools::FillBlock", "Southern ordinate is out of range in
+  /// TMapTools::FillBlock", "Western ordinate is out of range in TMapTools::FillBlock", "Eastern
+  /// ordinate is out of range in TMapTools::FillBlock" (an edge outside the grid).
+  static void FillBlock(TMap* PtrMap, double DblValue, long LngNorth, long LngSouth, long LngWest,
+                        long LngEast);
+  /// Widens the block by LngWidth cells on every side, clamping the widened edges to the map:
+  /// west, east, north, south in that order. Results beyond the range of long saturate.
+  static void BufferIndices(TMap* PtrMap, long LngWidth, long& LngNorth, long& LngSouth,
+                            long& LngWest, long& LngEast);
+
+  // Multi-map aggregation (ops/Aggregation.cpp). The maps of a list must all have the first
+  // map's dimensions and are paired by column and row. Each result is a new map on copies of the
+  // first map's centre axes with the no-data value -9999; the caller owns it. A first map whose
+  // axes are not set fails with "Map has no axes in TMapTools::<name>" after the other checks.
+
+  /// Returns the cell-wise sum. A cell that is no-data in any map takes the no-data value of the
+  /// first such map in list order.
+  /// Throws "Must have more than 2 maps to sum in TMapTools::Sum" for fewer than two maps, then
+  /// for each later map in order "X-dimension of maps are inconsistent in TMapTools::Sum" and
+  /// "Y-dimension of maps are inconsistent in TMapTools::Sum".
+  static TMap* Sum(std::vector<TMap*> VecMaps);
+  /// Returns, for each cell, the number of maps in which it is not that map's no-data value.
+  /// Throws "Must have at least 1 map in TMapTools::DataCounts" for an empty list, then
+  /// "X-dimension of maps are inconsistent in TMapTools::DataCounts" and
+  /// "Y-dimension of maps are inconsistent in TMapTools::DataCounts".
+  static TMap* DataCounts(std::vector<TMap*> VecMaps);
+  /// Returns Divide(Sum(maps), DataCounts(maps)), cell for cell: -9999 where the sum is -9999,
+  /// else the sum over the count of data cells. Throws the failures of Sum first.
+  static TMap* Average(std::vector<TMap*> VecMaps);
+  /// Returns Average of every run of IntWindow consecutive maps, in order: the number of maps
+  /// less IntWindow plus one maps, or none when the window is longer than the list. A window
+  /// below 2 throws "Must have more than 2 maps to sum in TMapTools::Sum" unless the list is
+  /// shorter than the window. When a window fails, the maps already built are released.
+  static std::vector<TMap*> MovingAverage(std::vector<TMap*> VecMaps, int IntWindow);
 
   // Resampling (ops/Resampling.cpp).
 
   // Map extents (ops/Extents.cpp).
+  /// Returns a new map of the cells from the one holding P1 to the one holding P2 (any two
+  /// opposite corners, in either order), with their centres and values. The result declares
+  /// -9999 as no-data whatever the source declares, and keeps the source's Y direction.
+  /// Throws "Map has no axes in TMap::GetIndex"; "Ordinate is out of range in TAxis::GetIndex"
+  /// for a corner outside the map (x1, y1, x2, y2 in this order); "Start index is out of range in
+  /// TAxis::GetSegment" for a corner on the map's eastern or northern outer edge. The caller owns
+  /// the result.
+  static TMap* Extract(const TMap* PtrMap, const TPoint* PtrPoint1, const TPoint* PtrPoint2);
+
+  /// Sets PtrOutA and PtrOutB to new maps holding the cells of A and of B whose centres lie in the
+  /// common area [greatest west edge, least east edge) x [greatest south edge, least north edge),
+  /// built as Extract builds them (each keeps its map's resolution and Y direction, no-data
+  /// -9999). Works for either Y direction. The outputs are assigned only when both exist.
+  /// Throws "Map has no axes in TMapTools::Intersection"; "Maps do not intersect in
+  /// TMapTools::Intersection" when the common area is empty or has no cell centre of a map.
+  /// The caller owns both results.
+  static void Intersection(const TMap* PtrMapA, const TMap* PtrMapB, TMap*& PtrOutA,
+                           TMap*& PtrOutB);
+
+  /// Writes every cell of the insert map into the destination cell that holds its centre; where
+  /// several centres share a cell, the last in row-then-column order stays. Every target cell is
+  /// found before any is written, so on failure the destination is unchanged.
+  /// Throws "Map has no axes in TMapTools::Insert"; "Insert map's NW corner is outside of the
+  /// destination map in TMapTools::Insert" (west, or beyond the destination's first Y edge);
+  /// "Insert map's SE corner is outside of the destination map in TMapTools::Insert" (east, or
+  /// beyond its last Y edge); for a centre outside the destination "Ordinate is out of range in
+  /// TAxis::GetIndex", on its eastern or northern outer edge "LngX is out of range in
+  /// TMap::SetPoint (TPoint*)" or "LngY is out of range in TMap::SetPoint (TPoint*)".
+  static void Insert(TMap* PtrDestination, const TMap* PtrInsert);
+
+  /// Sets the four outputs to the inclusive index rectangle of the cells equal to DblValue
+  /// (exact comparison; NaN matches nothing), or all to 0 when no cell matches.
+  static void FindPatchExtent(const TMap* PtrMap, double DblValue, long& LngMinRow, long& LngMaxRow,
+                              long& LngMinColumn, long& LngMaxColumn);
 
   // Cell statistics and sampling (ops/Statistics.cpp).
+  // Cells are visited column by column (column 0 first), each column from row 0 down; "first"
+  // means first in that order. The no-data value is an ordinary value here. Cells holding
+  // not-a-number are left out of every result keyed by cell value.
+
+  /// Returns each distinct cell value and the number of cells that hold it, in ascending order.
+  static std::map<double, long> CountValues(const TMap* PtrMap);
+
+  /// Returns the number of cells equal to the value (not-a-number equals nothing).
+  static long CountValues(const TMap* PtrMap, double DblValue);
+
+  /// Returns each distinct value not left out and a new point at the centre of the first cell
+  /// that holds it, carrying the value; the caller owns the points. A cell equal to the cell
+  /// before it is passed over, the scan starting as if after a no-data cell: the leading run of
+  /// no-data cells never gives the no-data value its entry.
+  /// Throws the failures of TMap::GetPoint(long, long) ("Map has no axes in
+  /// TMap::GetCoordinates" for a map without axes); no point is left behind.
+  static std::map<double, TMapPoint*> GetFirstValues(const TMap* PtrMap,
+                                                     std::vector<double> VecLeaveOut);
+
+  /// Returns GetFirstValues of each map with the same values left out, in the maps' order.
+  /// Fails as a whole, as the one-map form, and then leaves no point behind.
+  static std::vector<std::map<double, TMapPoint*>> GetFirstValues(std::vector<TMap*> VecMaps,
+                                                                  std::vector<double> VecLeaveOut);
+
+  /// Returns each key of the points and the map's value in the cell that holds its point.
+  /// The points stay the caller's. Throws the failures of TMap::GetPointVal(TPoint*):
+  /// "Ordinate is out of range in TAxis::GetIndex", "LngX is out of range in
+  /// TMap::GetPointVal", "LngY is out of range in TMap::GetPointVal".
+  static std::map<double, double> FetchMapValues(const TMap* PtrMap,
+                                                 std::map<double, TMapPoint*> MapPoints);
+
+  /// Returns FetchMapValues of map k with point set k, for each map in order; sets beyond the
+  /// number of maps are not used.
+  /// Throws "Number of point sets is less than number of maps in TMapTools::FetchMapValues"
+  /// before any work, then fails as a whole with the failures of the one-map form.
+  static std::vector<std::map<double, double>> FetchMapValues(
+      std::vector<TMap*> VecMaps, std::vector<std::map<double, TMapPoint*>> VecPointSets);
+
+  /// Returns each key-map value not left out and the value-map values of the cells that hold it
+  /// in the key map, in scan order. The maps are paired by cell index only.
+  /// Throws "Map X-dimensions do not match", then "Map Y-Dimensions do not match".
+  static std::map<double, std::vector<double>> GetValuesOverlay(const TMap* PtrValueMap,
+                                                                const TMap* PtrKeyMap,
+                                                                std::vector<double> VecLeaveOut);
 
   // Value gradients over map series (ops/Gradients.cpp).
+  // The position of a map in the series is its map number, from 0. The maps are only read.
+
+  /// Returns one new map per window position i = 0 .. n - w - 1, on copies of map 0's centre
+  /// axes: each cell holds the least-squares slope of its values in maps i .. i + w against the
+  /// map number. A cell that is 0.0 in map i stays -9999; a 0.0 in maps i .. i + w - 1 is
+  /// replaced by FindNonzeroNeighbourVal of that map; a value equal to its own map's no-data
+  /// value is left out of the fit (fewer than two values left give not-a-number). The caller
+  /// owns the vector's maps.
+  /// Throws, in this order, "Window size must be >= 1 in TMapTools::ValueGradients",
+  /// "Window size must be < number of maps in TMapTools::ValueGradients" when n < w,
+  /// "Map dimensions do not match in TMapTools::ValueGradients", and, when there is a window,
+  /// "Map has no axes in TMapTools::ValueGradients" for a map 0 without centre axes.
+  static std::vector<TMap*> ValueGradients(std::vector<TMap*> VecMaps, int LngWindowSize);
+
+  /// Returns the value of cell (x, y) in maps start to end, both included, in map order.
+  /// Throws, in this order, "Start map number is out of range in TMapTools::GetValuesVector" and
+  /// "End map number is out of range in TMapTools::GetValuesVector" (compared as unsigned, so a
+  /// negative number is out of range), "Stat map number must be less than end map number", then
+  /// "X-ordinate is out of range in TMap::GetPointVal" or "Y-ordinate is out of range in
+  /// TMap::GetPointVal" at the first map that lacks the cell.
+  static std::vector<double> GetValuesVector(std::vector<TMap*> VecMaps, long LngX, long LngY,
+                                             int LngStart, int LngEnd);
+
+  /// Returns, from the 3 x 3 block around the cell clipped to the map, the first nonzero value
+  /// (not-a-number counts) of the highest column that holds one, or 0.0.
+  /// Throws "X-ordinate is out of range in TMapTools::FindNonzeroNeighbourVal", then
+  /// "Y-ordinate is out of range in TMapTools::FindNonzeroNeighbourVal", for a cell outside
+  /// the map.
+  static double FindNonzeroNeighbourVal(const TMap* PtrMap, long LngX, long LngY);
 
   // Text writers (io/FlatFileWriter.cpp, io/CsvWriter.cpp).
 };

@@ -21,3 +21,17 @@ run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/subdir
     -DTESSGRID_SOURCE=${SOURCE_DIR} -DCMAKE_BUILD_TYPE=${BUILD_TYPE})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/subdir)
 run(${WORK_DIR}/subdir/consumer)
+
+# The pkg-config file serves a build without CMake.
+find_program(PKG_CONFIG pkg-config)
+if(PKG_CONFIG)
+  set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
+  execute_process(COMMAND ${PKG_CONFIG} --cflags --libs tessgrid OUTPUT_VARIABLE flags
+                  RESULT_VARIABLE rc OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "pkg-config does not know tessgrid")
+  endif()
+  separate_arguments(flags UNIX_COMMAND "${flags}")
+  run(c++ ${SOURCE_DIR}/tests/consumer/consumer.cpp ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
+  run(${WORK_DIR}/pkgconfig-consumer)
+endif()

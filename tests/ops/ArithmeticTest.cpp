@@ -164,8 +164,12 @@ TEST(ArithmeticTest, CoordinatePairingEqualsPerCellEvaluation) {
                                         << CaseA.DblResolution << ", b at (" << CaseB.DblX0 << ", "
                                         << CaseB.DblY0 << ") x " << CaseB.DblResolution);
       ExpectAsPerCell(TMapTools::Add, ReferenceAdd, PtrA.get(), PtrB.get());
-      ExpectAsPerCell(TMapTools::Multiply, ReferenceMultiply, PtrA.get(), PtrB.get());
-      ExpectAsPerCell(TMapTools::Divide, ReferenceDivide, PtrA.get(), PtrB.get());
+      // The map-by-map forms, not the ones that take a constant.
+      using TMapByMap = TMap* (*)(TMap*, TMap*);
+      ExpectAsPerCell(static_cast<TMapByMap>(TMapTools::Multiply), ReferenceMultiply, PtrA.get(),
+                      PtrB.get());
+      ExpectAsPerCell(static_cast<TMapByMap>(TMapTools::Divide), ReferenceDivide, PtrA.get(),
+                      PtrB.get());
     }
   }
 }
