@@ -231,6 +231,21 @@ class TMapTools {
   static double FindNonzeroNeighbourVal(const TMap* PtrMap, long LngX, long LngY);
 
   // Text writers (io/FlatFileWriter.cpp, io/CsvWriter.cpp).
+
+  /// Writes the cells row by row from the north, each value followed by the separator and each
+  /// row by a line end; the stream is flushed after every row. Numbers use the stream's
+  /// floating-point format; in the default format they take the fewest digits from its precision
+  /// up to 12 that read back exactly.
+  /// Throws "Map rows do not match its dimensions in TMapTools::WriteFlatFile" before writing
+  /// anything when the value grid holds fewer rows or columns than MbrLngYDim and MbrLngXDim.
+  static void WriteFlatFile(TMap* PtrMap, std::ostream& Output, char ChrSeparator);
+
+  /// Writes one line "x,y,value" per cell, column by column from the west and, within a column,
+  /// row by row from the north, with the cell centres of TMap::GetPoint; numbers as WriteFlatFile.
+  /// Throws the failures of TMap::GetPoint(long, long) ("Map has no axes in
+  /// TMap::GetCoordinates", ...) and "Map rows do not match its dimensions in
+  /// TMapTools::WriteCSVFile" before writing anything; a map without cells writes nothing.
+  static void WriteCSVFile(TMap* PtrMap, std::ostream& Output);
 };
 
 #endif  // OPS_TMAPTOOLS_H

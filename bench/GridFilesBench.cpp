@@ -1,0 +1,226 @@
+// bench/GridFilesBench.cpp - speed of the grid reader and writer against plain iostream code and
+// bare from_chars / to_chars loops over the same 3000 x 3000 realistic grid; prints the ratios.
+#include <benchmark/benchmark.h>
+
+#include <charconv>
+#include <cstdio>
+#include <istream>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "bench/support/GridText.h"
+#include "io/TARCGISFileTools.h"
+#include "ops/TMapTools.h"
+
+namespace {
+
+constexpr long kLngColumns = 3000;
+constexpr long kLngRows = 3000;
+
+const std::string& GridText() {
+  static const std::string StgText =
+      tessgrid_bench::MakeGridText(kLngColumns, kLngRows, 25.0, 512345.0, 5123456.0, 7);
+  return StgText;
+}
+
+// Offset of the first cell value: just after the sixth header line.
+std::size_t CellsStart() {
+  std::size_t LngAt = 0;
+  for (int LngLine = 0; LngLine < 6; ++LngLine) {
+    LngAt = GridText().find('\n', LngAt) + 1;
+  }
+  return LngAt;
+}
+
+// Reads a string in place, so no variant pays for copying the text into a stream.
+class TMemoryBuffer : public std::streambuf {
+ public:
+  explicit TMemoryBuffer(const std::string& StgText) {
+    char* PtrBegin = const_cast<char*>(StgText.data());
+    setg(PtrBegin, PtrBegin, PtrBegin + StgText.size());
+  }
+};
+
+// Takes every character and keeps none, so writers are timed without a disk or a growing string.
+class TDiscardBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type LngChar) override { return traits_type::not_eof(LngChar); }
+  std::streamsize xsputn(const char*, std::streamsize LngCount) override { return LngCount; }
+};
+
+const TMap& LoadedMap() {
+  static const std::unique_ptr<TMap> PtrMap = [] {
+    TMemoryBuffer Buffer(GridText());
+    std::istream Input(&Buffer);
+    return std::unique_ptr<TMap>(TARCGISFileTools::LoadARCGISFile(Input));
+  }();
+  return *PtrMap;
+}
+
+void BM_Load(benchmark::State& State) {
+  for (auto _ : State) {
+    TMemoryBuffer Buffer(GridText());
+    std::istream Input(&Buffer);
+    std::unique_ptr<TMap> PtrMap(TARCGISFileTools::LoadARCGISFile(Input));
+    benchmark::DoNotOptimize(PtrMap->MbrVecValues.data());
+  }
+}
+
+// The reader as formatted extraction writes it: one >> per value into the map.
+void BM_LoadIostream(benchmark::State& State) {
+  for (auto _ : State) {
+    TMemoryBuffer Buffer(GridText());
+    std::istream Input(&Buffer);
+    std::string StgKey;
+    long LngColumns = 0;
+    long LngRows = 0;
+    double DblXll = 0.0;
+    double DblYll = 0.0;
+    double DblCellSize = 0.0;
+    double DblNoData = 0.0;
+    Input >> StgKey >> LngColumns >> StgKey >> LngRows >> StgKey >> DblXll >> StgKey >> DblYll >>
+        StgKey >> DblCellSize >> StgKey >> DblNoData;
+    TMap Map(DblCellSize, LngColumns, LngRows);
+    for (long LngY = 0; LngY < LngRows; ++LngY) {
+      for (long LngX = 0; LngX < LngColumns; ++LngX) {
+        double DblValue = 0.0;
+        Input >> DblValue;
+        Map.SetPoint(LngX, LngY, DblValue);
+      }
+    }
+    benchmark::DoNotOptimize(Map.MbrVecValues.data());
+  }
+}
+
+// Only the parsing: from_chars over every value of the text, nothing stored.
+void BM_BareParse(benchmark::State& State) {
+  const char* const PtrBegin = GridText().data() + CellsStart();
+  const char* const PtrEnd = GridText().data() + GridText().size();
+  for (auto _ : State) {
+    double DblSum = 0.0;
+    const char* PtrNext = PtrBegin;
+    while (PtrNext != PtrEnd) {
+      while (PtrNext != PtrEnd && (*PtrNext == ' ' || *PtrNext == '\n')) {
+        ++PtrNext;
+      }
+      if (PtrNext == PtrEnd) {
+        break;
+      }
+      double DblValue = 0.0;
+      PtrNext = std::from_chars(PtrNext, PtrEnd, DblValue).ptr;
+      DblSum += DblValue;
+    }
+    benchmark::DoNotOptimize(DblSum);
+  }
+}
+
+void BM_Write(benchmark::State& State) {
+  TMap& Map = const_cast<TMap&>(LoadedMap());
+  for (auto _ : State) {
+    TDiscardBuffer Buffer;
+    std::ostream Output(&Buffer);
+    TARCGISFileTools::WriteARCGISFile(&Map, Output);
+  }
+}
+
+// The writer as stream insertion writes it: one << per value, a flush per row.
+void BM_WriteIostream(benchmark::State& State) {
+  const TMap& Map = LoadedMap();
+  for (auto _ : State) {
+    TDiscardBuffer Buffer;
+    std::ostream Output(&Buffer);
+    Output << "ncols " << Map.MbrLngXDim << "\nnrows " << Map.MbrLngYDim << "\nxllcorner "
+           << Map.MbrPtrXAxisInterval->GetPoint(0)->MbrDblX << "\nyllcorner "
+           << Map.MbrPtrYAxisInterval->GetPoint(Map.MbrLngYDim)->MbrDblY << "\ncellsize "
+           << Map.MbrDblResolution << "\nNODATA_value " << Map.MbrDblNoDataValue << std::endl;
+    for (long LngY = 0; LngY < Map.MbrLngYDim; ++LngY) {
+      for (long LngX = 0; LngX < Map.MbrLngXDim; ++LngX) {
+        Output << Map.GetPointVal(LngX, LngY) << ' ';
+      }
+      Output << std::endl;
+    }
+  }
+}
+
+// Only the formatting: to_chars(general, 6) for every value into a row buffer, nothing written.
+void BM_BareFormat(benchmark::State& State) {
+  const TMap& Map = LoadedMap();
+  std::vector<char> VecRow(static_cast<std::size_t>(Map.MbrLngXDim) * 32 + 2);
+  for (auto _ : State) {
+    for (const std::vector<double>& VecValues : Map.MbrVecValues) {
+      char* PtrNext = VecRow.data();
+      char* const PtrEnd = VecRow.data() + VecRow.size();
+      for (const double DblValue : VecValues) {
+        PtrNext = std::to_chars(PtrNext, PtrEnd, DblValue, std::chars_format::general, 6).ptr;
+        *PtrNext++ = ' ';
+      }
+      benchmark::DoNotOptimize(VecRow.data());
+    }
+  }
+}
+
+BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadIostream)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareParse)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteIostream)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareFormat)->Unit(benchmark::kMillisecond);
+
+// Keeps the mean CPU time (the machine may be shared, so wall time would measure the neighbours) of
+// every run so that main can print the ratios of this one run.
+class TRatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& VecRuns) override {
+    for (const Run& ThisRun : VecRuns) {
+      if (ThisRun.run_type == Run::RT_Iteration && ThisRun.iterations > 0) {
+        MbrVecSeconds[ThisRun.benchmark_name()] =
+            ThisRun.cpu_accumulated_time / static_cast<double>(ThisRun.iterations);
+      }
+    }
+    ConsoleReporter::ReportRuns(VecRuns);
+  }
+  double Seconds(const std::string& StgName) const {
+    const auto It = MbrVecSeconds.find(StgName);
+    return It == MbrVecSeconds.end() ? 0.0 : It->second;
+  }
+
+ private:
+  std::map<std::string, double> MbrVecSeconds;
+};
+
+void PrintRatio(const char* PtrLabel, double DblNumerator, double DblDenominator,
+                const char* PtrTarget) {
+  if (DblNumerator > 0.0 && DblDenominator > 0.0) {
+    std::printf("%-44s %6.2fx   (target %s)\n", PtrLabel, DblNumerator / DblDenominator, PtrTarget);
+  }
+}
+
+}  // namespace
+
+int main(int LngArgc, char** PtrArgv) {
+  benchmark::Initialize(&LngArgc, PtrArgv);
+  GridText();
+  LoadedMap();
+  TRatioReporter Reporter;
+  benchmark::RunSpecifiedBenchmarks(&Reporter);
+  const double DblCells = static_cast<double>(kLngColumns) * static_cast<double>(kLngRows);
+  const double DblLoad = Reporter.Seconds("BM_Load");
+  const double DblLoadStream = Reporter.Seconds("BM_LoadIostream");
+  const double DblParse = Reporter.Seconds("BM_BareParse");
+  const double DblWrite = Reporter.Seconds("BM_Write");
+  const double DblWriteStream = Reporter.Seconds("BM_WriteIostream");
+  const double DblFormat = Reporter.Seconds("BM_BareFormat");
+  std::printf("\nPer value: load %.1f ns, bare parse %.1f ns, write %.1f ns, bare format %.1f ns\n",
+              DblLoad / DblCells * 1e9, DblParse / DblCells * 1e9, DblWrite / DblCells * 1e9,
+              DblFormat / DblCells * 1e9);
+  PrintRatio("iostream load / load", DblLoadStream, DblLoad, ">= 8");
+  PrintRatio("iostream write / write", DblWriteStream, DblWrite, ">= 8");
+  PrintRatio("load / bare from_chars parse", DblLoad, DblParse, "<= 1.2");
+  PrintRatio("bare to_chars(general, 6) / write", DblFormat, DblWrite, ">= 1.5");
+  benchmark::Shutdown();
+  return 0;
+}

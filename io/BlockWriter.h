@@ -1,0 +1,95 @@
+// io/BlockWriter.h - TBlockWriter: text for a stream gathered in one block and handed over in
+// large writes. io/BlockWriter.cpp drains the block; the grid, row and CSV writers use it.
+#ifndef IO_BLOCKWRITER_H
+#define IO_BLOCKWRITER_H
+
+#include <cstddef>
+#include <memory>
+#include <ostream>
+
+#include "io/NumberText.h"
+#include "model/TMap.h"
+
+namespace tessgrid_io {
+
+/// Formats numbers and characters into a block and writes the block to the stream when it is
+/// full or when the caller ends a row with EndRow. Numbers follow the stream's format as
+/// captured at construction (see FormatNumber). Nothing is written after the stream has failed;
+/// the stream's state tells the caller.
+class TBlockWriter {
+ public:
+  static constexpr std::size_t kLngBlockSize = std::size_t{1} << 16;
+
+  explicit TBlockWriter(std::ostream& Output);
+  TBlockWriter(const TBlockWriter&) = delete;
+  TBlockWriter& operator=(const TBlockWriter&) = delete;
+
+  void PutNumber(double DblValue) {
+    if (static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext) < kLngNumberChars) {
+      Drain();
+    }
+    const std::size_t LngLength = FormatNumber(
+        MbrPtrNext, static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext), DblValue, MbrFormat);
+    if (LngLength > static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext)) {
+      PutLongNumber(DblValue);
+      return;
+    }
+    MbrPtrNext += LngLength;
+  }
+
+  void PutChar(char ChrValue) {
+    if (MbrPtrNext == MbrPtrEnd) {
+      Drain();
+    }
+    *MbrPtrNext++ = ChrValue;
+  }
+
+  /// Writes the text.
+  void PutText(const char* PtrText);
+
+  /// Writes the integer in decimal.
+  void PutInteger(long LngValue);
+
+  /// Writes the number right-aligned in a field of the width, padded with the stream's fill
+  /// character (left-aligned when the stream says left); a longer number takes more room.
+  void PutPadded(double DblValue, std::size_t LngWidth);
+
+  /// Writes a line end, hands the block to the stream and flushes it.
+  void EndRow();
+
+  /// Hands the block to the stream and flushes it.
+  void Finish();
+
+  /// True while the stream has taken everything so far.
+  bool Good() const { return MbrOutput.good(); }
+
+ private:
+  void Drain();
+  void PutLongNumber(double DblValue);
+
+  std::ostream& MbrOutput;
+  TNumberFormat MbrFormat;
+  std::unique_ptr<char[]> MbrPtrBlock;
+  char* MbrPtrNext;
+  char* MbrPtrEnd;
+};
+
+/// True when the value grid holds at least MbrLngYDim rows of MbrLngXDim values each, so that
+/// the writers can read the rows directly.
+inline bool RowsHoldGrid(const TMap& Map) {
+  const std::size_t LngColumns = static_cast<std::size_t>(Map.MbrLngXDim > 0 ? Map.MbrLngXDim : 0);
+  const std::size_t LngRows = static_cast<std::size_t>(Map.MbrLngYDim > 0 ? Map.MbrLngYDim : 0);
+  if (Map.MbrVecValues.size() < LngRows) {
+    return false;
+  }
+  for (std::size_t LngRow = 0; LngRow < LngRows; ++LngRow) {
+    if (Map.MbrVecValues[LngRow].size() < LngColumns) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace tessgrid_io
+
+#endif  // IO_BLOCKWRITER_H

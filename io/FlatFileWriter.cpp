@@ -1,0 +1,30 @@
+// io/FlatFileWriter.cpp - TMapTools::WriteFlatFile: the cell rows of a map as text.
+// Declared with the other operations of TMapTools in ops/TMapTools.h; the grid writer uses it.
+#include <ostream>
+
+#include "io/BlockWriter.h"
+#include "model/Fail.h"
+#include "ops/TMapTools.h"
+
+void TMapTools::WriteFlatFile(TMap* PtrMap, std::ostream& Output, char ChrSeparator) {
+  const long LngColumns = PtrMap->MbrLngXDim;
+  const long LngRows = PtrMap->MbrLngYDim;
+  // The rows are read directly below, so the grid has to hold what the dimensions promise.
+  if (!tessgrid_io::RowsHoldGrid(*PtrMap)) {
+    Fail("Map rows do not match its dimensions in TMapTools::WriteFlatFile");
+  }
+  const std::size_t LngColumnCount = static_cast<std::size_t>(LngColumns > 0 ? LngColumns : 0);
+  const std::size_t LngRowCount = static_cast<std::size_t>(LngRows > 0 ? LngRows : 0);
+  tessgrid_io::TBlockWriter Writer(Output);
+  for (std::size_t LngRow = 0; LngRow < LngRowCount && Writer.Good(); ++LngRow) {
+    const double* PtrCell = PtrMap->MbrVecValues[LngRow].data();
+    const double* const PtrStop = PtrCell + LngColumnCount;
+    for (; PtrCell != PtrStop; ++PtrCell) {
+      Writer.PutNumber(*PtrCell);
+      Writer.PutChar(ChrSeparator);
+    }
+    // One flush per row rather than per value: the text is the same, the calls are few.
+    Writer.EndRow();
+  }
+  Writer.Finish();
+}

@@ -1,0 +1,83 @@
+// io/TARCGISFileTools.h - TARCGISFileTools: the ASCII grid reader and writer, and grid file lists.
+// io/TARCGISFileTools.cpp holds them; the number text, block and file helpers live beside it.
+#ifndef IO_TARCGISFILETOOLS_H
+#define IO_TARCGISFILETOOLS_H
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "model/TMap.h"
+
+/// Static reader and writer of the ASCII grid format: six header entries, then the cells row by
+/// row from the north.
+///
+///     ncols 3
+///     nrows 2
+///     xllcorner        0
+///     yllcorner        0
+///     cellsize 1
+///     NODATA_value -9999
+///     1 2 3
+///     4 5 6
+///
+/// The reader takes white-space separated tokens and ignores line structure. Keys are compared
+/// exactly; "nodata_value" is the one other spelling accepted. The map it returns has edges built
+/// from the corner by running sums of cellsize, so the south-western corner is exactly the one
+/// read. The writer puts every value in the fewest digits that read back as the same double (at
+/// least the stream's precision, at most 12), so what it writes loads back unchanged.
+///
+/// Every map returned is new and owned by the caller.
+class TARCGISFileTools {
+ public:
+  TARCGISFileTools() = delete;
+
+  /// Reads a grid from the stream and returns it as a new map; the caller owns it.
+  /// Throws, as char*, "File format error: expected to find ncols tag", "File format error:
+  /// expectd to find nrows tag", "File format error: expected to find xllcorner tag", "File format
+  /// error: expected to find yllcorner tag", "File format error: expected to find cellsize tag",
+  /// "File format error: expected to find NODATA_value tag" for a header key out of place;
+  /// "File format error: invalid NODATA_value in TARCGISFileTools::LoadARCGISFile" for a no-data
+  /// value that is not a number; "File format error: negative ncols or nrows in
+  /// TARCGISFileTools::LoadARCGISFile"; "File format error: ncols or nrows too large in
+  /// TARCGISFileTools::LoadARCGISFile" when ncols x nrows overflows a long, or a grid without
+  /// cells claims more than 2^20 rows or columns; "Unexpected end of file
+  /// found in TARCGISFileTools::LoadARCGISFile" when the input holds fewer than ncols x nrows
+  /// values. Throws, as std::string, "File format error: invalid cell value '<token>' at row <r>,
+  /// column <c> in TARCGISFileTools::LoadARCGISFile" (counted from 0) for a cell that is not a
+  /// number or lies beyond the range of double.
+  static TMap* LoadARCGISFile(std::istream& Input);
+
+  /// Reads the named grid file and returns it as a new map; the caller owns it.
+  /// Throws "Unable to open file " followed by the name, as std::string, when it cannot be opened
+  /// for reading, and the failures of the stream form.
+  static TMap* LoadARCGISFile(std::string StgFileName);
+
+  /// Writes the map as a grid to the stream: the six header lines, then one line per row with a
+  /// blank after every value. Numbers use the stream's floating-point format; in the default
+  /// format they take the fewest digits from its precision up to 12 that read back exactly.
+  /// Throws "Map has no interval axes in TARCGISFileTools::WriteARCGISFile" or "Axis has an
+  /// unfilled slot in TARCGISFileTools::WriteARCGISFile" when a corner is missing, and the
+  /// failures of TMapTools::WriteFlatFile, before writing anything.
+  static void WriteARCGISFile(TMap* PtrMap, std::ostream& Output);
+
+  /// Writes the map as a grid to the named file. An existing regular file is replaced only once
+  /// everything is written; other targets (devices, pipes) are written in place.
+  /// Throws "Unable to open file " followed by the name when the file cannot be created, and
+  /// "Unable to write file " followed by the name when writing fails, both as std::string; after
+  /// a failure an earlier regular file keeps its content.
+  static void WriteARCGISFile(TMap* PtrMap, std::string StgFileName);
+
+  /// Loads every named grid file, in order; the caller owns the maps.
+  /// Throws the failures of LoadARCGISFile for the first file that fails; the maps already
+  /// loaded are released and no list is returned.
+  static std::vector<TMap*> LoadFileList(std::vector<std::string> VecFileNames);
+
+  /// Writes map i to file name i, in order.
+  /// Throws "Size of map list and filename list do not match in TARCGISFileTools::WriteFileList"
+  /// before writing anything when the lists differ in length, then the failures of
+  /// WriteARCGISFile for the first file that fails; the files written before it stay.
+  static void WriteFileList(std::vector<TMap*> VecMaps, std::vector<std::string> VecFileNames);
+};
+
+#endif  // IO_TARCGISFILETOOLS_H
