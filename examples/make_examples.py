@@ -6,7 +6,7 @@ import math
 import random
 
 random.seed(7)
-XLL, YLL = 500000, 5100000
+XLL, YLL = 412000, 387000
 
 
 def write(name, cols, rows, cellsize, nodata, value):
