@@ -46,11 +46,13 @@ void TBlockScanner::TakeToken(const char*& PtrFirst, const char*& PtrLast, bool&
     if (PtrChar != MbrPtrEnd) {
       break;
     }
+    // A refill moves the token to the front of the block, even when nothing more comes.
     const std::size_t LngScanned = static_cast<std::size_t>(PtrChar - MbrPtrNext);
-    if (!Refill()) {
+    const bool BlnMore = Refill();
+    PtrChar = MbrPtrNext + LngScanned;
+    if (!BlnMore) {
       break;
     }
-    PtrChar = MbrPtrNext + LngScanned;
   }
   PtrFirst = MbrPtrNext;
   PtrLast = PtrChar;

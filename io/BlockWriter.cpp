@@ -11,6 +11,8 @@ namespace tessgrid_io {
 TBlockWriter::TBlockWriter(std::ostream& Output)
     : MbrOutput(Output),
       MbrFormat(NumberFormatOf(Output)),
+      MbrBlnPlainDecimals(MbrFormat.BlnDefault && MbrFormat.LngPrecision >= 6 &&
+                          MbrFormat.LngPrecision <= 12),
       MbrPtrBlock(new char[kLngBlockSize]),
       MbrPtrNext(MbrPtrBlock.get()),
       MbrPtrEnd(MbrPtrBlock.get() + kLngBlockSize) {}

@@ -28,6 +28,13 @@ class TBlockWriter {
     if (static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext) < kLngNumberChars) {
       Drain();
     }
+    if (MbrBlnPlainDecimals) {
+      const std::size_t LngPlain = FormatPlainDecimal(MbrPtrNext, DblValue, MbrFormat.LngPrecision);
+      if (LngPlain != 0) {
+        MbrPtrNext += LngPlain;
+        return;
+      }
+    }
     const std::size_t LngLength = FormatNumber(
         MbrPtrNext, static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext), DblValue, MbrFormat);
     if (LngLength > static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext)) {
@@ -69,6 +76,7 @@ class TBlockWriter {
 
   std::ostream& MbrOutput;
   TNumberFormat MbrFormat;
+  bool MbrBlnPlainDecimals;  ///< the default format with a precision of 6 to 12
   std::unique_ptr<char[]> MbrPtrBlock;
   char* MbrPtrNext;
   char* MbrPtrEnd;

@@ -15,6 +15,11 @@ const double kDblExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
+const char kChrDigitPairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 namespace {
 
 // Twelve digits keep projected corners to the millimetre and integers up to 10^12, and stop
@@ -204,11 +209,6 @@ bool ExactDecimal(double DblMagnitude, int LngMaxPower, int LngPower, std::uint6
     LngPower = LngMaxPower;
   }
 }
-
-constexpr char kChrDigitPairs[] =
-    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-    "8081828384858687888990919293949596979899";
 
 // Writes exactly LngCount decimal digits of the value (leading zeros included) ending at
 // PtrEnd, two at a time.

@@ -38,6 +38,68 @@ constexpr std::size_t kLngNumberChars = 48;
 std::size_t FormatNumber(char* PtrOut, std::size_t LngRoom, double DblValue,
                          const TNumberFormat& Format);
 
+/// Two-digit pairs "00" to "99", for writing digits two at a time.
+extern const char kChrDigitPairs[201];
+
+/// The writers' hot path for the default format with a precision of 6 to 12: writes a value of
+/// at least 1 and below 10^precision with up to 6 decimals plainly, as %g writes it with the
+/// rule's digits, and returns the length; returns 0, having written nothing that counts, for
+/// any other value (FormatNumber handles it). Needs kLngNumberChars of room.
+inline std::size_t FormatPlainDecimal(char* PtrOut, double DblValue, int LngPrecision) {
+  const double DblMagnitude = DblValue < 0 ? -DblValue : DblValue;
+  // Below 10^9, m = value * 10^6 stays below 2^50 and the whole part below 10^9.
+  if (!(DblMagnitude >= 1.0 && DblMagnitude < 1e9)) {
+    return 0;
+  }
+  const std::uint64_t LngMantissa = static_cast<std::uint64_t>(DblMagnitude * 1e6 + 0.5);
+  // m / 10^6 reads back as the value exactly when this exact-operand quotient equals it; then
+  // m holds the value's shortest digits (see FormatNumber).
+  if (static_cast<double>(LngMantissa) / 1e6 != DblMagnitude) {
+    return 0;
+  }
+  const std::uint64_t LngWhole = static_cast<std::uint64_t>(DblMagnitude);
+  const int LngWholeDigits = 1 + (LngWhole >= 10) + (LngWhole >= 100) + (LngWhole >= 1000) +
+                             (LngWhole >= 10000) + (LngWhole >= 100000) + (LngWhole >= 1000000) +
+                             (LngWhole >= 10000000) + (LngWhole >= 100000000);
+  const std::uint64_t LngFraction = LngMantissa - LngWhole * 1000000;
+  if (LngWholeDigits > LngPrecision || LngFraction >= 1000000 ||
+      (LngFraction != 0 && LngWholeDigits + 6 > LngPrecision && LngWholeDigits + 6 > 12)) {
+    return 0;
+  }
+  char* PtrNext = PtrOut;
+  *PtrNext = '-';
+  PtrNext += DblValue < 0 ? 1 : 0;
+  PtrNext += LngWholeDigits;
+  std::uint64_t LngRest = LngWhole;
+  char* PtrDigit = PtrNext;
+  for (int LngLeft = LngWholeDigits; LngLeft >= 2; LngLeft -= 2) {
+    const std::size_t LngPair = static_cast<std::size_t>(LngRest % 100) * 2;
+    LngRest /= 100;
+    PtrDigit -= 2;
+    PtrDigit[0] = kChrDigitPairs[LngPair];
+    PtrDigit[1] = kChrDigitPairs[LngPair + 1];
+  }
+  if ((LngWholeDigits & 1) != 0) {
+    PtrDigit[-1] = static_cast<char>('0' + LngRest);
+  }
+  if (LngFraction != 0) {
+    const std::size_t LngHigh = static_cast<std::size_t>(LngFraction / 10000) * 2;
+    const std::size_t LngMiddle = static_cast<std::size_t>(LngFraction / 100 % 100) * 2;
+    const std::size_t LngLow = static_cast<std::size_t>(LngFraction % 100) * 2;
+    PtrNext[0] = '.';
+    PtrNext[1] = kChrDigitPairs[LngHigh];
+    PtrNext[2] = kChrDigitPairs[LngHigh + 1];
+    PtrNext[3] = kChrDigitPairs[LngMiddle];
+    PtrNext[4] = kChrDigitPairs[LngMiddle + 1];
+    PtrNext[5] = kChrDigitPairs[LngLow];
+    PtrNext[6] = kChrDigitPairs[LngLow + 1];
+    // Without a branch per zero: their number varies from value to value.
+    PtrNext += 7 - ((LngFraction % 10 == 0) + (LngFraction % 100 == 0) + (LngFraction % 1000 == 0) +
+                    (LngFraction % 10000 == 0) + (LngFraction % 100000 == 0));
+  }
+  return static_cast<std::size_t>(PtrNext - PtrOut);
+}
+
 /// Returns the text of the value in the format, whatever its length.
 std::string NumberText(double DblValue, const TNumberFormat& Format);
 

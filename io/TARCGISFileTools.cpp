@@ -35,8 +35,8 @@ constexpr const char* kStgEndOfFile =
 constexpr std::size_t kLngRowChunk = std::size_t{1} << 16;
 
 // A grid without cells has nothing to read that could vouch for its other dimension, yet needs
-// a row and an edge point per unit of it.
-constexpr long kLngMaxEmptyDimension = 1L << 20;
+// a row and edge points per unit of it; this bound keeps that to a few MiB.
+constexpr long kLngMaxEmptyDimension = 1L << 16;
 
 // A cell token shown in a message is cut to this length.
 constexpr std::size_t kLngShownToken = 40;

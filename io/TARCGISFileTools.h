@@ -41,11 +41,11 @@ class TARCGISFileTools {
   /// value that is not a number; "File format error: negative ncols or nrows in
   /// TARCGISFileTools::LoadARCGISFile"; "File format error: ncols or nrows too large in
   /// TARCGISFileTools::LoadARCGISFile" when ncols x nrows overflows a long, or a grid without
-  /// cells claims more than 2^20 rows or columns; "Unexpected end of file
-  /// found in TARCGISFileTools::LoadARCGISFile" when the input holds fewer than ncols x nrows
-  /// values. Throws, as std::string, "File format error: invalid cell value '<token>' at row <r>,
-  /// column <c> in TARCGISFileTools::LoadARCGISFile" (counted from 0) for a cell that is not a
-  /// number or lies beyond the range of double.
+  /// cells claims more than 2^16 rows or columns; "Unexpected end of file
+  /// found in TARCGISFileTools::LoadARCGISFile" when the input ends before the no-data value or
+  /// holds fewer than ncols x nrows values. Throws, as std::string, "File format error: invalid
+  /// cell value '<token>' at row <r>, column <c> in TARCGISFileTools::LoadARCGISFile" (counted from
+  /// 0) for a cell that is not a number or lies beyond the range of double.
   static TMap* LoadARCGISFile(std::istream& Input);
 
   /// Reads the named grid file and returns it as a new map; the caller owns it.
@@ -65,7 +65,8 @@ class TARCGISFileTools {
   /// everything is written; other targets (devices, pipes) are written in place.
   /// Throws "Unable to open file " followed by the name when the file cannot be created, and
   /// "Unable to write file " followed by the name when writing fails, both as std::string; after
-  /// a failure an earlier regular file keeps its content.
+  /// a failure an earlier regular file keeps its content. The checks of the stream form run
+  /// before the file is touched.
   static void WriteARCGISFile(TMap* PtrMap, std::string StgFileName);
 
   /// Loads every named grid file, in order; the caller owns the maps.

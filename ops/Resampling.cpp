@@ -1,0 +1,494 @@
+// ops/Resampling.cpp - TMapTools resampling: Downscale, Subdivide and bilinear interpolation.
+// The declarations and their contracts are in ops/TMapTools.h, section "Resampling".
+#include "ops/TMapTools.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "model/Fail.h"
+#include "ops/AxisLookup.h"
+
+#if __has_include(<unistd.h>)
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char* const kStgGetPointX = "LngX is out of range in TMap::GetPoint (TPoint*)";
+const char* const kStgGetPointY = "LngY is out of range in TMap::GetPoint (TPoint*)";
+
+// The one evaluation of the bilinear formula, shared by every form so that they agree bit for
+// bit: each value is divided by the area first, then multiplied by its two distance factors,
+// and the terms are added left to right.
+inline double Blend(double DblQ11, double DblQ21, double DblQ12, double DblQ22, double DblDx1,
+                    double DblDx2, double DblDy1, double DblDy2, double DblArea) {
+  return (DblQ11 / DblArea) * DblDx2 * DblDy2 + (DblQ21 / DblArea) * DblDx1 * DblDy2 +
+         (DblQ12 / DblArea) * DblDx2 * DblDy1 + (DblQ22 / DblArea) * DblDx1 * DblDy1;
+}
+
+bool IsFilled(const TAxis* PtrAxis, long LngSize) {
+  if (PtrAxis == nullptr || PtrAxis->GetSize() != LngSize) {
+    return false;
+  }
+  for (const TPoint* PtrPoint : PtrAxis->MbrVecPoints) {
+    if (PtrPoint == nullptr) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The setters always leave a map with four filled axes that fit its dimensions; a map without
+// them (made by size and never given axes, or grown by AddRow) has no edges to resample from.
+void CheckAxes(const TMap& Map, const char* PtrMessage) {
+  const bool BlnComplete = Map.MbrLngXDim >= 0 && Map.MbrLngYDim >= 0 &&
+                           IsFilled(Map.MbrPtrXAxis, Map.MbrLngXDim) &&
+                           IsFilled(Map.MbrPtrYAxis, Map.MbrLngYDim) &&
+                           IsFilled(Map.MbrPtrXAxisInterval, Map.MbrLngXDim + 1) &&
+                           IsFilled(Map.MbrPtrYAxisInterval, Map.MbrLngYDim + 1);
+  if (!BlnComplete) {
+    Fail(PtrMessage);
+  }
+}
+
+long double MemoryBytes() {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGESIZE)
+  const long LngPages = sysconf(_SC_PHYS_PAGES);
+  const long LngPageSize = sysconf(_SC_PAGESIZE);
+  if (LngPages > 0 && LngPageSize > 0) {
+    return static_cast<long double>(LngPages) * static_cast<long double>(LngPageSize);
+  }
+#endif
+  return static_cast<long double>(std::numeric_limits<std::ptrdiff_t>::max());
+}
+
+// Turns two computed dimensions into longs, failing as an exhausted allocation would when the
+// grid and its axes cannot fit in this machine's memory. The grid writes every cell as it is
+// made, so without this a request far too large would fill memory row by row before failing.
+void FitDimensions(long double DblXDim, long double DblYDim, long& LngXDim, long& LngYDim) {
+  const long double DblLimit = 4.0e18L;  // keeps the conversion to long defined
+  if (!(std::fabs(DblXDim) < DblLimit) || !(std::fabs(DblYDim) < DblLimit)) {
+    throw std::bad_alloc();
+  }
+  const long double DblCols = DblXDim > 0 ? DblXDim : 0;
+  const long double DblRows = DblYDim > 0 ? DblYDim : 0;
+  const long double DblCells = DblRows * (sizeof(std::vector<double>) + DblCols * sizeof(double));
+  // Up to four axes live at once while a new map is given its geometry; a point costs its
+  // object, its slot and the allocator's bookkeeping.
+  const long double DblAxes = 4 * (DblCols + DblRows + 2) * (sizeof(TPoint) + sizeof(TPoint*) + 16);
+  if (DblCells + DblAxes > MemoryBytes()) {
+    throw std::bad_alloc();
+  }
+  LngXDim = static_cast<long>(DblXDim);
+  LngYDim = static_cast<long>(DblYDim);
+}
+
+double FirstXEdge(const TMap& Map) {
+  return Map.MbrPtrXAxisInterval->MbrVecPoints.front()->MbrDblX;
+}
+
+double FirstYEdge(const TMap& Map) {
+  return Map.MbrPtrYAxisInterval->MbrVecPoints.front()->MbrDblY;
+}
+
+double LastXEdge(const TMap& Map) {
+  return Map.MbrPtrXAxisInterval->MbrVecPoints.back()->MbrDblX;
+}
+
+double LastYEdge(const TMap& Map) {
+  return Map.MbrPtrYAxisInterval->MbrVecPoints.back()->MbrDblY;
+}
+
+// The body of Downscale, for a source whose axes are checked and an R > 0. The cells start as,
+// and the map declares, the given no-data value; Downscale's own is -9999.
+std::unique_ptr<TMap> MakeDownscaled(const TMap& Source, double DblResolution,
+                                     double DblNoDataValue) {
+  const double DblX0 = FirstXEdge(Source);
+  const double DblY0 = FirstYEdge(Source);
+  const bool BlnRising = LastYEdge(Source) > DblY0;
+  // Extended precision before truncation: r x n / R is a whole number more often than double
+  // arithmetic would show.
+  const long double DblR = Source.MbrDblResolution;
+  long LngXDim = 0;
+  long LngYDim = 0;
+  FitDimensions(DblR * Source.MbrLngXDim / DblResolution, DblR * Source.MbrLngYDim / DblResolution,
+                LngXDim, LngYDim);
+  auto PtrResult = std::make_unique<TMap>(DblResolution);
+  PtrResult->Init(DblResolution, LngXDim, LngYDim, DblNoDataValue);
+
+  const double DblHalf = DblResolution / 2;
+  TAxis XCentres(DblResolution, LngXDim);
+  double DblX = DblX0 + DblHalf;
+  for (long LngI = 0; LngI < LngXDim; ++LngI) {
+    XCentres.SetPoint(LngI, new TPoint(DblX, DblY0));
+    DblX += DblResolution;
+  }
+  TAxis YCentres(DblResolution, LngYDim);
+  const double DblStep = BlnRising ? DblResolution : -DblResolution;
+  double DblY = BlnRising ? DblY0 + DblHalf : DblY0 - DblHalf;
+  for (long LngI = 0; LngI < LngYDim; ++LngI) {
+    YCentres.SetPoint(LngI, new TPoint(DblX0, DblY));
+    DblY += DblStep;
+  }
+  PtrResult->SetXAxis(&XCentres);
+  PtrResult->SetYAxis(&YCentres);
+  return PtrResult;
+}
+
+// The first check a sample fails, numbered by the order in which one sample meets its checks:
+// lookups and range checks in the result map, then in the source, then the four neighbours.
+// Column checks take the even steps before 8 and steps 8 and 9, row checks the odd steps
+// before 8 and steps 10 and 11, so one number orders a column's and a row's failure.
+struct TFault {
+  int IntStep;             // kIntPasses when every check passes
+  long LngCode;            // a LookupIndices failure code, when PtrMessage is null
+  const char* PtrMessage;  // the message of a range check
+};
+
+constexpr int kIntPasses = INT_MAX;
+
+bool Fails(const TFault& Fault) {
+  return Fault.IntStep != kIntPasses;
+}
+
+[[noreturn]] void Raise(const TFault& Fault) {
+  if (Fault.PtrMessage == nullptr) {
+    CheckLookup(Fault.LngCode);
+  }
+  Fail(Fault.PtrMessage);
+}
+
+bool IsLookupFailure(long LngCode) {
+  return LngCode == kLngOutOfSpan || LngCode == kLngUnfilled;
+}
+
+bool IsInside(long LngIndex, long LngDim) {
+  return LngIndex >= 0 && LngIndex < LngDim;
+}
+
+// What every sample of one column shares: its x, its result column and its neighbour columns.
+struct TColumn {
+  long LngResult;
+  long LngX1;
+  long LngX2;
+  double DblDx1;    // x - x1
+  double DblDx2;    // x2 - x
+  double DblWidth;  // x2 - x1
+};
+
+// What every column's sample at the same position shares: its y, result row and neighbour rows.
+struct TRow {
+  long LngResult;
+  long LngY1;
+  long LngY2;
+  double DblDy1;     // y - y1
+  double DblDy2;     // y2 - y
+  double DblHeight;  // y2 - y1
+};
+
+// The running coordinates of one direction: start, add the step, go on while the condition
+// holds. Always one coordinate at least. The list stops early when adding the step no longer
+// changes the coordinate, where the sampling would repeat that coordinate for ever.
+std::vector<double> RunningCoordinates(double DblStart, double DblStep, double DblEnd,
+                                       bool BlnRising, bool& BlnStuck) {
+  std::vector<double> VecCoordinates;
+  BlnStuck = false;
+  double DblC = DblStart;
+  do {
+    VecCoordinates.push_back(DblC);
+    const double DblNext = DblC + DblStep;
+    if (DblNext == DblC) {
+      BlnStuck = true;
+      break;
+    }
+    DblC = DblNext;
+  } while (BlnRising ? DblC <= DblEnd : DblC >= DblEnd);
+  return VecCoordinates;
+}
+
+// Also gives each column's first failing check, kept apart so the cell loop reads less.
+std::vector<TColumn> PlanColumns(const TMap& Result, const TMap& Source,
+                                 const std::vector<double>& VecXs, std::vector<TFault>& VecFaults) {
+  const std::vector<long> VecResult = LookupIndices(*Result.MbrPtrXAxisInterval, VecXs, 'X');
+  const std::vector<long> VecSource = LookupIndices(*Source.MbrPtrXAxisInterval, VecXs, 'X');
+  const std::vector<TPoint*>& VecCentres = Source.MbrPtrXAxis->MbrVecPoints;
+  std::vector<TColumn> VecColumns(VecXs.size());
+  VecFaults.assign(VecXs.size(), TFault{kIntPasses, 0, nullptr});
+  for (std::size_t LngC = 0; LngC < VecXs.size(); ++LngC) {
+    TColumn& Column = VecColumns[LngC];
+    TFault& Fault = VecFaults[LngC];
+    Column = TColumn{VecResult[LngC], 0, 0, 0.0, 0.0, 0.0};
+    const long LngIx = VecSource[LngC];
+    if (IsLookupFailure(Column.LngResult)) {
+      Fault = TFault{0, Column.LngResult, nullptr};
+    } else if (!IsInside(Column.LngResult, Result.MbrLngXDim)) {
+      Fault = TFault{2, 0, kStgGetPointX};
+    } else if (IsLookupFailure(LngIx)) {
+      Fault = TFault{4, LngIx, nullptr};
+    } else if (!IsInside(LngIx, Source.MbrLngXDim)) {
+      Fault = TFault{6, 0, kStgGetPointX};
+    }
+    if (Fails(Fault)) {
+      continue;
+    }
+    const double DblX = VecXs[LngC];
+    // A sample exactly on a centre pairs that centre with the one to its west.
+    const bool BlnWest = VecCentres[static_cast<std::size_t>(LngIx)]->MbrDblX >= DblX;
+    Column.LngX1 = BlnWest ? LngIx - 1 : LngIx;
+    Column.LngX2 = BlnWest ? LngIx : LngIx + 1;
+    if (!IsInside(Column.LngX1, Source.MbrLngXDim)) {
+      Fault = TFault{8, 0, "LngGetX1 is out of range in TMapTools::BilinearInterpolate"};
+    } else if (!IsInside(Column.LngX2, Source.MbrLngXDim)) {
+      Fault = TFault{9, 0, "LngGetX2 is out of range in TMapTools::BilinearInterpolate"};
+    } else {
+      const double DblX1 = VecCentres[static_cast<std::size_t>(Column.LngX1)]->MbrDblX;
+      const double DblX2 = VecCentres[static_cast<std::size_t>(Column.LngX2)]->MbrDblX;
+      Column.DblDx1 = DblX - DblX1;
+      Column.DblDx2 = DblX2 - DblX;
+      Column.DblWidth = DblX2 - DblX1;
+    }
+  }
+  return VecColumns;
+}
+
+std::vector<TRow> PlanRows(const TMap& Result, const TMap& Source, const std::vector<double>& VecYs,
+                           std::vector<TFault>& VecFaults) {
+  const std::vector<long> VecResult = LookupIndices(*Result.MbrPtrYAxisInterval, VecYs, 'Y');
+  const std::vector<long> VecSource = LookupIndices(*Source.MbrPtrYAxisInterval, VecYs, 'Y');
+  const std::vector<TPoint*>& VecCentres = Source.MbrPtrYAxis->MbrVecPoints;
+  const bool BlnRising = LastYEdge(Source) > FirstYEdge(Source);
+  std::vector<TRow> VecRows(VecYs.size());
+  VecFaults.assign(VecYs.size(), TFault{kIntPasses, 0, nullptr});
+  for (std::size_t LngS = 0; LngS < VecYs.size(); ++LngS) {
+    TRow& Row = VecRows[LngS];
+    TFault& Fault = VecFaults[LngS];
+    Row = TRow{VecResult[LngS], 0, 0, 0.0, 0.0, 0.0};
+    const long LngIy = VecSource[LngS];
+    if (IsLookupFailure(Row.LngResult)) {
+      Fault = TFault{1, Row.LngResult, nullptr};
+    } else if (!IsInside(Row.LngResult, Result.MbrLngYDim)) {
+      Fault = TFault{3, 0, kStgGetPointY};
+    } else if (IsLookupFailure(LngIy)) {
+      Fault = TFault{5, LngIy, nullptr};
+    } else if (!IsInside(LngIy, Source.MbrLngYDim)) {
+      Fault = TFault{7, 0, kStgGetPointY};
+    }
+    if (Fails(Fault)) {
+      continue;
+    }
+    const double DblY = VecYs[LngS];
+    const double DblCy = VecCentres[static_cast<std::size_t>(LngIy)]->MbrDblY;
+    // Either way a sample exactly on a centre pairs it with the centre of lower y.
+    const bool BlnPrevious = BlnRising ? !(DblCy < DblY) : DblY > DblCy;
+    Row.LngY1 = BlnPrevious ? LngIy - 1 : LngIy;
+    Row.LngY2 = BlnPrevious ? LngIy : LngIy + 1;
+    if (!IsInside(Row.LngY1, Source.MbrLngYDim)) {
+      Fault = TFault{10, 0, "LngGetY1 is out of range in TMapTools::BilinearInterpolate"};
+    } else if (!IsInside(Row.LngY2, Source.MbrLngYDim)) {
+      Fault = TFault{11, 0, "LngGetY2 is out of range in TMapTools::BilinearInterpolate"};
+    } else {
+      const double DblY1 = VecCentres[static_cast<std::size_t>(Row.LngY1)]->MbrDblY;
+      const double DblY2 = VecCentres[static_cast<std::size_t>(Row.LngY2)]->MbrDblY;
+      Row.DblDy1 = DblY - DblY1;
+      Row.DblDy2 = DblY2 - DblY;
+      Row.DblHeight = DblY2 - DblY1;
+    }
+  }
+  return VecRows;
+}
+
+// Samples run column by column, every column through all rows, so the first failing sample is
+// in column 0 when any row fails, and otherwise in row 0 of the first failing column. Its
+// failure is whichever of its column's and its row's checks comes first.
+void ReplayFailures(const std::vector<TFault>& VecColumns, bool BlnColumnsStuck,
+                    const std::vector<TFault>& VecRows, bool BlnRowsStuck) {
+  const TFault& First = VecColumns.front();
+  const auto Earlier = [](const TFault& A, const TFault& B) { return A.IntStep <= B.IntStep; };
+  for (const TFault& Row : VecRows) {
+    if (Fails(Row)) {
+      const TFault& Own = Fails(First) ? VecRows.front() : Row;
+      Raise(Earlier(First, Own) ? First : Own);
+    }
+  }
+  if (Fails(First)) {
+    Raise(First);
+  }
+  const char* const PtrStuck =
+      "New resolution is too small for the map's coordinates in TMapTools::BilinearInterpolate";
+  if (BlnRowsStuck) {
+    Fail(PtrStuck);
+  }
+  for (const TFault& Column : VecColumns) {
+    if (Fails(Column)) {
+      Raise(Column);
+    }
+  }
+  if (BlnColumnsStuck) {
+    Fail(PtrStuck);
+  }
+}
+
+template <typename T>
+bool IsStrictlyMonotonic(const std::vector<T>& VecItems) {
+  bool BlnRising = true;
+  bool BlnFalling = true;
+  for (std::size_t LngI = 0; LngI + 1 < VecItems.size(); ++LngI) {
+    BlnRising = BlnRising && VecItems[LngI].LngResult < VecItems[LngI + 1].LngResult;
+    BlnFalling = BlnFalling && VecItems[LngI].LngResult > VecItems[LngI + 1].LngResult;
+  }
+  return BlnRising || BlnFalling;
+}
+
+const double* RowData(const TMap& Map, long LngRow) {
+  return Map.MbrVecValues[static_cast<std::size_t>(LngRow)].data();
+}
+
+double SampleValue(const double* PtrRow1, const double* PtrRow2, const TColumn& Column,
+                   const TRow& Row) {
+  const std::size_t LngX1 = static_cast<std::size_t>(Column.LngX1);
+  const std::size_t LngX2 = static_cast<std::size_t>(Column.LngX2);
+  return Blend(PtrRow1[LngX1], PtrRow1[LngX2], PtrRow2[LngX1], PtrRow2[LngX2], Column.DblDx1,
+               Column.DblDx2, Row.DblDy1, Row.DblDy2, Column.DblWidth * Row.DblHeight);
+}
+
+}  // namespace
+
+double TMapTools::BilinearInterpolate(double DblQ11, double DblQ21, double DblQ12, double DblQ22,
+                                      double DblX, double DblX1, double DblX2, double DblY,
+                                      double DblY1, double DblY2) {
+  return Blend(DblQ11, DblQ21, DblQ12, DblQ22, DblX - DblX1, DblX2 - DblX, DblY - DblY1,
+               DblY2 - DblY, (DblX2 - DblX1) * (DblY2 - DblY1));
+}
+
+void TMapTools::BilinearInterpolate(const TMapPoint* PtrP1, const TMapPoint* PtrP2,
+                                    const TMapPoint* PtrP3, const TMapPoint* PtrP4,
+                                    TMapPoint* PtrTarget) {
+  PtrTarget->MbrDblValue =
+      BilinearInterpolate(PtrP1->MbrDblValue, PtrP2->MbrDblValue, PtrP3->MbrDblValue,
+                          PtrP4->MbrDblValue, PtrTarget->MbrDblX, PtrP1->MbrDblX, PtrP2->MbrDblX,
+                          PtrTarget->MbrDblY, PtrP1->MbrDblY, PtrP3->MbrDblY);
+}
+
+TMap* TMapTools::Downscale(const TMap* PtrSource, double DblResolution) {
+  if (!(DblResolution > 0.0)) {
+    Fail("New resolution cannot be <= 0.0 in TMapTools::Downscale");
+  }
+  CheckAxes(*PtrSource, "Map has no complete axes in TMapTools::Downscale");
+  return MakeDownscaled(*PtrSource, DblResolution, -9999.0).release();
+}
+
+TMap* TMapTools::Subdivide(const TMap* PtrSource, int IntFactor) {
+  if (IntFactor <= 0) {
+    Fail("Subdivision factor must be >= 1 in TMapTools::Subdivide");
+  }
+  const TMap& Source = *PtrSource;
+  CheckAxes(Source, "Map has no complete axes in TMapTools::Subdivide");
+  const long double DblFactor = IntFactor;
+  long LngXDim = 0;
+  long LngYDim = 0;
+  FitDimensions(DblFactor * Source.MbrLngXDim, DblFactor * Source.MbrLngYDim, LngXDim, LngYDim);
+  const double DblResolution = Source.MbrDblResolution / IntFactor;
+  auto PtrResult = std::make_unique<TMap>(DblResolution, LngXDim, LngYDim);
+
+  const std::size_t LngK = static_cast<std::size_t>(IntFactor);
+  for (long LngJ = 0; LngJ < Source.MbrLngYDim; ++LngJ) {
+    const std::size_t LngFirst = static_cast<std::size_t>(LngJ) * LngK;
+    std::vector<double>& VecFirst = PtrResult->MbrVecValues[LngFirst];
+    for (long LngI = 0; LngI < Source.MbrLngXDim; ++LngI) {
+      const double DblValue = Source.GetPointVal(LngI, LngJ);
+      const auto It = VecFirst.begin() + static_cast<std::ptrdiff_t>(LngI * IntFactor);
+      std::fill(It, It + IntFactor, DblValue);
+    }
+    // The other rows of the block equal the first; assignment reuses their storage.
+    for (std::size_t LngB = 1; LngB < LngK; ++LngB) {
+      PtrResult->MbrVecValues[LngFirst + LngB] = VecFirst;
+    }
+  }
+
+  // Running sums, as the grid reader builds its edges, keep the outer edges on the source's.
+  const double DblX0 = FirstXEdge(Source);
+  const double DblY0 = FirstYEdge(Source);
+  TAxis XEdges(DblResolution, LngXDim + 1);
+  double DblX = DblX0;
+  for (long LngI = 0; LngI <= LngXDim; ++LngI) {
+    XEdges.SetPoint(LngI, new TPoint(DblX, DblY0));
+    DblX += DblResolution;
+  }
+  const double DblStep = LastYEdge(Source) > DblY0 ? DblResolution : -DblResolution;
+  TAxis YEdges(DblResolution, LngYDim + 1);
+  double DblY = DblY0;
+  for (long LngI = 0; LngI <= LngYDim; ++LngI) {
+    YEdges.SetPoint(LngI, new TPoint(DblX0, DblY));
+    DblY += DblStep;
+  }
+  PtrResult->SetXAxisInterval(&XEdges);
+  PtrResult->SetYAxisInterval(&YEdges);
+  return PtrResult.release();
+}
+
+TMap* TMapTools::BilinearInterpolate(const TMap* PtrSource, double DblResolution) {
+  if (!(DblResolution > 0.0)) {
+    Fail("New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate");
+  }
+  const TMap& Source = *PtrSource;
+  CheckAxes(Source, "Map has no complete axes in TMapTools::BilinearInterpolate");
+  // Made with the source's no-data value in place of Downscale's -9999, which saves filling
+  // the cells twice.
+  std::unique_ptr<TMap> PtrResult = MakeDownscaled(Source, DblResolution, Source.MbrDblNoDataValue);
+
+  const double DblR = Source.MbrDblResolution;
+  const double DblXStart = FirstXEdge(*PtrResult) + DblR;
+  const double DblXEnd = (LastXEdge(*PtrResult) - DblR) - DblResolution;
+  if (DblXEnd < DblXStart) {
+    return PtrResult.release();
+  }
+  const double DblY0 = FirstYEdge(*PtrResult);
+  const double DblYN = LastYEdge(*PtrResult);
+  const bool BlnFalling = DblY0 > DblYN;
+  const double DblYStart = BlnFalling ? (DblY0 - DblR) - DblResolution : DblY0 + DblR;
+  const double DblYEnd = BlnFalling ? DblYN + DblR : DblYN - DblR;
+
+  // Every column samples the same run of y, so lookups and neighbours are found once per
+  // column and once per row; the cell loop then works on indices alone.
+  bool BlnColumnsStuck = false;
+  bool BlnRowsStuck = false;
+  const std::vector<double> VecXs =
+      RunningCoordinates(DblXStart, DblResolution, DblXEnd, true, BlnColumnsStuck);
+  const std::vector<double> VecYs = RunningCoordinates(
+      DblYStart, BlnFalling ? -DblResolution : DblResolution, DblYEnd, !BlnFalling, BlnRowsStuck);
+  std::vector<TFault> VecColumnFaults;
+  std::vector<TFault> VecRowFaults;
+  const std::vector<TColumn> VecColumns = PlanColumns(*PtrResult, Source, VecXs, VecColumnFaults);
+  const std::vector<TRow> VecRows = PlanRows(*PtrResult, Source, VecYs, VecRowFaults);
+  ReplayFailures(VecColumnFaults, BlnColumnsStuck, VecRowFaults, BlnRowsStuck);
+
+  // Row by row is the cache-friendly order. Where samples share a result cell, the column scan
+  // leaves the last row of the last column there; row by row leaves the last column of the last
+  // row. The two agree unless samples share both a result column and a result row.
+  std::vector<std::vector<double>>& VecValues = PtrResult->MbrVecValues;
+  if (IsStrictlyMonotonic(VecColumns) || IsStrictlyMonotonic(VecRows)) {
+    for (const TRow& Row : VecRows) {
+      const double* PtrRow1 = RowData(Source, Row.LngY1);
+      const double* PtrRow2 = RowData(Source, Row.LngY2);
+      double* PtrTarget = VecValues[static_cast<std::size_t>(Row.LngResult)].data();
+      for (const TColumn& Column : VecColumns) {
+        PtrTarget[Column.LngResult] = SampleValue(PtrRow1, PtrRow2, Column, Row);
+      }
+    }
+  } else {
+    for (const TColumn& Column : VecColumns) {
+      for (const TRow& Row : VecRows) {
+        VecValues[static_cast<std::size_t>(Row.LngResult)]
+                 [static_cast<std::size_t>(Column.LngResult)] = SampleValue(
+                     RowData(Source, Row.LngY1), RowData(Source, Row.LngY2), Column, Row);
+      }
+    }
+  }
+  return PtrResult.release();
+}

@@ -1,0 +1,248 @@
+// tests/io/NumberTextTest.cpp - the writers' digit rule and the reader's token rules.
+// Checked against printf and stream extraction, the behaviours they stand in for.
+#include "io/NumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+
+using tessgrid_io::NumberFormatOf;
+using tessgrid_io::NumberText;
+using tessgrid_io::ParseToken;
+using tessgrid_io::TParseResult;
+
+namespace {
+
+std::string Written(double DblValue, std::streamsize LngPrecision = 6) {
+  std::ostringstream Stream;
+  Stream.precision(LngPrecision);
+  return NumberText(DblValue, NumberFormatOf(Stream));
+}
+
+// printf with the rule's digit count: what the formatter must equal.
+std::string Expected(double DblValue, int LngPrecision) {
+  char ChrText[64];
+  int LngDigits = LngPrecision;
+  for (; LngDigits < 17; ++LngDigits) {
+    std::snprintf(ChrText, sizeof ChrText, "%.*g", LngDigits, DblValue);
+    if (std::strtod(ChrText, nullptr) == DblValue) {
+      break;
+    }
+  }
+  std::snprintf(ChrText, sizeof ChrText, "%.*g", std::max(LngPrecision, std::min(LngDigits, 12)),
+                DblValue);
+  return ChrText;
+}
+
+TParseResult Parse(const std::string& StgToken, double& DblValue) {
+  return ParseToken(StgToken.data(), StgToken.data() + StgToken.size(), DblValue);
+}
+
+// The hot path of the reader, given a token followed by a blank and the scanner's '\0'.
+bool ParsesFast(const std::string& StgToken, double& DblValue) {
+  const std::string StgBlock = StgToken + " ";
+  return tessgrid_io::ParseFastNumber(StgBlock.c_str(), StgBlock.c_str() + StgBlock.size(),
+                                      DblValue) == StgBlock.c_str() + StgToken.size();
+}
+
+}  // namespace
+
+TEST(NumberTextTest, ValuesSixDigitsHoldAreWrittenAsTheDefaultFormatWritesThem) {
+  EXPECT_EQ(Written(0.5), "0.5");
+  EXPECT_EQ(Written(100), "100");
+  EXPECT_EQ(Written(-9999), "-9999");
+  EXPECT_EQ(Written(123.457), "123.457");
+  EXPECT_EQ(Written(1200000), "1.2e+06");
+  EXPECT_EQ(Written(1e-5), "1e-05");
+  EXPECT_EQ(Written(0.0001), "0.0001");
+  EXPECT_EQ(Written(0), "0");
+  EXPECT_EQ(Written(-0.0), "-0");
+}
+
+TEST(NumberTextTest, ValuesNeedingMoreDigitsKeepThemUpToTwelve) {
+  EXPECT_EQ(Written(1234567), "1234567");
+  EXPECT_EQ(Written(5123456.25), "5123456.25");
+  EXPECT_EQ(Written(2.0 / 3.0), "0.666666666667");
+  EXPECT_EQ(Written(123.4567), "123.4567");
+  EXPECT_EQ(Written(-0.000123456789), "-0.000123456789");
+}
+
+TEST(NumberTextTest, NoiseBeyondTheTwelfthDigitIsNotWritten) {
+  EXPECT_EQ(Written(0.1 + 0.2), "0.3");
+  EXPECT_EQ(Written(100.0 + 0.1 + 0.1 + 0.1), "100.3");
+}
+
+TEST(NumberTextTest, ValuesThatAreNotFiniteUseThePrintfWords) {
+  EXPECT_EQ(Written(std::numeric_limits<double>::infinity()), "inf");
+  EXPECT_EQ(Written(-std::numeric_limits<double>::infinity()), "-inf");
+  EXPECT_EQ(Written(std::numeric_limits<double>::quiet_NaN()), "nan");
+  EXPECT_EQ(Written(-std::numeric_limits<double>::quiet_NaN()), "-nan");
+}
+
+TEST(NumberTextTest, AHigherStreamPrecisionIsHonoured) {
+  EXPECT_EQ(Written(0.1, 17), "0.10000000000000001");
+  EXPECT_EQ(Written(2.0 / 3.0, 3), "0.666666666667");
+  EXPECT_EQ(Written(0.5, 0), "0.5");
+}
+
+TEST(NumberTextTest, FixedScientificAndOtherFlagsGiveWhatTheCallerSet) {
+  std::ostringstream Stream;
+  Stream << std::fixed;
+  Stream.precision(2);
+  EXPECT_EQ(NumberText(2.0 / 3.0, NumberFormatOf(Stream)), "0.67");
+  Stream << std::scientific;
+  EXPECT_EQ(NumberText(1234.5, NumberFormatOf(Stream)), "1.23e+03");
+  std::ostringstream Flags;
+  Flags << std::showpos << std::uppercase;
+  EXPECT_EQ(NumberText(1e-7, NumberFormatOf(Flags)), "+1E-07");
+  EXPECT_EQ(NumberText(2.0 / 3.0, NumberFormatOf(Flags)), "+0.666666666667");
+}
+
+TEST(NumberTextTest, FormatterEqualsPrintfWithTheRulesDigitsOnManyValues) {
+  std::mt19937_64 Random(42);
+  std::uniform_real_distribution<double> Uniform(0.0, 1.0);
+  std::uniform_int_distribution<int> Decimals(0, 9);
+  std::uniform_int_distribution<int> Scale(-30, 30);
+  char ChrText[64];
+  for (int LngI = 0; LngI < 200000; ++LngI) {
+    double DblValue = 0.0;
+    switch (LngI % 4) {
+      case 0:  // short decimals, as in real grids
+        std::snprintf(ChrText, sizeof ChrText, "%.*f", Decimals(Random),
+                      (Uniform(Random) - 0.3) * 5000.0);
+        DblValue = std::strtod(ChrText, nullptr);
+        break;
+      case 1:  // any bits of any magnitude
+        DblValue = (Uniform(Random) - 0.5) * std::pow(10.0, Scale(Random));
+        break;
+      case 2:  // integers, large ones included
+        DblValue = std::floor(Uniform(Random) * std::pow(10.0, Decimals(Random) + 6));
+        break;
+      default:  // short decimals scaled far up or down
+        std::snprintf(ChrText, sizeof ChrText, "%.*fe%d", Decimals(Random), Uniform(Random),
+                      Scale(Random));
+        DblValue = std::strtod(ChrText, nullptr);
+        break;
+    }
+    ASSERT_EQ(Written(DblValue), Expected(DblValue, 6)) << "value " << ChrText;
+    if (LngI % 16 == 0) {
+      ASSERT_EQ(Written(DblValue, 9), Expected(DblValue, 9));
+    }
+  }
+}
+
+TEST(NumberTextTest, EveryTextWrittenReadsBackWhenTwelveDigitsHoldTheValue) {
+  std::mt19937_64 Random(7);
+  std::uniform_real_distribution<double> Uniform(-1e7, 1e7);
+  for (int LngI = 0; LngI < 100000; ++LngI) {
+    char ChrText[32];
+    std::snprintf(ChrText, sizeof ChrText, "%.*g", 1 + LngI % 12, Uniform(Random));
+    const double DblValue = std::strtod(ChrText, nullptr);
+    double DblRead = 0.0;
+    ASSERT_EQ(Parse(Written(DblValue), DblRead), TParseResult::kOk);
+    ASSERT_EQ(DblRead, DblValue) << ChrText;
+  }
+}
+
+TEST(NumberTextTest, TokensStreamExtractionTakesWholeGiveItsValue) {
+  for (const char* PtrToken :
+       {"0", "-0", "12", "+2", "-2.5", ".5", "5.", "-.5e-3", "1e5", "1E+05", "00012", "1e-310",
+        "4.9e-324", "1.7976931348623157e308", "123456789012345678901234567890",
+        "0.1000000000000000055511151231"}) {
+    std::istringstream Stream(PtrToken);
+    double DblStream = 0.0;
+    Stream >> DblStream;
+    ASSERT_FALSE(Stream.fail()) << PtrToken;
+    double DblValue = -1.0;
+    EXPECT_EQ(Parse(PtrToken, DblValue), TParseResult::kOk) << PtrToken;
+    EXPECT_EQ(std::memcmp(&DblValue, &DblStream, sizeof DblValue), 0) << PtrToken;
+  }
+}
+
+TEST(NumberTextTest, UnderflowReadsAsSignedZero) {
+  double DblValue = 1.0;
+  EXPECT_EQ(Parse("1e-400", DblValue), TParseResult::kOk);
+  EXPECT_EQ(DblValue, 0.0);
+  EXPECT_FALSE(std::signbit(DblValue));
+  EXPECT_EQ(Parse("-0.0001e-330", DblValue), TParseResult::kOk);
+  EXPECT_TRUE(std::signbit(DblValue));
+}
+
+TEST(NumberTextTest, ValuesBeyondTheRangeOfDoubleAreOutOfRange) {
+  double DblValue = 0.0;
+  EXPECT_EQ(Parse("1e400", DblValue), TParseResult::kOutOfRange);
+  EXPECT_EQ(Parse("-1.8e308", DblValue), TParseResult::kOutOfRange);
+  EXPECT_EQ(Parse("1000000000000000000000e300", DblValue), TParseResult::kOutOfRange);
+}
+
+TEST(NumberTextTest, TokensThatAreNotWholeNumbersAreInvalid) {
+  for (const char* PtrToken :
+       {"abc",    "",    "-",  "+",        ".",   "+-1", "--1",  "1e",   "1e+",    "0x10", "1,5",
+        "1.5abc", "1-2", "e5", "infinity", "INF", "NaN", "+inf", "+nan", "nan(1)", "1..2"}) {
+    double DblValue = 0.0;
+    EXPECT_EQ(Parse(PtrToken, DblValue), TParseResult::kInvalid) << "'" << PtrToken << "'";
+  }
+}
+
+TEST(NumberTextTest, TheWritersWordsForNonFiniteValuesReadBack) {
+  double DblValue = 0.0;
+  EXPECT_EQ(Parse("inf", DblValue), TParseResult::kOk);
+  EXPECT_EQ(DblValue, std::numeric_limits<double>::infinity());
+  EXPECT_EQ(Parse("-inf", DblValue), TParseResult::kOk);
+  EXPECT_EQ(DblValue, -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(Parse("nan", DblValue), TParseResult::kOk);
+  EXPECT_TRUE(std::isnan(DblValue));
+  EXPECT_FALSE(std::signbit(DblValue));
+  EXPECT_EQ(Parse("-nan", DblValue), TParseResult::kOk);
+  EXPECT_TRUE(std::isnan(DblValue));
+  EXPECT_TRUE(std::signbit(DblValue));
+}
+
+TEST(NumberTextTest, FastPathAgreesWithStreamExtractionOrDefers) {
+  std::mt19937_64 Random(3);
+  std::uniform_real_distribution<double> Uniform(-1e6, 1e6);
+  std::uniform_int_distribution<int> Decimals(0, 12);
+  for (int LngI = 0; LngI < 100000; ++LngI) {
+    char ChrText[64];
+    std::snprintf(ChrText, sizeof ChrText, "%.*f", Decimals(Random), Uniform(Random));
+    std::istringstream Stream(ChrText);
+    double DblStream = 0.0;
+    Stream >> DblStream;
+    double DblFast = 0.0;
+    ASSERT_TRUE(ParsesFast(ChrText, DblFast)) << ChrText;
+    ASSERT_EQ(DblFast, DblStream) << ChrText;
+  }
+  double DblValue = 0.0;
+  for (const char* PtrToken : {"+2", "inf", "1.5x", "-", ".", "1e400"}) {
+    EXPECT_FALSE(ParsesFast(PtrToken, DblValue)) << PtrToken;
+  }
+}
+
+TEST(NumberTextTest, PlainDecimalPathEqualsPrintfOrDefers) {
+  std::mt19937_64 Random(11);
+  std::uniform_real_distribution<double> Uniform(0.0, 1.0);
+  std::uniform_int_distribution<int> Decimals(0, 8);
+  std::uniform_int_distribution<int> Magnitude(-2, 10);
+  long LngTaken = 0;
+  for (int LngI = 0; LngI < 200000; ++LngI) {
+    char ChrText[64];
+    std::snprintf(ChrText, sizeof ChrText, "%.*f", Decimals(Random),
+                  (Uniform(Random) - 0.2) * std::pow(10.0, Magnitude(Random)));
+    const double DblValue = std::strtod(ChrText, nullptr);
+    for (const int LngPrecision : {6, 8, 12}) {
+      char ChrOut[tessgrid_io::kLngNumberChars];
+      const std::size_t LngLength = tessgrid_io::FormatPlainDecimal(ChrOut, DblValue, LngPrecision);
+      if (LngLength != 0) {
+        ++LngTaken;
+        ASSERT_EQ(std::string(ChrOut, LngLength), Expected(DblValue, LngPrecision)) << ChrText;
+      }
+    }
+  }
+  EXPECT_GT(LngTaken, 100000);  // the path serves the usual values
+}
