@@ -1,0 +1,45 @@
+// app/main.cpp - the tessgrid command: tessgrid InputFile1 InputFile2 OutputFile Operation.
+// The frame: checks the command line and turns every failure into one line; app/OverlayRun.h runs.
+#include <exception>
+#include <iostream>
+#include <new>
+#include <string>
+
+#include "app/OverlayRun.h"
+#include "model/Fail.h"
+
+namespace {
+
+void Report(const char* PtrMessage) {
+  // The failure line goes to standard output, flushed; the error stream stays empty.
+  std::cout << PtrMessage << std::endl;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    if (argc <= 4) {
+      Fail("Usage: tessgrid InputFile1 InputFile2 OutputFile Operation (+ | - | x | /)");
+    }
+    const std::string StgInputFile1 = argv[1];
+    const std::string StgInputFile2 = argv[2];
+    const std::string StgOutputFile = argv[3];
+    // An empty argument gives the terminator, which selects no operation.
+    const char ChrOperation = argv[4][0];
+    RunOverlay(StgInputFile1, StgInputFile2, StgOutputFile, ChrOperation);
+    return 0;
+  } catch (char* PtrMessage) {
+    Report(PtrMessage);
+  } catch (std::string StgMessage) {
+    Report(StgMessage.c_str());
+  } catch (const std::bad_alloc&) {
+    Report("Out of memory");
+  } catch (const std::exception& Exception) {
+    Report(Exception.what());
+  } catch (...) {
+    Report("Unknown failure in tessgrid");
+  }
+  // Every reported failure is a failure to scripts and build tools too.
+  return 1;
+}
