@@ -237,6 +237,63 @@ int DigitCount(std::uint64_t LngValue) {
 
 // The fast path: most map values are short decimals, whose digits one multiplication, one
 // division and an integer conversion find; the others go through to_chars' shortest digits.
+// The rule's twelve digits for a value that needs more than twelve to read back (sums and
+// products of decimals mostly do), without the general path's to_chars calls: one product by an
+// exact power of ten, correctly rounded unless it lies too near a half to tell. Returns 0, having
+// written nothing that counts, where it cannot decide or where twelve digits read back.
+std::size_t FormatTwelveDigits(char* PtrOut, double DblValue) {
+  const double DblMagnitude = DblValue < 0 ? -DblValue : DblValue;
+  if (!(DblMagnitude >= 1e-10 && DblMagnitude < 1e22)) {
+    return 0;
+  }
+  int LngBinaryExponent = 0;
+  std::frexp(DblMagnitude, &LngBinaryExponent);
+  // floor(e * log10 2) or one less; the digit count below corrects it.
+  int LngExponent = ((LngBinaryExponent - 1) * 1233) >> 12;
+  std::uint64_t LngMantissa = 0;
+  for (int LngTry = 0; LngTry < 3; ++LngTry) {
+    const int LngPower = kLngMaxRuleDigits - 1 - LngExponent;
+    const double DblScaled = LngPower >= 0 ? DblMagnitude * kDblExactPowersOfTen[LngPower]
+                                           : DblMagnitude / kDblExactPowersOfTen[-LngPower];
+    // The product carries one rounding, below 2^-13 at these magnitudes: a fraction that far
+    // from one half rounds the same way as the exact product would.
+    const double DblFloor = std::floor(DblScaled);
+    const double DblFraction = DblScaled - DblFloor;
+    if (std::fabs(DblFraction - 0.5) < 1e-3) {
+      return 0;
+    }
+    LngMantissa = static_cast<std::uint64_t>(DblFloor) + (DblFraction > 0.5 ? 1 : 0);
+    if (LngMantissa < 100000000000ULL) {
+      --LngExponent;
+      continue;
+    }
+    if (LngMantissa >= 1000000000000ULL) {
+      ++LngExponent;
+      continue;
+    }
+    // Both operands exact: the quotient or product is the double nearest to the decimal.
+    const double DblBack = LngPower >= 0
+                               ? static_cast<double>(LngMantissa) / kDblExactPowersOfTen[LngPower]
+                               : static_cast<double>(LngMantissa) * kDblExactPowersOfTen[-LngPower];
+    if (DblBack == DblMagnitude) {
+      return 0;
+    }
+    char ChrDigits[kLngMaxRuleDigits];
+    PutDigits(ChrDigits + kLngMaxRuleDigits, LngMantissa, kLngMaxRuleDigits);
+    int LngDigits = kLngMaxRuleDigits;
+    while (ChrDigits[LngDigits - 1] == '0') {
+      --LngDigits;
+    }
+    char* PtrNext = PtrOut;
+    if (DblValue < 0) {
+      *PtrNext++ = '-';
+    }
+    PtrNext = LayOut(PtrNext, ChrDigits, LngDigits, LngExponent, kLngMaxRuleDigits);
+    return static_cast<std::size_t>(PtrNext - PtrOut);
+  }
+  return 0;
+}
+
 std::size_t FormatFast(char* PtrOut, double DblValue, int LngPrecision) {
   char* PtrNext = PtrOut;
   std::uint64_t LngBits = 0;
@@ -259,7 +316,9 @@ std::size_t FormatFast(char* PtrOut, double DblValue, int LngPrecision) {
   std::uint64_t LngMantissa = 0;
   int LngPower = 0;
   if (!ExactDecimal(DblMagnitude, LngMaxPower, std::min(LngMaxPower, 6), LngMantissa, LngPower)) {
-    return FormatShortest(PtrOut, DblValue, LngPrecision);
+    const std::size_t LngLength =
+        LngPrecision <= kLngMaxRuleDigits ? FormatTwelveDigits(PtrOut, DblValue) : 0;
+    return LngLength != 0 ? LngLength : FormatShortest(PtrOut, DblValue, LngPrecision);
   }
   if ((LngBits >> 63) != 0) {
     *PtrNext++ = '-';

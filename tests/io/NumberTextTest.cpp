@@ -137,6 +137,25 @@ TEST(NumberTextTest, FormatterEqualsPrintfWithTheRulesDigitsOnManyValues) {
   }
 }
 
+TEST(NumberTextTest, SumsAndProductsOfDecimalsAreWrittenAsPrintfDoes) {
+  // What arithmetic on read grids produces: values one rounding away from a short decimal.
+  std::mt19937_64 Random(7);
+  std::uniform_real_distribution<double> Uniform(-2000.0, 2000.0);
+  std::uniform_int_distribution<int> Scale(-12, 21);
+  char ChrText[64];
+  for (int LngI = 0; LngI < 100000; ++LngI) {
+    std::snprintf(ChrText, sizeof ChrText, "%.3f", Uniform(Random));
+    const double DblA = std::strtod(ChrText, nullptr);
+    std::snprintf(ChrText, sizeof ChrText, "%.5f", Uniform(Random));
+    const double DblB = std::strtod(ChrText, nullptr);
+    const double DblScale = std::pow(10.0, Scale(Random));
+    for (const double DblValue : {DblA + DblB, DblA * DblB, (DblA - DblB) * DblScale}) {
+      ASSERT_EQ(Written(DblValue), Expected(DblValue, 6)) << DblA << " " << DblB;
+      ASSERT_EQ(Written(DblValue, 12), Expected(DblValue, 12)) << DblA << " " << DblB;
+    }
+  }
+}
+
 TEST(NumberTextTest, TinyDecimalsNeedingHighPowersOfTenAreWrittenAsPrintfDoes) {
   for (const double DblValue : {1e-9, 2.5e-12, 1.25e-15, 7e-20, 3.0517578125e-05}) {
     EXPECT_EQ(Written(DblValue), Expected(DblValue, 6));
