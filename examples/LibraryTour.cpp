@@ -15,8 +15,10 @@ int main() {
     // 1. Build a 4 x 3 map of 10 m cells whose centres start at (5, 25) in the north-west.
     TAxis XCentres(10.0, 4);
     TAxis YCentres(10.0, 3);
-    for (long i = 0; i < 4; ++i) XCentres.SetPoint(i, new TPoint(5.0 + 10.0 * i, 0.0));
-    for (long i = 0; i < 3; ++i) YCentres.SetPoint(i, new TPoint(0.0, 25.0 - 10.0 * i));
+    for (long i = 0; i < 4; ++i)
+      XCentres.SetPoint(i, new TPoint(5.0 + 10.0 * i, 0.0));
+    for (long i = 0; i < 3; ++i)
+      YCentres.SetPoint(i, new TPoint(0.0, 25.0 - 10.0 * i));
     TMap Elevation(&XCentres, &YCentres);  // every cell starts as the no-data value -9999
     for (long row = 0; row < 3; ++row) {
       for (long col = 0; col < 4; ++col) {
@@ -27,7 +29,8 @@ int main() {
 
     // 2. Write it as an ASCII grid file and load it back.
     TARCGISFileTools::WriteARCGISFile(&Elevation, std::string("tour_elevation.asc"));
-    std::unique_ptr<TMap> Loaded(TARCGISFileTools::LoadARCGISFile(std::string("tour_elevation.asc")));
+    std::unique_ptr<TMap> Loaded(
+        TARCGISFileTools::LoadARCGISFile(std::string("tour_elevation.asc")));
 
     // 3. Combine: raise every cell by the value of a second map; no-data stays no-data.
     std::unique_ptr<TMap> Uplift(TMapTools::Multiply(Loaded.get(), 0.0));

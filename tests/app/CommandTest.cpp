@@ -1,18 +1,18 @@
 // tests/app/CommandTest.cpp - the tessgrid command run as a user runs it.
 // Each case starts the built binary and checks stdout, stderr, exit status and the output bytes.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/CommandRunner.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using tessgrid_test::ReadFile;
+using tessgrid_test::TRun;
 
 const std::string kStgUsage =
     "Usage: tessgrid InputFile1 InputFile2 OutputFile Operation (+ | - | x | /)\n";
@@ -34,54 +34,8 @@ const std::string kStgQuotient = kStgHeader +
                                  "NODATA_value -9999\n25 13 -9999 7.5 \n5.5 -9999 4.8 4.5 \n"
                                  "20 2.625 44 24 \n";
 
-std::string Quote(const std::string& StgText) {
-  std::string StgQuoted = "'";
-  for (const char ChrC : StgText) {
-    StgQuoted += ChrC == '\'' ? std::string("'\\''") : std::string(1, ChrC);
-  }
-  return StgQuoted + "'";
-}
-
-std::string ReadFile(const fs::path& PathFile) {
-  std::ifstream Input(PathFile, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(Input), std::istreambuf_iterator<char>());
-}
-
-struct TRun {
-  int LngStatus;
-  std::string StgOut;
-  std::string StgErr;
-};
-
-class CommandTest : public ::testing::Test {
+class CommandTest : public tessgrid_test::TCommandTest {
  protected:
-  void SetUp() override {
-    const auto* PtrInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-    MbrPathWork = fs::path(TESSGRID_BINARY_DIR) / "command_work" / PtrInfo->name();
-    fs::remove_all(MbrPathWork);
-    fs::create_directories(MbrPathWork);
-  }
-
-  static std::string Data(const std::string& StgName) {
-    return (fs::path(TESSGRID_TEST_DATA) / "app" / StgName).string();
-  }
-
-  std::string Work(const std::string& StgName) const { return (MbrPathWork / StgName).string(); }
-
-  // Runs the command with the arguments; the shell only redirects the two streams.
-  // A shell prefix (such as a ulimit) applies to the command alone.
-  TRun Run(const std::vector<std::string>& VecArgs, const std::string& StgPrefix = "") const {
-    std::string StgCommand = StgPrefix + Quote(TESSGRID_EXE);
-    for (const std::string& StgArg : VecArgs) {
-      StgCommand += " " + Quote(StgArg);
-    }
-    StgCommand += " >" + Quote(Work("stdout.txt")) + " 2>" + Quote(Work("stderr.txt"));
-    const int LngRaw = std::system(("(" + StgCommand + ")").c_str());
-    TRun Result{WIFEXITED(LngRaw) ? WEXITSTATUS(LngRaw) : -1, ReadFile(Work("stdout.txt")),
-                ReadFile(Work("stderr.txt"))};
-    return Result;
-  }
-
   // Runs an operation on the elevation and uplift grids and returns the output file's text.
   std::string Combine(const std::string& StgOperation) const {
     const TRun Result =
@@ -91,14 +45,6 @@ class CommandTest : public ::testing::Test {
     EXPECT_EQ(Result.LngStatus, 0);
     return ReadFile(Work("out.asc"));
   }
-
-  void ExpectFailure(const TRun& Result, const std::string& StgLine) const {
-    EXPECT_EQ(Result.StgOut, StgLine + "\n");
-    EXPECT_EQ(Result.StgErr, "");
-    EXPECT_EQ(Result.LngStatus, 1);
-  }
-
-  fs::path MbrPathWork;  ///< a fresh folder per test, so parallel tests never share files
 };
 
 }  // namespace
