@@ -105,7 +105,6 @@ TMap* CombineByCoordinates(const TMap& Base, const TMap& Partner, TOperator Oper
   }
   auto PtrResult = std::make_unique<TMap>(Base.MbrDblResolution, Base.MbrLngXDim, Base.MbrLngYDim);
   PtrResult->MbrDblNoDataValue = Base.MbrDblNoDataValue;
-  // Every cell is written below, so the fill with the no-data value is left out.
   PtrResult->SetXAxis(Base.MbrPtrXAxis);
   PtrResult->SetYAxis(Base.MbrPtrYAxis);
 
