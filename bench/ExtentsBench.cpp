@@ -9,6 +9,7 @@
 #include "model/TAxis.h"
 #include "model/TMap.h"
 #include "ops/TMapTools.h"
+#include "tests/support/MapBuilders.h"
 
 namespace {
 
@@ -18,21 +19,7 @@ std::unique_ptr<TMap> MakeSquareMap(double DblX0, double DblY0, double DblResolu
                                     double DblValue) {
   auto PtrMap = std::make_unique<TMap>(DblResolution, LngSize, LngSize);
   PtrMap->InitValues(DblValue);
-  TAxis XEdges(DblResolution, LngSize + 1);
-  TAxis YEdges(DblResolution, LngSize + 1);
-  double DblX = DblX0;
-  double DblY = DblY0;
-  YEdges.SetPoint(LngSize, new TPoint(DblX0, DblY));
-  for (long LngI = LngSize - 1; LngI >= 0; --LngI) {
-    DblY += DblResolution;
-    YEdges.SetPoint(LngI, new TPoint(DblX0, DblY));
-  }
-  for (long LngI = 0; LngI <= LngSize; ++LngI) {
-    XEdges.SetPoint(LngI, new TPoint(DblX, DblY));
-    DblX += DblResolution;
-  }
-  PtrMap->SetXAxisInterval(&XEdges);
-  PtrMap->SetYAxisInterval(&YEdges);
+  tessgrid_test::SetReaderEdges(*PtrMap, DblX0, DblY0, DblResolution);
   return PtrMap;
 }
 

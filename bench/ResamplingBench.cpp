@@ -14,6 +14,7 @@
 #include "model/TAxis.h"
 #include "model/TMap.h"
 #include "ops/TMapTools.h"
+#include "tests/support/MapBuilders.h"
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -40,24 +41,7 @@ const TMap& Source(long LngSide) {
           BlnNoData ? -9999.0 : 100.0 * std::sin(LngX * 0.01) * std::cos(LngY * 0.013) + 0.5 * LngY;
     }
   }
-  const double DblX0 = 512000.5;
-  const double DblY0 = 4100000.25;
-  TAxis XEdges(kDblCellSize, LngSide + 1);
-  TAxis YEdges(kDblCellSize, LngSide + 1);
-  double DblY = DblY0;
-  YEdges.SetPoint(LngSide, new TPoint(DblX0, DblY));
-  for (long LngI = LngSide - 1; LngI >= 0; --LngI) {
-    DblY += kDblCellSize;
-    YEdges.SetPoint(LngI, new TPoint(DblX0, DblY));
-  }
-  double DblX = DblX0;
-  XEdges.SetPoint(0, new TPoint(DblX, DblY));
-  for (long LngI = 1; LngI <= LngSide; ++LngI) {
-    DblX += kDblCellSize;
-    XEdges.SetPoint(LngI, new TPoint(DblX, DblY));
-  }
-  PtrMap->SetXAxisInterval(&XEdges);
-  PtrMap->SetYAxisInterval(&YEdges);
+  tessgrid_test::SetReaderEdges(*PtrMap, 512000.5, 4100000.25, kDblCellSize);
   return *PtrMap;
 }
 

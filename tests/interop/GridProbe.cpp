@@ -6,6 +6,7 @@
 
 #include "io/TARCGISFileTools.h"
 #include "model/TMap.h"
+#include "tests/support/MapBuilders.h"
 
 namespace {
 
@@ -20,20 +21,7 @@ void WriteSample(const std::string& StgFileName) {
       Map.SetPoint(LngX, LngY, VecValues[LngY][LngX]);
     }
   }
-  TAxis XEdges(25.0, 5);
-  TAxis YEdges(25.0, 4);
-  double DblY = 5123456.25;
-  YEdges.SetPoint(3, new TPoint(500000.5, DblY));
-  for (long LngI = 2; LngI >= 0; --LngI) {
-    YEdges.SetPoint(LngI, new TPoint(500000.5, DblY += 25.0));
-  }
-  double DblX = 500000.5;
-  XEdges.SetPoint(0, new TPoint(DblX, DblY));
-  for (long LngI = 1; LngI <= 4; ++LngI) {
-    XEdges.SetPoint(LngI, new TPoint(DblX += 25.0, DblY));
-  }
-  Map.SetXAxisInterval(&XEdges);
-  Map.SetYAxisInterval(&YEdges);
+  tessgrid_test::SetReaderEdges(Map, 500000.5, 5123456.25, 25.0);
   TARCGISFileTools::WriteARCGISFile(&Map, StgFileName);
 }
 

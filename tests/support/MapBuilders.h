@@ -21,6 +21,29 @@ inline std::unique_ptr<TAxis> MakeAxis(double DblResolution,
   return PtrAxis;
 }
 
+/// Gives the map a rising X and a falling Y interval axis built as the grid reader builds them:
+/// running sums of the resolution from the south-western corner (x0, y0), northwards and eastwards.
+inline void SetReaderEdges(TMap& Map, double DblX0, double DblY0, double DblResolution) {
+  const long LngRows = Map.MbrLngYDim;
+  const long LngCols = Map.MbrLngXDim;
+  TAxis YEdges(DblResolution, LngRows + 1);
+  double DblY = DblY0;
+  YEdges.SetPoint(LngRows, new TPoint(DblX0, DblY));
+  for (long LngI = LngRows - 1; LngI >= 0; --LngI) {
+    DblY += DblResolution;
+    YEdges.SetPoint(LngI, new TPoint(DblX0, DblY));
+  }
+  TAxis XEdges(DblResolution, LngCols + 1);
+  double DblX = DblX0;
+  XEdges.SetPoint(0, new TPoint(DblX, DblY));
+  for (long LngI = 1; LngI <= LngCols; ++LngI) {
+    DblX += DblResolution;
+    XEdges.SetPoint(LngI, new TPoint(DblX, DblY));
+  }
+  Map.SetXAxisInterval(&XEdges);
+  Map.SetYAxisInterval(&YEdges);
+}
+
 /// Returns a map of the given rows (north first) whose south-western corner is (x0, y0), with
 /// a rising X and a falling Y interval axis built by running sums, as the grid reader does.
 /// The caller owns the map.
@@ -37,23 +60,7 @@ inline std::unique_ptr<TMap> MakeMap(double DblX0, double DblY0, double DblResol
                        VecRows[static_cast<std::size_t>(LngY)][static_cast<std::size_t>(LngX)]);
     }
   }
-  // Running sums from the south-western corner, northwards and eastwards.
-  TAxis YEdges(DblResolution, LngRows + 1);
-  double DblY = DblY0;
-  YEdges.SetPoint(LngRows, new TPoint(DblX0, DblY));
-  for (long LngI = LngRows - 1; LngI >= 0; --LngI) {
-    DblY += DblResolution;
-    YEdges.SetPoint(LngI, new TPoint(DblX0, DblY));
-  }
-  TAxis XEdges(DblResolution, LngCols + 1);
-  double DblX = DblX0;
-  XEdges.SetPoint(0, new TPoint(DblX, DblY));
-  for (long LngI = 1; LngI <= LngCols; ++LngI) {
-    DblX += DblResolution;
-    XEdges.SetPoint(LngI, new TPoint(DblX, DblY));
-  }
-  PtrMap->SetXAxisInterval(&XEdges);
-  PtrMap->SetYAxisInterval(&YEdges);
+  SetReaderEdges(*PtrMap, DblX0, DblY0, DblResolution);
   return PtrMap;
 }
 
