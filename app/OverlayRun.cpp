@@ -8,6 +8,8 @@
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::Fail;
+
 namespace {
 
 using TOperation = TMap* (*)(TMap*, TMap*);

@@ -8,6 +8,8 @@
 #include "app/OverlayRun.h"
 #include "model/Fail.h"
 
+using tessgrid::detail::Fail;
+
 namespace {
 
 void Report(const char* PtrMessage) {

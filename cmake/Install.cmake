@@ -2,9 +2,14 @@
 # (find_package(tessgrid) -> tessgrid::tessgrid) and a pkg-config file.
 include(CMakePackageConfigHelpers)
 
-foreach(layer model io ops util)
-  file(GLOB layer_headers CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${layer}/*.h)
-  install(FILES ${layer_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid/${layer})
+# Only the public headers are installed; the internals (namespace tessgrid::detail) stay in the
+# source tree, and no public header includes one of them.
+set(TESSGRID_PUBLIC_HEADERS
+    model/TPoint.h model/TAxis.h model/TAxisTools.h model/TMap.h io/TARCGISFileTools.h
+    ops/TMapTools.h util/TVectorTools.h util/TStringTools.h util/TPointTools.h)
+foreach(header IN LISTS TESSGRID_PUBLIC_HEADERS)
+  get_filename_component(layer ${header} DIRECTORY)
+  install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid/${layer})
 endforeach()
 
 install(TARGETS tessgrid_lib EXPORT tessgridTargets

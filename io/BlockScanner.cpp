@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace tessgrid_io {
+namespace tessgrid::detail {
 
 TBlockScanner::TBlockScanner(std::streambuf* PtrBuffer)
     : MbrPtrNext(nullptr),
@@ -71,4 +71,4 @@ void TBlockScanner::GiveBack(std::istream& Input) {
   MbrPtrNext = MbrPtrEnd;
 }
 
-}  // namespace tessgrid_io
+}  // namespace tessgrid::detail

@@ -10,7 +10,7 @@
 
 #include "io/NumberText.h"
 
-namespace tessgrid_io {
+namespace tessgrid::detail {
 
 /// Reads a stream buffer block by block and hands out its tokens. A token cut by the end of a
 /// block is carried to the front of the next one. Memory stays at one block whatever the input.
@@ -62,6 +62,6 @@ class TBlockScanner {
   bool MbrBlnEnded;  ///< the source has reported the end of input
 };
 
-}  // namespace tessgrid_io
+}  // namespace tessgrid::detail
 
 #endif  // IO_BLOCKSCANNER_H

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-namespace tessgrid_io {
+namespace tessgrid::detail {
 
 TBlockWriter::TBlockWriter(std::ostream& Output)
     : MbrOutput(Output),
@@ -69,4 +69,4 @@ void TBlockWriter::Finish() {
   }
 }
 
-}  // namespace tessgrid_io
+}  // namespace tessgrid::detail

@@ -10,7 +10,7 @@
 #include "io/NumberText.h"
 #include "model/TMap.h"
 
-namespace tessgrid_io {
+namespace tessgrid::detail {
 
 /// Formats numbers and characters into a block and writes the block to the stream when it is
 /// full or when the caller ends a row with EndRow. Numbers follow the stream's format as
@@ -98,6 +98,6 @@ inline bool RowsHoldGrid(const TMap& Map) {
   return true;
 }
 
-}  // namespace tessgrid_io
+}  // namespace tessgrid::detail
 
 #endif  // IO_BLOCKWRITER_H

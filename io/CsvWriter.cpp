@@ -8,6 +8,8 @@
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::Fail;
+
 void TMapTools::WriteCSVFile(TMap* PtrMap, std::ostream& Output) {
   const long LngColumns = PtrMap->MbrLngXDim;
   const long LngRows = PtrMap->MbrLngYDim;
@@ -27,10 +29,10 @@ void TMapTools::WriteCSVFile(TMap* PtrMap, std::ostream& Output) {
     const std::unique_ptr<TPoint> PtrCentre(PtrMap->GetCoordinates(LngX, 0));
     VecX[static_cast<std::size_t>(LngX)] = PtrCentre->MbrDblX;
   }
-  if (!tessgrid_io::RowsHoldGrid(*PtrMap)) {
+  if (!tessgrid::detail::RowsHoldGrid(*PtrMap)) {
     Fail("Map rows do not match its dimensions in TMapTools::WriteCSVFile");
   }
-  tessgrid_io::TBlockWriter Writer(Output);
+  tessgrid::detail::TBlockWriter Writer(Output);
   for (std::size_t LngX = 0; LngX < VecX.size() && Writer.Good(); ++LngX) {
     for (std::size_t LngY = 0; LngY < VecY.size(); ++LngY) {
       Writer.PutNumber(VecX[LngX]);

@@ -6,16 +6,18 @@
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::Fail;
+
 void TMapTools::WriteFlatFile(TMap* PtrMap, std::ostream& Output, char ChrSeparator) {
   const long LngColumns = PtrMap->MbrLngXDim;
   const long LngRows = PtrMap->MbrLngYDim;
   // The rows are read directly below, so the grid has to hold what the dimensions promise.
-  if (!tessgrid_io::RowsHoldGrid(*PtrMap)) {
+  if (!tessgrid::detail::RowsHoldGrid(*PtrMap)) {
     Fail("Map rows do not match its dimensions in TMapTools::WriteFlatFile");
   }
   const std::size_t LngColumnCount = static_cast<std::size_t>(LngColumns > 0 ? LngColumns : 0);
   const std::size_t LngRowCount = static_cast<std::size_t>(LngRows > 0 ? LngRows : 0);
-  tessgrid_io::TBlockWriter Writer(Output);
+  tessgrid::detail::TBlockWriter Writer(Output);
   for (std::size_t LngRow = 0; LngRow < LngRowCount && Writer.Good(); ++LngRow) {
     const double* PtrCell = PtrMap->MbrVecValues[LngRow].data();
     const double* const PtrStop = PtrCell + LngColumnCount;

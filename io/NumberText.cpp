@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-namespace tessgrid_io {
+namespace tessgrid::detail {
 
 const double kDblExactPowersOfTen[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
@@ -532,4 +532,4 @@ TParseResult ParseToken(const char* PtrFirst, const char* PtrLast, double& DblVa
   return TParseResult::kInvalid;
 }
 
-}  // namespace tessgrid_io
+}  // namespace tessgrid::detail

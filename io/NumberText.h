@@ -13,7 +13,7 @@
 #include <string>
 #include <system_error>
 
-namespace tessgrid_io {
+namespace tessgrid::detail {
 
 /// How a stream asks for its doubles, captured once per write call.
 struct TNumberFormat {
@@ -170,6 +170,6 @@ inline const char* ParseFastNumber(const char* PtrFirst, const char* PtrLast, do
   return Result.ptr;
 }
 
-}  // namespace tessgrid_io
+}  // namespace tessgrid::detail
 
 #endif  // IO_NUMBERTEXT_H

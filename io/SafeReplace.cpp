@@ -12,7 +12,7 @@
 
 #include "model/Fail.h"
 
-namespace tessgrid_io {
+namespace tessgrid::detail {
 
 namespace {
 
@@ -99,4 +99,4 @@ void WriteFileSafely(const std::string& StgFileName,
   Guard.Release();
 }
 
-}  // namespace tessgrid_io
+}  // namespace tessgrid::detail

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-namespace tessgrid_io {
+namespace tessgrid::detail {
 
 /// Opens the named file for writing in text mode and lets Write fill the stream. A regular file
 /// (or a new one) is written as a temporary file beside it, which is renamed into place only
@@ -22,6 +22,6 @@ namespace tessgrid_io {
 void WriteFileSafely(const std::string& StgFileName,
                      const std::function<void(std::ostream&)>& Write);
 
-}  // namespace tessgrid_io
+}  // namespace tessgrid::detail
 
 #endif  // IO_SAFEREPLACE_H

@@ -21,10 +21,12 @@
 #include "model/TAxis.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::Fail;
+
 namespace {
 
-using tessgrid_io::TBlockScanner;
-using tessgrid_io::TParseResult;
+using tessgrid::detail::TBlockScanner;
+using tessgrid::detail::TParseResult;
 
 constexpr const char* kStgEndOfFile =
     "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile";
@@ -90,7 +92,7 @@ double ReadCellSlowly(TBlockScanner& Scanner, std::size_t LngRow, std::size_t Ln
   bool BlnComplete = false;
   Scanner.TakeToken(PtrFirst, PtrLast, BlnComplete);
   double DblValue = 0.0;
-  if (!BlnComplete || tessgrid_io::ParseToken(PtrFirst, PtrLast, DblValue) != TParseResult::kOk) {
+  if (!BlnComplete || tessgrid::detail::ParseToken(PtrFirst, PtrLast, DblValue) != TParseResult::kOk) {
     FailCell(PtrFirst, PtrLast, BlnComplete, LngRow, LngColumn);
   }
   return DblValue;
@@ -110,11 +112,11 @@ void ReadRow(TBlockScanner& Scanner, std::vector<double>& VecRow, std::size_t Ln
     const char* PtrEnd = Scanner.MbrPtrEnd;
     while (PtrCell != PtrStop) {
       // The '\0' at the end of the block stops this scan.
-      while (tessgrid_io::IsSpace(*PtrNext)) {
+      while (tessgrid::detail::IsSpace(*PtrNext)) {
         ++PtrNext;
       }
       if (PtrNext != PtrEnd) {
-        const char* PtrAfter = tessgrid_io::ParseFastNumber(PtrNext, PtrEnd, *PtrCell);
+        const char* PtrAfter = tessgrid::detail::ParseFastNumber(PtrNext, PtrEnd, *PtrCell);
         if (PtrAfter != nullptr) {
           PtrNext = PtrAfter;
           ++PtrCell;
@@ -166,7 +168,7 @@ void CheckEdges(const TMap* PtrMap) {
       PtrMap->MbrPtrYAxisInterval->GetPoint(PtrMap->MbrLngYDim) == nullptr) {
     Fail("Axis has an unfilled slot in TARCGISFileTools::WriteARCGISFile");
   }
-  if (!tessgrid_io::RowsHoldGrid(*PtrMap)) {
+  if (!tessgrid::detail::RowsHoldGrid(*PtrMap)) {
     Fail("Map rows do not match its dimensions in TMapTools::WriteFlatFile");
   }
 }
@@ -207,7 +209,7 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::istream& Input) {
     bool BlnComplete = false;
     Scanner.TakeToken(PtrFirst, PtrLast, BlnComplete);
     if (!BlnComplete ||
-        tessgrid_io::ParseToken(PtrFirst, PtrLast, DblNoData) != TParseResult::kOk) {
+        tessgrid::detail::ParseToken(PtrFirst, PtrLast, DblNoData) != TParseResult::kOk) {
       Fail("File format error: invalid NODATA_value in TARCGISFileTools::LoadARCGISFile");
     }
   }
@@ -256,7 +258,7 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName) {
 void TARCGISFileTools::WriteARCGISFile(TMap* PtrMap, std::ostream& Output) {
   CheckEdges(PtrMap);
   {
-    tessgrid_io::TBlockWriter Writer(Output);
+    tessgrid::detail::TBlockWriter Writer(Output);
     Writer.PutText("ncols ");
     Writer.PutInteger(PtrMap->MbrLngXDim);
     Writer.PutText("\nnrows ");
@@ -277,7 +279,7 @@ void TARCGISFileTools::WriteARCGISFile(TMap* PtrMap, std::ostream& Output) {
 void TARCGISFileTools::WriteARCGISFile(TMap* PtrMap, std::string StgFileName) {
   // Every check runs before the file is touched.
   CheckEdges(PtrMap);
-  tessgrid_io::WriteFileSafely(StgFileName,
+  tessgrid::detail::WriteFileSafely(StgFileName,
                                [PtrMap](std::ostream& Output) { WriteARCGISFile(PtrMap, Output); });
 }
 

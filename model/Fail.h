@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace tessgrid::detail {
+
 /// Throws the constant message as a non-const char*, so that a caller's `catch (char*)` and
 /// `catch (const char*)` both take it. The text must be a string literal (it outlives the throw).
 [[noreturn]] inline void Fail(const char* PtrMessage) {
@@ -17,5 +19,7 @@
 [[noreturn]] inline void Fail(std::string StgMessage) {
   throw StgMessage;
 }
+
+}  // namespace tessgrid::detail
 
 #endif  // MODEL_FAIL_H

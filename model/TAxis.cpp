@@ -8,6 +8,8 @@
 
 #include "model/Fail.h"
 
+using tessgrid::detail::Fail;
+
 namespace {
 
 double Coordinate(const TPoint* PtrPoint, char ChrAxis) {

@@ -7,6 +7,8 @@
 
 #include "model/Fail.h"
 
+using tessgrid::detail::Fail;
+
 TAxis* TAxisTools::PointsToIntervals(const TAxis* PtrCentres, char ChrAxis) {
   const long LngSize = PtrCentres->GetSize();
   const TPoint* PtrFirst = PtrCentres->GetPoint(0);

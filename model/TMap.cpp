@@ -7,7 +7,10 @@
 #include <memory>
 #include <utility>
 
+#include "model/Fail.h"
 #include "model/TAxisTools.h"
+
+using tessgrid::detail::Fail;
 
 namespace {
 
@@ -86,6 +89,10 @@ void TMap::ReleaseAxes() {
   delete MbrPtrXAxisInterval;
   delete MbrPtrYAxisInterval;
   MbrPtrXAxis = MbrPtrYAxis = MbrPtrXAxisInterval = MbrPtrYAxisInterval = nullptr;
+}
+
+void TMap::FailGetPointVal(const char* PtrMessage) {
+  Fail(PtrMessage);
 }
 
 void TMap::Init(double DblResolution, long LngXDim, long LngYDim, double DblNoDataValue) {

@@ -5,7 +5,6 @@
 
 #include <vector>
 
-#include "model/Fail.h"
 #include "model/TAxis.h"
 #include "model/TPoint.h"
 
@@ -48,10 +47,10 @@ class TMap {
   /// then "Y-ordinate is out of range in TMap::GetPointVal" unless 0 <= row < MbrLngYDim.
   double GetPointVal(long LngX, long LngY) const {
     if (LngX < 0 || LngX >= MbrLngXDim) {
-      Fail("X-ordinate is out of range in TMap::GetPointVal");
+      FailGetPointVal("X-ordinate is out of range in TMap::GetPointVal");
     }
     if (LngY < 0 || LngY >= MbrLngYDim) {
-      Fail("Y-ordinate is out of range in TMap::GetPointVal");
+      FailGetPointVal("Y-ordinate is out of range in TMap::GetPointVal");
     }
     return MbrVecValues[static_cast<std::size_t>(LngY)][static_cast<std::size_t>(LngX)];
   }
@@ -131,6 +130,8 @@ class TMap {
   double MbrDblNoDataValue;  ///< marks a cell without data; -9999 after every constructor
 
  private:
+  // The inline accessor's failure, kept out of line so that this header needs no internals.
+  [[noreturn]] static void FailGetPointVal(const char* PtrMessage);
   // Finds the cell that holds the point, or fails with the caller's two out-of-range messages.
   void FindCell(const TPoint* PtrPoint, const char* PtrXMessage, const char* PtrYMessage,
                 long& LngX, long& LngY) const;

@@ -8,6 +8,10 @@
 #include "ops/AxisLookup.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::Fail;
+using tessgrid::detail::LookupIndices;
+using tessgrid::detail::CheckLookup;
+
 namespace {
 
 // Codes beside those of AxisLookup.h for what the per-cell definition meets before the lookup.

@@ -8,6 +8,13 @@
 
 #include "model/Fail.h"
 
+using tessgrid::detail::Fail;
+using tessgrid::detail::LookupIndices;
+using tessgrid::detail::CheckLookup;
+using tessgrid::detail::kLngNoInterval;
+using tessgrid::detail::kLngOutOfSpan;
+using tessgrid::detail::kLngUnfilled;
+
 namespace {
 
 double Coordinate(const TPoint* PtrPoint, char ChrAxis) {
@@ -55,7 +62,7 @@ long BisectIndex(const std::vector<double>& VecEdges, bool BlnRising, double Dbl
 
 }  // namespace
 
-std::vector<long> LookupIndices(const TAxis& Edges, const std::vector<double>& VecCoordinates,
+std::vector<long> tessgrid::detail::LookupIndices(const TAxis& Edges, const std::vector<double>& VecCoordinates,
                                 char ChrAxis) {
   std::vector<long> VecIndices(VecCoordinates.size(), kLngOutOfSpan);
   if (Edges.MbrVecPoints.empty()) {
@@ -97,7 +104,7 @@ std::vector<long> LookupIndices(const TAxis& Edges, const std::vector<double>& V
   return VecIndices;
 }
 
-long CheckLookup(long LngIndex) {
+long tessgrid::detail::CheckLookup(long LngIndex) {
   if (LngIndex == kLngOutOfSpan) {
     Fail("Ordinate is out of range in TAxis::GetIndex");
   }

@@ -8,6 +8,8 @@
 
 #include "model/TAxis.h"
 
+namespace tessgrid::detail {
+
 /// What TAxis::GetIndex gives for one coordinate, encoded so that callers can replay the failures
 /// in the order their per-cell definition would meet them.
 enum : long {
@@ -26,5 +28,7 @@ std::vector<long> LookupIndices(const TAxis& Edges, const std::vector<double>& V
 /// TAxis::GetIndex" or "Axis has an unfilled slot in TAxis::GetIndex". Other values are not
 /// failures of the lookup and are returned unchanged, so the caller can apply its own checks.
 long CheckLookup(long LngIndex);
+
+}  // namespace tessgrid::detail
 
 #endif  // OPS_AXISLOOKUP_H

@@ -10,6 +10,10 @@
 #include "ops/AxisLookup.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::Fail;
+using tessgrid::detail::LookupIndices;
+using tessgrid::detail::CheckLookup;
+
 namespace {
 
 using TMapPtr = std::unique_ptr<TMap>;

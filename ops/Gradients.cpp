@@ -11,6 +11,9 @@
 #include "util/LeastSquares.h"
 #include "util/TVectorTools.h"
 
+using tessgrid::detail::Fail;
+using tessgrid::detail::LeastSquaresSlope;
+
 namespace {
 
 // The neighbour scan of FindNonzeroNeighbourVal for a cell known to be inside the map.

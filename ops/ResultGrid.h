@@ -9,7 +9,7 @@
 #include "model/Fail.h"
 #include "model/TMap.h"
 
-namespace tessgrid_ops {
+namespace tessgrid::detail {
 
 /// Returns a new map on copies of the input's centre axes, every cell -9999, no-data value
 /// -9999. Throws the given message when the input has no axes (the map constructor would read
@@ -38,6 +38,6 @@ inline double* RowOf(TMap& Map, long LngY) {
   return VecRow.data();
 }
 
-}  // namespace tessgrid_ops
+}  // namespace tessgrid::detail
 
 #endif  // OPS_RESULTGRID_H

@@ -7,6 +7,8 @@
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::Fail;
+
 namespace {
 
 // The rule of TVectorTools::HasValue, without the copy of the list its by-value argument

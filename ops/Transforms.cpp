@@ -14,8 +14,10 @@
 #include "ops/ResultGrid.h"
 #include "ops/TMapTools.h"
 
-using tessgrid_ops::NewResultOnGrid;
-using tessgrid_ops::RowOf;
+using tessgrid::detail::Fail;
+
+using tessgrid::detail::NewResultOnGrid;
+using tessgrid::detail::RowOf;
 
 namespace {
 

@@ -6,9 +6,13 @@
 
 #include <cstddef>
 
+namespace tessgrid::detail {
+
 /// Returns (n Sxy - Sx Sy) / (n Sxx - Sx Sx) over the first LngCount pairs, every sum started at
 /// 0.0 and added in index order, n being LngCount as a double. Reads the arrays only; allocates
 /// nothing.
 double LeastSquaresSlope(const double* PtrX, const double* PtrY, std::size_t LngCount);
+
+}  // namespace tessgrid::detail
 
 #endif  // UTIL_LEASTSQUARES_H

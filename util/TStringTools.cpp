@@ -8,6 +8,8 @@
 
 #include "model/Fail.h"
 
+using tessgrid::detail::Fail;
+
 bool TStringTools::StgToBool(std::string StgValue) {
   if (StgValue == "1") {
     return true;

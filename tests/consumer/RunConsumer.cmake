@@ -32,6 +32,7 @@ if(PKG_CONFIG)
     message(FATAL_ERROR "pkg-config does not know tessgrid")
   endif()
   separate_arguments(flags UNIX_COMMAND "${flags}")
-  run(c++ ${SOURCE_DIR}/tests/consumer/consumer.cpp ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
+  # The flags leave the language standard to the caller: a C++20 program stays C++20.
+  run(c++ -std=c++20 ${SOURCE_DIR}/tests/consumer/consumer.cpp ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
   run(${WORK_DIR}/pkgconfig-consumer)
 endif()

@@ -12,10 +12,10 @@
 #include <sstream>
 #include <string>
 
-using tessgrid_io::NumberFormatOf;
-using tessgrid_io::NumberText;
-using tessgrid_io::ParseToken;
-using tessgrid_io::TParseResult;
+using tessgrid::detail::NumberFormatOf;
+using tessgrid::detail::NumberText;
+using tessgrid::detail::ParseToken;
+using tessgrid::detail::TParseResult;
 
 namespace {
 
@@ -47,7 +47,7 @@ TParseResult Parse(const std::string& StgToken, double& DblValue) {
 // The hot path of the reader, given a token followed by a blank and the scanner's '\0'.
 bool ParsesFast(const std::string& StgToken, double& DblValue) {
   const std::string StgBlock = StgToken + " ";
-  return tessgrid_io::ParseFastNumber(StgBlock.c_str(), StgBlock.c_str() + StgBlock.size(),
+  return tessgrid::detail::ParseFastNumber(StgBlock.c_str(), StgBlock.c_str() + StgBlock.size(),
                                       DblValue) == StgBlock.c_str() + StgToken.size();
 }
 
@@ -262,8 +262,8 @@ TEST(NumberTextTest, PlainDecimalPathEqualsPrintfOrDefers) {
                   (Uniform(Random) - 0.2) * std::pow(10.0, Magnitude(Random)));
     const double DblValue = std::strtod(ChrText, nullptr);
     for (const int LngPrecision : {6, 8, 12}) {
-      char ChrOut[tessgrid_io::kLngNumberChars];
-      const std::size_t LngLength = tessgrid_io::FormatPlainDecimal(ChrOut, DblValue, LngPrecision);
+      char ChrOut[tessgrid::detail::kLngNumberChars];
+      const std::size_t LngLength = tessgrid::detail::FormatPlainDecimal(ChrOut, DblValue, LngPrecision);
       if (LngLength != 0) {
         ++LngTaken;
         ASSERT_EQ(std::string(ChrOut, LngLength), Expected(DblValue, LngPrecision)) << ChrText;

@@ -3,6 +3,8 @@
 
 #include "model/Fail.h"
 
+using tessgrid::detail::Fail;
+
 using tessgrid_test::ThrowsMessage;
 using tessgrid_test::TMessageKind;
 
