@@ -92,7 +92,8 @@ double ReadCellSlowly(TBlockScanner& Scanner, std::size_t LngRow, std::size_t Ln
   bool BlnComplete = false;
   Scanner.TakeToken(PtrFirst, PtrLast, BlnComplete);
   double DblValue = 0.0;
-  if (!BlnComplete || tessgrid::detail::ParseToken(PtrFirst, PtrLast, DblValue) != TParseResult::kOk) {
+  if (!BlnComplete ||
+      tessgrid::detail::ParseToken(PtrFirst, PtrLast, DblValue) != TParseResult::kOk) {
     FailCell(PtrFirst, PtrLast, BlnComplete, LngRow, LngColumn);
   }
   return DblValue;
@@ -279,8 +280,8 @@ void TARCGISFileTools::WriteARCGISFile(TMap* PtrMap, std::ostream& Output) {
 void TARCGISFileTools::WriteARCGISFile(TMap* PtrMap, std::string StgFileName) {
   // Every check runs before the file is touched.
   CheckEdges(PtrMap);
-  tessgrid::detail::WriteFileSafely(StgFileName,
-                               [PtrMap](std::ostream& Output) { WriteARCGISFile(PtrMap, Output); });
+  tessgrid::detail::WriteFileSafely(
+      StgFileName, [PtrMap](std::ostream& Output) { WriteARCGISFile(PtrMap, Output); });
 }
 
 std::vector<TMap*> TARCGISFileTools::LoadFileList(std::vector<std::string> VecFileNames) {

@@ -8,9 +8,9 @@
 #include "ops/AxisLookup.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::CheckLookup;
 using tessgrid::detail::Fail;
 using tessgrid::detail::LookupIndices;
-using tessgrid::detail::CheckLookup;
 
 namespace {
 

@@ -8,12 +8,12 @@
 
 #include "model/Fail.h"
 
-using tessgrid::detail::Fail;
-using tessgrid::detail::LookupIndices;
 using tessgrid::detail::CheckLookup;
+using tessgrid::detail::Fail;
 using tessgrid::detail::kLngNoInterval;
 using tessgrid::detail::kLngOutOfSpan;
 using tessgrid::detail::kLngUnfilled;
+using tessgrid::detail::LookupIndices;
 
 namespace {
 
@@ -62,8 +62,9 @@ long BisectIndex(const std::vector<double>& VecEdges, bool BlnRising, double Dbl
 
 }  // namespace
 
-std::vector<long> tessgrid::detail::LookupIndices(const TAxis& Edges, const std::vector<double>& VecCoordinates,
-                                char ChrAxis) {
+std::vector<long> tessgrid::detail::LookupIndices(const TAxis& Edges,
+                                                  const std::vector<double>& VecCoordinates,
+                                                  char ChrAxis) {
   std::vector<long> VecIndices(VecCoordinates.size(), kLngOutOfSpan);
   if (Edges.MbrVecPoints.empty()) {
     return VecIndices;

@@ -17,11 +17,11 @@
 #if __has_include(<unistd.h>)
 #include <unistd.h>
 
-using tessgrid::detail::Fail;
-using tessgrid::detail::LookupIndices;
 using tessgrid::detail::CheckLookup;
+using tessgrid::detail::Fail;
 using tessgrid::detail::kLngOutOfSpan;
 using tessgrid::detail::kLngUnfilled;
+using tessgrid::detail::LookupIndices;
 #endif
 
 namespace {

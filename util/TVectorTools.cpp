@@ -13,7 +13,8 @@
 using tessgrid::detail::Fail;
 using tessgrid::detail::LeastSquaresSlope;
 
-double tessgrid::detail::LeastSquaresSlope(const double* PtrX, const double* PtrY, std::size_t LngCount) {
+double tessgrid::detail::LeastSquaresSlope(const double* PtrX, const double* PtrY,
+                                           std::size_t LngCount) {
   // Each sum is its own running total in index order, exactly as summing the product vectors one
   // after the other would give; only the number of passes differs.
   double DblSx = 0.0;

@@ -11,8 +11,12 @@
 #include "util/TStringTools.h"
 #include "util/TVectorTools.h"
 
-static int Fail(const char*) { return 1; }
-static int LookupIndices() { return 0; }
+static int Fail(const char*) {
+  return 1;
+}
+static int LookupIndices() {
+  return 0;
+}
 
 int main() {
   TAxis x(1.0, 3);

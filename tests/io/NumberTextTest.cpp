@@ -48,7 +48,7 @@ TParseResult Parse(const std::string& StgToken, double& DblValue) {
 bool ParsesFast(const std::string& StgToken, double& DblValue) {
   const std::string StgBlock = StgToken + " ";
   return tessgrid::detail::ParseFastNumber(StgBlock.c_str(), StgBlock.c_str() + StgBlock.size(),
-                                      DblValue) == StgBlock.c_str() + StgToken.size();
+                                           DblValue) == StgBlock.c_str() + StgToken.size();
 }
 
 }  // namespace
@@ -263,7 +263,8 @@ TEST(NumberTextTest, PlainDecimalPathEqualsPrintfOrDefers) {
     const double DblValue = std::strtod(ChrText, nullptr);
     for (const int LngPrecision : {6, 8, 12}) {
       char ChrOut[tessgrid::detail::kLngNumberChars];
-      const std::size_t LngLength = tessgrid::detail::FormatPlainDecimal(ChrOut, DblValue, LngPrecision);
+      const std::size_t LngLength =
+          tessgrid::detail::FormatPlainDecimal(ChrOut, DblValue, LngPrecision);
       if (LngLength != 0) {
         ++LngTaken;
         ASSERT_EQ(std::string(ChrOut, LngLength), Expected(DblValue, LngPrecision)) << ChrText;

@@ -9,11 +9,11 @@
 #include "tests/support/ExpectMessage.h"
 #include "tests/support/MapBuilders.h"
 
-using tessgrid::detail::LookupIndices;
 using tessgrid::detail::CheckLookup;
 using tessgrid::detail::kLngNoInterval;
 using tessgrid::detail::kLngOutOfSpan;
 using tessgrid::detail::kLngUnfilled;
+using tessgrid::detail::LookupIndices;
 
 using tessgrid_test::MakeAxis;
 
