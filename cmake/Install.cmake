@@ -12,6 +12,9 @@ foreach(header IN LISTS TESSGRID_PUBLIC_HEADERS)
   install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid/${layer})
 endforeach()
 
+install(FILES ${PROJECT_BINARY_DIR}/include/tessgrid_version.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid)
+
 install(TARGETS tessgrid_lib EXPORT tessgridTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 if(TARGET tessgrid)

@@ -256,6 +256,15 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName) {
   return LoadARCGISFile(Input);
 }
 
+// The lenient header rule is not read yet: both rules read the strict header for now.
+TMap* TARCGISFileTools::LoadARCGISFile(std::istream& Input, TGridHeaderMode) {
+  return LoadARCGISFile(Input);
+}
+
+TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName, TGridHeaderMode) {
+  return LoadARCGISFile(std::move(StgFileName));
+}
+
 void TARCGISFileTools::WriteARCGISFile(TMap* PtrMap, std::ostream& Output) {
   CheckEdges(PtrMap);
   {

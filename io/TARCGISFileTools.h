@@ -9,6 +9,13 @@
 
 #include "model/TMap.h"
 
+/// The header variants LoadARCGISFile accepts.
+enum class TGridHeaderMode {
+  kStrict,   ///< the six keys in their fixed order and spelling ("nodata_value" too): the default
+  kLenient,  ///< also what other programs write: keys in any letter case and order, xllcenter and
+             ///< yllcenter for the corners, no NODATA_value entry
+};
+
 /// Static reader and writer of the ASCII grid format: six header entries, then the cells row by
 /// row from the north.
 ///
@@ -48,10 +55,16 @@ class TARCGISFileTools {
   /// 0) for a cell that is not a number or lies beyond the range of double.
   static TMap* LoadARCGISFile(std::istream& Input);
 
+  /// Reads a grid from the stream with the given header rule; kStrict is the form above.
+  static TMap* LoadARCGISFile(std::istream& Input, TGridHeaderMode Mode);
+
   /// Reads the named grid file and returns it as a new map; the caller owns it.
   /// Throws "Unable to open file " followed by the name, as std::string, when it cannot be opened
   /// for reading, and the failures of the stream form.
   static TMap* LoadARCGISFile(std::string StgFileName);
+
+  /// Reads the named grid file with the given header rule; kStrict is the form above.
+  static TMap* LoadARCGISFile(std::string StgFileName, TGridHeaderMode Mode);
 
   /// Writes the map as a grid to the stream: the six header lines, then one line per row with a
   /// blank after every value. Numbers use the stream's floating-point format; in the default
