@@ -130,7 +130,11 @@ TPoint* TMap::GetCoordinates(long LngX, long LngY) const {
   }
   const TPoint* PtrX = MbrPtrXAxis->GetPoint(LngX);
   const TPoint* PtrY = MbrPtrYAxis->GetPoint(LngY);
-  assert(PtrX != nullptr && PtrY != nullptr);  // the setters derive or clone filled axes
+  // The edges derive from the first and the last centre only, so a centre axis with an empty
+  // inner slot is accepted by the setters and by the constructor.
+  if (PtrX == nullptr || PtrY == nullptr) {
+    Fail("Axis has an unfilled slot in TMap::GetCoordinates");
+  }
   return new TPoint(PtrX->MbrDblX, PtrY->MbrDblY);
 }
 
