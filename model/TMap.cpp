@@ -251,7 +251,8 @@ void TMap::SetYAxis(const TAxis* PtrAxis) {
 }
 
 void TMap::SetXAxisInterval(const TAxis* PtrAxis) {
-  if (PtrAxis->GetSize() != MbrLngXDim + 1) {
+  // Written without MbrLngXDim + 1, which overflows for a dimension set to the largest long.
+  if (PtrAxis->GetSize() - 1 != MbrLngXDim) {
     Fail("Length of new X interval axis does not fit the X dimension of the map");
   }
   TAxisPtr PtrEdges(PtrAxis->Clone());
@@ -262,7 +263,8 @@ void TMap::SetXAxisInterval(const TAxis* PtrAxis) {
 }
 
 void TMap::SetYAxisInterval(const TAxis* PtrAxis) {
-  if (PtrAxis->GetSize() != MbrLngYDim + 1) {
+  // Written without MbrLngYDim + 1, which overflows for a dimension set to the largest long.
+  if (PtrAxis->GetSize() - 1 != MbrLngYDim) {
     Fail("Length of new Y interval axis does not fit the Y dimension of the map");
   }
   TAxisPtr PtrEdges(PtrAxis->Clone());

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -184,6 +185,17 @@ TEST(TMapTest, AxisSettersCheckLengthsAndKeepOldAxesOnFailure) {
   EXPECT_MESSAGE(PtrMap->SetYAxis(PtrThree.get()),
                  "Length of new Y axis does not match the Y dimension of the map");
   EXPECT_MESSAGE(PtrMap->SetYAxisInterval(PtrShort.get()),
+                 "Length of new Y interval axis does not fit the Y dimension of the map");
+}
+
+TEST(TMapTest, IntervalSettersCompareLengthsWithoutOverflow) {
+  TMap Map(1.0);
+  Map.MbrLngXDim = LONG_MAX;
+  Map.MbrLngYDim = LONG_MAX;
+  auto PtrEdges = MakeAxis(1.0, {{0, 0}, {1, 0}});
+  EXPECT_MESSAGE(Map.SetXAxisInterval(PtrEdges.get()),
+                 "Length of new X interval axis does not fit the X dimension of the map");
+  EXPECT_MESSAGE(Map.SetYAxisInterval(PtrEdges.get()),
                  "Length of new Y interval axis does not fit the Y dimension of the map");
 }
 
