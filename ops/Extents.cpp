@@ -226,10 +226,15 @@ void TMapTools::Insert(TMap* PtrDestination, const TMap* PtrInsert) {
     Fail("Insert map's SE corner is outside of the destination map in TMapTools::Insert");
   }
 
-  // Every target cell is decided before the first write, so a centre that misses the
-  // destination leaves it unchanged.
+  // A map without cells has no centre to place; the lookups below would give its rows (or
+  // columns) codes that no write may index with.
   const long LngCols = std::max(PtrInsert->MbrLngXDim, 0L);
   const long LngRows = std::max(PtrInsert->MbrLngYDim, 0L);
+  if (LngCols == 0 || LngRows == 0) {
+    return;
+  }
+  // Every target cell is decided before the first write, so a centre that misses the
+  // destination leaves it unchanged.
   const std::vector<long> VecX =
       LookupIndices(*PtrDestX, CentreCoordinates(PtrInsert->MbrPtrXAxis, LngCols, 'X'), 'X');
   const std::vector<long> VecY =

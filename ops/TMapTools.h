@@ -261,7 +261,9 @@ class TMapTools {
   /// Throws, in this order, "Window size must be >= 1 in TMapTools::ValueGradients",
   /// "Window size must be < number of maps in TMapTools::ValueGradients" when n < w,
   /// "Map dimensions do not match in TMapTools::ValueGradients", and, when there is a window,
-  /// "Map has no axes in TMapTools::ValueGradients" for a map 0 without centre axes.
+  /// "Map has no axes in TMapTools::ValueGradients" for a map 0 without centre axes, then
+  /// "X-ordinate is out of range in TMap::SetPoint" or "Y-ordinate is out of range in
+  /// TMap::SetPoint" when its centre axes are shorter than its grid.
   static std::vector<TMap*> ValueGradients(std::vector<TMap*> VecMaps, int LngWindowSize);
 
   /// Returns the value of cell (x, y) in maps start to end, both included, in map order.
