@@ -85,10 +85,11 @@ class TRowSet {
 template <typename TRule>
 void FillFromRows(const std::vector<TMap*>& VecMaps, TMap& Result, TRule Rule) {
   TRowSet Rows(VecMaps);
-  for (long LngY = 0; LngY < Result.MbrLngYDim; ++LngY) {
+  const TMap& First = *VecMaps.front();
+  for (long LngY = 0; LngY < First.MbrLngYDim; ++LngY) {
     Rows.Select(LngY);
     double* PtrOut = RowOf(Result, LngY);
-    for (long LngX = 0; LngX < Result.MbrLngXDim; ++LngX) {
+    for (long LngX = 0; LngX < First.MbrLngXDim; ++LngX) {
       PtrOut[LngX] = Rule(Rows, LngX);
     }
   }

@@ -6,9 +6,11 @@
 
 #include "model/Fail.h"
 #include "ops/AxisLookup.h"
+#include "ops/ResultGrid.h"
 #include "ops/TMapTools.h"
 
 using tessgrid::detail::CheckLookup;
+using tessgrid::detail::CheckResultHoldsGrid;
 using tessgrid::detail::Fail;
 using tessgrid::detail::LookupIndices;
 
@@ -186,14 +188,7 @@ TMap* TMapTools::Subtract(TMap* PtrMapA, TMap* PtrMapB) {
   const long LngRows = PtrMapA->MbrLngYDim > 0 ? PtrMapA->MbrLngYDim : 0;
   // The result is as large as a's axes; axes shorter than a's grid stop the writes where the
   // bounds-checked SetPoint would.
-  if (LngColumns > 0 && LngRows > 0) {
-    if (LngColumns > PtrResult->MbrLngXDim) {
-      Fail("X-ordinate is out of range in TMap::SetPoint");
-    }
-    if (LngRows > PtrResult->MbrLngYDim) {
-      Fail("Y-ordinate is out of range in TMap::SetPoint");
-    }
-  }
+  CheckResultHoldsGrid(*PtrResult, LngColumns, LngRows);
   const double DblNoDataA = PtrMapA->MbrDblNoDataValue;
   const double DblNoDataB = PtrMapB->MbrDblNoDataValue;
   for (std::size_t LngR = 0; LngR < static_cast<std::size_t>(LngRows); ++LngR) {

@@ -11,16 +11,32 @@
 
 namespace tessgrid::detail {
 
+/// Throws what TMap::SetPoint(long, long, double) throws at the first cell of the grid, row by
+/// row, that the result lacks: "X-ordinate is out of range in TMap::SetPoint", then "Y-ordinate
+/// is out of range in TMap::SetPoint". A result built on a map's centre axes lacks cells when
+/// the map grew by TMap::AddRow after its axes were set.
+inline void CheckResultHoldsGrid(const TMap& Result, long LngXDim, long LngYDim) {
+  if (LngXDim <= 0 || LngYDim <= 0) {
+    return;
+  }
+  if (LngXDim > Result.MbrLngXDim) {
+    Fail("X-ordinate is out of range in TMap::SetPoint");
+  }
+  if (LngYDim > Result.MbrLngYDim) {
+    Fail("Y-ordinate is out of range in TMap::SetPoint");
+  }
+}
+
 /// Returns a new map on copies of the input's centre axes, every cell -9999, no-data value
-/// -9999. Throws the given message when the input has no axes (the map constructor would read
-/// through a null axis), and passes on the failures of TMap(TAxis*, TAxis*).
+/// -9999, that holds every cell of the input. Throws the given message when the input has no
+/// axes (the map constructor would read through a null axis), the failures of TMap(TAxis*,
+/// TAxis*), then those of CheckResultHoldsGrid.
 inline std::unique_ptr<TMap> NewResultOnGrid(const TMap& Map, const char* PtrNoAxesMessage) {
   if (Map.MbrPtrXAxis == nullptr || Map.MbrPtrYAxis == nullptr) {
     Fail(PtrNoAxesMessage);
   }
   auto PtrResult = std::make_unique<TMap>(Map.MbrPtrXAxis, Map.MbrPtrYAxis);
-  // The axis setters keep the centre axes as long as the dimensions, so the two grids match.
-  assert(PtrResult->MbrLngXDim == Map.MbrLngXDim && PtrResult->MbrLngYDim == Map.MbrLngYDim);
+  CheckResultHoldsGrid(*PtrResult, Map.MbrLngXDim, Map.MbrLngYDim);
   return PtrResult;
 }
 
