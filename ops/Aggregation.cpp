@@ -4,11 +4,13 @@
 #include <memory>
 #include <vector>
 
+#include "model/AxisSearch.h"
 #include "model/Fail.h"
 #include "ops/AxisLookup.h"
 #include "ops/ResultGrid.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::Coordinate;
 using tessgrid::detail::Fail;
 using tessgrid::detail::LookupIndices;
 
@@ -106,11 +108,12 @@ bool CentresFindTheirCells(const TMap& Grid, const TAxis& Centres, const TAxis& 
     if (PtrPoint == nullptr) {
       return false;  // the division refuses an empty centre slot
     }
-    VecCoordinates.push_back(ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY);
+    VecCoordinates.push_back(Coordinate(PtrPoint, ChrAxis));
   }
-  const std::vector<long> VecIndices = LookupIndices(Edges, VecCoordinates, ChrAxis);
+  const std::vector<long> VecIndices = LookupIndices(Edges, VecCoordinates, ChrAxis).MbrVecIndices;
   const long LngDim = ChrAxis == 'X' ? Grid.MbrLngXDim : Grid.MbrLngYDim;
   for (long LngI = 0; LngI < LngDim; ++LngI) {
+    // Lookups that find no interval give -1, which no cell index equals.
     if (VecIndices[static_cast<std::size_t>(LngI)] != LngI) {
       return false;
     }
