@@ -15,6 +15,7 @@ using tessgrid::detail::Fail;
 using tessgrid::detail::LookupIndices;
 
 using tessgrid::detail::NewResultOnGrid;
+using tessgrid::detail::ReleaseAll;
 using tessgrid::detail::RowOf;
 
 namespace {
@@ -198,10 +199,5 @@ std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> VecMaps, int IntW
     const auto ItFirst = VecMaps.begin() + LngStart;
     VecOwned.emplace_back(Average(std::vector<TMap*>(ItFirst, ItFirst + LngWindow)));
   }
-  std::vector<TMap*> VecResult;
-  VecResult.reserve(VecOwned.size());
-  for (std::unique_ptr<TMap>& PtrOwned : VecOwned) {
-    VecResult.push_back(PtrOwned.release());
-  }
-  return VecResult;
+  return ReleaseAll(VecOwned);
 }

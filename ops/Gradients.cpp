@@ -14,6 +14,7 @@
 using tessgrid::detail::CheckResultHoldsGrid;
 using tessgrid::detail::Fail;
 using tessgrid::detail::LeastSquaresSlope;
+using tessgrid::detail::ReleaseAll;
 
 namespace {
 
@@ -233,10 +234,5 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> VecMaps, int Lng
     }
   }
 
-  std::vector<TMap*> VecResult;
-  VecResult.reserve(VecOwned.size());
-  for (std::unique_ptr<TMap>& PtrMap : VecOwned) {
-    VecResult.push_back(PtrMap.release());
-  }
-  return VecResult;
+  return ReleaseAll(VecOwned);
 }

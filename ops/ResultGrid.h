@@ -1,10 +1,11 @@
 // ops/ResultGrid.h - the shared start of every operation that builds its result on the grid of
-// one input map. Only the ops/ sources use it.
+// one input map, and the hand-over of a list of results. Only the ops/ sources use it.
 #ifndef OPS_RESULTGRID_H
 #define OPS_RESULTGRID_H
 
 #include <cassert>
 #include <memory>
+#include <vector>
 
 #include "model/Fail.h"
 #include "model/TMap.h"
@@ -52,6 +53,18 @@ inline double* RowOf(TMap& Map, long LngY) {
   std::vector<double>& VecRow = Map.MbrVecValues[static_cast<std::size_t>(LngY)];
   assert(static_cast<long>(VecRow.size()) == Map.MbrLngXDim);
   return VecRow.data();
+}
+
+/// Hands every map of the list over to the caller, in order, leaving null pointers behind.
+/// Results are built as owned maps so that a failure part-way releases them; only a complete
+/// list is handed over.
+inline std::vector<TMap*> ReleaseAll(std::vector<std::unique_ptr<TMap>>& VecOwned) {
+  std::vector<TMap*> VecResult;
+  VecResult.reserve(VecOwned.size());
+  for (std::unique_ptr<TMap>& PtrOwned : VecOwned) {
+    VecResult.push_back(PtrOwned.release());
+  }
+  return VecResult;
 }
 
 }  // namespace tessgrid::detail
