@@ -302,8 +302,9 @@ class TMapTools {
   /// Writes one line "x,y,value" per cell, column by column from the west and, within a column,
   /// row by row from the north, with the cell centres of TMap::GetPoint; numbers as WriteFlatFile.
   /// Throws the failures of TMap::GetPoint(long, long) ("Map has no axes in
-  /// TMap::GetCoordinates", ...) and "Map rows do not match its dimensions in
-  /// TMapTools::WriteCSVFile" before writing anything; a map without cells writes nothing.
+  /// TMap::GetCoordinates", "Axis has an unfilled slot in TMap::GetCoordinates", ...) and "Map
+  /// rows do not match its dimensions in TMapTools::WriteCSVFile" before writing anything; a map
+  /// without cells writes nothing.
   static void WriteCSVFile(TMap* PtrMap, std::ostream& Output);
 };
 
