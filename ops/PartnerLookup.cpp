@@ -9,6 +9,7 @@
 
 using tessgrid::detail::Coordinate;
 using tessgrid::detail::FailAtFirstCell;
+using tessgrid::detail::LookupIndices;
 using tessgrid::detail::Note;
 using tessgrid::detail::NoteLookup;
 using tessgrid::detail::TIndexList;
