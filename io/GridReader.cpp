@@ -1,0 +1,491 @@
+// io/GridReader.cpp - the cells of a grid: blocks cut at white space, parsed in parallel parts
+// whose token counts are known before their cells are placed; the thread pool; the edges.
+// The declarations and their contracts are in io/GridReader.h.
+#include "io/GridReader.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "io/NumberText.h"
+#include "model/Fail.h"
+#include "model/TAxis.h"
+#include "model/TAxisTools.h"
+
+namespace tessgrid::detail {
+
+namespace {
+
+constexpr const char* kStgEndOfFile =
+    "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile";
+
+// Longest cell token, in bytes; a longer one is not a number the reader takes. A block always
+// has room for one, so a token is never cut.
+constexpr std::size_t kLngMaxCellToken = 4096;
+
+constexpr std::size_t kLngNoFailure = std::numeric_limits<std::size_t>::max();
+
+// Threads for the parts of a block; the caller's thread takes part 0. Threads the system
+// refuses to start are done without.
+class TWorkers {
+ public:
+  explicit TWorkers(long LngThreads) {
+    for (long LngI = 1; LngI < LngThreads; ++LngI) {
+      try {
+        MbrVecThreads.emplace_back([this, LngI] { Serve(LngI); });
+      } catch (const std::system_error&) {
+        break;
+      }
+    }
+  }
+  ~TWorkers() {
+    {
+      const std::lock_guard<std::mutex> Lock(MbrMutex);
+      MbrBlnStop = true;
+    }
+    MbrStart.notify_all();
+    for (std::thread& Thread : MbrVecThreads) {
+      Thread.join();
+    }
+  }
+  TWorkers(const TWorkers&) = delete;
+  TWorkers& operator=(const TWorkers&) = delete;
+
+  long Size() const { return static_cast<long>(MbrVecThreads.size()) + 1; }
+
+  // Runs Task(0) to Task(LngTasks - 1), LngTasks <= Size(), and waits for all of them; then
+  // rethrows the exception of the lowest task that threw one.
+  void Run(long LngTasks, const std::function<void(long)>& Task) {
+    std::vector<std::exception_ptr> VecErrors(static_cast<std::size_t>(LngTasks));
+    {
+      const std::lock_guard<std::mutex> Lock(MbrMutex);
+      MbrPtrTask = &Task;
+      MbrLngTasks = LngTasks;
+      MbrPtrErrors = &VecErrors;
+      MbrLngPending = static_cast<long>(MbrVecThreads.size());
+      ++MbrLngGeneration;
+    }
+    MbrStart.notify_all();
+    RunOne(0);
+    {
+      std::unique_lock<std::mutex> Lock(MbrMutex);
+      MbrDone.wait(Lock, [this] { return MbrLngPending == 0; });
+    }
+    for (const std::exception_ptr& PtrError : VecErrors) {
+      if (PtrError) {
+        std::rethrow_exception(PtrError);
+      }
+    }
+  }
+
+ private:
+  void RunOne(long LngTask) {
+    if (LngTask < MbrLngTasks) {
+      try {
+        (*MbrPtrTask)(LngTask);
+      } catch (...) {
+        (*MbrPtrErrors)[static_cast<std::size_t>(LngTask)] = std::current_exception();
+      }
+    }
+  }
+
+  void Serve(long LngIndex) {
+    long LngSeen = 0;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> Lock(MbrMutex);
+        MbrStart.wait(Lock, [this, LngSeen] { return MbrBlnStop || MbrLngGeneration != LngSeen; });
+        if (MbrBlnStop) {
+          return;
+        }
+        LngSeen = MbrLngGeneration;
+      }
+      RunOne(LngIndex);
+      const std::lock_guard<std::mutex> Lock(MbrMutex);
+      if (--MbrLngPending == 0) {
+        MbrDone.notify_one();
+      }
+    }
+  }
+
+  std::vector<std::thread> MbrVecThreads;
+  std::mutex MbrMutex;
+  std::condition_variable MbrStart;
+  std::condition_variable MbrDone;
+  const std::function<void(long)>* MbrPtrTask = nullptr;
+  std::vector<std::exception_ptr>* MbrPtrErrors = nullptr;
+  long MbrLngTasks = 0;
+  long MbrLngPending = 0;
+  long MbrLngGeneration = 0;
+  bool MbrBlnStop = false;
+};
+
+// One part of a block: a range of bytes that begins at white space or a token and ends at
+// white space or the end of the block's tokens.
+struct TPart {
+  const char* PtrFirst = nullptr;
+  const char* PtrLast = nullptr;
+  std::size_t LngTokens = 0;               ///< tokens in the range, once counted
+  std::size_t LngStart = 0;                ///< index of the cell its first token is
+  std::size_t LngLimit = 0;                ///< index after the last cell it may place
+  std::size_t LngPlaced = 0;               ///< cells placed
+  const char* PtrAfter = nullptr;          ///< end of the last token placed
+  std::size_t LngFailure = kLngNoFailure;  ///< index of the cell that failed
+  std::string StgFailure;                  ///< its message
+};
+
+std::size_t CountTokens(const char* PtrFirst, const char* PtrLast) {
+  std::size_t LngCount = 0;
+  bool BlnAfterSpace = true;
+  for (const char* PtrChar = PtrFirst; PtrChar != PtrLast; ++PtrChar) {
+    const bool BlnSpace = IsSpace(*PtrChar);
+    LngCount += static_cast<std::size_t>(BlnAfterSpace && !BlnSpace);
+    BlnAfterSpace = BlnSpace;
+  }
+  return LngCount;
+}
+
+// Reads the cells of one grid from the source once the header is read.
+class TCellReader {
+ public:
+  TCellReader(TGridSource& Source, const TGridHeader& Header, TGridStorage& Storage,
+              const TReadOptions& Options)
+      : MbrSource(Source),
+        MbrHeader(Header),
+        MbrStorage(Storage),
+        MbrLngThreads(std::max(1L, Options.LngThreads)),
+        MbrLngChunk(std::max<std::size_t>(1, Options.LngChunkBytes)),
+        MbrLngWidth(static_cast<std::size_t>(Header.LngColumns)),
+        MbrLngCells(static_cast<std::size_t>(Header.LngColumns) *
+                    static_cast<std::size_t>(Header.LngRows)),
+        MbrLngPlaced(0),
+        MbrBlnDirect(false) {}
+
+  void Read(const std::string& StgFirstCell) {
+    const long long LngRemaining = MbrSource.BeginCells();
+    // Every cell takes a byte and all but the last a separator: a claim the input cannot hold
+    // is read into memory that grows with the input, and never given storage.
+    MbrBlnDirect =
+        MbrLngCells == 0 ||
+        (LngRemaining >= 0 &&
+         MbrLngCells <=
+             (static_cast<unsigned long long>(LngRemaining) + StgFirstCell.size() + 1) / 2);
+    if (MbrBlnDirect) {
+      MbrStorage.Prepare(MbrHeader);
+      MbrVecRows.assign(static_cast<std::size_t>(MbrHeader.LngRows), nullptr);
+    }
+    if (MbrLngCells == 0) {
+      MbrSource.Finish(StgFirstCell.size());
+      return;
+    }
+    const std::size_t LngCapacity =
+        static_cast<std::size_t>(MbrLngThreads) * MbrLngChunk + kLngMaxCellToken + 1;
+    const std::unique_ptr<char[]> PtrBlock(new char[LngCapacity + 1]);
+    char* const PtrBuffer = PtrBlock.get();
+    std::size_t LngCarried = StgFirstCell.size();
+    std::memcpy(PtrBuffer, StgFirstCell.data(), LngCarried);
+    for (;;) {
+      std::size_t LngGot = 0;
+      const TReadEnd End = MbrSource.Read(PtrBuffer + LngCarried, LngCapacity - LngCarried,
+                                          MbrLngCells - MbrLngPlaced, LngCarried > 0, LngGot);
+      const std::size_t LngFilled = LngCarried + LngGot;
+      PtrBuffer[LngFilled] = '\0';
+      // A full block ends at its last white space; the token after it is carried to the next.
+      // A token that fills the room up to a block's end is too long for a number and fails
+      // where it stands.
+      std::size_t LngCut = LngFilled;
+      if (End == TReadEnd::kFull) {
+        while (LngCut > 0 && LngFilled - LngCut <= kLngMaxCellToken &&
+               !IsSpace(PtrBuffer[LngCut - 1])) {
+          --LngCut;
+        }
+        if (LngCut == 0 || !IsSpace(PtrBuffer[LngCut - 1])) {
+          LngCut = LngFilled;
+        }
+      }
+      const char* const PtrAfter = ReadBlock(PtrBuffer, PtrBuffer + LngCut);
+      if (MbrLngPlaced == MbrLngCells) {
+        MbrSource.Finish(static_cast<std::size_t>(PtrBuffer + LngFilled - PtrAfter));
+        break;
+      }
+      if (End != TReadEnd::kFull) {
+        Fail(kStgEndOfFile);
+      }
+      LngCarried = LngFilled - LngCut;
+      std::memmove(PtrBuffer, PtrBuffer + LngCut, LngCarried);
+    }
+    if (!MbrBlnDirect) {
+      MoveStaged();
+    }
+  }
+
+ private:
+  // Places the cells of the tokens in [PtrFirst, PtrLast); returns the end of the last token
+  // placed. Throws the failure of the first cell that fails.
+  const char* ReadBlock(const char* PtrFirst, const char* PtrLast) {
+    const std::size_t LngBytes = static_cast<std::size_t>(PtrLast - PtrFirst);
+    long LngParts = static_cast<long>(std::min<std::size_t>(
+        static_cast<std::size_t>(MbrLngThreads), (LngBytes + MbrLngChunk - 1) / MbrLngChunk));
+    if (LngParts > 1 && !MbrPtrWorkers) {
+      MbrPtrWorkers = std::make_unique<TWorkers>(MbrLngThreads);
+    }
+    LngParts = std::max(1L, MbrPtrWorkers ? std::min(LngParts, MbrPtrWorkers->Size()) : 1L);
+    MbrVecParts.assign(static_cast<std::size_t>(LngParts), TPart());
+    // Parts begin at white space, so no token is split between two of them.
+    const char* PtrBegin = PtrFirst;
+    for (long LngK = 0; LngK < LngParts; ++LngK) {
+      const char* PtrEnd =
+          LngK + 1 == LngParts
+              ? PtrLast
+              : std::max(PtrBegin, PtrFirst + LngBytes / static_cast<std::size_t>(LngParts) *
+                                                  static_cast<std::size_t>(LngK + 1));
+      while (PtrEnd != PtrLast && !IsSpace(*PtrEnd)) {
+        ++PtrEnd;
+      }
+      MbrVecParts[static_cast<std::size_t>(LngK)].PtrFirst = PtrBegin;
+      MbrVecParts[static_cast<std::size_t>(LngK)].PtrLast = PtrEnd;
+      PtrBegin = PtrEnd;
+    }
+
+    if (LngParts == 1 && MbrBlnDirect) {
+      // One part places its cells in order as it meets them; it needs no count.
+      TPart& Part = MbrVecParts[0];
+      Part.LngStart = MbrLngPlaced;
+      Part.LngLimit = MbrLngCells;
+      ParsePart(Part);
+    } else {
+      RunParts(LngParts, [this](long LngK) {
+        TPart& Part = MbrVecParts[static_cast<std::size_t>(LngK)];
+        Part.LngTokens = CountTokens(Part.PtrFirst, Part.PtrLast);
+      });
+      std::size_t LngNext = MbrLngPlaced;
+      for (TPart& Part : MbrVecParts) {
+        Part.LngStart = LngNext;
+        Part.LngLimit = std::min(MbrLngCells, LngNext + Part.LngTokens);
+        LngNext = std::max(LngNext, Part.LngLimit);
+      }
+      if (MbrBlnDirect) {
+        // A row that two parts share is set up before either writes to it; every other row
+        // is set up by the one part that fills it.
+        for (const TPart& Part : MbrVecParts) {
+          if (Part.LngStart < Part.LngLimit) {
+            RowAt(Part.LngStart / MbrLngWidth);
+          }
+        }
+      } else {
+        MbrVecStaged.resize(LngNext);
+      }
+      RunParts(LngParts,
+               [this](long LngK) { ParsePart(MbrVecParts[static_cast<std::size_t>(LngK)]); });
+    }
+
+    // The first failure in cell order is the one a reading from the first cell meets first.
+    const TPart* PtrFailed = nullptr;
+    const char* PtrAfter = PtrFirst;
+    for (const TPart& Part : MbrVecParts) {
+      if (Part.LngFailure != kLngNoFailure &&
+          (PtrFailed == nullptr || Part.LngFailure < PtrFailed->LngFailure)) {
+        PtrFailed = &Part;
+      }
+      if (Part.LngPlaced > 0) {
+        PtrAfter = Part.PtrAfter;
+      }
+      MbrLngPlaced += Part.LngPlaced;
+    }
+    if (PtrFailed != nullptr) {
+      Fail(PtrFailed->StgFailure);
+    }
+    return PtrAfter;
+  }
+
+  void RunParts(long LngParts, const std::function<void(long)>& Task) {
+    if (LngParts == 1) {
+      Task(0);
+    } else {
+      MbrPtrWorkers->Run(LngParts, Task);
+    }
+  }
+
+  double* RowAt(std::size_t LngRow) {
+    double*& PtrRow = MbrVecRows[LngRow];
+    if (PtrRow == nullptr) {
+      PtrRow = MbrStorage.Row(static_cast<long>(LngRow));
+    }
+    return PtrRow;
+  }
+
+  // Points PtrCell at the storage of the cell and PtrRowEnd at the end of its row (or of the
+  // staged cells).
+  void Locate(std::size_t LngCell, double*& PtrCell, double*& PtrRowEnd) {
+    if (MbrBlnDirect) {
+      double* const PtrRow = RowAt(LngCell / MbrLngWidth);
+      PtrCell = PtrRow + LngCell % MbrLngWidth;
+      PtrRowEnd = PtrRow + MbrLngWidth;
+    } else {
+      PtrCell = MbrVecStaged.data() + LngCell;
+      PtrRowEnd = MbrVecStaged.data() + MbrVecStaged.size();
+    }
+  }
+
+  void ParsePart(TPart& Part) {
+    if (MbrHeader.BlnNoDataRead) {
+      ParseCells<false>(Part);
+    } else {
+      ParseCells<true>(Part);
+    }
+  }
+
+  // The cell loop: the fast parser takes ordinary numbers in place, ParseToken the rest.
+  template <bool BlnRejectNoData>
+  void ParseCells(TPart& Part) {
+    const char* PtrNext = Part.PtrFirst;
+    const char* const PtrLast = Part.PtrLast;
+    std::size_t LngCell = Part.LngStart;
+    double* PtrCell = nullptr;
+    double* PtrRowEnd = nullptr;
+    while (LngCell != Part.LngLimit) {
+      // The byte at PtrLast is white space, the '\0' after the block, or the first byte of the
+      // carried token: each ends this scan.
+      while (IsSpace(*PtrNext)) {
+        ++PtrNext;
+      }
+      if (PtrNext == PtrLast) {
+        break;
+      }
+      double DblValue = 0.0;
+      const char* PtrEnd = ParseFastNumber(PtrNext, PtrLast, DblValue);
+      if (PtrEnd == nullptr || static_cast<std::size_t>(PtrEnd - PtrNext) > kLngMaxCellToken) {
+        PtrEnd = PtrNext;
+        while (PtrEnd != PtrLast && !IsSpace(*PtrEnd)) {
+          ++PtrEnd;
+        }
+        if (static_cast<std::size_t>(PtrEnd - PtrNext) > kLngMaxCellToken ||
+            ParseToken(PtrNext, PtrEnd, DblValue) != TParseResult::kOk) {
+          RecordFailure(
+              Part, LngCell,
+              "File format error: invalid cell value '" + ShownToken(PtrNext, PtrEnd) + "' at ",
+              "");
+          break;
+        }
+      }
+      if (BlnRejectNoData && DblValue == -9999.0) {
+        RecordFailure(Part, LngCell, "File format error: cell at ",
+                      " holds -9999 but the header has no NODATA_value");
+        break;
+      }
+      if (PtrCell == PtrRowEnd) {
+        Locate(LngCell, PtrCell, PtrRowEnd);
+      }
+      *PtrCell++ = DblValue;
+      ++LngCell;
+      PtrNext = PtrEnd;
+    }
+    Part.LngPlaced = LngCell - Part.LngStart;
+    Part.PtrAfter = PtrNext;
+  }
+
+  // Records the failure of the cell: the texts before and after its row and column.
+  void RecordFailure(TPart& Part, std::size_t LngCell, const std::string& StgBefore,
+                     const char* PtrAfter) {
+    Part.LngFailure = LngCell;
+    Part.StgFailure = StgBefore + "row " + std::to_string(LngCell / MbrLngWidth) + ", column " +
+                      std::to_string(LngCell % MbrLngWidth) + PtrAfter +
+                      " in TARCGISFileTools::LoadARCGISFile";
+  }
+
+  // The cells of a claim that the input was not known to hold, now complete: into storage.
+  void MoveStaged() {
+    MbrStorage.Prepare(MbrHeader);
+    for (long LngRow = 0; LngRow < MbrHeader.LngRows; ++LngRow) {
+      std::memcpy(MbrStorage.Row(LngRow),
+                  MbrVecStaged.data() + static_cast<std::size_t>(LngRow) * MbrLngWidth,
+                  MbrLngWidth * sizeof(double));
+    }
+    std::vector<double>().swap(MbrVecStaged);
+  }
+
+  TGridSource& MbrSource;
+  const TGridHeader& MbrHeader;
+  TGridStorage& MbrStorage;
+  const long MbrLngThreads;          ///< threads asked for, at least 1
+  const std::size_t MbrLngChunk;     ///< bytes per part, at least 1
+  const std::size_t MbrLngWidth;     ///< cells per row
+  const std::size_t MbrLngCells;     ///< cells of the grid
+  std::size_t MbrLngPlaced;          ///< cells placed so far, in order
+  bool MbrBlnDirect;                 ///< cells go straight to the storage, else to MbrVecStaged
+  std::vector<double*> MbrVecRows;   ///< storage of each row, null until it has a cell
+  std::vector<double> MbrVecStaged;  ///< cells read so far while not direct
+  std::vector<TPart> MbrVecParts;    ///< parts of the current block
+  std::unique_ptr<TWorkers> MbrPtrWorkers;  ///< started when a block first has two parts
+};
+
+}  // namespace
+
+long ThreadCount() {
+  // Read where the reader starts, so that a caller may change it between loads.
+  if (const char* PtrText = std::getenv("TESSGRID_THREADS")) {
+    char* PtrEnd = nullptr;
+    const long LngThreads = std::strtol(PtrText, &PtrEnd, 10);
+    if (PtrEnd != PtrText && *PtrEnd == '\0' && LngThreads >= 1 && LngThreads <= 1024) {
+      return LngThreads;
+    }
+  }
+  return std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+}
+
+TGridHeader ReadGrid(TGridSource& Source, TGridHeaderMode Mode, TGridStorage& Storage,
+                     const TReadOptions& Options) {
+  std::string StgFirstCell;
+  const TGridHeader Header = ReadGridHeader(Source, Mode, StgFirstCell);
+  TCellReader(Source, Header, Storage, Options).Read(StgFirstCell);
+  return Header;
+}
+
+TGridHeader LoadGridFile(const std::string& StgFileName, TGridHeaderMode Mode,
+                         TGridStorage& Storage, const TReadOptions& Options) {
+  TFileSource Source(StgFileName);
+  return ReadGrid(Source, Mode, Storage, Options);
+}
+
+void SetReaderEdges(TMap& Map, double DblXll, double DblYll, double DblCellSize) {
+  const std::size_t LngColumns = static_cast<std::size_t>(std::max(0L, Map.MbrLngXDim));
+  const std::size_t LngRows = static_cast<std::size_t>(std::max(0L, Map.MbrLngYDim));
+  // The axes are built in place and handed to the map: no copy of every point.
+  auto PtrYEdges = std::make_unique<TAxis>(DblCellSize, static_cast<long>(LngRows + 1));
+  double DblY = DblYll;
+  PtrYEdges->MbrVecPoints[LngRows] = new TPoint(DblXll, DblY);
+  for (std::size_t LngK = LngRows; LngK-- > 0;) {
+    DblY = DblY + DblCellSize;
+    PtrYEdges->MbrVecPoints[LngK] = new TPoint(DblXll, DblY);
+  }
+  auto PtrXEdges = std::make_unique<TAxis>(DblCellSize, static_cast<long>(LngColumns + 1));
+  double DblX = DblXll;
+  PtrXEdges->MbrVecPoints[0] = new TPoint(DblX, DblY);
+  for (std::size_t LngK = 1; LngK <= LngColumns; ++LngK) {
+    DblX = DblX + DblCellSize;
+    PtrXEdges->MbrVecPoints[LngK] = new TPoint(DblX, DblY);
+  }
+  std::unique_ptr<TAxis> PtrXCentres(TAxisTools::IntervalsToPoints(PtrXEdges.get(), 'X'));
+  std::unique_ptr<TAxis> PtrYCentres(TAxisTools::IntervalsToPoints(PtrYEdges.get(), 'Y'));
+  delete Map.MbrPtrXAxis;
+  delete Map.MbrPtrYAxis;
+  delete Map.MbrPtrXAxisInterval;
+  delete Map.MbrPtrYAxisInterval;
+  Map.MbrPtrXAxis = PtrXCentres.release();
+  Map.MbrPtrYAxis = PtrYCentres.release();
+  Map.MbrPtrXAxisInterval = PtrXEdges.release();
+  Map.MbrPtrYAxisInterval = PtrYEdges.release();
+}
+
+}  // namespace tessgrid::detail
