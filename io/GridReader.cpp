@@ -4,6 +4,7 @@
 #include "io/GridReader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -36,14 +37,21 @@ constexpr std::size_t kLngMaxCellToken = 4096;
 
 constexpr std::size_t kLngNoFailure = std::numeric_limits<std::size_t>::max();
 
-// Threads for the parts of a block; the caller's thread takes part 0. Threads the system
-// refuses to start are done without.
+// A block holds this many parts per thread, so that threads share its parts out as they come
+// free.
+constexpr std::size_t kLngPartsPerThread = 4;
+
+// Cells of one segment of a grid whose input size is unknown (1 MiB).
+constexpr std::size_t kLngSegmentCells = std::size_t{1} << 17;
+
+// Threads for the parts of a block; the caller's thread works too. Threads the system refuses to
+// start are done without.
 class TWorkers {
  public:
   explicit TWorkers(long LngThreads) {
     for (long LngI = 1; LngI < LngThreads; ++LngI) {
       try {
-        MbrVecThreads.emplace_back([this, LngI] { Serve(LngI); });
+        MbrVecThreads.emplace_back([this] { Serve(); });
       } catch (const std::system_error&) {
         break;
       }
@@ -64,20 +72,22 @@ class TWorkers {
 
   long Size() const { return static_cast<long>(MbrVecThreads.size()) + 1; }
 
-  // Runs Task(0) to Task(LngTasks - 1), LngTasks <= Size(), and waits for all of them; then
-  // rethrows the exception of the lowest task that threw one.
+  // Runs Task(0) to Task(LngTasks - 1) and waits for all of them; then rethrows the exception of
+  // the lowest task that threw one. Threads take the next task as they come free, so a thread
+  // that the system holds back delays the others by one task at most.
   void Run(long LngTasks, const std::function<void(long)>& Task) {
     std::vector<std::exception_ptr> VecErrors(static_cast<std::size_t>(LngTasks));
     {
       const std::lock_guard<std::mutex> Lock(MbrMutex);
       MbrPtrTask = &Task;
       MbrLngTasks = LngTasks;
+      MbrLngNextTask.store(0);
       MbrPtrErrors = &VecErrors;
       MbrLngPending = static_cast<long>(MbrVecThreads.size());
       ++MbrLngGeneration;
     }
     MbrStart.notify_all();
-    RunOne(0);
+    RunTasks();
     {
       std::unique_lock<std::mutex> Lock(MbrMutex);
       MbrDone.wait(Lock, [this] { return MbrLngPending == 0; });
@@ -90,8 +100,9 @@ class TWorkers {
   }
 
  private:
-  void RunOne(long LngTask) {
-    if (LngTask < MbrLngTasks) {
+  void RunTasks() {
+    for (long LngTask = MbrLngNextTask.fetch_add(1); LngTask < MbrLngTasks;
+         LngTask = MbrLngNextTask.fetch_add(1)) {
       try {
         (*MbrPtrTask)(LngTask);
       } catch (...) {
@@ -100,7 +111,7 @@ class TWorkers {
     }
   }
 
-  void Serve(long LngIndex) {
+  void Serve() {
     long LngSeen = 0;
     for (;;) {
       {
@@ -111,7 +122,7 @@ class TWorkers {
         }
         LngSeen = MbrLngGeneration;
       }
-      RunOne(LngIndex);
+      RunTasks();
       const std::lock_guard<std::mutex> Lock(MbrMutex);
       if (--MbrLngPending == 0) {
         MbrDone.notify_one();
@@ -126,6 +137,7 @@ class TWorkers {
   const std::function<void(long)>* MbrPtrTask = nullptr;
   std::vector<std::exception_ptr>* MbrPtrErrors = nullptr;
   long MbrLngTasks = 0;
+  std::atomic<long> MbrLngNextTask{0};
   long MbrLngPending = 0;
   long MbrLngGeneration = 0;
   bool MbrBlnStop = false;
@@ -145,13 +157,24 @@ struct TPart {
   std::string StgFailure;                  ///< its message
 };
 
+// 1 for the bytes of white space, as IsSpace, in a form the compiler turns into vector code.
+inline unsigned SpaceBit(unsigned char ChrByte) {
+  return static_cast<unsigned>(ChrByte == ' ') |
+         static_cast<unsigned>(static_cast<unsigned char>(ChrByte - '\t') < 5);
+}
+
+// Counts the tokens of a part: the bytes that are not white space and follow white space or
+// begin the part. Each byte is compared with the one before it, not with a flag carried from
+// byte to byte, so the loop runs on vectors.
 std::size_t CountTokens(const char* PtrFirst, const char* PtrLast) {
-  std::size_t LngCount = 0;
-  bool BlnAfterSpace = true;
-  for (const char* PtrChar = PtrFirst; PtrChar != PtrLast; ++PtrChar) {
-    const bool BlnSpace = IsSpace(*PtrChar);
-    LngCount += static_cast<std::size_t>(BlnAfterSpace && !BlnSpace);
-    BlnAfterSpace = BlnSpace;
+  if (PtrFirst == PtrLast) {
+    return 0;
+  }
+  const auto* const PtrBytes = reinterpret_cast<const unsigned char*>(PtrFirst);
+  const std::size_t LngLength = static_cast<std::size_t>(PtrLast - PtrFirst);
+  std::size_t LngCount = SpaceBit(PtrBytes[0]) ^ 1U;
+  for (std::size_t LngI = 1; LngI < LngLength; ++LngI) {
+    LngCount += SpaceBit(PtrBytes[LngI - 1]) & (SpaceBit(PtrBytes[LngI]) ^ 1U);
   }
   return LngCount;
 }
@@ -167,6 +190,7 @@ class TCellReader {
         MbrLngThreads(std::max(1L, Options.LngThreads)),
         MbrLngChunk(std::max<std::size_t>(1, Options.LngChunkBytes)),
         MbrLngWidth(static_cast<std::size_t>(Header.LngColumns)),
+        MbrLngUnit(kLngSegmentCells),
         MbrLngCells(static_cast<std::size_t>(Header.LngColumns) *
                     static_cast<std::size_t>(Header.LngRows)),
         MbrLngPlaced(0),
@@ -184,13 +208,15 @@ class TCellReader {
     if (MbrBlnDirect) {
       MbrStorage.Prepare(MbrHeader);
       MbrVecRows.assign(static_cast<std::size_t>(MbrHeader.LngRows), nullptr);
+      MbrLngUnit = MbrLngWidth;
     }
     if (MbrLngCells == 0) {
       MbrSource.Finish(StgFirstCell.size());
       return;
     }
     const std::size_t LngCapacity =
-        static_cast<std::size_t>(MbrLngThreads) * MbrLngChunk + kLngMaxCellToken + 1;
+        static_cast<std::size_t>(MbrLngThreads) * kLngPartsPerThread * MbrLngChunk +
+        kLngMaxCellToken + 1;
     const std::unique_ptr<char[]> PtrBlock(new char[LngCapacity + 1]);
     char* const PtrBuffer = PtrBlock.get();
     std::size_t LngCarried = StgFirstCell.size();
@@ -235,12 +261,13 @@ class TCellReader {
   // placed. Throws the failure of the first cell that fails.
   const char* ReadBlock(const char* PtrFirst, const char* PtrLast) {
     const std::size_t LngBytes = static_cast<std::size_t>(PtrLast - PtrFirst);
-    long LngParts = static_cast<long>(std::min<std::size_t>(
-        static_cast<std::size_t>(MbrLngThreads), (LngBytes + MbrLngChunk - 1) / MbrLngChunk));
+    // One thread reads a block as one part, in order, without counting.
+    const long LngParts = MbrLngThreads == 1 ? 1
+                                             : static_cast<long>(std::max<std::size_t>(
+                                                   1, (LngBytes + MbrLngChunk - 1) / MbrLngChunk));
     if (LngParts > 1 && !MbrPtrWorkers) {
       MbrPtrWorkers = std::make_unique<TWorkers>(MbrLngThreads);
     }
-    LngParts = std::max(1L, MbrPtrWorkers ? std::min(LngParts, MbrPtrWorkers->Size()) : 1L);
     MbrVecParts.assign(static_cast<std::size_t>(LngParts), TPart());
     // Parts begin at white space, so no token is split between two of them.
     const char* PtrBegin = PtrFirst;
@@ -275,16 +302,17 @@ class TCellReader {
         Part.LngLimit = std::min(MbrLngCells, LngNext + Part.LngTokens);
         LngNext = std::max(LngNext, Part.LngLimit);
       }
-      if (MbrBlnDirect) {
-        // A row that two parts share is set up before either writes to it; every other row
-        // is set up by the one part that fills it.
-        for (const TPart& Part : MbrVecParts) {
-          if (Part.LngStart < Part.LngLimit) {
-            RowAt(Part.LngStart / MbrLngWidth);
-          }
+      if (!MbrBlnDirect) {
+        const std::size_t LngSegments = (LngNext + MbrLngUnit - 1) / MbrLngUnit;
+        MbrVecRows.resize(LngSegments, nullptr);
+        MbrVecSegments.resize(LngSegments);
+      }
+      // A row (or segment) that two parts share is set up before either writes to it; every
+      // other one is set up by the one part that fills it.
+      for (const TPart& Part : MbrVecParts) {
+        if (Part.LngStart < Part.LngLimit) {
+          RowAt(Part.LngStart / MbrLngUnit);
         }
-      } else {
-        MbrVecStaged.resize(LngNext);
       }
       RunParts(LngParts,
                [this](long LngK) { ParsePart(MbrVecParts[static_cast<std::size_t>(LngK)]); });
@@ -317,25 +345,25 @@ class TCellReader {
     }
   }
 
+  // Returns the storage row, or the segment, of the index; sets it up at its first use.
   double* RowAt(std::size_t LngRow) {
     double*& PtrRow = MbrVecRows[LngRow];
     if (PtrRow == nullptr) {
-      PtrRow = MbrStorage.Row(static_cast<long>(LngRow));
+      if (MbrBlnDirect) {
+        PtrRow = MbrStorage.Row(static_cast<long>(LngRow));
+      } else {
+        MbrVecSegments[LngRow].reset(new double[MbrLngUnit]);
+        PtrRow = MbrVecSegments[LngRow].get();
+      }
     }
     return PtrRow;
   }
 
-  // Points PtrCell at the storage of the cell and PtrRowEnd at the end of its row (or of the
-  // staged cells).
+  // Points PtrCell at the place of the cell and PtrRowEnd at the end of its row or segment.
   void Locate(std::size_t LngCell, double*& PtrCell, double*& PtrRowEnd) {
-    if (MbrBlnDirect) {
-      double* const PtrRow = RowAt(LngCell / MbrLngWidth);
-      PtrCell = PtrRow + LngCell % MbrLngWidth;
-      PtrRowEnd = PtrRow + MbrLngWidth;
-    } else {
-      PtrCell = MbrVecStaged.data() + LngCell;
-      PtrRowEnd = MbrVecStaged.data() + MbrVecStaged.size();
-    }
+    double* const PtrRow = RowAt(LngCell / MbrLngUnit);
+    PtrCell = PtrRow + LngCell % MbrLngUnit;
+    PtrRowEnd = PtrRow + MbrLngUnit;
   }
 
   void ParsePart(TPart& Part) {
@@ -404,29 +432,42 @@ class TCellReader {
                       " in TARCGISFileTools::LoadARCGISFile";
   }
 
-  // The cells of a claim that the input was not known to hold, now complete: into storage.
+  // The cells of a claim that the input was not known to hold, now complete: into storage,
+  // each segment released once copied.
   void MoveStaged() {
     MbrStorage.Prepare(MbrHeader);
+    std::size_t LngCell = 0;
     for (long LngRow = 0; LngRow < MbrHeader.LngRows; ++LngRow) {
-      std::memcpy(MbrStorage.Row(LngRow),
-                  MbrVecStaged.data() + static_cast<std::size_t>(LngRow) * MbrLngWidth,
-                  MbrLngWidth * sizeof(double));
+      double* PtrTarget = MbrStorage.Row(LngRow);
+      for (std::size_t LngLeft = MbrLngWidth; LngLeft > 0;) {
+        const std::size_t LngSegment = LngCell / MbrLngUnit;
+        const std::size_t LngOffset = LngCell % MbrLngUnit;
+        const std::size_t LngCount = std::min(LngLeft, MbrLngUnit - LngOffset);
+        std::memcpy(PtrTarget, MbrVecSegments[LngSegment].get() + LngOffset,
+                    LngCount * sizeof(double));
+        PtrTarget += LngCount;
+        LngCell += LngCount;
+        LngLeft -= LngCount;
+        if (LngCell % MbrLngUnit == 0) {
+          MbrVecSegments[LngSegment].reset();
+        }
+      }
     }
-    std::vector<double>().swap(MbrVecStaged);
   }
 
   TGridSource& MbrSource;
   const TGridHeader& MbrHeader;
   TGridStorage& MbrStorage;
-  const long MbrLngThreads;          ///< threads asked for, at least 1
-  const std::size_t MbrLngChunk;     ///< bytes per part, at least 1
-  const std::size_t MbrLngWidth;     ///< cells per row
-  const std::size_t MbrLngCells;     ///< cells of the grid
-  std::size_t MbrLngPlaced;          ///< cells placed so far, in order
-  bool MbrBlnDirect;                 ///< cells go straight to the storage, else to MbrVecStaged
-  std::vector<double*> MbrVecRows;   ///< storage of each row, null until it has a cell
-  std::vector<double> MbrVecStaged;  ///< cells read so far while not direct
-  std::vector<TPart> MbrVecParts;    ///< parts of the current block
+  const long MbrLngThreads;         ///< threads asked for, at least 1
+  const std::size_t MbrLngChunk;    ///< bytes per part, at least 1
+  const std::size_t MbrLngWidth;    ///< cells per row
+  std::size_t MbrLngUnit;           ///< cells per entry of MbrVecRows: a row, or a segment
+  const std::size_t MbrLngCells;    ///< cells of the grid
+  std::size_t MbrLngPlaced;         ///< cells placed so far, in order
+  bool MbrBlnDirect;                ///< cells go straight to the storage, else to segments
+  std::vector<double*> MbrVecRows;  ///< storage of each row, null until it has a cell
+  std::vector<std::unique_ptr<double[]>> MbrVecSegments;  ///< cells so far while not direct
+  std::vector<TPart> MbrVecParts;                         ///< parts of the current block
   std::unique_ptr<TWorkers> MbrPtrWorkers;  ///< started when a block first has two parts
 };
 

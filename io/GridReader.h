@@ -28,8 +28,8 @@ class TGridStorage {
   virtual double* Row(long LngRow) = 0;
 };
 
-/// Input bytes per thread and block of the chunked parse.
-constexpr std::size_t kLngDefaultChunkBytes = std::size_t{1} << 20;
+/// Input bytes per part of the chunked parse; a block holds a few parts per thread.
+constexpr std::size_t kLngDefaultChunkBytes = std::size_t{1} << 19;
 
 /// How the cells are parsed; the result is the same for every choice.
 struct TReadOptions {

@@ -27,6 +27,36 @@ namespace {
   Fail("Unable to read the input stream in TARCGISFileTools::LoadARCGISFile");
 }
 
+// The bytes a stream buffer has read ahead, looked at in place and taken without a call per
+// byte. A class derived from std::streambuf may name its protected accessors, and the member
+// pointers so formed apply to every stream buffer.
+struct TGetArea : std::streambuf {
+  static const char* Next(const std::streambuf& Buffer) { return (Buffer.*&TGetArea::gptr)(); }
+  static const char* End(const std::streambuf& Buffer) { return (Buffer.*&TGetArea::egptr)(); }
+  static void Take(std::streambuf& Buffer, std::size_t LngCount) {
+    (Buffer.*&TGetArea::gbump)(static_cast<int>(LngCount));
+  }
+};
+
+// Follows the tokens of the bytes [PtrFirst, PtrLast): returns how many of them to take, and
+// sets BlnComplete when the byte after them is the white space after the LngTokens-th token.
+std::size_t ScanTokens(const char* PtrFirst, const char* PtrLast, std::size_t LngTokens,
+                       std::size_t& LngStarted, bool& BlnInside, bool& BlnComplete) {
+  for (const char* PtrChar = PtrFirst; PtrChar != PtrLast; ++PtrChar) {
+    if (IsSpace(*PtrChar)) {
+      if (BlnInside && LngStarted == LngTokens) {
+        BlnComplete = true;
+        return static_cast<std::size_t>(PtrChar - PtrFirst);
+      }
+      BlnInside = false;
+    } else if (!BlnInside) {
+      ++LngStarted;
+      BlnInside = true;
+    }
+  }
+  return static_cast<std::size_t>(PtrLast - PtrFirst);
+}
+
 }  // namespace
 
 TStreamSource::TStreamSource(std::ios& Stream)
@@ -108,28 +138,41 @@ TReadEnd TStreamSource::Read(char* PtrOut, std::size_t LngRoom, std::size_t LngT
       // sgetn comes back short only at the end of input.
       return LngGot == LngRoom ? TReadEnd::kFull : TReadEnd::kEnd;
     }
-    // Byte by byte, through the buffer's inline accessors: the byte after the last wanted token
-    // is looked at and left in the buffer, as stream extraction leaves it.
+    // Up to the last wanted token: what the buffer has read ahead is scanned in place, and the
+    // buffer is asked for more only when that is used up. The byte after the last token is
+    // looked at and left in the buffer, as stream extraction leaves it.
     using TTraits = std::streambuf::traits_type;
     std::size_t LngStarted = BlnInToken ? 1 : 0;
     bool BlnInside = BlnInToken;
+    bool BlnComplete = false;
     while (LngGot < LngRoom) {
-      const std::streambuf::int_type LngChar = MbrPtrBuffer->sgetc();
-      if (TTraits::eq_int_type(LngChar, TTraits::eof())) {
-        return TReadEnd::kEnd;
-      }
-      const char ChrByte = TTraits::to_char_type(LngChar);
-      if (IsSpace(ChrByte)) {
-        if (BlnInside && LngStarted == LngTokens) {
-          return TReadEnd::kComplete;
+      const char* const PtrNext = TGetArea::Next(*MbrPtrBuffer);
+      const char* const PtrEnd = TGetArea::End(*MbrPtrBuffer);
+      if (PtrNext == nullptr || PtrNext == PtrEnd) {
+        if (TTraits::eq_int_type(MbrPtrBuffer->sgetc(), TTraits::eof())) {
+          return TReadEnd::kEnd;
         }
-        BlnInside = false;
-      } else if (!BlnInside) {
-        ++LngStarted;
-        BlnInside = true;
+        if (TGetArea::Next(*MbrPtrBuffer) == TGetArea::End(*MbrPtrBuffer)) {
+          // A buffer without a get area hands out one byte per call.
+          const char ChrByte = TTraits::to_char_type(MbrPtrBuffer->sgetc());
+          ScanTokens(&ChrByte, &ChrByte + 1, LngTokens, LngStarted, BlnInside, BlnComplete);
+          if (BlnComplete) {
+            return TReadEnd::kComplete;
+          }
+          PtrOut[LngGot++] = ChrByte;
+          MbrPtrBuffer->sbumpc();
+        }
+        continue;
       }
-      PtrOut[LngGot++] = ChrByte;
-      MbrPtrBuffer->sbumpc();
+      const std::size_t LngTaken =
+          ScanTokens(PtrNext, PtrNext + std::min<std::size_t>(PtrEnd - PtrNext, LngRoom - LngGot),
+                     LngTokens, LngStarted, BlnInside, BlnComplete);
+      std::memcpy(PtrOut + LngGot, PtrNext, LngTaken);
+      TGetArea::Take(*MbrPtrBuffer, LngTaken);
+      LngGot += LngTaken;
+      if (BlnComplete) {
+        return TReadEnd::kComplete;
+      }
     }
     return TReadEnd::kFull;
   } catch (const std::ios_base::failure&) {

@@ -262,15 +262,44 @@ TEST(GridReaderTest, EveryThreadCountAndChunkSizeGivesTheSameCells) {
           << LngThreads << " threads, chunks of " << LngChunk;
     }
   }
-  // A stream that cannot seek nor tell its size: the same cells, read while its size is unknown.
-  TPipeBuffer Pipe(StgText);
-  std::istream Input(&Pipe);
-  const std::unique_ptr<TMap> PtrMap(TARCGISFileTools::LoadARCGISFile(Input));
-  EXPECT_EQ(std::memcmp(PtrMap->MbrVecValues[28].data(), &VecExpected[28 * 7], 7 * sizeof(double)),
-            0);
-  std::string StgRest;
-  Input >> StgRest;
-  EXPECT_EQ(StgRest, "beyond");
+  // A stream that cannot seek nor tell its size is read into segments while its size is
+  // unknown: the same cells, also when they cross segments, and the stream stays after them.
+  std::string StgLarge =
+      "ncols 301\nnrows 500\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value 0\n";
+  for (int LngK = 0; LngK < 301 * 500; ++LngK) {
+    StgLarge += VecTokens[(LngK * 3) % 16];
+    StgLarge += VecSeparators[LngK % 6];
+  }
+  const TScratchFile LargeFile(StgLarge);
+  std::vector<double> VecLarge;
+  ASSERT_EQ(ReadFlat(LargeFile.Name(), 1, tessgrid::detail::kLngDefaultChunkBytes,
+                     TGridHeaderMode::kStrict, VecLarge),
+            "");
+  const struct {
+    const std::string* PtrText;
+    const std::vector<double>* PtrCells;
+    const char* PtrNext;
+  } VecPipes[] = {{&StgText, &VecExpected, "beyond"}, {&StgLarge, &VecLarge, "after"}};
+  for (const auto& Pipe : VecPipes) {
+    for (const long LngThreads : {1L, 3L}) {
+      TPipeBuffer Buffer(*Pipe.PtrText + " after");
+      std::istream Input(&Buffer);
+      tessgrid::detail::TStreamSource Source(Input);
+      TFlatCells Cells;
+      tessgrid::detail::TReadOptions Options;
+      Options.LngThreads = LngThreads;
+      Options.LngChunkBytes = 4096;
+      tessgrid::detail::ReadGrid(Source, TGridHeaderMode::kStrict, Cells, Options);
+      ASSERT_EQ(Cells.MbrVecCells.size(), Pipe.PtrCells->size());
+      EXPECT_EQ(std::memcmp(Cells.MbrVecCells.data(), Pipe.PtrCells->data(),
+                            Pipe.PtrCells->size() * sizeof(double)),
+                0)
+          << LngThreads << " threads";
+      std::string StgRest;
+      Input >> StgRest;
+      EXPECT_EQ(StgRest, Pipe.PtrNext);
+    }
+  }
 }
 
 TEST(GridReaderTest, TheFirstFailureInCellOrderWins) {
