@@ -36,6 +36,7 @@ constexpr const char* kStgEndOfFile =
 constexpr std::size_t kLngMaxCellToken = 4096;
 
 constexpr std::size_t kLngNoFailure = std::numeric_limits<std::size_t>::max();
+constexpr std::size_t kLngNoRow = std::numeric_limits<std::size_t>::max();
 
 // A block holds this many parts per thread, so that threads share its parts out as they come
 // free.
@@ -148,11 +149,15 @@ class TWorkers {
 struct TPart {
   const char* PtrFirst = nullptr;
   const char* PtrLast = nullptr;
-  std::size_t LngTokens = 0;               ///< tokens in the range, once counted
-  std::size_t LngStart = 0;                ///< index of the cell its first token is
-  std::size_t LngLimit = 0;                ///< index after the last cell it may place
-  std::size_t LngPlaced = 0;               ///< cells placed
-  const char* PtrAfter = nullptr;          ///< end of the last token placed
+  std::size_t LngTokens = 0;             ///< tokens in the range, once counted
+  std::size_t LngStart = 0;              ///< index of the cell its first token is
+  std::size_t LngLimit = 0;              ///< index after the last cell it may place
+  std::size_t LngPlaced = 0;             ///< cells placed
+  const char* PtrAfter = nullptr;        ///< end of the last token placed
+  double* PtrFirstRow = nullptr;         ///< storage of the row of cell LngStart, set up beforehand
+  std::size_t LngSharedRow = kLngNoRow;  ///< a row it begins and the next part continues
+  double* PtrSharedRow = nullptr;        ///< that row's storage, set up beforehand
+  double* PtrLastRow = nullptr;          ///< storage of the row of the last cell placed
   std::size_t LngFailure = kLngNoFailure;  ///< index of the cell that failed
   std::string StgFailure;                  ///< its message
 };
@@ -207,7 +212,6 @@ class TCellReader {
              (static_cast<unsigned long long>(LngRemaining) + StgFirstCell.size() + 1) / 2);
     if (MbrBlnDirect) {
       MbrStorage.Prepare(MbrHeader);
-      MbrVecRows.assign(static_cast<std::size_t>(MbrHeader.LngRows), nullptr);
       MbrLngUnit = MbrLngWidth;
     }
     if (MbrLngCells == 0) {
@@ -303,15 +307,20 @@ class TCellReader {
         LngNext = std::max(LngNext, Part.LngLimit);
       }
       if (!MbrBlnDirect) {
-        const std::size_t LngSegments = (LngNext + MbrLngUnit - 1) / MbrLngUnit;
-        MbrVecRows.resize(LngSegments, nullptr);
-        MbrVecSegments.resize(LngSegments);
+        MbrVecSegments.resize((LngNext + MbrLngUnit - 1) / MbrLngUnit);
       }
-      // A row (or segment) that two parts share is set up before either writes to it; every
-      // other one is set up by the one part that fills it.
-      for (const TPart& Part : MbrVecParts) {
-        if (Part.LngStart < Part.LngLimit) {
-          RowAt(Part.LngStart / MbrLngUnit);
+      // A part's first row, and a row that it begins and the next part continues, are set up
+      // here, before either part writes; every other row by the one part that fills it.
+      for (TPart& Part : MbrVecParts) {
+        if (Part.LngStart == Part.LngLimit) {
+          continue;
+        }
+        Part.PtrFirstRow = OpenRow(Part.LngStart / MbrLngUnit);
+        const std::size_t LngLastRow = (Part.LngLimit - 1) / MbrLngUnit;
+        if (LngLastRow != Part.LngStart / MbrLngUnit && Part.LngLimit < LngNext &&
+            Part.LngLimit % MbrLngUnit != 0) {
+          Part.LngSharedRow = LngLastRow;
+          Part.PtrSharedRow = OpenRow(LngLastRow);
         }
       }
       RunParts(LngParts,
@@ -328,6 +337,9 @@ class TCellReader {
       }
       if (Part.LngPlaced > 0) {
         PtrAfter = Part.PtrAfter;
+        // Later cells of the row of the last cell placed go to the same storage.
+        MbrLngOpenRow = (Part.LngStart + Part.LngPlaced - 1) / MbrLngUnit;
+        MbrPtrOpenRow = Part.PtrLastRow;
       }
       MbrLngPlaced += Part.LngPlaced;
     }
@@ -345,25 +357,22 @@ class TCellReader {
     }
   }
 
-  // Returns the storage row, or the segment, of the index; sets it up at its first use.
-  double* RowAt(std::size_t LngRow) {
-    double*& PtrRow = MbrVecRows[LngRow];
-    if (PtrRow == nullptr) {
-      if (MbrBlnDirect) {
-        PtrRow = MbrStorage.Row(static_cast<long>(LngRow));
-      } else {
-        MbrVecSegments[LngRow].reset(new double[MbrLngUnit]);
-        PtrRow = MbrVecSegments[LngRow].get();
-      }
+  // Sets up the storage row, or the segment, of the index: the caller's Row, or new memory.
+  double* SetUp(std::size_t LngRow) {
+    if (MbrBlnDirect) {
+      return MbrStorage.Row(static_cast<long>(LngRow));
     }
-    return PtrRow;
+    MbrVecSegments[LngRow].reset(new double[MbrLngUnit]);
+    return MbrVecSegments[LngRow].get();
   }
 
-  // Points PtrCell at the place of the cell and PtrRowEnd at the end of its row or segment.
-  void Locate(std::size_t LngCell, double*& PtrCell, double*& PtrRowEnd) {
-    double* const PtrRow = RowAt(LngCell / MbrLngUnit);
-    PtrCell = PtrRow + LngCell % MbrLngUnit;
-    PtrRowEnd = PtrRow + MbrLngUnit;
+  // Returns the row of the index from the main thread: the open row, or a new one set up.
+  double* OpenRow(std::size_t LngRow) {
+    if (LngRow != MbrLngOpenRow) {
+      MbrPtrOpenRow = SetUp(LngRow);
+      MbrLngOpenRow = LngRow;
+    }
+    return MbrPtrOpenRow;
   }
 
   void ParsePart(TPart& Part) {
@@ -413,7 +422,17 @@ class TCellReader {
         break;
       }
       if (PtrCell == PtrRowEnd) {
-        Locate(LngCell, PtrCell, PtrRowEnd);
+        // The first row was set up for the part; every later one begins here.
+        const std::size_t LngRow = LngCell / MbrLngUnit;
+        double* PtrRow = nullptr;
+        if (PtrCell == nullptr) {
+          // A part of its own is on the main thread and takes its first row when it has a cell.
+          PtrRow = Part.PtrFirstRow != nullptr ? Part.PtrFirstRow : OpenRow(LngRow);
+        } else {
+          PtrRow = LngRow == Part.LngSharedRow ? Part.PtrSharedRow : SetUp(LngRow);
+        }
+        PtrCell = PtrRow + LngCell % MbrLngUnit;
+        PtrRowEnd = PtrRow + MbrLngUnit;
       }
       *PtrCell++ = DblValue;
       ++LngCell;
@@ -421,6 +440,7 @@ class TCellReader {
     }
     Part.LngPlaced = LngCell - Part.LngStart;
     Part.PtrAfter = PtrNext;
+    Part.PtrLastRow = PtrRowEnd == nullptr ? nullptr : PtrRowEnd - MbrLngUnit;
   }
 
   // Records the failure of the cell: the texts before and after its row and column.
@@ -458,14 +478,15 @@ class TCellReader {
   TGridSource& MbrSource;
   const TGridHeader& MbrHeader;
   TGridStorage& MbrStorage;
-  const long MbrLngThreads;         ///< threads asked for, at least 1
-  const std::size_t MbrLngChunk;    ///< bytes per part, at least 1
-  const std::size_t MbrLngWidth;    ///< cells per row
-  std::size_t MbrLngUnit;           ///< cells per entry of MbrVecRows: a row, or a segment
-  const std::size_t MbrLngCells;    ///< cells of the grid
-  std::size_t MbrLngPlaced;         ///< cells placed so far, in order
-  bool MbrBlnDirect;                ///< cells go straight to the storage, else to segments
-  std::vector<double*> MbrVecRows;  ///< storage of each row, null until it has a cell
+  const long MbrLngThreads;               ///< threads asked for, at least 1
+  const std::size_t MbrLngChunk;          ///< bytes per part, at least 1
+  const std::size_t MbrLngWidth;          ///< cells per row
+  std::size_t MbrLngUnit;                 ///< cells per row, or per segment while not direct
+  const std::size_t MbrLngCells;          ///< cells of the grid
+  std::size_t MbrLngPlaced;               ///< cells placed so far, in order
+  bool MbrBlnDirect;                      ///< cells go straight to the storage, else to segments
+  std::size_t MbrLngOpenRow = kLngNoRow;  ///< row (or segment) of the last cell placed
+  double* MbrPtrOpenRow = nullptr;        ///< its storage
   std::vector<std::unique_ptr<double[]>> MbrVecSegments;  ///< cells so far while not direct
   std::vector<TPart> MbrVecParts;                         ///< parts of the current block
   std::unique_ptr<TWorkers> MbrPtrWorkers;  ///< started when a block first has two parts

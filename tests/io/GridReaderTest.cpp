@@ -97,19 +97,23 @@ class TFailingBuffer : public std::streambuf {
   bool MbrBlnOutOfMemory;
 };
 
-// Cells in one flat buffer, as a caller of the internal entry point keeps them.
+// Cells in one flat buffer, as a caller of the internal entry point keeps them; counts how
+// often each row is asked for.
 class TFlatCells final : public tessgrid::detail::TGridStorage {
  public:
   void Prepare(const tessgrid::detail::TGridHeader& Header) override {
     MbrLngColumns = static_cast<std::size_t>(Header.LngColumns);
     MbrVecCells.assign(MbrLngColumns * static_cast<std::size_t>(Header.LngRows), 0.0);
+    MbrVecCalls.assign(static_cast<std::size_t>(Header.LngRows), 0);
   }
   double* Row(long LngRow) override {
+    ++MbrVecCalls[static_cast<std::size_t>(LngRow)];
     return MbrVecCells.data() + static_cast<std::size_t>(LngRow) * MbrLngColumns;
   }
 
   std::size_t MbrLngColumns = 0;
   std::vector<double> MbrVecCells;
+  std::vector<int> MbrVecCalls;  ///< one per row, each touched by one thread only
 };
 
 std::unique_ptr<TMap> Load(const std::string& StgText,
@@ -153,6 +157,12 @@ std::string ReadFlat(const std::string& StgFileName, long LngThreads, std::size_
     return PtrMessage;
   }
   VecCells = Cells.MbrVecCells;
+  // Every row has cells, so each is asked for exactly once.
+  for (const int LngCalls : Cells.MbrVecCalls) {
+    if (LngCalls != 1) {
+      return "a row was asked for " + std::to_string(LngCalls) + " times";
+    }
+  }
   return "";
 }
 
