@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <memory>
 
+#include "io/GridReader.h"
 #include "model/TAxis.h"
 #include "model/TMap.h"
 #include "ops/TMapTools.h"
-#include "tests/support/MapBuilders.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ std::unique_ptr<TMap> MakeSquareMap(double DblX0, double DblY0, double DblResolu
                                     double DblValue) {
   auto PtrMap = std::make_unique<TMap>(DblResolution, LngSize, LngSize);
   PtrMap->InitValues(DblValue);
-  tessgrid_test::SetReaderEdges(*PtrMap, DblX0, DblY0, DblResolution);
+  tessgrid::detail::SetReaderEdges(*PtrMap, DblX0, DblY0, DblResolution);
   return PtrMap;
 }
 

@@ -1,9 +1,14 @@
 // bench/GridFilesBench.cpp - speed of the grid reader and writer against plain iostream code and
-// bare from_chars / to_chars loops over the same 3000 x 3000 realistic grid; prints the ratios.
+// bare from_chars / to_chars loops over the same 3000 x 3000 realistic grid, and of file loading
+// on 1 and 2 threads (TESSGRID_THREADS); prints the ratios.
 #include <benchmark/benchmark.h>
+
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <charconv>
 #include <cstdio>
+#include <fstream>
 #include <istream>
 #include <map>
 #include <memory>
@@ -36,14 +41,53 @@ std::size_t CellsStart() {
   return LngAt;
 }
 
-// Reads a string in place, so no variant pays for copying the text into a stream.
+// Reads a string in place, so no variant pays for copying the text into a stream. It can seek,
+// as a string stream can, so the reader takes it in blocks.
 class TMemoryBuffer : public std::streambuf {
  public:
   explicit TMemoryBuffer(const std::string& StgText) {
     char* PtrBegin = const_cast<char*>(StgText.data());
     setg(PtrBegin, PtrBegin, PtrBegin + StgText.size());
   }
+
+ protected:
+  pos_type seekoff(off_type LngOffset, std::ios_base::seekdir Direction,
+                   std::ios_base::openmode) override {
+    const off_type LngBase = Direction == std::ios_base::beg   ? 0
+                             : Direction == std::ios_base::cur ? gptr() - eback()
+                                                               : egptr() - eback();
+    return seekpos(pos_type(LngBase + LngOffset), std::ios_base::in);
+  }
+  pos_type seekpos(pos_type LngPosition, std::ios_base::openmode) override {
+    const off_type LngAt = LngPosition;
+    if (LngAt < 0 || LngAt > egptr() - eback()) {
+      return pos_type(off_type(-1));
+    }
+    setg(eback(), eback() + LngAt, egptr());
+    return LngPosition;
+  }
 };
+
+// The same text without seeking: the reader takes it byte by byte up to the last cell.
+class TUnseekableBuffer : public std::streambuf {
+ public:
+  explicit TUnseekableBuffer(const std::string& StgText) {
+    char* PtrBegin = const_cast<char*>(StgText.data());
+    setg(PtrBegin, PtrBegin, PtrBegin + StgText.size());
+  }
+};
+
+// The text as a file (in the page cache after the first load), as the command reads it.
+const std::string& GridFile() {
+  static const std::string StgName = [] {
+    std::string StgTemplate = "/tmp/gridfilesbench-XXXXXX";
+    const int LngDescriptor = ::mkstemp(&StgTemplate[0]);
+    std::ofstream(StgTemplate, std::ios::binary) << GridText();
+    ::close(LngDescriptor);
+    return StgTemplate;
+  }();
+  return StgName;
+}
 
 // Takes every character and keeps none, so writers are timed without a disk or a growing string.
 class TDiscardBuffer : public std::streambuf {
@@ -68,6 +112,25 @@ void BM_Load(benchmark::State& State) {
     std::unique_ptr<TMap> PtrMap(TARCGISFileTools::LoadARCGISFile(Input));
     benchmark::DoNotOptimize(PtrMap->MbrVecValues.data());
   }
+}
+
+void BM_LoadUnseekable(benchmark::State& State) {
+  for (auto _ : State) {
+    TUnseekableBuffer Buffer(GridText());
+    std::istream Input(&Buffer);
+    std::unique_ptr<TMap> PtrMap(TARCGISFileTools::LoadARCGISFile(Input));
+    benchmark::DoNotOptimize(PtrMap->MbrVecValues.data());
+  }
+}
+
+// The file-name form on State.range(0) threads.
+void BM_LoadFile(benchmark::State& State) {
+  ::setenv("TESSGRID_THREADS", std::to_string(State.range(0)).c_str(), 1);
+  for (auto _ : State) {
+    std::unique_ptr<TMap> PtrMap(TARCGISFileTools::LoadARCGISFile(GridFile()));
+    benchmark::DoNotOptimize(PtrMap->MbrVecValues.data());
+  }
+  ::unsetenv("TESSGRID_THREADS");
 }
 
 // The reader as formatted extraction writes it: one >> per value into the map.
@@ -164,6 +227,8 @@ void BM_BareFormat(benchmark::State& State) {
 }
 
 BENCHMARK(BM_Load)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadUnseekable)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFile)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadIostream)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Write)->Unit(benchmark::kMillisecond);
@@ -171,7 +236,8 @@ BENCHMARK(BM_WriteIostream)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareFormat)->Unit(benchmark::kMillisecond);
 
 // Keeps the mean CPU time (the machine may be shared, so wall time would measure the neighbours) of
-// every run so that main can print the ratios of this one run.
+// every run, and the mean wall time for the runs on several threads, so that main can print the
+// ratios of this one run.
 class TRatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& VecRuns) override {
@@ -179,6 +245,8 @@ class TRatioReporter : public benchmark::ConsoleReporter {
       if (ThisRun.run_type == Run::RT_Iteration && ThisRun.iterations > 0) {
         MbrVecSeconds[ThisRun.benchmark_name()] =
             ThisRun.cpu_accumulated_time / static_cast<double>(ThisRun.iterations);
+        MbrVecWallSeconds[ThisRun.benchmark_name()] =
+            ThisRun.real_accumulated_time / static_cast<double>(ThisRun.iterations);
       }
     }
     ConsoleReporter::ReportRuns(VecRuns);
@@ -187,9 +255,14 @@ class TRatioReporter : public benchmark::ConsoleReporter {
     const auto It = MbrVecSeconds.find(StgName);
     return It == MbrVecSeconds.end() ? 0.0 : It->second;
   }
+  double WallSeconds(const std::string& StgName) const {
+    const auto It = MbrVecWallSeconds.find(StgName);
+    return It == MbrVecWallSeconds.end() ? 0.0 : It->second;
+  }
 
  private:
   std::map<std::string, double> MbrVecSeconds;
+  std::map<std::string, double> MbrVecWallSeconds;
 };
 
 void PrintRatio(const char* PtrLabel, double DblNumerator, double DblDenominator,
@@ -204,6 +277,7 @@ void PrintRatio(const char* PtrLabel, double DblNumerator, double DblDenominator
 int main(int LngArgc, char** PtrArgv) {
   benchmark::Initialize(&LngArgc, PtrArgv);
   GridText();
+  GridFile();
   LoadedMap();
   TRatioReporter Reporter;
   benchmark::RunSpecifiedBenchmarks(&Reporter);
@@ -221,6 +295,14 @@ int main(int LngArgc, char** PtrArgv) {
   PrintRatio("iostream write / write", DblWriteStream, DblWrite, ">= 8");
   PrintRatio("load / bare from_chars parse", DblLoad, DblParse, "<= 1.2");
   PrintRatio("bare to_chars(general, 6) / write", DblFormat, DblWrite, ">= 1.5");
+  const double DblFile1 = Reporter.Seconds("BM_LoadFile/1/real_time");
+  PrintRatio("file load, 1 thread / bare from_chars parse", DblFile1, DblParse, "<= 1.2");
+  PrintRatio("unseekable stream load / load", Reporter.Seconds("BM_LoadUnseekable"), DblLoad,
+             "as small as may be");
+  PrintRatio("file load wall time, 1 thread / 2 threads",
+             Reporter.WallSeconds("BM_LoadFile/1/real_time"),
+             Reporter.WallSeconds("BM_LoadFile/2/real_time"), "> 1");
+  ::unlink(GridFile().c_str());
   benchmark::Shutdown();
   return 0;
 }

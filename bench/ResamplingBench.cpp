@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "io/GridReader.h"
 #include "model/TAxis.h"
 #include "model/TMap.h"
 #include "ops/TMapTools.h"
-#include "tests/support/MapBuilders.h"
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -41,7 +41,7 @@ const TMap& Source(long LngSide) {
           BlnNoData ? -9999.0 : 100.0 * std::sin(LngX * 0.01) * std::cos(LngY * 0.013) + 0.5 * LngY;
     }
   }
-  tessgrid_test::SetReaderEdges(*PtrMap, 512000.5, 4100000.25, kDblCellSize);
+  tessgrid::detail::SetReaderEdges(*PtrMap, 512000.5, 4100000.25, kDblCellSize);
   return *PtrMap;
 }
 

@@ -29,38 +29,61 @@ enum class TGridHeaderMode {
 ///     4 5 6
 ///
 /// The reader takes white-space separated tokens and ignores line structure. Keys are compared
-/// exactly; "nodata_value" is the one other spelling accepted. The map it returns has edges built
-/// from the corner by running sums of cellsize, so the south-western corner is exactly the one
-/// read. The writer puts every value in the fewest digits that read back as the same double (at
-/// least the stream's precision, at most 12), so what it writes loads back unchanged.
+/// exactly; "nodata_value" is the one other spelling accepted (the lenient rule takes more). The
+/// map it returns has edges built from the corner by running sums of cellsize, so the south-western
+/// corner is exactly the one read. The writer puts every value in the fewest digits that read back
+/// as the same double (at least the stream's precision, at most 12), so what it writes loads back
+/// unchanged.
 ///
 /// Every map returned is new and owned by the caller.
 class TARCGISFileTools {
  public:
   TARCGISFileTools() = delete;
 
-  /// Reads a grid from the stream and returns it as a new map; the caller owns it.
+  /// Reads a grid from the stream and returns it as a new map; the caller owns it. The stream is
+  /// left right after the last cell's token (a pipe too), with end-of-file set when that token
+  /// ends the input. Large grids are parsed on TESSGRID_THREADS threads (default: every core);
+  /// the result is the same for every count.
   /// Throws, as char*, "File format error: expected to find ncols tag", "File format error:
   /// expectd to find nrows tag", "File format error: expected to find xllcorner tag", "File format
   /// error: expected to find yllcorner tag", "File format error: expected to find cellsize tag",
-  /// "File format error: expected to find NODATA_value tag" for a header key out of place;
+  /// "File format error: expected to find NODATA_value tag" for a header key out of place, or
+  /// one of the first five keys or values longer than 256 bytes;
   /// "File format error: invalid NODATA_value in TARCGISFileTools::LoadARCGISFile" for a no-data
   /// value that is not a number; "File format error: negative ncols or nrows in
   /// TARCGISFileTools::LoadARCGISFile"; "File format error: ncols or nrows too large in
   /// TARCGISFileTools::LoadARCGISFile" when ncols x nrows overflows a long, or a grid without
   /// cells claims more than 2^16 rows or columns; "Unexpected end of file
   /// found in TARCGISFileTools::LoadARCGISFile" when the input ends before the no-data value or
-  /// holds fewer than ncols x nrows values. Throws, as std::string, "File format error: invalid
-  /// cell value '<token>' at row <r>, column <c> in TARCGISFileTools::LoadARCGISFile" (counted from
-  /// 0) for a cell that is not a number or lies beyond the range of double.
+  /// holds fewer than ncols x nrows values; "Unable to read the input stream in
+  /// TARCGISFileTools::LoadARCGISFile" when the stream buffer fails with std::ios_base::failure
+  /// (a read error of a file buffer; other exceptions of the buffer pass through). Throws, as
+  /// std::string, "File format error: invalid cell value '<token>' at row <r>, column <c> in
+  /// TARCGISFileTools::LoadARCGISFile" (counted from 0) for a cell that is not a number, lies
+  /// beyond the range of double or is longer than 4096 bytes; of several, the first in the file.
   static TMap* LoadARCGISFile(std::istream& Input);
 
   /// Reads a grid from the stream with the given header rule; kStrict is the form above.
+  /// kLenient reads the header entries in any letter case and order until the first token that
+  /// does not begin with a letter; xllcenter and yllcenter stand for the corners (corner =
+  /// centre - cellsize / 2); dx and dy of one value stand for cellsize; without NODATA_value the
+  /// no-data value is -9999. Besides the messages above it throws, as char*, "File format
+  /// error: invalid ncols in TARCGISFileTools::LoadARCGISFile" (likewise nrows, xllcorner,
+  /// yllcorner, xllcenter, yllcenter, cellsize, dx, dy) for a value that is not a number of its
+  /// kind, and "File format error: cells are not square (dx differs from dy) in
+  /// TARCGISFileTools::LoadARCGISFile"; a missing entry fails with the strict rule's message
+  /// of its key. As std::string: "File format error: unknown header key '<key>' in
+  /// TARCGISFileTools::LoadARCGISFile", "File format error: duplicate header entry <key> in
+  /// TARCGISFileTools::LoadARCGISFile" (xllcorner and xllcenter are one entry, and so are
+  /// cellsize and dx, dy), and "File format error: cell at row <r>, column <c> holds -9999 but
+  /// the header has no NODATA_value in TARCGISFileTools::LoadARCGISFile".
   static TMap* LoadARCGISFile(std::istream& Input, TGridHeaderMode Mode);
 
   /// Reads the named grid file and returns it as a new map; the caller owns it.
   /// Throws "Unable to open file " followed by the name, as std::string, when it cannot be opened
-  /// for reading, and the failures of the stream form.
+  /// for reading or is a folder, "Unable to read file " followed by the name, as std::string,
+  /// when reading it fails (EIO), std::bad_alloc when opening it fails for lack of memory, and
+  /// the format failures of the stream form.
   static TMap* LoadARCGISFile(std::string StgFileName);
 
   /// Reads the named grid file with the given header rule; kStrict is the form above.

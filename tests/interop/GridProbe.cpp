@@ -4,9 +4,9 @@
 #include <memory>
 #include <string>
 
+#include "io/GridReader.h"
 #include "io/TARCGISFileTools.h"
 #include "model/TMap.h"
-#include "tests/support/MapBuilders.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ void WriteSample(const std::string& StgFileName) {
       Map.SetPoint(LngX, LngY, VecValues[LngY][LngX]);
     }
   }
-  tessgrid_test::SetReaderEdges(Map, 500000.5, 5123456.25, 25.0);
+  tessgrid::detail::SetReaderEdges(Map, 500000.5, 5123456.25, 25.0);
   TARCGISFileTools::WriteARCGISFile(&Map, StgFileName);
 }
 

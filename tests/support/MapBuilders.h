@@ -1,11 +1,12 @@
 // tests/support/MapBuilders.h - tiny map builders shared by the tests.
-// Maps are built the way the grid reader builds them: edges from corners by running sums.
+// Maps get the grid reader's own edges (io/GridReader.h): running sums from the corner.
 #ifndef TESTS_SUPPORT_MAPBUILDERS_H
 #define TESTS_SUPPORT_MAPBUILDERS_H
 
 #include <memory>
 #include <vector>
 
+#include "io/GridReader.h"
 #include "model/TAxis.h"
 #include "model/TMap.h"
 
@@ -19,29 +20,6 @@ inline std::unique_ptr<TAxis> MakeAxis(double DblResolution,
     PtrAxis->SetPoint(static_cast<long>(LngI), new TPoint(VecXY[LngI].first, VecXY[LngI].second));
   }
   return PtrAxis;
-}
-
-/// Gives the map a rising X and a falling Y interval axis built as the grid reader builds them:
-/// running sums of the resolution from the south-western corner (x0, y0), northwards and eastwards.
-inline void SetReaderEdges(TMap& Map, double DblX0, double DblY0, double DblResolution) {
-  const long LngRows = Map.MbrLngYDim;
-  const long LngCols = Map.MbrLngXDim;
-  TAxis YEdges(DblResolution, LngRows + 1);
-  double DblY = DblY0;
-  YEdges.SetPoint(LngRows, new TPoint(DblX0, DblY));
-  for (long LngI = LngRows - 1; LngI >= 0; --LngI) {
-    DblY += DblResolution;
-    YEdges.SetPoint(LngI, new TPoint(DblX0, DblY));
-  }
-  TAxis XEdges(DblResolution, LngCols + 1);
-  double DblX = DblX0;
-  XEdges.SetPoint(0, new TPoint(DblX, DblY));
-  for (long LngI = 1; LngI <= LngCols; ++LngI) {
-    DblX += DblResolution;
-    XEdges.SetPoint(LngI, new TPoint(DblX, DblY));
-  }
-  Map.SetXAxisInterval(&XEdges);
-  Map.SetYAxisInterval(&YEdges);
 }
 
 /// Returns a map of the given rows (north first) whose south-western corner is (x0, y0), with
@@ -60,7 +38,7 @@ inline std::unique_ptr<TMap> MakeMap(double DblX0, double DblY0, double DblResol
                        VecRows[static_cast<std::size_t>(LngY)][static_cast<std::size_t>(LngX)]);
     }
   }
-  SetReaderEdges(*PtrMap, DblX0, DblY0, DblResolution);
+  tessgrid::detail::SetReaderEdges(*PtrMap, DblX0, DblY0, DblResolution);
   return PtrMap;
 }
 

@@ -1,0 +1,553 @@
+// io/GridReader.cpp - the cells of a grid: blocks cut at white space, parsed in parallel parts
+// whose token counts are known before their cells are placed; the thread pool; the edges.
+// The declarations and their contracts are in io/GridReader.h.
+#include "io/GridReader.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "io/NumberText.h"
+#include "model/Fail.h"
+#include "model/TAxis.h"
+#include "model/TAxisTools.h"
+
+namespace tessgrid::detail {
+
+namespace {
+
+constexpr const char* kStgEndOfFile =
+    "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile";
+
+// Longest cell token, in bytes; a longer one is not a number the reader takes. A block always
+// has room for one, so a token is never cut.
+constexpr std::size_t kLngMaxCellToken = 4096;
+
+constexpr std::size_t kLngNoFailure = std::numeric_limits<std::size_t>::max();
+constexpr std::size_t kLngNoRow = std::numeric_limits<std::size_t>::max();
+
+// A block holds this many parts per thread, so that threads share its parts out as they come
+// free.
+constexpr std::size_t kLngPartsPerThread = 4;
+
+// Cells of one segment of a grid whose input size is unknown (1 MiB).
+constexpr std::size_t kLngSegmentCells = std::size_t{1} << 17;
+
+// Threads for the parts of a block; the caller's thread works too. Threads the system refuses to
+// start are done without.
+class TWorkers {
+ public:
+  explicit TWorkers(long LngThreads) {
+    for (long LngI = 1; LngI < LngThreads; ++LngI) {
+      try {
+        MbrVecThreads.emplace_back([this] { Serve(); });
+      } catch (const std::system_error&) {
+        break;
+      }
+    }
+  }
+  ~TWorkers() {
+    {
+      const std::lock_guard<std::mutex> Lock(MbrMutex);
+      MbrBlnStop = true;
+    }
+    MbrStart.notify_all();
+    for (std::thread& Thread : MbrVecThreads) {
+      Thread.join();
+    }
+  }
+  TWorkers(const TWorkers&) = delete;
+  TWorkers& operator=(const TWorkers&) = delete;
+
+  long Size() const { return static_cast<long>(MbrVecThreads.size()) + 1; }
+
+  // Runs Task(0) to Task(LngTasks - 1) and waits for all of them; then rethrows the exception of
+  // the lowest task that threw one. Threads take the next task as they come free, so a thread
+  // that the system holds back delays the others by one task at most.
+  void Run(long LngTasks, const std::function<void(long)>& Task) {
+    std::vector<std::exception_ptr> VecErrors(static_cast<std::size_t>(LngTasks));
+    {
+      const std::lock_guard<std::mutex> Lock(MbrMutex);
+      MbrPtrTask = &Task;
+      MbrLngTasks = LngTasks;
+      MbrLngNextTask.store(0);
+      MbrPtrErrors = &VecErrors;
+      MbrLngPending = static_cast<long>(MbrVecThreads.size());
+      ++MbrLngGeneration;
+    }
+    MbrStart.notify_all();
+    RunTasks();
+    {
+      std::unique_lock<std::mutex> Lock(MbrMutex);
+      MbrDone.wait(Lock, [this] { return MbrLngPending == 0; });
+    }
+    for (const std::exception_ptr& PtrError : VecErrors) {
+      if (PtrError) {
+        std::rethrow_exception(PtrError);
+      }
+    }
+  }
+
+ private:
+  void RunTasks() {
+    for (long LngTask = MbrLngNextTask.fetch_add(1); LngTask < MbrLngTasks;
+         LngTask = MbrLngNextTask.fetch_add(1)) {
+      try {
+        (*MbrPtrTask)(LngTask);
+      } catch (...) {
+        (*MbrPtrErrors)[static_cast<std::size_t>(LngTask)] = std::current_exception();
+      }
+    }
+  }
+
+  void Serve() {
+    long LngSeen = 0;
+    for (;;) {
+      {
+        std::unique_lock<std::mutex> Lock(MbrMutex);
+        MbrStart.wait(Lock, [this, LngSeen] { return MbrBlnStop || MbrLngGeneration != LngSeen; });
+        if (MbrBlnStop) {
+          return;
+        }
+        LngSeen = MbrLngGeneration;
+      }
+      RunTasks();
+      const std::lock_guard<std::mutex> Lock(MbrMutex);
+      if (--MbrLngPending == 0) {
+        MbrDone.notify_one();
+      }
+    }
+  }
+
+  std::vector<std::thread> MbrVecThreads;
+  std::mutex MbrMutex;
+  std::condition_variable MbrStart;
+  std::condition_variable MbrDone;
+  const std::function<void(long)>* MbrPtrTask = nullptr;
+  std::vector<std::exception_ptr>* MbrPtrErrors = nullptr;
+  long MbrLngTasks = 0;
+  std::atomic<long> MbrLngNextTask{0};
+  long MbrLngPending = 0;
+  long MbrLngGeneration = 0;
+  bool MbrBlnStop = false;
+};
+
+// One part of a block: a range of bytes that begins at white space or a token and ends at
+// white space or the end of the block's tokens.
+struct TPart {
+  const char* PtrFirst = nullptr;
+  const char* PtrLast = nullptr;
+  std::size_t LngTokens = 0;             ///< tokens in the range, once counted
+  std::size_t LngStart = 0;              ///< index of the cell its first token is
+  std::size_t LngLimit = 0;              ///< index after the last cell it may place
+  std::size_t LngPlaced = 0;             ///< cells placed
+  const char* PtrAfter = nullptr;        ///< end of the last token placed
+  double* PtrFirstRow = nullptr;         ///< storage of the row of cell LngStart, set up beforehand
+  std::size_t LngSharedRow = kLngNoRow;  ///< a row it begins and the next part continues
+  double* PtrSharedRow = nullptr;        ///< that row's storage, set up beforehand
+  double* PtrLastRow = nullptr;          ///< storage of the row of the last cell placed
+  std::size_t LngFailure = kLngNoFailure;  ///< index of the cell that failed
+  std::string StgFailure;                  ///< its message
+};
+
+// 1 for the bytes of white space, as IsSpace, in a form the compiler turns into vector code.
+inline unsigned SpaceBit(unsigned char ChrByte) {
+  return static_cast<unsigned>(ChrByte == ' ') |
+         static_cast<unsigned>(static_cast<unsigned char>(ChrByte - '\t') < 5);
+}
+
+// Counts the tokens of a part: the bytes that are not white space and follow white space or
+// begin the part. Each byte is compared with the one before it, not with a flag carried from
+// byte to byte, so the loop runs on vectors.
+std::size_t CountTokens(const char* PtrFirst, const char* PtrLast) {
+  if (PtrFirst == PtrLast) {
+    return 0;
+  }
+  const auto* const PtrBytes = reinterpret_cast<const unsigned char*>(PtrFirst);
+  const std::size_t LngLength = static_cast<std::size_t>(PtrLast - PtrFirst);
+  std::size_t LngCount = SpaceBit(PtrBytes[0]) ^ 1U;
+  for (std::size_t LngI = 1; LngI < LngLength; ++LngI) {
+    LngCount += SpaceBit(PtrBytes[LngI - 1]) & (SpaceBit(PtrBytes[LngI]) ^ 1U);
+  }
+  return LngCount;
+}
+
+// Reads the cells of one grid from the source once the header is read.
+class TCellReader {
+ public:
+  TCellReader(TGridSource& Source, const TGridHeader& Header, TGridStorage& Storage,
+              const TReadOptions& Options)
+      : MbrSource(Source),
+        MbrHeader(Header),
+        MbrStorage(Storage),
+        MbrLngThreads(std::max(1L, Options.LngThreads)),
+        MbrLngChunk(std::max<std::size_t>(1, Options.LngChunkBytes)),
+        MbrLngWidth(static_cast<std::size_t>(Header.LngColumns)),
+        MbrLngUnit(kLngSegmentCells),
+        MbrLngCells(static_cast<std::size_t>(Header.LngColumns) *
+                    static_cast<std::size_t>(Header.LngRows)),
+        MbrLngPlaced(0),
+        MbrBlnDirect(false) {}
+
+  void Read(const std::string& StgFirstCell) {
+    const long long LngRemaining = MbrSource.BeginCells();
+    // Every cell takes a byte and all but the last a separator: a claim the input cannot hold
+    // is read into memory that grows with the input, and never given storage.
+    MbrBlnDirect =
+        MbrLngCells == 0 ||
+        (LngRemaining >= 0 &&
+         MbrLngCells <=
+             (static_cast<unsigned long long>(LngRemaining) + StgFirstCell.size() + 1) / 2);
+    if (MbrBlnDirect) {
+      MbrStorage.Prepare(MbrHeader);
+      MbrLngUnit = MbrLngWidth;
+    }
+    if (MbrLngCells == 0) {
+      MbrSource.Finish(StgFirstCell.size());
+      return;
+    }
+    const std::size_t LngCapacity =
+        static_cast<std::size_t>(MbrLngThreads) * kLngPartsPerThread * MbrLngChunk +
+        kLngMaxCellToken + 1;
+    const std::unique_ptr<char[]> PtrBlock(new char[LngCapacity + 1]);
+    char* const PtrBuffer = PtrBlock.get();
+    std::size_t LngCarried = StgFirstCell.size();
+    std::memcpy(PtrBuffer, StgFirstCell.data(), LngCarried);
+    for (;;) {
+      std::size_t LngGot = 0;
+      const TReadEnd End = MbrSource.Read(PtrBuffer + LngCarried, LngCapacity - LngCarried,
+                                          MbrLngCells - MbrLngPlaced, LngCarried > 0, LngGot);
+      const std::size_t LngFilled = LngCarried + LngGot;
+      PtrBuffer[LngFilled] = '\0';
+      // A full block ends at its last white space; the token after it is carried to the next.
+      // A token that fills the room up to a block's end is too long for a number and fails
+      // where it stands.
+      std::size_t LngCut = LngFilled;
+      if (End == TReadEnd::kFull) {
+        while (LngCut > 0 && LngFilled - LngCut <= kLngMaxCellToken &&
+               !IsSpace(PtrBuffer[LngCut - 1])) {
+          --LngCut;
+        }
+        if (LngCut == 0 || !IsSpace(PtrBuffer[LngCut - 1])) {
+          LngCut = LngFilled;
+        }
+      }
+      const char* const PtrAfter = ReadBlock(PtrBuffer, PtrBuffer + LngCut);
+      if (MbrLngPlaced == MbrLngCells) {
+        MbrSource.Finish(static_cast<std::size_t>(PtrBuffer + LngFilled - PtrAfter));
+        break;
+      }
+      if (End != TReadEnd::kFull) {
+        Fail(kStgEndOfFile);
+      }
+      LngCarried = LngFilled - LngCut;
+      std::memmove(PtrBuffer, PtrBuffer + LngCut, LngCarried);
+    }
+    if (!MbrBlnDirect) {
+      MoveStaged();
+    }
+  }
+
+ private:
+  // Places the cells of the tokens in [PtrFirst, PtrLast); returns the end of the last token
+  // placed. Throws the failure of the first cell that fails.
+  const char* ReadBlock(const char* PtrFirst, const char* PtrLast) {
+    const std::size_t LngBytes = static_cast<std::size_t>(PtrLast - PtrFirst);
+    // One thread reads a block as one part, in order, without counting.
+    const long LngParts = MbrLngThreads == 1 ? 1
+                                             : static_cast<long>(std::max<std::size_t>(
+                                                   1, (LngBytes + MbrLngChunk - 1) / MbrLngChunk));
+    if (LngParts > 1 && !MbrPtrWorkers) {
+      MbrPtrWorkers = std::make_unique<TWorkers>(MbrLngThreads);
+    }
+    MbrVecParts.assign(static_cast<std::size_t>(LngParts), TPart());
+    // Parts begin at white space, so no token is split between two of them.
+    const char* PtrBegin = PtrFirst;
+    for (long LngK = 0; LngK < LngParts; ++LngK) {
+      const char* PtrEnd =
+          LngK + 1 == LngParts
+              ? PtrLast
+              : std::max(PtrBegin, PtrFirst + LngBytes / static_cast<std::size_t>(LngParts) *
+                                                  static_cast<std::size_t>(LngK + 1));
+      while (PtrEnd != PtrLast && !IsSpace(*PtrEnd)) {
+        ++PtrEnd;
+      }
+      MbrVecParts[static_cast<std::size_t>(LngK)].PtrFirst = PtrBegin;
+      MbrVecParts[static_cast<std::size_t>(LngK)].PtrLast = PtrEnd;
+      PtrBegin = PtrEnd;
+    }
+
+    if (LngParts == 1 && MbrBlnDirect) {
+      // One part places its cells in order as it meets them; it needs no count.
+      TPart& Part = MbrVecParts[0];
+      Part.LngStart = MbrLngPlaced;
+      Part.LngLimit = MbrLngCells;
+      ParsePart(Part);
+    } else {
+      RunParts(LngParts, [this](long LngK) {
+        TPart& Part = MbrVecParts[static_cast<std::size_t>(LngK)];
+        Part.LngTokens = CountTokens(Part.PtrFirst, Part.PtrLast);
+      });
+      std::size_t LngNext = MbrLngPlaced;
+      for (TPart& Part : MbrVecParts) {
+        Part.LngStart = LngNext;
+        Part.LngLimit = std::min(MbrLngCells, LngNext + Part.LngTokens);
+        LngNext = std::max(LngNext, Part.LngLimit);
+      }
+      if (!MbrBlnDirect) {
+        MbrVecSegments.resize((LngNext + MbrLngUnit - 1) / MbrLngUnit);
+      }
+      // A part's first row, and a row that it begins and the next part continues, are set up
+      // here, before either part writes; every other row by the one part that fills it.
+      for (TPart& Part : MbrVecParts) {
+        if (Part.LngStart == Part.LngLimit) {
+          continue;
+        }
+        Part.PtrFirstRow = OpenRow(Part.LngStart / MbrLngUnit);
+        const std::size_t LngLastRow = (Part.LngLimit - 1) / MbrLngUnit;
+        if (LngLastRow != Part.LngStart / MbrLngUnit && Part.LngLimit < LngNext &&
+            Part.LngLimit % MbrLngUnit != 0) {
+          Part.LngSharedRow = LngLastRow;
+          Part.PtrSharedRow = OpenRow(LngLastRow);
+        }
+      }
+      RunParts(LngParts,
+               [this](long LngK) { ParsePart(MbrVecParts[static_cast<std::size_t>(LngK)]); });
+    }
+
+    // The first failure in cell order is the one a reading from the first cell meets first.
+    const TPart* PtrFailed = nullptr;
+    const char* PtrAfter = PtrFirst;
+    for (const TPart& Part : MbrVecParts) {
+      if (Part.LngFailure != kLngNoFailure &&
+          (PtrFailed == nullptr || Part.LngFailure < PtrFailed->LngFailure)) {
+        PtrFailed = &Part;
+      }
+      if (Part.LngPlaced > 0) {
+        PtrAfter = Part.PtrAfter;
+        // Later cells of the row of the last cell placed go to the same storage.
+        MbrLngOpenRow = (Part.LngStart + Part.LngPlaced - 1) / MbrLngUnit;
+        MbrPtrOpenRow = Part.PtrLastRow;
+      }
+      MbrLngPlaced += Part.LngPlaced;
+    }
+    if (PtrFailed != nullptr) {
+      Fail(PtrFailed->StgFailure);
+    }
+    return PtrAfter;
+  }
+
+  void RunParts(long LngParts, const std::function<void(long)>& Task) {
+    if (LngParts == 1) {
+      Task(0);
+    } else {
+      MbrPtrWorkers->Run(LngParts, Task);
+    }
+  }
+
+  // Sets up the storage row, or the segment, of the index: the caller's Row, or new memory.
+  double* SetUp(std::size_t LngRow) {
+    if (MbrBlnDirect) {
+      return MbrStorage.Row(static_cast<long>(LngRow));
+    }
+    MbrVecSegments[LngRow].reset(new double[MbrLngUnit]);
+    return MbrVecSegments[LngRow].get();
+  }
+
+  // Returns the row of the index from the main thread: the open row, or a new one set up.
+  double* OpenRow(std::size_t LngRow) {
+    if (LngRow != MbrLngOpenRow) {
+      MbrPtrOpenRow = SetUp(LngRow);
+      MbrLngOpenRow = LngRow;
+    }
+    return MbrPtrOpenRow;
+  }
+
+  void ParsePart(TPart& Part) {
+    if (MbrHeader.BlnNoDataRead) {
+      ParseCells<false>(Part);
+    } else {
+      ParseCells<true>(Part);
+    }
+  }
+
+  // The cell loop: the fast parser takes ordinary numbers in place, ParseToken the rest.
+  template <bool BlnRejectNoData>
+  void ParseCells(TPart& Part) {
+    const char* PtrNext = Part.PtrFirst;
+    const char* const PtrLast = Part.PtrLast;
+    std::size_t LngCell = Part.LngStart;
+    double* PtrCell = nullptr;
+    double* PtrRowEnd = nullptr;
+    while (LngCell != Part.LngLimit) {
+      // The byte at PtrLast is white space, the '\0' after the block, or the first byte of the
+      // carried token: each ends this scan.
+      while (IsSpace(*PtrNext)) {
+        ++PtrNext;
+      }
+      if (PtrNext == PtrLast) {
+        break;
+      }
+      double DblValue = 0.0;
+      const char* PtrEnd = ParseFastNumber(PtrNext, PtrLast, DblValue);
+      if (PtrEnd == nullptr || static_cast<std::size_t>(PtrEnd - PtrNext) > kLngMaxCellToken) {
+        PtrEnd = PtrNext;
+        while (PtrEnd != PtrLast && !IsSpace(*PtrEnd)) {
+          ++PtrEnd;
+        }
+        if (static_cast<std::size_t>(PtrEnd - PtrNext) > kLngMaxCellToken ||
+            ParseToken(PtrNext, PtrEnd, DblValue) != TParseResult::kOk) {
+          RecordFailure(
+              Part, LngCell,
+              "File format error: invalid cell value '" + ShownToken(PtrNext, PtrEnd) + "' at ",
+              "");
+          break;
+        }
+      }
+      if (BlnRejectNoData && DblValue == -9999.0) {
+        RecordFailure(Part, LngCell, "File format error: cell at ",
+                      " holds -9999 but the header has no NODATA_value");
+        break;
+      }
+      if (PtrCell == PtrRowEnd) {
+        // The first row was set up for the part; every later one begins here.
+        const std::size_t LngRow = LngCell / MbrLngUnit;
+        double* PtrRow = nullptr;
+        if (PtrCell == nullptr) {
+          // A part of its own is on the main thread and takes its first row when it has a cell.
+          PtrRow = Part.PtrFirstRow != nullptr ? Part.PtrFirstRow : OpenRow(LngRow);
+        } else {
+          PtrRow = LngRow == Part.LngSharedRow ? Part.PtrSharedRow : SetUp(LngRow);
+        }
+        PtrCell = PtrRow + LngCell % MbrLngUnit;
+        PtrRowEnd = PtrRow + MbrLngUnit;
+      }
+      *PtrCell++ = DblValue;
+      ++LngCell;
+      PtrNext = PtrEnd;
+    }
+    Part.LngPlaced = LngCell - Part.LngStart;
+    Part.PtrAfter = PtrNext;
+    Part.PtrLastRow = PtrRowEnd == nullptr ? nullptr : PtrRowEnd - MbrLngUnit;
+  }
+
+  // Records the failure of the cell: the texts before and after its row and column.
+  void RecordFailure(TPart& Part, std::size_t LngCell, const std::string& StgBefore,
+                     const char* PtrAfter) {
+    Part.LngFailure = LngCell;
+    Part.StgFailure = StgBefore + "row " + std::to_string(LngCell / MbrLngWidth) + ", column " +
+                      std::to_string(LngCell % MbrLngWidth) + PtrAfter +
+                      " in TARCGISFileTools::LoadARCGISFile";
+  }
+
+  // The cells of a claim that the input was not known to hold, now complete: into storage,
+  // each segment released once copied.
+  void MoveStaged() {
+    MbrStorage.Prepare(MbrHeader);
+    std::size_t LngCell = 0;
+    for (long LngRow = 0; LngRow < MbrHeader.LngRows; ++LngRow) {
+      double* PtrTarget = MbrStorage.Row(LngRow);
+      for (std::size_t LngLeft = MbrLngWidth; LngLeft > 0;) {
+        const std::size_t LngSegment = LngCell / MbrLngUnit;
+        const std::size_t LngOffset = LngCell % MbrLngUnit;
+        const std::size_t LngCount = std::min(LngLeft, MbrLngUnit - LngOffset);
+        std::memcpy(PtrTarget, MbrVecSegments[LngSegment].get() + LngOffset,
+                    LngCount * sizeof(double));
+        PtrTarget += LngCount;
+        LngCell += LngCount;
+        LngLeft -= LngCount;
+        if (LngCell % MbrLngUnit == 0) {
+          MbrVecSegments[LngSegment].reset();
+        }
+      }
+    }
+  }
+
+  TGridSource& MbrSource;
+  const TGridHeader& MbrHeader;
+  TGridStorage& MbrStorage;
+  const long MbrLngThreads;               ///< threads asked for, at least 1
+  const std::size_t MbrLngChunk;          ///< bytes per part, at least 1
+  const std::size_t MbrLngWidth;          ///< cells per row
+  std::size_t MbrLngUnit;                 ///< cells per row, or per segment while not direct
+  const std::size_t MbrLngCells;          ///< cells of the grid
+  std::size_t MbrLngPlaced;               ///< cells placed so far, in order
+  bool MbrBlnDirect;                      ///< cells go straight to the storage, else to segments
+  std::size_t MbrLngOpenRow = kLngNoRow;  ///< row (or segment) of the last cell placed
+  double* MbrPtrOpenRow = nullptr;        ///< its storage
+  std::vector<std::unique_ptr<double[]>> MbrVecSegments;  ///< cells so far while not direct
+  std::vector<TPart> MbrVecParts;                         ///< parts of the current block
+  std::unique_ptr<TWorkers> MbrPtrWorkers;  ///< started when a block first has two parts
+};
+
+}  // namespace
+
+long ThreadCount() {
+  // Read where the reader starts, so that a caller may change it between loads.
+  if (const char* PtrText = std::getenv("TESSGRID_THREADS")) {
+    char* PtrEnd = nullptr;
+    const long LngThreads = std::strtol(PtrText, &PtrEnd, 10);
+    if (PtrEnd != PtrText && *PtrEnd == '\0' && LngThreads >= 1 && LngThreads <= 1024) {
+      return LngThreads;
+    }
+  }
+  return std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+}
+
+TGridHeader ReadGrid(TGridSource& Source, TGridHeaderMode Mode, TGridStorage& Storage,
+                     const TReadOptions& Options) {
+  std::string StgFirstCell;
+  const TGridHeader Header = ReadGridHeader(Source, Mode, StgFirstCell);
+  TCellReader(Source, Header, Storage, Options).Read(StgFirstCell);
+  return Header;
+}
+
+TGridHeader LoadGridFile(const std::string& StgFileName, TGridHeaderMode Mode,
+                         TGridStorage& Storage, const TReadOptions& Options) {
+  TFileSource Source(StgFileName);
+  return ReadGrid(Source, Mode, Storage, Options);
+}
+
+void SetReaderEdges(TMap& Map, double DblXll, double DblYll, double DblCellSize) {
+  const std::size_t LngColumns = static_cast<std::size_t>(std::max(0L, Map.MbrLngXDim));
+  const std::size_t LngRows = static_cast<std::size_t>(std::max(0L, Map.MbrLngYDim));
+  // The axes are built in place and handed to the map: no copy of every point.
+  auto PtrYEdges = std::make_unique<TAxis>(DblCellSize, static_cast<long>(LngRows + 1));
+  double DblY = DblYll;
+  PtrYEdges->MbrVecPoints[LngRows] = new TPoint(DblXll, DblY);
+  for (std::size_t LngK = LngRows; LngK-- > 0;) {
+    DblY = DblY + DblCellSize;
+    PtrYEdges->MbrVecPoints[LngK] = new TPoint(DblXll, DblY);
+  }
+  auto PtrXEdges = std::make_unique<TAxis>(DblCellSize, static_cast<long>(LngColumns + 1));
+  double DblX = DblXll;
+  PtrXEdges->MbrVecPoints[0] = new TPoint(DblX, DblY);
+  for (std::size_t LngK = 1; LngK <= LngColumns; ++LngK) {
+    DblX = DblX + DblCellSize;
+    PtrXEdges->MbrVecPoints[LngK] = new TPoint(DblX, DblY);
+  }
+  std::unique_ptr<TAxis> PtrXCentres(TAxisTools::IntervalsToPoints(PtrXEdges.get(), 'X'));
+  std::unique_ptr<TAxis> PtrYCentres(TAxisTools::IntervalsToPoints(PtrYEdges.get(), 'Y'));
+  delete Map.MbrPtrXAxis;
+  delete Map.MbrPtrYAxis;
+  delete Map.MbrPtrXAxisInterval;
+  delete Map.MbrPtrYAxisInterval;
+  Map.MbrPtrXAxis = PtrXCentres.release();
+  Map.MbrPtrYAxis = PtrYCentres.release();
+  Map.MbrPtrXAxisInterval = PtrXEdges.release();
+  Map.MbrPtrYAxisInterval = PtrYEdges.release();
+}
+
+}  // namespace tessgrid::detail

@@ -1,0 +1,65 @@
+// io/GridReader.h - the grid reader inside the library: cells placed where the caller says,
+// parsed in chunks on several threads, and the edges the reader gives a map.
+// io/GridReader.cpp holds them; TARCGISFileTools::LoadARCGISFile is built on LoadGridFile and
+// ReadGrid.
+#ifndef IO_GRIDREADER_H
+#define IO_GRIDREADER_H
+
+#include <cstddef>
+#include <string>
+
+#include "io/GridHeader.h"
+#include "io/GridSource.h"
+#include "io/TARCGISFileTools.h"
+#include "model/TMap.h"
+
+namespace tessgrid::detail {
+
+/// Where the reader puts the cells of one grid. Cell (column c, row r) goes to Row(r)[c].
+class TGridStorage {
+ public:
+  virtual ~TGridStorage() = default;
+  /// Receives the checked header before any Row call, and only once the input has shown that
+  /// it can hold the cells the header claims (a header that claims more than a file holds
+  /// costs no storage).
+  virtual void Prepare(const TGridHeader& Header) = 0;
+  /// Returns room for the LngColumns values of the row. Called at most once per row, only for
+  /// rows that receive cells, from any of the reader's threads, for different rows at once.
+  virtual double* Row(long LngRow) = 0;
+};
+
+/// Input bytes per part of the chunked parse; a block holds a few parts per thread.
+constexpr std::size_t kLngDefaultChunkBytes = std::size_t{1} << 19;
+
+/// How the cells are parsed; the result is the same for every choice.
+struct TReadOptions {
+  long LngThreads = 1;                                ///< 1 parses on the caller's thread only
+  std::size_t LngChunkBytes = kLngDefaultChunkBytes;  ///< at least 1
+};
+
+/// Returns the number of threads for reading grids: TESSGRID_THREADS when it holds a whole
+/// number from 1 to 1024, otherwise the number of cores (at least 1).
+long ThreadCount();
+
+/// Reads a grid from the source with the header rule: the header, then ncols x nrows cells to
+/// the storage, in chunks cut at white space and parsed on Options.LngThreads threads. Returns
+/// the header. A failure is the one a reading from the first cell to the last meets first.
+/// Throws the reader's messages (see TARCGISFileTools::LoadARCGISFile) and the source's.
+TGridHeader ReadGrid(TGridSource& Source, TGridHeaderMode Mode, TGridStorage& Storage,
+                     const TReadOptions& Options);
+
+/// Reads the named grid file with the header rule into the storage; returns the header.
+/// Throws "Unable to open file " or "Unable to read file " followed by the name, as
+/// std::string, and the failures of ReadGrid.
+TGridHeader LoadGridFile(const std::string& StgFileName, TGridHeaderMode Mode,
+                         TGridStorage& Storage, const TReadOptions& Options);
+
+/// Gives the map the edge axes of a grid whose south-western corner is (DblXll, DblYll):
+/// running sums of the cell size northwards and then eastwards, so the southern and western
+/// edges are exactly the corner, with the centre axes derived from them as
+/// TMap::SetXAxisInterval derives them. The map's earlier axes are released.
+void SetReaderEdges(TMap& Map, double DblXll, double DblYll, double DblCellSize);
+
+}  // namespace tessgrid::detail
+
+#endif  // IO_GRIDREADER_H
