@@ -6,7 +6,8 @@ include(CMakePackageConfigHelpers)
 # source tree, and no public header includes one of them.
 set(TESSGRID_PUBLIC_HEADERS
     model/TPoint.h model/TAxis.h model/TAxisTools.h model/TMap.h io/TARCGISFileTools.h
-    ops/TMapTools.h util/TVectorTools.h util/TStringTools.h util/TPointTools.h)
+    io/TPrjFileTools.h ops/TMapTools.h util/TVectorTools.h util/TStringTools.h
+    util/TPointTools.h)
 foreach(header IN LISTS TESSGRID_PUBLIC_HEADERS)
   get_filename_component(layer ${header} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid/${layer})
