@@ -1,4 +1,4 @@
-// tests/support/CommandRunner.h - TCommandTest: runs the built tessgrid command as a user would.
+// tests/support/CommandRunner.h - TCommandTest: runs the built tessgrid commands as a user would.
 // Each test gets a fresh work folder; a run reports exit status, standard output and error stream.
 #ifndef TESTS_SUPPORT_COMMANDRUNNER_H
 #define TESTS_SUPPORT_COMMANDRUNNER_H
@@ -54,10 +54,24 @@ class TCommandTest : public ::testing::Test {
   // Runs the command with the arguments; the shell only redirects the two streams.
   // A shell prefix (such as a ulimit) applies to the command alone.
   TRun Run(const std::vector<std::string>& VecArgs, const std::string& StgPrefix = "") const {
-    std::string StgCommand = StgPrefix + Quote(TESSGRID_EXE);
+    return RunProgram(TESSGRID_EXE, VecArgs, StgPrefix, "");
+  }
+
+#ifdef TESSGRID_TOOL_EXE
+  // Runs tessgrid-tool the same way; standard input reads the named file.
+  TRun RunTool(const std::vector<std::string>& VecArgs,
+               const std::string& StgStdin = "/dev/null") const {
+    return RunProgram(TESSGRID_TOOL_EXE, VecArgs, "", StgStdin);
+  }
+#endif
+
+  TRun RunProgram(const std::string& StgProgram, const std::vector<std::string>& VecArgs,
+                  const std::string& StgPrefix, const std::string& StgStdin) const {
+    std::string StgCommand = StgPrefix + Quote(StgProgram);
     for (const std::string& StgArg : VecArgs) {
       StgCommand += " " + Quote(StgArg);
     }
+    StgCommand += StgStdin.empty() ? std::string() : " <" + Quote(StgStdin);
     StgCommand += " >" + Quote(Work("stdout.txt")) + " 2>" + Quote(Work("stderr.txt"));
     const int LngRaw = std::system(("(" + StgCommand + ")").c_str());
     TRun Result{WIFEXITED(LngRaw) ? WEXITSTATUS(LngRaw) : -1, ReadFile(Work("stdout.txt")),
