@@ -1,6 +1,5 @@
 // app/tool/SeriesCommands.cpp - sum, count, average; moving-average, gradients.
-// Each is one call of TMapTools (ops/TMapTools.h) on a list of grids; the frame is
-// app/tool/ToolFrame.h.
+// Each is one call of TMapTools (ops/TMapTools.h) on a list; the frame is app/tool/ToolFrame.h.
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,14 +42,14 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
   AddGrid(PtrCommand, "OUT", PtrArgs->StgOut, "result grid");
   CLI::Option* PtrIns =
       PtrCommand->add_option("IN", PtrArgs->VecIns, "input grids")->type_name("GRID");
-  CLI::Option* PtrList =
-      PtrCommand->add_option("--list", PtrArgs->StgList, "file naming the input grids, one a line")
-          ->type_name("FILE")
-          ->excludes(PtrIns);
-  // One of the two is needed; CLI11 reports a missing one as a command-line error.
-  CLI::Option_group* PtrInputs = PtrCommand->add_option_group("inputs");
-  PtrInputs->add_options(PtrIns, PtrList);
-  PtrInputs->require_option(1);
+  PtrCommand->add_option("--list", PtrArgs->StgList, "file naming the input grids, one a line")
+      ->type_name("FILE")
+      ->excludes(PtrIns);
+  PtrCommand->parse_complete_callback([PtrArgs]() {
+    if (PtrArgs->VecIns.empty() && PtrArgs->StgList.empty()) {
+      throw CLI::RequiredError("IN or --list");
+    }
+  });
 }
 
 void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,

@@ -1,6 +1,5 @@
-// app/tool/TableCommands.cpp - count-values, first-values, sample, overlay-table, to-csv, info:
-// the commands that print or export data. Each is one call of the library; the frame is
-// app/tool/ToolFrame.h.
+// app/tool/TableCommands.cpp - count-values, first-values, sample, overlay-table, to-csv, info.
+// The commands that print or export data; the frame is app/tool/ToolFrame.h.
 #include <cmath>
 #include <limits>
 #include <map>

@@ -114,7 +114,7 @@ const CLI::Validator kNumberCheck(
       double DblIgnored = 0.0;
       return ParseNumber(StgText, DblIgnored) ? std::string() : "not a number: " + StgText;
     },
-    "NUMBER");
+    "");
 
 }  // namespace
 

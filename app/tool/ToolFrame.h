@@ -1,6 +1,5 @@
-// app/tool/ToolFrame.h - the frame of tessgrid-tool that every command shares: registration,
-// grid input and output with their sidecars, progress, number options and printed tables.
-// app/tool/ToolFrame.cpp holds it; the commands live in app/tool/*Commands.cpp.
+// app/tool/ToolFrame.h - the frame every command of tessgrid-tool shares: registration, grids in
+// and out with their sidecars, progress, options, printing. app/tool/*Commands.cpp use it.
 #ifndef APP_TOOL_TOOLFRAME_H
 #define APP_TOOL_TOOLFRAME_H
 
@@ -35,8 +34,7 @@ struct TToolContext {
   std::function<void(TToolRun&)> Action;  ///< empty until a command has been parsed
 };
 
-/// Prepares the process once, before anything is parsed: fast standard streams, and the
-/// handlers that clean up after an interrupted write.
+/// Prepares the process once, before anything is parsed.
 void PrepareProcess();
 
 /// Prints the failure line "tessgrid-tool: <message>" on standard error.

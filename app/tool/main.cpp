@@ -64,8 +64,7 @@ int main(int argc, char** argv) {
     if (Error.get_exit_code() == 0) {
       return App.exit(Error);
     }
-    Report(App.get_subcommands().empty() ? UnknownCommand(argc, argv, Error.what())
-                                         : Error.what());
+    Report(App.get_subcommands().empty() ? UnknownCommand(argc, argv, Error.what()) : Error.what());
     return kLngUsage;
   } catch (char* PtrMessage) {
     Report(PtrMessage);

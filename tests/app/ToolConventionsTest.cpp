@@ -1,6 +1,5 @@
-// tests/app/ToolConventionsTest.cpp - the conventions of tessgrid-tool as a user meets them: help,
-// version, exit statuses, the failure line, '-', progress, sidecars, all-or-nothing outputs and
-// the header variants of other programs.
+// tests/app/ToolConventionsTest.cpp - tessgrid-tool's conventions as a user meets them: help,
+// statuses, failure line, '-', progress, sidecars, all-or-nothing outputs, other writers' headers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
