@@ -6,7 +6,8 @@ include(CMakePackageConfigHelpers)
 # source tree, and no public header includes one of them.
 set(TESSGRID_PUBLIC_HEADERS
     model/TPoint.h model/TAxis.h model/TAxisTools.h model/TMap.h io/TARCGISFileTools.h
-    ops/TMapTools.h util/TVectorTools.h util/TStringTools.h util/TPointTools.h)
+    io/TPrjFileTools.h ops/TMapTools.h util/TVectorTools.h util/TStringTools.h
+    util/TPointTools.h)
 foreach(header IN LISTS TESSGRID_PUBLIC_HEADERS)
   get_filename_component(layer ${header} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid/${layer})
@@ -20,6 +21,10 @@ install(TARGETS tessgrid_lib EXPORT tessgridTargets
 if(TARGET tessgrid)
   install(TARGETS tessgrid RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/doc/tessgrid.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+if(TARGET tessgrid-tool)
+  install(TARGETS tessgrid-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${PROJECT_SOURCE_DIR}/doc/tessgrid-tool.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(TESSGRID_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tessgrid)

@@ -59,6 +59,9 @@ class TMapTools {
   /// Returns the map with every cell times the factor; a cell equal to -9999 stays -9999 (the
   /// input's own no-data value is not consulted).
   static TMap* Multiply(TMap* PtrMap, double DblFactor);
+  /// Returns the map with the constant added to every cell; a cell equal to -9999 stays -9999
+  /// (the input's own no-data value is not consulted, as in Multiply(map, factor)).
+  static TMap* Add(TMap* PtrMap, double DblConstant);
   /// Returns the map with every cell divided by the divisor; a cell equal to the input's no-data
   /// value keeps that value. A divisor of 0 gives infinities and not-a-numbers, no failure.
   static TMap* Divide(TMap* PtrMap, double DblDivisor);

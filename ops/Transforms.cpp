@@ -143,6 +143,15 @@ TMap* TMapTools::Multiply(TMap* PtrMap, double DblFactor) {
                         });
 }
 
+TMap* TMapTools::Add(TMap* PtrMap, double DblConstant) {
+  // The no-data rule of Multiply(map, factor): -9999 marks the cells an offset must not move.
+  const double DblNoData = -9999.0;
+  return TransformCells(PtrMap, "Map has no axes in TMapTools::Add",
+                        [DblConstant, DblNoData](double DblCell) {
+                          return DblCell == DblNoData ? DblNoData : DblCell + DblConstant;
+                        });
+}
+
 TMap* TMapTools::Divide(TMap* PtrMap, double DblDivisor) {
   const double DblNoData = PtrMap->MbrDblNoDataValue;
   return TransformCells(PtrMap, "Map has no axes in TMapTools::Divide",

@@ -163,9 +163,9 @@ TEST(ArithmeticTest, CoordinatePairingEqualsPerCellEvaluation) {
       SCOPED_TRACE(::testing::Message() << "a at (" << CaseA.DblX0 << ", " << CaseA.DblY0 << ") x "
                                         << CaseA.DblResolution << ", b at (" << CaseB.DblX0 << ", "
                                         << CaseB.DblY0 << ") x " << CaseB.DblResolution);
-      ExpectAsPerCell(TMapTools::Add, ReferenceAdd, PtrA.get(), PtrB.get());
       // The map-by-map forms, not the ones that take a constant.
       using TMapByMap = TMap* (*)(TMap*, TMap*);
+      ExpectAsPerCell(static_cast<TMapByMap>(TMapTools::Add), ReferenceAdd, PtrA.get(), PtrB.get());
       ExpectAsPerCell(static_cast<TMapByMap>(TMapTools::Multiply), ReferenceMultiply, PtrA.get(),
                       PtrB.get());
       ExpectAsPerCell(static_cast<TMapByMap>(TMapTools::Divide), ReferenceDivide, PtrA.get(),

@@ -130,6 +130,19 @@ TEST(TransformsTest, ConstantMultiplyGuardsMinus9999WhateverTheInputNoDataIs) {
   EXPECT_EQ(Cells(TMapTools::Multiply(PtrZero.get(), 3)), (std::vector<double>{-9999, 0, 6}));
 }
 
+TEST(TransformsTest, ConstantAddGuardsMinus9999WhateverTheInputNoDataIs) {
+  const TMapPtr PtrWide = Row({-1, 2, -9999, kDblNaN}, -1);
+  const TMapPtr PtrResult(TMapTools::Add(PtrWide.get(), 0.5));
+  const std::vector<double> VecCells = PtrResult->GetRow(0);
+  EXPECT_EQ(VecCells[0], -0.5);
+  EXPECT_EQ(VecCells[1], 2.5);
+  EXPECT_EQ(VecCells[2], -9999);
+  EXPECT_TRUE(std::isnan(VecCells[3]));
+  EXPECT_EQ(PtrResult->MbrDblNoDataValue, -9999.0);
+  TMap NoAxes(1.0, 2, 2);
+  EXPECT_MESSAGE(TMapTools::Add(&NoAxes, 1.0), "Map has no axes in TMapTools::Add");
+}
+
 TEST(TransformsTest, ConstantDivideGuardsTheInputNoDataButDeclaresMinus9999) {
   const TMapPtr PtrMap = Row({0, 4, -9999}, 0);
   const TMapPtr PtrResult(TMapTools::Divide(PtrMap.get(), 2));

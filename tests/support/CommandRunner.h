@@ -1,4 +1,4 @@
-// tests/support/CommandRunner.h - TCommandTest: runs the built tessgrid command as a user would.
+// tests/support/CommandRunner.h - TCommandTest: runs the built tessgrid commands as a user would.
 // Each test gets a fresh work folder; a run reports exit status, standard output and error stream.
 #ifndef TESTS_SUPPORT_COMMANDRUNNER_H
 #define TESTS_SUPPORT_COMMANDRUNNER_H
@@ -60,10 +60,25 @@ class TCommandTest : public ::testing::Test {
   // standard output to what the file StgOut is read from holds already.
   TRun Run(const std::vector<std::string>& VecArgs, const std::string& StgPrefix = "",
            const std::string& StgStdoutMode = ">") const {
-    std::string StgCommand = StgPrefix + Quote(TESSGRID_EXE);
+    return RunProgram(TESSGRID_EXE, VecArgs, StgPrefix, "", StgStdoutMode);
+  }
+
+#ifdef TESSGRID_TOOL_EXE
+  // Runs tessgrid-tool the same way; standard input reads the named file.
+  TRun RunTool(const std::vector<std::string>& VecArgs,
+               const std::string& StgStdin = "/dev/null") const {
+    return RunProgram(TESSGRID_TOOL_EXE, VecArgs, "", StgStdin, ">");
+  }
+#endif
+
+  TRun RunProgram(const std::string& StgProgram, const std::vector<std::string>& VecArgs,
+                  const std::string& StgPrefix, const std::string& StgStdin,
+                  const std::string& StgStdoutMode) const {
+    std::string StgCommand = StgPrefix + Quote(StgProgram);
     for (const std::string& StgArg : VecArgs) {
       StgCommand += " " + Quote(StgArg);
     }
+    StgCommand += StgStdin.empty() ? std::string() : " <" + Quote(StgStdin);
     StgCommand +=
         " " + StgStdoutMode + Quote(Work("stdout.txt")) + " 2>" + Quote(Work("stderr.txt"));
     const int LngRaw = std::system(("(" + StgCommand + ")").c_str());

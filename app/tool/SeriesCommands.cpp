@@ -1,0 +1,109 @@
+// app/tool/SeriesCommands.cpp - sum, count, average; moving-average, gradients.
+// Each is one call of TMapTools (ops/TMapTools.h) on a list; the frame is app/tool/ToolFrame.h.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/tool/ToolFrame.h"
+#include "model/Fail.h"
+#include "ops/TMapTools.h"
+
+namespace tessgrid::detail {
+
+namespace {
+
+struct TSeriesArguments {
+  std::string StgOut;               ///< sum, count, average: the result grid
+  std::vector<std::string> VecIns;  ///< the grids, in series order
+  std::string StgList;              ///< sum, count, average: a file naming the grids instead
+  std::string StgOutputs;           ///< moving-average, gradients: a file naming the outputs
+  int IntWindow = 0;                ///< moving-average, gradients
+};
+
+using TAggregate = TMap* (*)(std::vector<TMap*>);
+using TSeriesOperation = std::vector<TMap*> (*)(std::vector<TMap*>, int);
+
+void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
+                         const std::string& StgSummary, TAggregate PtrAggregate) {
+  auto PtrArgs = std::make_shared<TSeriesArguments>();
+  CLI::App* PtrCommand = AddCommand(
+      App, Context, StgName, StgSummary,
+      "tessgrid-tool " + StgName + " out.asc 2019.asc 2020.asc 2021.asc",
+      [PtrArgs, PtrAggregate](TToolRun& Run) {
+        const std::vector<std::string> VecIns =
+            PtrArgs->StgList.empty() ? PtrArgs->VecIns : ReadNameList(PtrArgs->StgList);
+        Run.Prepare(VecIns, {PtrArgs->StgOut});
+        std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(VecIns);
+        const std::unique_ptr<TMap> PtrResult(PtrAggregate(Borrow(VecMaps)));
+        VecMaps.clear();
+        // The result lies on the first map's grid.
+        Run.Write(PtrResult.get(), PtrArgs->StgOut, VecIns.empty() ? "" : VecIns.front());
+      });
+  AddGrid(PtrCommand, "OUT", PtrArgs->StgOut, "result grid");
+  CLI::Option* PtrIns =
+      PtrCommand->add_option("IN", PtrArgs->VecIns, "input grids")->type_name("GRID");
+  PtrCommand->add_option("--list", PtrArgs->StgList, "file naming the input grids, one a line")
+      ->type_name("FILE")
+      ->excludes(PtrIns);
+  PtrCommand->parse_complete_callback([PtrArgs]() {
+    if (PtrArgs->VecIns.empty() && PtrArgs->StgList.empty()) {
+      throw CLI::RequiredError("IN or --list");
+    }
+  });
+}
+
+void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
+                      const std::string& StgSummary, TSeriesOperation PtrOperation,
+                      bool BlnWindowsOnTheirFirstMap) {
+  auto PtrArgs = std::make_shared<TSeriesArguments>();
+  CLI::App* PtrCommand = AddCommand(
+      App, Context, StgName, StgSummary,
+      "tessgrid-tool " + StgName + " --window 3 m1.asc m2.asc m3.asc m4.asc --outputs outs.txt",
+      [PtrArgs, PtrOperation, BlnWindowsOnTheirFirstMap](TToolRun& Run) {
+        const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
+        Run.Prepare(PtrArgs->VecIns, VecOutputs);
+        std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(PtrArgs->VecIns);
+        const std::vector<std::unique_ptr<TMap>> VecResults =
+            Own(PtrOperation(Borrow(VecMaps), PtrArgs->IntWindow));
+        VecMaps.clear();
+        if (VecResults.size() != VecOutputs.size()) {
+          Fail(PtrArgs->StgOutputs + " names " + std::to_string(VecOutputs.size()) +
+               " outputs for " + std::to_string(VecResults.size()) + " result maps");
+        }
+        // Result i lies on the grid of map i (a moving average) or of map 0 (gradients).
+        std::vector<std::string> VecSources;
+        for (std::size_t LngI = 0; LngI < VecResults.size(); ++LngI) {
+          VecSources.push_back(PtrArgs->VecIns[BlnWindowsOnTheirFirstMap ? LngI : 0]);
+        }
+        Run.WriteAll(VecResults, VecOutputs, VecSources);
+      });
+  PtrCommand->add_option("--window", PtrArgs->IntWindow, "window size W")->required();
+  PtrCommand->add_option("IN", PtrArgs->VecIns, "input grids, in series order")
+      ->required()
+      ->type_name("GRID");
+  PtrCommand
+      ->add_option("--outputs", PtrArgs->StgOutputs,
+                   "file naming the output grids, one a line, one per window")
+      ->required()
+      ->type_name("OUTLIST");
+}
+
+}  // namespace
+
+void AddSeriesCommands(CLI::App& App, TToolContext& Context) {
+  AddAggregateCommand(App, Context, "sum", "the cell-wise sum of two or more grids of one size",
+                      TMapTools::Sum);
+  AddAggregateCommand(App, Context, "count",
+                      "for each cell, the number of grids that have data there",
+                      TMapTools::DataCounts);
+  AddAggregateCommand(App, Context, "average",
+                      "the cell-wise average; no-data in any grid gives -9999", TMapTools::Average);
+  AddWindowCommand(App, Context, "moving-average",
+                   "the average of every W consecutive grids, one output per window",
+                   TMapTools::MovingAverage, true);
+  AddWindowCommand(App, Context, "gradients",
+                   "the least-squares slope over every W + 1 consecutive grids, one output each",
+                   TMapTools::ValueGradients, false);
+}
+
+}  // namespace tessgrid::detail

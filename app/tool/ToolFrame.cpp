@@ -1,0 +1,366 @@
+// app/tool/ToolFrame.cpp - the shared frame of tessgrid-tool: grids in and out, sidecars,
+// progress, number options and list files. The contracts are in app/tool/ToolFrame.h.
+#include "app/tool/ToolFrame.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <utility>
+
+#include "io/ConsoleLine.h"
+#include "io/SafeReplace.h"
+#include "io/TARCGISFileTools.h"
+#include "io/TPrjFileTools.h"
+#include "model/Fail.h"
+
+namespace tessgrid::detail {
+
+namespace {
+
+const std::string kStgStandardStream = "-";
+
+// One line on standard error, redrawn in place, for runs over lists of maps. Shown only to a
+// person at a terminal: a log file or a pipe would collect every redraw.
+class TProgress {
+ public:
+  TProgress(const TToolOptions& Options, const char* PtrVerb, std::size_t LngTotal)
+      : MbrBlnShown(!Options.BlnQuiet && ::isatty(STDERR_FILENO) == 1 && LngTotal > 1),
+        MbrPtrVerb(PtrVerb),
+        MbrLngTotal(LngTotal) {}
+  ~TProgress() {
+    if (MbrBlnShown) {
+      std::cerr << "\r\033[K" << std::flush;
+    }
+  }
+  TProgress(const TProgress&) = delete;
+  TProgress& operator=(const TProgress&) = delete;
+
+  void Step(std::size_t LngDone) const {
+    if (MbrBlnShown) {
+      std::cerr << "\rtessgrid-tool: " << MbrPtrVerb << ' ' << LngDone << " of " << MbrLngTotal
+                << " maps\033[K" << std::flush;
+    }
+  }
+
+ private:
+  bool MbrBlnShown;         ///< standard error is a terminal and the run is not quiet
+  const char* MbrPtrVerb;   ///< "loaded" or "written"
+  std::size_t MbrLngTotal;  ///< maps in the list
+};
+
+// The failures the safe replace would meet, found before anything is written, so that a run
+// with several outputs does not replace some of them and then fail on another.
+void CheckWritable(const std::string& StgFileName) {
+  struct stat FileStat {};
+  if (::stat(StgFileName.c_str(), &FileStat) == 0) {
+    if (S_ISDIR(FileStat.st_mode) || ::access(StgFileName.c_str(), W_OK) != 0) {
+      Fail("Unable to open file " + StgFileName);
+    }
+    return;
+  }
+  const std::size_t LngSlash = StgFileName.find_last_of('/');
+  const std::string StgFolder = LngSlash == std::string::npos ? "."
+                                : LngSlash == 0               ? "/"
+                                                              : StgFileName.substr(0, LngSlash);
+  if (errno != ENOENT || ::access(StgFolder.c_str(), W_OK | X_OK) != 0) {
+    Fail("Unable to open file " + StgFileName);
+  }
+}
+
+// True for outputs that get a sidecar: files, not standard output or devices and pipes.
+bool TakesSidecar(const std::string& StgOutput) {
+  struct stat FileStat {};
+  return StgOutput != kStgStandardStream &&
+         (::stat(StgOutput.c_str(), &FileStat) != 0 || S_ISREG(FileStat.st_mode));
+}
+
+std::string Trimmed(const std::string& StgText) {
+  const std::size_t LngFirst = StgText.find_first_not_of(" \t");
+  if (LngFirst == std::string::npos) {
+    return std::string();
+  }
+  return StgText.substr(LngFirst, StgText.find_last_not_of(" \t") - LngFirst + 1);
+}
+
+// Reads the file's lines, without the CR of a CR LF line end.
+std::vector<std::string> ReadLines(const std::string& StgFileName) {
+  std::ifstream Input(StgFileName);
+  struct stat FileStat {};
+  if (!Input.is_open() ||
+      (::stat(StgFileName.c_str(), &FileStat) == 0 && S_ISDIR(FileStat.st_mode))) {
+    Fail("Unable to open file " + StgFileName);
+  }
+  std::vector<std::string> VecLines;
+  std::string StgLine;
+  while (std::getline(Input, StgLine)) {
+    if (!StgLine.empty() && StgLine.back() == '\r') {
+      StgLine.pop_back();
+    }
+    VecLines.push_back(StgLine);
+  }
+  return VecLines;
+}
+
+bool ParseNumber(const std::string& StgText, double& DblValue) {
+  return ParseToken(StgText.data(), StgText.data() + StgText.size(), DblValue) == TParseResult::kOk;
+}
+
+const CLI::Validator kNumberCheck(
+    [](std::string& StgText) {
+      double DblIgnored = 0.0;
+      return ParseNumber(StgText, DblIgnored) ? std::string() : "not a number: " + StgText;
+    },
+    "");
+
+}  // namespace
+
+void PrepareProcess() {
+  InstallCommandSignalHandlers();
+  // The standard streams carry whole grids; unsynchronised they are as fast as file streams.
+  std::ios_base::sync_with_stdio(false);
+}
+
+void Report(const std::string& StgMessage) {
+  // Built from two writes rather than one joined string: reporting "Out of memory" must not
+  // need memory, and the message's control bytes are escaped so the line stays one line.
+  std::cerr << "tessgrid-tool: ";
+  WriteConsoleLine(std::cerr, StgMessage);
+}
+
+CLI::App* AddCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
+                     const std::string& StgSummary, const std::string& StgExample,
+                     std::function<void(TToolRun&)> Action) {
+  CLI::App* PtrCommand = App.add_subcommand(StgName, StgSummary);
+  PtrCommand->footer("Example:\n  " + StgExample);
+  // -q and --ignore-crs belong to the program, and may follow the command all the same.
+  PtrCommand->fallthrough();
+  PtrCommand->callback([&Context, Action = std::move(Action)]() { Context.Action = Action; });
+  return PtrCommand;
+}
+
+CLI::Option* AddGrid(CLI::App* PtrCommand, const std::string& StgName, std::string& StgTarget,
+                     const std::string& StgHelp) {
+  return PtrCommand->add_option(StgName, StgTarget, StgHelp)->required()->type_name("GRID");
+}
+
+CLI::Option* AddNumber(CLI::App* PtrCommand, const std::string& StgName, double& DblTarget,
+                       const std::string& StgHelp) {
+  return PtrCommand
+      ->add_option_function<std::string>(
+          StgName, [&DblTarget](const std::string& StgText) { ParseNumber(StgText, DblTarget); },
+          StgHelp)
+      ->check(kNumberCheck)
+      ->type_name("NUMBER");
+}
+
+CLI::Option* AddNumbers(CLI::App* PtrCommand, const std::string& StgName,
+                        std::vector<double>& VecTarget, const std::string& StgHelp) {
+  return PtrCommand
+      ->add_option_function<std::vector<std::string>>(
+          StgName,
+          [&VecTarget](const std::vector<std::string>& VecTexts) {
+            VecTarget.assign(VecTexts.size(), 0.0);
+            for (std::size_t LngI = 0; LngI < VecTexts.size(); ++LngI) {
+              ParseNumber(VecTexts[LngI], VecTarget[LngI]);
+            }
+          },
+          StgHelp)
+      ->check(kNumberCheck)
+      ->type_name("NUMBER");
+}
+
+std::vector<std::string> ReadNameList(const std::string& StgFileName) {
+  std::vector<std::string> VecNames;
+  for (std::string& StgLine : ReadLines(StgFileName)) {
+    if (!Trimmed(StgLine).empty()) {
+      VecNames.push_back(std::move(StgLine));
+    }
+  }
+  return VecNames;
+}
+
+std::vector<TNumberLine> ReadNumberTable(const std::string& StgFileName,
+                                         const std::string& StgLayout) {
+  const std::size_t LngFields =
+      static_cast<std::size_t>(std::count(StgLayout.begin(), StgLayout.end(), ',')) + 1;
+  const std::vector<std::string> VecLines = ReadLines(StgFileName);
+  std::vector<TNumberLine> VecTable;
+  for (std::size_t LngI = 0; LngI < VecLines.size(); ++LngI) {
+    const std::string& StgLine = VecLines[LngI];
+    if (Trimmed(StgLine).empty()) {
+      continue;
+    }
+    TNumberLine Line{std::vector<double>(LngFields), static_cast<long>(LngI) + 1};
+    std::size_t LngStart = 0;
+    std::size_t LngField = 0;
+    bool BlnFits = true;
+    while (BlnFits && LngStart <= StgLine.size()) {
+      const std::size_t LngComma = std::min(StgLine.find(',', LngStart), StgLine.size());
+      BlnFits = LngField < LngFields &&
+                ParseNumber(Trimmed(StgLine.substr(LngStart, LngComma - LngStart)),
+                            Line.VecFields[LngField]);
+      ++LngField;
+      LngStart = LngComma + 1;
+    }
+    if (!BlnFits || LngField != LngFields) {
+      Fail("File format error: expected " + StgLayout + " at line " + std::to_string(Line.LngLine) +
+           " of " + StgFileName);
+    }
+    VecTable.push_back(std::move(Line));
+  }
+  return VecTable;
+}
+
+void AddKey(std::map<double, long>& MapSeen, double DblKey, long LngLine,
+            const std::string& StgFileName) {
+  if (!MapSeen.emplace(DblKey, LngLine).second) {
+    Fail("File format error: duplicate key at line " + std::to_string(LngLine) + " of " +
+         StgFileName);
+  }
+}
+
+void Print(const std::function<void(TBlockWriter&)>& Fill) {
+  {
+    TBlockWriter Writer(std::cout);
+    Fill(Writer);
+    Writer.Finish();
+  }
+  if (!std::cout.flush()) {
+    Fail("Unable to write standard output");
+  }
+}
+
+TToolRun::TToolRun(const TToolOptions& Options) : MbrOptions(Options) {}
+
+void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
+                       const std::vector<std::string>& VecOutputs) {
+  if (std::count(VecInputs.begin(), VecInputs.end(), kStgStandardStream) > 1) {
+    throw CLI::ValidationError("standard input (-) can be read by one grid argument only");
+  }
+  std::set<std::string> SetOutputs;
+  for (const std::string& StgOutput : VecOutputs) {
+    if (!SetOutputs.insert(StgOutput).second) {
+      throw CLI::ValidationError(StgOutput == kStgStandardStream
+                                     ? "standard output (-) can take one output only"
+                                     : "output " + StgOutput + " is named twice");
+    }
+  }
+  std::vector<std::string> VecFiles;
+  for (const std::string& StgInput : VecInputs) {
+    if (StgInput != kStgStandardStream) {
+      VecFiles.push_back(StgInput);
+    }
+  }
+  if (!MbrOptions.BlnIgnoreCrs) {
+    TPrjFileTools::CheckPrjFiles(VecFiles);
+  }
+  for (const std::string& StgFile : VecFiles) {
+    std::string StgText;
+    if (MbrMapPrjs.count(StgFile) == 0) {
+      MbrMapPrjs[StgFile] = TPrjFileTools::LoadPrjFile(StgFile, StgText)
+                                ? std::optional<std::string>(std::move(StgText))
+                                : std::nullopt;
+    }
+  }
+  for (const std::string& StgOutput : VecOutputs) {
+    if (StgOutput == kStgStandardStream) {
+      continue;
+    }
+    CheckWritable(StgOutput);
+    const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);
+    struct stat PrjStat {};
+    if (TakesSidecar(StgOutput) && ::stat(StgPrjName.c_str(), &PrjStat) == 0) {
+      CheckWritable(StgPrjName);
+    }
+  }
+}
+
+std::unique_ptr<TMap> TToolRun::Load(const std::string& StgName) const {
+  if (StgName == kStgStandardStream) {
+    return std::unique_ptr<TMap>(
+        TARCGISFileTools::LoadARCGISFile(std::cin, TGridHeaderMode::kLenient));
+  }
+  return std::unique_ptr<TMap>(
+      TARCGISFileTools::LoadARCGISFile(StgName, TGridHeaderMode::kLenient));
+}
+
+std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(
+    const std::vector<std::string>& VecNames) const {
+  const TProgress Progress(MbrOptions, "loaded", VecNames.size());
+  std::vector<std::unique_ptr<TMap>> VecMaps;
+  VecMaps.reserve(VecNames.size());
+  for (const std::string& StgName : VecNames) {
+    VecMaps.push_back(Load(StgName));
+    Progress.Step(VecMaps.size());
+  }
+  return VecMaps;
+}
+
+void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput,
+                     const std::string& StgSource) const {
+  WriteText(StgOutput,
+            [PtrMap](std::ostream& Output) { TARCGISFileTools::WriteARCGISFile(PtrMap, Output); });
+  if (!TakesSidecar(StgOutput)) {
+    return;
+  }
+  const auto It = MbrMapPrjs.find(StgSource);
+  if (It != MbrMapPrjs.end() && It->second.has_value()) {
+    TPrjFileTools::WritePrjFile(*It->second, StgOutput);
+  } else {
+    TPrjFileTools::RemovePrjFile(StgOutput);
+  }
+}
+
+void TToolRun::WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,
+                        const std::vector<std::string>& VecOutputs,
+                        const std::vector<std::string>& VecSources) const {
+  const TProgress Progress(MbrOptions, "written", VecMaps.size());
+  for (std::size_t LngI = 0; LngI < VecMaps.size(); ++LngI) {
+    Write(VecMaps[LngI].get(), VecOutputs[LngI], VecSources[LngI]);
+    Progress.Step(LngI + 1);
+  }
+}
+
+void TToolRun::WriteText(const std::string& StgOutput,
+                         const std::function<void(std::ostream&)>& WriteTo) const {
+  if (StgOutput != kStgStandardStream) {
+    WriteFileSafely(StgOutput, WriteTo);
+    return;
+  }
+  WriteTo(std::cout);
+  if (!std::cout.flush()) {
+    Fail("Unable to write standard output");
+  }
+}
+
+std::vector<TMap*> Borrow(const std::vector<std::unique_ptr<TMap>>& VecMaps) {
+  std::vector<TMap*> VecPointers;
+  VecPointers.reserve(VecMaps.size());
+  for (const std::unique_ptr<TMap>& PtrMap : VecMaps) {
+    VecPointers.push_back(PtrMap.get());
+  }
+  return VecPointers;
+}
+
+std::vector<std::unique_ptr<TMap>> Own(const std::vector<TMap*>& VecMaps) {
+  std::vector<std::unique_ptr<TMap>> VecOwned;
+  try {
+    VecOwned.reserve(VecMaps.size());
+  } catch (...) {
+    for (TMap* PtrMap : VecMaps) {
+      delete PtrMap;
+    }
+    throw;
+  }
+  for (TMap* PtrMap : VecMaps) {
+    VecOwned.emplace_back(PtrMap);
+  }
+  return VecOwned;
+}
+
+}  // namespace tessgrid::detail

@@ -1,0 +1,146 @@
+// app/tool/ToolFrame.h - the frame every command of tessgrid-tool shares: registration, grids in
+// and out with their sidecars, progress, options, printing. app/tool/*Commands.cpp use it.
+#ifndef APP_TOOL_TOOLFRAME_H
+#define APP_TOOL_TOOLFRAME_H
+
+#include <CLI/CLI.hpp>
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "io/BlockWriter.h"
+#include "model/TMap.h"
+
+namespace tessgrid::detail {
+
+/// The flags of the whole program, which may also follow the command.
+struct TToolOptions {
+  bool BlnQuiet = false;      ///< no progress line, even on a terminal
+  bool BlnIgnoreCrs = false;  ///< inputs whose sidecars differ are combined all the same
+};
+
+class TToolRun;
+
+/// What the commands share while the command line is parsed: the flags, and the action of the
+/// command that was named (set by its parse callback, run once parsing has succeeded).
+struct TToolContext {
+  TToolOptions Options;                   ///< filled while parsing
+  std::function<void(TToolRun&)> Action;  ///< empty until a command has been parsed
+};
+
+/// Prepares the process once, before anything is parsed.
+void PrepareProcess();
+
+/// Prints the failure line "tessgrid-tool: <message>" on standard error.
+void Report(const std::string& StgMessage);
+
+/// Adds a command whose help ends with the example; parsing it leaves its action in the
+/// context. Returns the command, for its arguments and options.
+CLI::App* AddCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
+                     const std::string& StgSummary, const std::string& StgExample,
+                     std::function<void(TToolRun&)> Action);
+
+/// Adds a required grid argument ("-" is standard input or output).
+CLI::Option* AddGrid(CLI::App* PtrCommand, const std::string& StgName, std::string& StgTarget,
+                     const std::string& StgHelp);
+
+/// Adds an option that takes one number, read as the grid reader reads a cell ("-9999", "1e3",
+/// "inf"); a token that is not a number is a command-line error.
+CLI::Option* AddNumber(CLI::App* PtrCommand, const std::string& StgName, double& DblTarget,
+                       const std::string& StgHelp);
+
+/// The same for an option that takes any number of numbers.
+CLI::Option* AddNumbers(CLI::App* PtrCommand, const std::string& StgName,
+                        std::vector<double>& VecTarget, const std::string& StgHelp);
+
+/// Returns the names of a list file, one a line; blank lines do not count and a CR before the
+/// line end is dropped. Throws "Unable to open file " followed by the name.
+std::vector<std::string> ReadNameList(const std::string& StgFileName);
+
+/// One line of a CSV file of numbers, and where it stood.
+struct TNumberLine {
+  std::vector<double> VecFields;  ///< as many numbers as the layout names
+  long LngLine;                   ///< counted from 1
+};
+
+/// Returns the lines of a CSV file of numbers, each of the fields the layout names ("key,x,y"),
+/// separated by commas and read as the grid reader reads a cell; blanks and tabs around a field
+/// and blank lines do not count.
+/// Throws "Unable to open file " followed by the name, and "File format error: expected
+/// <layout> at line <n> of <file>" for a line that does not fit.
+std::vector<TNumberLine> ReadNumberTable(const std::string& StgFileName,
+                                         const std::string& StgLayout);
+
+/// Throws "File format error: duplicate key at line <n> of <file>" unless the key is new to the
+/// keys seen so far; adds it otherwise.
+void AddKey(std::map<double, long>& MapSeen, double DblKey, long LngLine,
+            const std::string& StgFileName);
+
+/// Prints what Fill writes to standard output in large writes, numbers by the grid writer's
+/// rule. Commands call it only once their results all exist.
+/// Throws "Unable to write standard output" when standard output takes no more text.
+void Print(const std::function<void(TBlockWriter&)>& Fill);
+
+/// One run of a command: reads its grids, writes its results and their sidecars, shows
+/// progress, and keeps the promise that a failing run leaves every output as it was.
+class TToolRun {
+ public:
+  explicit TToolRun(const TToolOptions& Options);
+
+  /// Checks, before anything is read or written: standard input is named at most once and
+  /// standard output at most once, no output is named twice (command-line errors), the inputs'
+  /// sidecars agree unless --ignore-crs was given, and every output can be written.
+  /// Keeps the inputs' sidecar texts, so outputs get them even when an output replaces an input.
+  /// Throws CLI::ValidationError for a command-line error, "inputs have different coordinate
+  /// systems: a.prj, b.prj", and "Unable to open file " followed by the first output that cannot
+  /// be written.
+  void Prepare(const std::vector<std::string>& VecInputs,
+               const std::vector<std::string>& VecOutputs);
+
+  /// Loads a grid with the lenient header rule; "-" reads standard input.
+  std::unique_ptr<TMap> Load(const std::string& StgName) const;
+
+  /// Loads the grids in order, showing progress.
+  std::vector<std::unique_ptr<TMap>> LoadAll(const std::vector<std::string>& VecNames) const;
+
+  /// Writes the map as a grid ("-" is standard output), then gives it the sidecar of the input
+  /// whose grid it takes, or removes its old sidecar when that input has none.
+  void Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource) const;
+
+  /// Writes map i to output i with the sidecar of source i, showing progress.
+  void WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,
+                const std::vector<std::string>& VecOutputs,
+                const std::vector<std::string>& VecSources) const;
+
+  /// Writes a text output ("-" is standard output) with the safe replace.
+  void WriteText(const std::string& StgOutput,
+                 const std::function<void(std::ostream&)>& WriteTo) const;
+
+ private:
+  TToolOptions MbrOptions;                                       ///< the run's flags
+  std::map<std::string, std::optional<std::string>> MbrMapPrjs;  ///< input -> sidecar text
+};
+
+/// Returns the plain pointers of owned maps, in order, for the list operations.
+std::vector<TMap*> Borrow(const std::vector<std::unique_ptr<TMap>>& VecMaps);
+
+/// Takes over the maps a list operation returned.
+std::vector<std::unique_ptr<TMap>> Own(const std::vector<TMap*>& VecMaps);
+
+/// The commands, one registration function per group (app/tool/*Commands.cpp).
+void AddArithmeticCommands(CLI::App& App, TToolContext& Context);
+void AddTransformCommands(CLI::App& App, TToolContext& Context);
+void AddSeriesCommands(CLI::App& App, TToolContext& Context);
+void AddResamplingCommands(CLI::App& App, TToolContext& Context);
+void AddExtentCommands(CLI::App& App, TToolContext& Context);
+void AddTableCommands(CLI::App& App, TToolContext& Context);
+
+}  // namespace tessgrid::detail
+
+#endif  // APP_TOOL_TOOLFRAME_H

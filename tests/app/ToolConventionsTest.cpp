@@ -1,0 +1,245 @@
+// tests/app/ToolConventionsTest.cpp - tessgrid-tool's conventions as a user meets them: help,
+// statuses, failure line, '-', progress, sidecars, all-or-nothing outputs, other writers' headers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "io/TARCGISFileTools.h"
+#include "ops/TMapTools.h"
+#include "tessgrid_version.h"
+#include "tests/support/CommandRunner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tessgrid_test::ReadFile;
+using tessgrid_test::TRun;
+
+// True once the grid reader takes the header variants of other programs.
+bool LenientReaderMerged() {
+  std::istringstream Input(
+      "NCOLS 1\nNROWS 1\nXLLCORNER 0\nYLLCORNER 0\nCELLSIZE 1\nNODATA_VALUE -9999\n5\n");
+  try {
+    delete TARCGISFileTools::LoadARCGISFile(Input, TGridHeaderMode::kLenient);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+class ToolConventionsTest : public tessgrid_test::TCommandTest {
+ protected:
+  std::string Put(const std::string& StgName, const std::string& StgText) const {
+    std::ofstream(Work(StgName), std::ios::binary) << StgText;
+    return Work(StgName);
+  }
+
+  // Copies a test grid into the work folder, optionally with a sidecar of the given text.
+  std::string Grid(const std::string& StgData, const std::string& StgName,
+                   const std::string& StgPrj = "") const {
+    fs::copy_file(Data(StgData), Work(StgName));
+    if (!StgPrj.empty()) {
+      Put(fs::path(StgName).replace_extension(".prj").string(), StgPrj);
+    }
+    return Work(StgName);
+  }
+
+  // Expects exactly one line on standard error, this one, nothing on standard output.
+  static void ExpectFailure(const TRun& Result, int LngStatus, const std::string& StgLine) {
+    EXPECT_EQ(Result.StgErr, "tessgrid-tool: " + StgLine + "\n");
+    EXPECT_EQ(Result.StgOut, "");
+    EXPECT_EQ(Result.LngStatus, LngStatus);
+  }
+
+  static void ExpectSuccess(const TRun& Result) {
+    EXPECT_EQ(Result.StgErr, "");
+    EXPECT_EQ(Result.LngStatus, 0);
+  }
+
+  const std::string kE = Data("elevation_4x3.asc");
+  const std::string kU = Data("uplift_4x3.asc");
+  const std::string kC = Data("uplift_coarse_2x2.asc");
+};
+
+}  // namespace
+
+TEST_F(ToolConventionsTest, HelpAndVersionGoToStandardOutputWithStatusZero) {
+  const TRun Help = RunTool({"--help"});
+  ExpectSuccess(Help);
+  for (const char* PtrCommand :
+       {"add",          "subtract",     "multiply",  "divide",         "scale",     "divide-by",
+        "offset",       "round",        "threshold", "reclass",        "mask",      "fill",
+        "sum",          "count",        "average",   "moving-average", "gradients", "downscale",
+        "subdivide",    "interpolate",  "extract",   "insert",         "intersect", "patch",
+        "count-values", "first-values", "sample",    "overlay-table",  "to-csv",    "info"}) {
+    EXPECT_NE(Help.StgOut.find(std::string("\n  ") + PtrCommand + " "), std::string::npos)
+        << PtrCommand;
+  }
+  const TRun CommandHelp = RunTool({"threshold", "--help"});
+  ExpectSuccess(CommandHelp);
+  EXPECT_NE(CommandHelp.StgOut.find("--replace"), std::string::npos);
+  EXPECT_NE(CommandHelp.StgOut.find("Example:\n  tessgrid-tool threshold "), std::string::npos);
+  const TRun Version = RunTool({"--version"});
+  ExpectSuccess(Version);
+  EXPECT_EQ(Version.StgOut, "tessgrid-tool " TESSGRID_VERSION_STRING "\n");
+}
+
+TEST_F(ToolConventionsTest, WrongCommandLinesExitTwoWithOneLineAndWriteNothing) {
+  ExpectFailure(RunTool({"bogus", kE}), 2, "unknown command bogus");
+  ExpectFailure(RunTool({"scale", kE, Work("out.asc"), "--factor", "2x"}), 2,
+                "--factor: not a number: 2x");
+  ExpectFailure(RunTool({"add", "-", "-", Work("out.asc")}), 2,
+                "standard input (-) can be read by one grid argument only");
+  ExpectFailure(RunTool({"intersect", kE, kU, Work("out.asc"), Work("out.asc")}), 2,
+                "output " + Work("out.asc") + " is named twice");
+  for (const std::vector<std::string>& VecArgs :
+       {std::vector<std::string>{},
+        {"add", kE, kU},
+        {"add", kE, kU, Work("out.asc"), "--nope"},
+        {"fill", kE, Work("out.asc"), "--rows", "1", "--columns", "0", "1", "--value", "0"}}) {
+    const TRun Result = RunTool(VecArgs);
+    EXPECT_EQ(Result.LngStatus, 2);
+    EXPECT_EQ(Result.StgOut, "");
+    EXPECT_EQ(Result.StgErr.rfind("tessgrid-tool: ", 0), 0U) << Result.StgErr;
+    EXPECT_EQ(std::count(Result.StgErr.begin(), Result.StgErr.end(), '\n'), 1) << Result.StgErr;
+  }
+  EXPECT_FALSE(fs::exists(Work("out.asc")));
+}
+
+TEST_F(ToolConventionsTest, FailedOperationsPrintTheLibrarysMessageOnStandardError) {
+  ExpectFailure(RunTool({"subtract", kE, kC, Work("out.asc")}), 1,
+                "X dimensions do not match in TMapTools::Subtract");
+  ExpectFailure(RunTool({"add", Work("missing.asc"), kE, Work("out.asc")}), 1,
+                "Unable to open file " + Work("missing.asc"));
+  ExpectFailure(RunTool({"sum", Work("out.asc"), kE}), 1,
+                "Must have more than 2 maps to sum in TMapTools::Sum");
+  EXPECT_FALSE(fs::exists(Work("out.asc")));
+}
+
+TEST_F(ToolConventionsTest, ArithmeticWritesWhatTessgridWrites) {
+  for (const auto& Pair : std::vector<std::pair<std::string, std::string>>{
+           {"add", "+"}, {"subtract", "-"}, {"multiply", "x"}, {"divide", "/"}}) {
+    EXPECT_EQ(Run({kE, kU, Work("tessgrid.asc"), Pair.second}).LngStatus, 0);
+    ExpectSuccess(RunTool({Pair.first, kE, kU, Work("tool.asc")}));
+    EXPECT_EQ(ReadFile(Work("tool.asc")), ReadFile(Work("tessgrid.asc"))) << Pair.first;
+  }
+  const TRun Tessgrid = Run({kC, kE, Work("out.asc"), "/"});
+  ExpectFailure(RunTool({"divide", kC, kE, Work("out.asc")}), 1,
+                Tessgrid.StgOut.substr(0, Tessgrid.StgOut.size() - 1));
+}
+
+TEST_F(ToolConventionsTest, DashReadsStandardInputAndWritesStandardOutput) {
+  const TRun Result = RunTool({"scale", "-", "-", "--factor", "2"}, kE);
+  ExpectSuccess(Result);
+  std::ostringstream Expected;
+  const std::unique_ptr<TMap> PtrMap(TARCGISFileTools::LoadARCGISFile(kE));
+  const std::unique_ptr<TMap> PtrScaled(TMapTools::Multiply(PtrMap.get(), 2.0));
+  TARCGISFileTools::WriteARCGISFile(PtrScaled.get(), Expected);
+  EXPECT_EQ(Result.StgOut, Expected.str());
+  EXPECT_FALSE(fs::exists("-.prj"));
+}
+
+TEST_F(ToolConventionsTest, ProgressIsShownOnlyOnATerminalAndNotWhenQuiet) {
+  const std::vector<std::string> VecArgs = {"sum", Work("out.asc"), kE, kU, kE};
+  EXPECT_EQ(RunTool(VecArgs).StgErr, "");
+  if (std::system("command -v script >/dev/null") != 0) {
+    GTEST_SKIP() << "no script(1) to give the command a terminal";
+  }
+  // script(1) runs the command on a terminal and copies what it shows to its standard output.
+  std::string StgCommand = tessgrid_test::Quote(TESSGRID_TOOL_EXE);
+  for (const std::string& StgArg : VecArgs) {
+    StgCommand += " " + tessgrid_test::Quote(StgArg);
+  }
+  const TRun Shown = RunProgram("script", {"-qec", StgCommand, "/dev/null"}, "", "/dev/null", ">");
+  EXPECT_NE(Shown.StgOut.find("tessgrid-tool: loaded 3 of 3 maps"), std::string::npos)
+      << Shown.StgOut;
+  const TRun Quiet =
+      RunProgram("script", {"-qec", StgCommand + " --quiet", "/dev/null"}, "", "/dev/null", ">");
+  EXPECT_EQ(Quiet.StgOut.find("loaded"), std::string::npos) << Quiet.StgOut;
+}
+
+TEST_F(ToolConventionsTest, OutputsTakeTheSidecarOfTheInputWhoseGridTheyTake) {
+  // The same coordinate system in three spellings, so that each copy shows where it came from.
+  const std::string StgE = Grid("elevation_4x3.asc", "e.asc", "UTM 32\n");
+  const std::string StgC = Grid("uplift_coarse_2x2.asc", "c.asc", "  UTM 32\r\n");
+  const std::string StgP = Grid("piece_2x1.asc", "p.asc", "UTM 32");
+  ExpectSuccess(RunTool({"add", StgC, StgE, Work("sum.asc")}));
+  EXPECT_EQ(ReadFile(Work("sum.prj")), "UTM 32\n");
+  ExpectSuccess(RunTool({"intersect", StgE, StgP, Work("a.asc"), Work("b")}));
+  EXPECT_EQ(ReadFile(Work("a.prj")), "UTM 32\n");
+  EXPECT_EQ(ReadFile(Work("b.prj")), "UTM 32");
+  ExpectSuccess(RunTool({"scale", StgC, StgC, "--factor", "2"}));
+  EXPECT_EQ(ReadFile(Work("c.prj")), "  UTM 32\r\n");
+}
+
+TEST_F(ToolConventionsTest, OutputOfAnInputWithoutSidecarLosesItsOldSidecar) {
+  Put("out.prj", "an older coordinate system");
+  Put("csv.prj", "not the CSV file's");
+  ExpectSuccess(RunTool({"round", kE, Work("out.asc")}));
+  EXPECT_FALSE(fs::exists(Work("out.prj")));
+  ExpectSuccess(RunTool({"to-csv", kE, Work("csv.txt")}));
+  EXPECT_TRUE(fs::exists(Work("csv.prj")));
+}
+
+TEST_F(ToolConventionsTest, DifferentSidecarsRefuseTheRunUnlessIgnored) {
+  const std::string StgA = Grid("elevation_4x3.asc", "a.asc", "UTM 32");
+  const std::string StgB = Grid("uplift_4x3.asc", "b.asc", "UTM 33");
+  ExpectFailure(
+      RunTool({"add", StgA, StgB, Work("out.asc")}), 1,
+      "inputs have different coordinate systems: " + Work("a.prj") + ", " + Work("b.prj"));
+  EXPECT_FALSE(fs::exists(Work("out.asc")));
+  ExpectSuccess(RunTool({"add", StgA, StgB, Work("out.asc"), "--ignore-crs"}));
+  EXPECT_EQ(ReadFile(Work("out.prj")), "UTM 32");
+  ExpectSuccess(RunTool({"add", StgA, kU, Work("out.asc")}));
+}
+
+TEST_F(ToolConventionsTest, SeveralOutputsAreWrittenOnlyWhenAllOfThemCanBe) {
+  Put("a.asc", "earlier content");
+  ExpectFailure(RunTool({"intersect", kE, Data("piece_2x1.asc"), Work("a.asc"), Work("no/b.asc")}),
+                1, "Unable to open file " + Work("no/b.asc"));
+  const std::string StgOutputs = Put("outs.txt", Work("a.asc") + "\n");
+  ExpectFailure(RunTool({"moving-average", "--window", "2", kE, kU, kE, "--outputs", StgOutputs}),
+                1, StgOutputs + " names 1 outputs for 2 result maps");
+  ExpectFailure(RunTool({"gradients", "--window", "4", kE, kU, kE, "--outputs", StgOutputs}), 1,
+                "Window size must be < number of maps in TMapTools::ValueGradients");
+  EXPECT_EQ(ReadFile(Work("a.asc")), "earlier content");
+}
+
+TEST_F(ToolConventionsTest, HeadersOfOtherWritersAreRead) {
+  if (!LenientReaderMerged()) {
+    GTEST_SKIP() << "the grid reader does not take other programs' header variants yet";
+  }
+  // Keys in capitals and another order, the corner given by the centre of the corner cell.
+  Put("saga.asc",
+      "NCOLS 4\nNROWS 3\nCELLSIZE 10\nXLLCENTER 105\nYLLCENTER 205\nNODATA_VALUE -9999\n"
+      "12.5 13 14.25 15\n11 -9999 12 13.5\n10 10.5 11 12\n");
+  ExpectSuccess(RunTool({"round", kE, Work("expected.asc")}));
+  ExpectSuccess(RunTool({"round", Work("saga.asc"), Work("out.asc")}));
+  EXPECT_EQ(ReadFile(Work("out.asc")), ReadFile(Work("expected.asc")));
+  // No NODATA_value entry: the map's no-data value is -9999, unless a cell holds it.
+  Put("gdal.asc", "ncols 2\nnrows 1\nxllcorner 110\nyllcorner 210\ncellsize 10\n7 8\n");
+  const TRun Info = RunTool({"info", Work("gdal.asc")});
+  ExpectSuccess(Info);
+  EXPECT_NE(Info.StgOut.find("NODATA_value: -9999\n"), std::string::npos);
+}
+
+TEST_F(ToolConventionsTest, HeadersThatTheMapCannotHoldFailWithOneLine) {
+  if (!LenientReaderMerged()) {
+    GTEST_SKIP() << "the grid reader does not take other programs' header variants yet";
+  }
+  Put("taken.asc", "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n-9999 8\n");
+  Put("oblong.asc", "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ndx 1\ndy 2\n7 8\n");
+  for (const char* PtrName : {"taken.asc", "oblong.asc"}) {
+    const TRun Result = RunTool({"round", Work(PtrName), Work("out.asc")});
+    EXPECT_EQ(Result.LngStatus, 1) << PtrName;
+    EXPECT_EQ(Result.StgErr.rfind("tessgrid-tool: ", 0), 0U) << Result.StgErr;
+    EXPECT_EQ(std::count(Result.StgErr.begin(), Result.StgErr.end(), '\n'), 1) << Result.StgErr;
+  }
+  EXPECT_FALSE(fs::exists(Work("out.asc")));
+}
