@@ -63,12 +63,12 @@ class TMap {
   /// Returns a new TPoint at the centre of the cell; the caller owns it.
   /// Throws "Map has no axes in TMap::GetCoordinates", "LngX is out of range for the X-axis in
   /// TMap::GetCoordinates", "LngY is out of range for the Y-axis in TMap::GetCoordinates".
-  TPoint* GetCoordinates(long LngX, long LngY) const;
+  [[nodiscard]] TPoint* GetCoordinates(long LngX, long LngY) const;
 
   /// Returns a new TMapPoint at the centre of the cell carrying its value; the caller owns it.
   /// Throws "LngX is out of range in TMap::GetPoint (long,long)", "LngY is out of range in
   /// TMap::GetPoint (long,long)", then the failures of GetCoordinates.
-  TMapPoint* GetPoint(long LngX, long LngY) const;
+  [[nodiscard]] TMapPoint* GetPoint(long LngX, long LngY) const;
 
   /// Stores the value in every cell.
   void InitValues(double DblValue);
@@ -96,7 +96,7 @@ class TMap {
   /// Returns a new TMapPoint at the point's own coordinates carrying the value of the cell that
   /// holds it; the caller owns it. Throws as GetPointVal(TPoint*), with "LngX is out of range in
   /// TMap::GetPoint (TPoint*)" and "LngY is out of range in TMap::GetPoint (TPoint*)".
-  TMapPoint* GetPoint(const TPoint* PtrPoint) const;
+  [[nodiscard]] TMapPoint* GetPoint(const TPoint* PtrPoint) const;
 
   /// Stores the value in the cell that holds the point. Throws as GetPointVal(TPoint*), with
   /// "LngX is out of range in TMap::SetPoint (TPoint*)" and "LngY is out of range in

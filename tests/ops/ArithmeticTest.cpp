@@ -165,7 +165,7 @@ TEST(ArithmeticTest, CoordinatePairingEqualsPerCellEvaluation) {
                                         << CaseB.DblY0 << ") x " << CaseB.DblResolution);
       ExpectAsPerCell(TMapTools::Add, ReferenceAdd, PtrA.get(), PtrB.get());
       // The map-by-map forms, not the ones that take a constant.
-      using TMapByMap = TMap* (*)(TMap*, TMap*);
+      using TMapByMap = TMap* (*)(const TMap*, const TMap*);
       ExpectAsPerCell(static_cast<TMapByMap>(TMapTools::Multiply), ReferenceMultiply, PtrA.get(),
                       PtrB.get());
       ExpectAsPerCell(static_cast<TMapByMap>(TMapTools::Divide), ReferenceDivide, PtrA.get(),
