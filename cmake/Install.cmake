@@ -3,10 +3,12 @@
 include(CMakePackageConfigHelpers)
 
 # Only the public headers are installed; the internals (namespace tessgrid::detail) stay in the
-# source tree, and no public header includes one of them.
+# source tree, and no public header includes one of them. The umbrella header and the
+# conveniences sit at the include root, beside the version header.
 set(TESSGRID_PUBLIC_HEADERS
     model/TPoint.h model/TAxis.h model/TAxisTools.h model/TMap.h io/TARCGISFileTools.h
-    ops/TMapTools.h util/TVectorTools.h util/TStringTools.h util/TPointTools.h)
+    ops/TMapTools.h util/TVectorTools.h util/TStringTools.h util/TPointTools.h
+    tessgrid.h tessgrid_owning.h tessgrid_message.h)
 foreach(header IN LISTS TESSGRID_PUBLIC_HEADERS)
   get_filename_component(layer ${header} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid/${layer})

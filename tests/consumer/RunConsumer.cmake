@@ -32,7 +32,9 @@ if(PKG_CONFIG)
     message(FATAL_ERROR "pkg-config does not know tessgrid")
   endif()
   separate_arguments(flags UNIX_COMMAND "${flags}")
-  # The flags leave the language standard to the caller: a C++20 program stays C++20.
-  run(c++ -std=c++20 ${SOURCE_DIR}/tests/consumer/consumer.cpp ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
+  # The flags leave the language standard to the caller: a C++20 program stays C++20. The public
+  # headers give such a caller no warning either.
+  run(c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror ${SOURCE_DIR}/tests/consumer/consumer.cpp
+      ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
   run(${WORK_DIR}/pkgconfig-consumer)
 endif()
