@@ -12,12 +12,17 @@
 ///
 /// Conventions, fixed here once for the whole library:
 /// - A cell is addressed (column, row), always in that order, counted from 0. Column 0 is the
-///   western column, row 0 the northern row. X grows with the column index, Y falls with the row
-///   index.
+///   western column; X grows with the column index.
+/// - Y falls with the row index, row 0 the northern row, on every map the grid reader builds and
+///   on every map derived from one. A map may also be given Y axes that rise with the row index
+///   (row 0 the southern row) through its centre axis (the constructor or SetYAxis); lookups, the
+///   arithmetic, the extents and the resampling accept either direction, and their results keep
+///   the direction of their source. SetYAxisInterval derives centres for falling edges only.
 /// - Point k of an interval (edge) axis is the edge before cell k: the western edge of column k,
-///   the northern edge of row k. Point k of a centre axis is the centre of cell k.
+///   and on a falling Y axis the northern edge of row k. Point k of a centre axis is the centre of
+///   cell k.
 /// - Coordinates are looked up on the interval axes: a cell holds its western and southern edges
-///   and not its eastern and northern ones.
+///   and not its eastern and northern ones, whichever way its Y axis runs.
 /// - The no-data value is an ordinary double compared by exact equality; TMap gives it no special
 ///   treatment.
 /// - The map owns its values and its four axes. Axis setters store copies; points returned by
@@ -124,7 +129,7 @@ class TMap {
   long MbrLngYDim;          ///< number of rows held in MbrVecValues
   std::vector<std::vector<double>> MbrVecValues;  ///< cells, indexed [row][column]
   TAxis* MbrPtrXAxis;                             ///< owned; null or MbrLngXDim centres, rising
-  TAxis* MbrPtrYAxis;                             ///< owned; null or MbrLngYDim centres, falling
+  TAxis* MbrPtrYAxis;                             ///< owned; null or MbrLngYDim centres of rows
   TAxis* MbrPtrXAxisInterval;                     ///< owned; null or MbrLngXDim + 1 edges
   TAxis* MbrPtrYAxisInterval;                     ///< owned; null or MbrLngYDim + 1 edges
   double MbrDblNoDataValue;  ///< marks a cell without data; -9999 after every constructor
