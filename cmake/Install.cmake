@@ -1,5 +1,6 @@
 # Install rules: headers under include/tessgrid/<layer>, the static library, a CMake package
-# (find_package(tessgrid) -> tessgrid::tessgrid) and a pkg-config file.
+# (find_package(tessgrid) -> tessgrid::tessgrid), a pkg-config file, and the README and LICENSE
+# under share/doc/tessgrid.
 include(CMakePackageConfigHelpers)
 
 # Only the public headers are installed; the internals (namespace tessgrid::detail) stay in the
@@ -16,6 +17,10 @@ endforeach()
 
 install(FILES ${PROJECT_BINARY_DIR}/include/tessgrid_version.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid)
+
+# The README describes the command and the library, and the manual page points at it.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(TARGETS tessgrid_lib EXPORT tessgridTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})

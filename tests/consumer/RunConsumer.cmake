@@ -11,6 +11,12 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BINARY_DIR} --prefix ${prefix} --config ${BUILD_TYPE})
+# The manual page sends its readers to the installed README; the license travels with the code.
+foreach(doc README.md LICENSE)
+  if(NOT EXISTS ${prefix}/share/doc/tessgrid/${doc})
+    message(FATAL_ERROR "${doc} is not installed under share/doc/tessgrid")
+  endif()
+endforeach()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/package
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=${BUILD_TYPE})
