@@ -4,22 +4,27 @@
 #include <iostream>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "app/OverlayRun.h"
+#include "io/ConsoleLine.h"
+#include "io/SafeReplace.h"
 #include "model/Fail.h"
 
 using tessgrid::detail::Fail;
 
 namespace {
 
-void Report(const char* PtrMessage) {
-  // The failure line goes to standard output, flushed; the error stream stays empty.
-  std::cout << PtrMessage << std::endl;
+void Report(std::string_view StgMessage) {
+  // The failure line goes to standard output, flushed; the error stream stays empty. File names
+  // in it are shown with their control bytes escaped, so the line stays one line.
+  tessgrid::detail::WriteConsoleLine(std::cout, StgMessage);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  tessgrid::detail::InstallCommandSignalHandlers();
   try {
     if (argc <= 4) {
       Fail("Usage: tessgrid InputFile1 InputFile2 OutputFile Operation (+ | - | x | /)");
@@ -33,8 +38,10 @@ int main(int argc, char** argv) {
     return 0;
   } catch (char* PtrMessage) {
     Report(PtrMessage);
-  } catch (std::string StgMessage) {
-    Report(StgMessage.c_str());
+  } catch (const std::string& StgMessage) {
+    // By reference: a copy could run out of memory, and a handler whose copy throws ends the
+    // program without a line.
+    Report(StgMessage);
   } catch (const std::bad_alloc&) {
     Report("Out of memory");
   } catch (const std::exception& Exception) {

@@ -1,14 +1,24 @@
-// io/SafeReplace.cpp - temporary file beside the target, rename into place, in-place fallback.
-// The declaration and its contract are in io/SafeReplace.h.
+// io/SafeReplace.cpp - the link chain, the temporary beside the file, the descriptor stream, the
+// rename, and the signal handlers that remove an unfinished temporary. Contract in
+// io/SafeReplace.h.
 #include "io/SafeReplace.h"
 
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <iostream>
+#include <memory>
+#include <streambuf>
+#include <utility>
 
 #include "model/Fail.h"
 
@@ -16,56 +26,381 @@ namespace tessgrid::detail {
 
 namespace {
 
-// Creates an empty file beside the target under a name nobody else uses; returns its name, or
-// an empty string when the folder takes no new file.
-std::string CreateTemporary(const std::string& StgFileName, const struct stat* PtrTargetStat) {
-  for (int LngAttempt = 0; LngAttempt < 100; ++LngAttempt) {
-    const std::string StgTemporary =
-        StgFileName + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(LngAttempt);
-    const int LngFd = ::open(StgTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (LngFd >= 0) {
-      if (PtrTargetStat != nullptr) {
-        // The replacement keeps the permissions of the file it replaces.
-        ::fchmod(LngFd, PtrTargetStat->st_mode & 07777);
-      }
-      ::close(LngFd);
-      return StgTemporary;
-    }
-    if (errno != EEXIST) {
-      return std::string();
-    }
+constexpr int kLngMaxLinks = 40;
+constexpr std::size_t kLngNameMax = 255;
+constexpr int kLngAttempts = 100;
+constexpr std::size_t kLngBlockSize = std::size_t{1} << 16;
+constexpr int kLngCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The temporary the signal handler removes: one at a time, claimed by the writer that sets the
+// name, published by storing its folder. Lock-free atomics are safe to read in a handler.
+std::atomic<bool> BlnCleanupClaimed{false};
+std::atomic<int> LngCleanupFolder{-1};
+char ChrCleanupName[kLngNameMax + 1];
+
+void RemoveTemporaryAndExit(int LngSignal) {
+  const int LngFolder = LngCleanupFolder.load();
+  if (LngFolder >= 0) {
+    ::unlinkat(LngFolder, ChrCleanupName, 0);
   }
-  return std::string();
+  ::_exit(128 + LngSignal);
 }
 
-// Removes the temporary unless it was renamed into place.
-class TTemporaryGuard {
- public:
-  explicit TTemporaryGuard(std::string StgName) : MbrStgName(std::move(StgName)) {}
-  ~TTemporaryGuard() {
-    if (!MbrStgName.empty()) {
-      std::remove(MbrStgName.c_str());
-    }
+bool RegisterForSignals(int LngFolder, const std::string& StgName) {
+  if (BlnCleanupClaimed.exchange(true)) {
+    return false;
   }
-  TTemporaryGuard(const TTemporaryGuard&) = delete;
-  TTemporaryGuard& operator=(const TTemporaryGuard&) = delete;
-  void Release() { MbrStgName.clear(); }
+  std::memcpy(ChrCleanupName, StgName.c_str(), StgName.size() + 1);
+  LngCleanupFolder.store(LngFolder);
+  return true;
+}
+
+void UnregisterForSignals() {
+  LngCleanupFolder.store(-1);
+  BlnCleanupClaimed.store(false);
+}
+
+// Holds SIGINT, SIGTERM and SIGHUP back for its lifetime, so that creating or renaming the
+// temporary and telling the handler about it happen as one step.
+class TSignalBlock {
+ public:
+  TSignalBlock() {
+    sigset_t Signals;
+    ::sigemptyset(&Signals);
+    for (const int LngSignal : kLngCleanupSignals) {
+      ::sigaddset(&Signals, LngSignal);
+    }
+    ::pthread_sigmask(SIG_BLOCK, &Signals, &MbrOldMask);
+  }
+  ~TSignalBlock() { ::pthread_sigmask(SIG_SETMASK, &MbrOldMask, nullptr); }
+  TSignalBlock(const TSignalBlock&) = delete;
+  TSignalBlock& operator=(const TSignalBlock&) = delete;
 
  private:
-  std::string MbrStgName;
+  sigset_t MbrOldMask;  ///< the mask to restore
 };
 
-// Writes the text into the file at StgPath; failures name the user's file, StgFileName.
-void WriteTo(const std::string& StgPath, const std::string& StgFileName,
-             const std::function<void(std::ostream&)>& Write) {
-  std::ofstream Output(StgPath, std::ios_base::out | std::ios_base::trunc);
-  if (!Output.is_open()) {
-    Fail("Unable to open file " + StgFileName);
+// Closes the descriptor it owns.
+class TDescriptor {
+ public:
+  explicit TDescriptor(int LngFd) : MbrLngFd(LngFd) {}
+  ~TDescriptor() {
+    if (MbrLngFd >= 0) {
+      ::close(MbrLngFd);
+    }
   }
+  TDescriptor(const TDescriptor&) = delete;
+  TDescriptor& operator=(const TDescriptor&) = delete;
+  int Get() const { return MbrLngFd; }
+
+ private:
+  int MbrLngFd;  ///< an open descriptor, or negative
+};
+
+bool WriteAll(int LngFd, const char* PtrText, std::size_t LngCount) {
+  while (LngCount > 0) {
+    const ssize_t LngWritten = ::write(LngFd, PtrText, LngCount);
+    if (LngWritten < 0 && errno == EINTR) {
+      continue;
+    }
+    if (LngWritten <= 0) {
+      return false;
+    }
+    PtrText += LngWritten;
+    LngCount -= static_cast<std::size_t>(LngWritten);
+  }
+  return true;
+}
+
+// A stream buffer over a descriptor it does not own. Text gathers in a 64 KiB block that goes
+// out in whole writes. A flush of the stream writes the block out only where someone can see
+// the target; a temporary takes its text when the block is full and at the end. After a failed
+// write nothing more is written, and the stream goes bad.
+class TDescriptorBuffer : public std::streambuf {
+ public:
+  TDescriptorBuffer(int LngFd, bool BlnWriteOnFlush)
+      : MbrLngFd(LngFd),
+        MbrBlnWriteOnFlush(BlnWriteOnFlush),
+        MbrBlnFailed(false),
+        MbrPtrBlock(new char[kLngBlockSize]) {
+    setp(MbrPtrBlock.get(), MbrPtrBlock.get() + kLngBlockSize);
+  }
+
+  // Writes out what the block holds; false once any write failed.
+  bool Drain() {
+    const std::size_t LngCount = static_cast<std::size_t>(pptr() - pbase());
+    setp(MbrPtrBlock.get(), MbrPtrBlock.get() + kLngBlockSize);
+    if (!MbrBlnFailed && !WriteAll(MbrLngFd, MbrPtrBlock.get(), LngCount)) {
+      MbrBlnFailed = true;
+    }
+    return !MbrBlnFailed;
+  }
+
+ protected:
+  int_type overflow(int_type LngChar) override {
+    if (!Drain()) {
+      return traits_type::eof();
+    }
+    if (!traits_type::eq_int_type(LngChar, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(LngChar);
+      pbump(1);
+    }
+    return traits_type::not_eof(LngChar);
+  }
+
+  std::streamsize xsputn(const char* PtrText, std::streamsize LngCount) override {
+    const std::size_t LngSize = static_cast<std::size_t>(LngCount);
+    if (LngSize > static_cast<std::size_t>(epptr() - pptr())) {
+      if (!Drain()) {
+        return 0;
+      }
+      if (LngSize >= kLngBlockSize) {
+        MbrBlnFailed = !WriteAll(MbrLngFd, PtrText, LngSize);
+        return MbrBlnFailed ? 0 : LngCount;
+      }
+    }
+    std::memcpy(pptr(), PtrText, LngSize);
+    pbump(static_cast<int>(LngSize));
+    return LngCount;
+  }
+
+  int sync() override {
+    if (MbrBlnWriteOnFlush) {
+      return Drain() ? 0 : -1;
+    }
+    return MbrBlnFailed ? -1 : 0;
+  }
+
+ private:
+  int MbrLngFd;                         ///< the descriptor written to; its owner closes it
+  bool MbrBlnWriteOnFlush;              ///< a flush of the stream writes the block out
+  bool MbrBlnFailed;                    ///< a write failed; nothing more is written
+  std::unique_ptr<char[]> MbrPtrBlock;  ///< kLngBlockSize bytes, the put area
+};
+
+[[noreturn]] void FailOpen(const std::string& StgFileName) {
+  Fail("Unable to open file " + StgFileName);
+}
+
+[[noreturn]] void FailWrite(const std::string& StgFileName) {
+  Fail("Unable to write file " + StgFileName);
+}
+
+// Lets Write fill a stream over the descriptor; every flush reaches the target.
+void WriteThrough(int LngFd, const std::string& StgFileName,
+                  const std::function<void(std::ostream&)>& Write) {
+  TDescriptorBuffer Buffer(LngFd, true);
+  std::ostream Output(&Buffer);
   Write(Output);
-  Output.close();
-  if (Output.fail()) {
-    Fail("Unable to write file " + StgFileName);
+  if (!Buffer.Drain() || Output.fail()) {
+    FailWrite(StgFileName);
+  }
+}
+
+// The descriptor a name stands for that the process already holds, or -1.
+int InheritedDescriptor(const std::string& StgPath) {
+  if (StgPath == "/dev/stdout") {
+    return STDOUT_FILENO;
+  }
+  if (StgPath == "/dev/stderr") {
+    return STDERR_FILENO;
+  }
+  for (const char* PtrPrefix : {"/dev/fd/", "/proc/self/fd/"}) {
+    const std::size_t LngPrefix = std::strlen(PtrPrefix);
+    if (StgPath.size() > LngPrefix && StgPath.compare(0, LngPrefix, PtrPrefix) == 0) {
+      const char* const PtrLast = StgPath.data() + StgPath.size();
+      int LngFd = -1;
+      const std::from_chars_result Result =
+          std::from_chars(StgPath.data() + LngPrefix, PtrLast, LngFd);
+      if (Result.ec == std::errc() && Result.ptr == PtrLast && LngFd >= 0) {
+        return LngFd;
+      }
+    }
+  }
+  return -1;
+}
+
+void WriteInherited(int LngFd, const std::string& StgFileName,
+                    const std::function<void(std::ostream&)>& Write) {
+  const int LngFlags = ::fcntl(LngFd, F_GETFL);
+  if (LngFlags < 0 || (LngFlags & O_ACCMODE) == O_RDONLY) {
+    FailOpen(StgFileName);
+  }
+  // What the process's own streams still hold for the descriptor comes first.
+  std::cout.flush();
+  std::fflush(nullptr);
+  WriteThrough(LngFd, StgFileName, Write);
+}
+
+std::string FolderOf(const std::string& StgPath) {
+  const std::size_t LngSlash = StgPath.rfind('/');
+  if (LngSlash == std::string::npos) {
+    return ".";
+  }
+  return LngSlash == 0 ? std::string("/") : StgPath.substr(0, LngSlash);
+}
+
+std::string BaseOf(const std::string& StgPath) {
+  const std::size_t LngSlash = StgPath.rfind('/');
+  return LngSlash == std::string::npos ? StgPath : StgPath.substr(LngSlash + 1);
+}
+
+// The path a symbolic link points to; a relative one counts from the link's folder.
+std::string LinkTarget(const std::string& StgLink, const std::string& StgFileName) {
+  std::string StgTarget(PATH_MAX, '\0');
+  const ssize_t LngLength = ::readlink(StgLink.c_str(), &StgTarget[0], StgTarget.size());
+  if (LngLength <= 0 || static_cast<std::size_t>(LngLength) >= StgTarget.size()) {
+    FailOpen(StgFileName);
+  }
+  StgTarget.resize(static_cast<std::size_t>(LngLength));
+  if (StgTarget[0] == '/' || StgLink.find('/') == std::string::npos) {
+    return StgTarget;
+  }
+  return FolderOf(StgLink) + "/" + StgTarget;
+}
+
+// "NAME.tessgrid-PID-K.tmp", NAME cut at its end (between UTF-8 characters) to fit 255 bytes.
+std::string TemporaryName(const std::string& StgBase, int LngAttempt) {
+  const std::string StgSuffix =
+      ".tessgrid-" + std::to_string(::getpid()) + "-" + std::to_string(LngAttempt) + ".tmp";
+  std::size_t LngKeep = std::min(StgBase.size(), kLngNameMax - StgSuffix.size());
+  while (LngKeep > 0 && LngKeep < StgBase.size() &&
+         (static_cast<unsigned char>(StgBase[LngKeep]) & 0xc0) == 0x80) {
+    --LngKeep;
+  }
+  return StgBase.substr(0, LngKeep) + StgSuffix;
+}
+
+// The temporary beside the target: created exclusively, known to the signal handler while it
+// exists, removed unless it was renamed into place.
+class TTemporary {
+ public:
+  explicit TTemporary(int LngFolder) : MbrLngFolder(LngFolder) {}
+  ~TTemporary() {
+    if (MbrLngFd >= 0) {
+      ::close(MbrLngFd);
+    }
+    if (MbrBlnNamed) {
+      ::unlinkat(MbrLngFolder, MbrStgName.c_str(), 0);
+    }
+    if (MbrBlnRegistered) {
+      UnregisterForSignals();
+    }
+  }
+  TTemporary(const TTemporary&) = delete;
+  TTemporary& operator=(const TTemporary&) = delete;
+
+  int Fd() const { return MbrLngFd; }
+
+  // Creates the first free name of its shape; false when the folder takes none.
+  bool Create(const std::string& StgBase, mode_t Mode) {
+    for (int LngAttempt = 0; LngAttempt < kLngAttempts; ++LngAttempt) {
+      std::string StgName = TemporaryName(StgBase, LngAttempt);
+      const TSignalBlock Block;
+      const int LngFd = ::openat(MbrLngFolder, StgName.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, Mode);
+      if (LngFd >= 0) {
+        MbrLngFd = LngFd;
+        MbrStgName = std::move(StgName);
+        MbrBlnNamed = true;
+        MbrBlnRegistered = RegisterForSignals(MbrLngFolder, MbrStgName);
+        return ::fstat(MbrLngFd, &MbrIdentity) == 0;
+      }
+      if (errno != EEXIST) {
+        return false;
+      }
+    }
+    return false;
+  }
+
+  bool Close() {
+    const int LngFd = MbrLngFd;
+    MbrLngFd = -1;
+    return ::close(LngFd) == 0;
+  }
+
+  // True while the name still holds the file written; a file put in its place while we wrote is
+  // neither renamed over the target nor removed.
+  bool StillNamed() {
+    struct stat Named {};
+    if (::fstatat(MbrLngFolder, MbrStgName.c_str(), &Named, AT_SYMLINK_NOFOLLOW) != 0 ||
+        Named.st_dev != MbrIdentity.st_dev || Named.st_ino != MbrIdentity.st_ino) {
+      MbrBlnNamed = false;
+      return false;
+    }
+    return true;
+  }
+
+  bool RenameTo(const std::string& StgBase) {
+    const TSignalBlock Block;
+    if (::renameat(MbrLngFolder, MbrStgName.c_str(), MbrLngFolder, StgBase.c_str()) != 0) {
+      return false;
+    }
+    MbrBlnNamed = false;
+    if (MbrBlnRegistered) {
+      UnregisterForSignals();
+      MbrBlnRegistered = false;
+    }
+    return true;
+  }
+
+ private:
+  int MbrLngFolder;               ///< the folder of target and temporary, opened as a path
+  int MbrLngFd = -1;              ///< open for writing until Close
+  std::string MbrStgName;         ///< the temporary's name within the folder
+  bool MbrBlnNamed = false;       ///< the name is ours to remove
+  bool MbrBlnRegistered = false;  ///< the signal handler knows the name
+  struct stat MbrIdentity {};     ///< device and inode of the file created
+};
+
+// Writes a temporary beside the regular file at StgPath (PtrTarget its status, or null when it
+// does not exist yet) and renames it over the file.
+void ReplaceRegular(const std::string& StgPath, const struct stat* PtrTarget,
+                    const std::string& StgFileName,
+                    const std::function<void(std::ostream&)>& Write) {
+  const std::string StgBase = BaseOf(StgPath);
+  if (StgBase.empty()) {
+    FailOpen(StgFileName);
+  }
+  const TDescriptor Folder(::open(FolderOf(StgPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  if (Folder.Get() < 0) {
+    FailOpen(StgFileName);
+  }
+  // Renaming would replace a file its owner made read-only; opening it would not.
+  if (PtrTarget != nullptr && ::faccessat(Folder.Get(), StgBase.c_str(), W_OK, AT_EACCESS) != 0) {
+    FailOpen(StgFileName);
+  }
+  TTemporary Temporary(Folder.Get());
+  // The mode of a replacement is set exactly below; until then only its writer may open it.
+  if (!Temporary.Create(StgBase, PtrTarget != nullptr ? S_IRUSR | S_IWUSR : 0666)) {
+    if (PtrTarget != nullptr) {
+      FailWrite(StgFileName);
+    }
+    FailOpen(StgFileName);
+  }
+  if (PtrTarget != nullptr) {
+    // Only root (or an owner changing to another of its groups) may keep the target's owners;
+    // anyone else owns the replacement, as after every replace by renaming.
+    if (PtrTarget->st_uid != ::geteuid() || PtrTarget->st_gid != ::getegid()) {
+      [[maybe_unused]] const int LngChown =
+          ::fchown(Temporary.Fd(), PtrTarget->st_uid, PtrTarget->st_gid);
+    }
+    if (::fchmod(Temporary.Fd(), PtrTarget->st_mode & 07777) != 0) {
+      FailWrite(StgFileName);
+    }
+  }
+  {
+    TDescriptorBuffer Buffer(Temporary.Fd(), false);
+    std::ostream Output(&Buffer);
+    Write(Output);
+    if (!Buffer.Drain() || Output.fail()) {
+      FailWrite(StgFileName);
+    }
+  }
+  // Synced before the rename, so that a crash just after it cannot leave an empty file.
+  if (::fsync(Temporary.Fd()) != 0 || !Temporary.Close() || !Temporary.StillNamed() ||
+      !Temporary.RenameTo(StgBase)) {
+    FailWrite(StgFileName);
   }
 }
 
@@ -73,30 +408,62 @@ void WriteTo(const std::string& StgPath, const std::string& StgFileName,
 
 void WriteFileSafely(const std::string& StgFileName,
                      const std::function<void(std::ostream&)>& Write) {
-  struct stat TargetStat {};
-  const bool BlnExists = ::lstat(StgFileName.c_str(), &TargetStat) == 0;
-  if (BlnExists && S_ISDIR(TargetStat.st_mode)) {
-    Fail("Unable to open file " + StgFileName);
+  if (StgFileName.empty()) {
+    FailOpen(StgFileName);
   }
-  if (BlnExists && !S_ISREG(TargetStat.st_mode)) {
-    WriteTo(StgFileName, StgFileName, Write);
+  std::string StgPath = StgFileName;
+  struct stat Target {};
+  bool BlnExists = false;
+  for (int LngLinks = 0;; ++LngLinks) {
+    const int LngInherited = InheritedDescriptor(StgPath);
+    if (LngInherited >= 0) {
+      WriteInherited(LngInherited, StgFileName, Write);
+      return;
+    }
+    if (::lstat(StgPath.c_str(), &Target) != 0) {
+      if (errno != ENOENT) {
+        FailOpen(StgFileName);
+      }
+      break;
+    }
+    if (!S_ISLNK(Target.st_mode)) {
+      BlnExists = true;
+      break;
+    }
+    if (LngLinks == kLngMaxLinks) {
+      FailOpen(StgFileName);
+    }
+    StgPath = LinkTarget(StgPath, StgFileName);
+  }
+  if (BlnExists && S_ISDIR(Target.st_mode)) {
+    FailOpen(StgFileName);
+  }
+  if (BlnExists && !S_ISREG(Target.st_mode)) {
+    // A device or a pipe: truncating means nothing to it, and renaming over it would replace it.
+    const TDescriptor Device(::open(StgPath.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+    if (Device.Get() < 0) {
+      FailOpen(StgFileName);
+    }
+    WriteThrough(Device.Get(), StgFileName, Write);
     return;
   }
-  // Renaming would replace a file its owner made read-only; opening it would not.
-  if (BlnExists && ::access(StgFileName.c_str(), W_OK) != 0) {
-    Fail("Unable to open file " + StgFileName);
+  ReplaceRegular(StgPath, BlnExists ? &Target : nullptr, StgFileName, Write);
+}
+
+void InstallCommandSignalHandlers() {
+  struct sigaction Action {};
+  Action.sa_handler = RemoveTemporaryAndExit;
+  ::sigemptyset(&Action.sa_mask);
+  for (const int LngSignal : kLngCleanupSignals) {
+    ::sigaddset(&Action.sa_mask, LngSignal);
   }
-  const std::string StgTemporary = CreateTemporary(StgFileName, BlnExists ? &TargetStat : nullptr);
-  if (StgTemporary.empty()) {
-    WriteTo(StgFileName, StgFileName, Write);
-    return;
+  for (const int LngSignal : kLngCleanupSignals) {
+    struct sigaction Inherited {};
+    if (::sigaction(LngSignal, nullptr, &Inherited) == 0 && Inherited.sa_handler != SIG_IGN) {
+      ::sigaction(LngSignal, &Action, nullptr);
+    }
   }
-  TTemporaryGuard Guard(StgTemporary);
-  WriteTo(StgTemporary, StgFileName, Write);
-  if (std::rename(StgTemporary.c_str(), StgFileName.c_str()) != 0) {
-    Fail("Unable to write file " + StgFileName);
-  }
-  Guard.Release();
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace tessgrid::detail

@@ -6,17 +6,13 @@
 #include <memory>
 #include <utility>
 
+#include "model/AxisSearch.h"
 #include "model/Fail.h"
 
+using tessgrid::detail::Coordinate;
 using tessgrid::detail::Fail;
-
-namespace {
-
-double Coordinate(const TPoint* PtrPoint, char ChrAxis) {
-  return ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY;
-}
-
-}  // namespace
+using tessgrid::detail::LookupMessage;
+using tessgrid::detail::ScanIntervals;
 
 TAxis::TAxis(double DblResolution, long LngSize)
     : MbrDblResolution(DblResolution),
@@ -64,33 +60,24 @@ TPoint* TAxis::GetPoint(long LngIndex) const {
 }
 
 long TAxis::GetIndex(double DblCoordinate, char ChrAxis) const {
-  const long LngSize = GetSize();
-  if (LngSize == 0) {
-    Fail("Ordinate is out of range in TAxis::GetIndex");
+  TLookupStatus Status = TLookupStatus::kFound;
+  const long LngIndex = FindIndex(DblCoordinate, ChrAxis, Status);
+  const char* PtrMessage = LookupMessage(Status);
+  if (PtrMessage != nullptr) {
+    Fail(PtrMessage);
   }
-  const TPoint* PtrFirst = MbrVecPoints.front();
-  const TPoint* PtrLast = MbrVecPoints.back();
-  if (PtrFirst == nullptr || PtrLast == nullptr) {
-    Fail("Axis has an unfilled slot in TAxis::GetIndex");
-  }
-  const double DblA = Coordinate(PtrFirst, ChrAxis);
-  const double DblB = Coordinate(PtrLast, ChrAxis);
-  if (DblCoordinate < std::min(DblA, DblB) || DblCoordinate > std::max(DblA, DblB)) {
-    Fail("Ordinate is out of range in TAxis::GetIndex");
-  }
-  for (long LngI = 0; LngI + 1 < LngSize; ++LngI) {
-    const TPoint* PtrLow = MbrVecPoints[static_cast<std::size_t>(LngI)];
-    const TPoint* PtrHigh = MbrVecPoints[static_cast<std::size_t>(LngI + 1)];
-    if (PtrLow == nullptr || PtrHigh == nullptr) {
-      Fail("Axis has an unfilled slot in TAxis::GetIndex");
+  return LngIndex;
+}
+
+long TAxis::FindIndex(double DblCoordinate, char ChrAxis, TLookupStatus& Status) const noexcept {
+  const auto EdgeAt = [this, ChrAxis](long LngI) -> const double* {
+    const TPoint* PtrPoint = MbrVecPoints[static_cast<std::size_t>(LngI)];
+    if (PtrPoint == nullptr) {
+      return nullptr;
     }
-    const double DblLow = Coordinate(PtrLow, ChrAxis);
-    const double DblHigh = Coordinate(PtrHigh, ChrAxis);
-    if (DblCoordinate >= std::min(DblLow, DblHigh) && DblCoordinate < std::max(DblLow, DblHigh)) {
-      return LngI;
-    }
-  }
-  return -1;
+    return ChrAxis == 'X' ? &PtrPoint->MbrDblX : &PtrPoint->MbrDblY;
+  };
+  return ScanIntervals(GetSize(), EdgeAt, DblCoordinate, Status);
 }
 
 TAxis* TAxis::GetSegment(long LngStart, long LngEnd) const {

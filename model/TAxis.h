@@ -43,6 +43,18 @@ class TAxis {
   /// TAxis::GetIndex" when the search meets an empty slot.
   long GetIndex(double DblCoordinate, char ChrAxis) const;
 
+  /// How a lookup by FindIndex ended.
+  enum class TLookupStatus {
+    kFound,         ///< the index names the interval that holds the coordinate
+    kNoInterval,    ///< inside the span, in no interval: GetIndex returns -1
+    kOutOfRange,    ///< GetIndex throws "Ordinate is out of range in TAxis::GetIndex"
+    kUnfilledSlot,  ///< GetIndex throws "Axis has an unfilled slot in TAxis::GetIndex"
+  };
+
+  /// Returns what GetIndex returns, or -1 where GetIndex throws, and sets the status to tell the
+  /// cases apart; the search is the same, failures included. Never throws.
+  long FindIndex(double DblCoordinate, char ChrAxis, TLookupStatus& Status) const noexcept;
+
   /// Returns a new axis with the same resolution and clones of points start to end inclusive;
   /// the caller owns it. Throws, in this order, "Start index is out of range in
   /// TAxis::GetSegment", "End index is out of range in TAxis::GetSegment", "Start index is

@@ -130,7 +130,11 @@ TPoint* TMap::GetCoordinates(long LngX, long LngY) const {
   }
   const TPoint* PtrX = MbrPtrXAxis->GetPoint(LngX);
   const TPoint* PtrY = MbrPtrYAxis->GetPoint(LngY);
-  assert(PtrX != nullptr && PtrY != nullptr);  // the setters derive or clone filled axes
+  // The edges derive from the first and the last centre only, so a centre axis with an empty
+  // inner slot is accepted by the setters and by the constructor.
+  if (PtrX == nullptr || PtrY == nullptr) {
+    Fail("Axis has an unfilled slot in TMap::GetCoordinates");
+  }
   return new TPoint(PtrX->MbrDblX, PtrY->MbrDblY);
 }
 
@@ -247,7 +251,8 @@ void TMap::SetYAxis(const TAxis* PtrAxis) {
 }
 
 void TMap::SetXAxisInterval(const TAxis* PtrAxis) {
-  if (PtrAxis->GetSize() != MbrLngXDim + 1) {
+  // Written without MbrLngXDim + 1, which overflows for a dimension set to the largest long.
+  if (PtrAxis->GetSize() - 1 != MbrLngXDim) {
     Fail("Length of new X interval axis does not fit the X dimension of the map");
   }
   TAxisPtr PtrEdges(PtrAxis->Clone());
@@ -258,7 +263,8 @@ void TMap::SetXAxisInterval(const TAxis* PtrAxis) {
 }
 
 void TMap::SetYAxisInterval(const TAxis* PtrAxis) {
-  if (PtrAxis->GetSize() != MbrLngYDim + 1) {
+  // Written without MbrLngYDim + 1, which overflows for a dimension set to the largest long.
+  if (PtrAxis->GetSize() - 1 != MbrLngYDim) {
     Fail("Length of new Y interval axis does not fit the Y dimension of the map");
   }
   TAxisPtr PtrEdges(PtrAxis->Clone());

@@ -67,7 +67,9 @@ class TMap {
 
   /// Returns a new TPoint at the centre of the cell; the caller owns it.
   /// Throws "Map has no axes in TMap::GetCoordinates", "LngX is out of range for the X-axis in
-  /// TMap::GetCoordinates", "LngY is out of range for the Y-axis in TMap::GetCoordinates".
+  /// TMap::GetCoordinates", "LngY is out of range for the Y-axis in TMap::GetCoordinates", then
+  /// "Axis has an unfilled slot in TMap::GetCoordinates" when the column's or the row's centre
+  /// slot is empty.
   [[nodiscard]] TPoint* GetCoordinates(long LngX, long LngY) const;
 
   /// Returns a new TMapPoint at the centre of the cell carrying its value; the caller owns it.

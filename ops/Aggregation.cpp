@@ -4,15 +4,18 @@
 #include <memory>
 #include <vector>
 
+#include "model/AxisSearch.h"
 #include "model/Fail.h"
 #include "ops/AxisLookup.h"
 #include "ops/ResultGrid.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::Coordinate;
 using tessgrid::detail::Fail;
 using tessgrid::detail::LookupIndices;
 
 using tessgrid::detail::NewResultOnGrid;
+using tessgrid::detail::ReleaseAll;
 using tessgrid::detail::RowOf;
 
 namespace {
@@ -85,10 +88,11 @@ class TRowSet {
 template <typename TRule>
 void FillFromRows(const std::vector<TMap*>& VecMaps, TMap& Result, TRule Rule) {
   TRowSet Rows(VecMaps);
-  for (long LngY = 0; LngY < Result.MbrLngYDim; ++LngY) {
+  const TMap& First = *VecMaps.front();
+  for (long LngY = 0; LngY < First.MbrLngYDim; ++LngY) {
     Rows.Select(LngY);
     double* PtrOut = RowOf(Result, LngY);
-    for (long LngX = 0; LngX < Result.MbrLngXDim; ++LngX) {
+    for (long LngX = 0; LngX < First.MbrLngXDim; ++LngX) {
       PtrOut[LngX] = Rule(Rows, LngX);
     }
   }
@@ -105,11 +109,12 @@ bool CentresFindTheirCells(const TMap& Grid, const TAxis& Centres, const TAxis& 
     if (PtrPoint == nullptr) {
       return false;  // the division refuses an empty centre slot
     }
-    VecCoordinates.push_back(ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY);
+    VecCoordinates.push_back(Coordinate(PtrPoint, ChrAxis));
   }
-  const std::vector<long> VecIndices = LookupIndices(Edges, VecCoordinates, ChrAxis);
+  const std::vector<long> VecIndices = LookupIndices(Edges, VecCoordinates, ChrAxis).MbrVecIndices;
   const long LngDim = ChrAxis == 'X' ? Grid.MbrLngXDim : Grid.MbrLngYDim;
   for (long LngI = 0; LngI < LngDim; ++LngI) {
+    // Lookups that find no interval give -1, which no cell index equals.
     if (VecIndices[static_cast<std::size_t>(LngI)] != LngI) {
       return false;
     }
@@ -194,10 +199,5 @@ std::vector<TMap*> TMapTools::MovingAverage(std::vector<TMap*> VecMaps, int IntW
     const auto ItFirst = VecMaps.begin() + LngStart;
     VecOwned.emplace_back(Average(std::vector<TMap*>(ItFirst, ItFirst + LngWindow)));
   }
-  std::vector<TMap*> VecResult;
-  VecResult.reserve(VecOwned.size());
-  for (std::unique_ptr<TMap>& PtrOwned : VecOwned) {
-    VecResult.push_back(PtrOwned.release());
-  }
-  return VecResult;
+  return ReleaseAll(VecOwned);
 }

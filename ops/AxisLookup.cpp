@@ -1,116 +1,112 @@
-// ops/AxisLookup.cpp - batched interval lookups on an axis.
+// ops/AxisLookup.cpp - batched interval lookups on an axis or on plain edge coordinates.
 // The declarations and their contracts are in ops/AxisLookup.h.
 #include "ops/AxisLookup.h"
 
 #include <algorithm>
 #include <cmath>
-#include <string>
 
+#include "model/AxisSearch.h"
 #include "model/Fail.h"
 
-using tessgrid::detail::CheckLookup;
+using tessgrid::detail::Coordinate;
 using tessgrid::detail::Fail;
-using tessgrid::detail::kLngNoInterval;
-using tessgrid::detail::kLngOutOfSpan;
-using tessgrid::detail::kLngUnfilled;
-using tessgrid::detail::LookupIndices;
+using tessgrid::detail::LookupMessage;
+using tessgrid::detail::ScanIntervals;
+using tessgrid::detail::TIndexList;
+using tessgrid::detail::TLineFault;
+using tessgrid::detail::TLookupStatus;
 
 namespace {
 
-double Coordinate(const TPoint* PtrPoint, char ChrAxis) {
-  return ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY;
-}
-
-// The same answer as TAxis::GetIndex, as a code instead of a throw.
-long ScanIndex(const std::vector<double>& VecEdges, double DblCoordinate) {
-  const double DblLow = std::min(VecEdges.front(), VecEdges.back());
-  const double DblHigh = std::max(VecEdges.front(), VecEdges.back());
-  if (DblCoordinate < DblLow || DblCoordinate > DblHigh) {
-    return kLngOutOfSpan;
-  }
-  for (std::size_t LngI = 0; LngI + 1 < VecEdges.size(); ++LngI) {
-    const double DblA = VecEdges[LngI];
-    const double DblB = VecEdges[LngI + 1];
-    if (DblCoordinate >= std::min(DblA, DblB) && DblCoordinate < std::max(DblA, DblB)) {
-      return static_cast<long>(LngI);
-    }
-  }
-  return kLngNoInterval;
-}
-
 // On strictly monotonic edges the first matching interval is the only one, so bisection finds
 // what the scan finds.
-long BisectIndex(const std::vector<double>& VecEdges, bool BlnRising, double DblCoordinate) {
-  const double DblLow = BlnRising ? VecEdges.front() : VecEdges.back();
-  const double DblHigh = BlnRising ? VecEdges.back() : VecEdges.front();
+long BisectIndex(const double* PtrEdges, std::size_t LngEdges, bool BlnRising, double DblCoordinate,
+                 TLookupStatus& Status) {
+  const double* const PtrEnd = PtrEdges + LngEdges;
+  const double DblLow = BlnRising ? PtrEdges[0] : PtrEnd[-1];
+  const double DblHigh = BlnRising ? PtrEnd[-1] : PtrEdges[0];
   if (DblCoordinate < DblLow || DblCoordinate > DblHigh) {
-    return kLngOutOfSpan;
+    Status = TLookupStatus::kOutOfRange;
+    return -1;
   }
   if (std::isnan(DblCoordinate) || DblCoordinate == DblHigh) {
-    return kLngNoInterval;
+    Status = TLookupStatus::kNoInterval;
+    return -1;
   }
+  Status = TLookupStatus::kFound;
   if (BlnRising) {
     // Interval i is [e(i), e(i+1)): the last edge not above the coordinate.
-    const auto It = std::upper_bound(VecEdges.begin(), VecEdges.end(), DblCoordinate);
-    return static_cast<long>(It - VecEdges.begin()) - 1;
+    return static_cast<long>(std::upper_bound(PtrEdges, PtrEnd, DblCoordinate) - PtrEdges) - 1;
   }
   // Interval i is [e(i+1), e(i)): the first edge not above the coordinate ends it.
-  const auto It = std::lower_bound(VecEdges.begin(), VecEdges.end(), DblCoordinate,
-                                   [](double DblEdge, double DblC) { return DblEdge > DblC; });
-  return static_cast<long>(It - VecEdges.begin()) - 1;
+  const double* PtrIt = std::lower_bound(
+      PtrEdges, PtrEnd, DblCoordinate, [](double DblEdge, double DblC) { return DblEdge > DblC; });
+  return static_cast<long>(PtrIt - PtrEdges) - 1;
 }
 
 }  // namespace
 
-std::vector<long> tessgrid::detail::LookupIndices(const TAxis& Edges,
-                                                  const std::vector<double>& VecCoordinates,
-                                                  char ChrAxis) {
-  std::vector<long> VecIndices(VecCoordinates.size(), kLngOutOfSpan);
-  if (Edges.MbrVecPoints.empty()) {
-    return VecIndices;
+TIndexList tessgrid::detail::LookupIndices(const double* PtrEdges, std::size_t LngEdges,
+                                           const double* PtrCoordinates,
+                                           std::size_t LngCoordinates) {
+  TIndexList List;
+  List.MbrVecIndices.resize(LngCoordinates);
+  List.MbrVecStatus.resize(LngCoordinates);
+  bool BlnRising = true;
+  bool BlnFalling = true;
+  for (std::size_t LngI = 0; LngI + 1 < LngEdges; ++LngI) {
+    BlnRising = BlnRising && PtrEdges[LngI] < PtrEdges[LngI + 1];
+    BlnFalling = BlnFalling && PtrEdges[LngI] > PtrEdges[LngI + 1];
   }
+  const bool BlnMonotonic = LngEdges > 1 && (BlnRising || BlnFalling);
+  const auto EdgeAt = [PtrEdges](long LngI) { return PtrEdges + LngI; };
+  for (std::size_t LngI = 0; LngI < LngCoordinates; ++LngI) {
+    TLookupStatus& Status = List.MbrVecStatus[LngI];
+    List.MbrVecIndices[LngI] =
+        BlnMonotonic
+            ? BisectIndex(PtrEdges, LngEdges, BlnRising, PtrCoordinates[LngI], Status)
+            : ScanIntervals(static_cast<long>(LngEdges), EdgeAt, PtrCoordinates[LngI], Status);
+  }
+  return List;
+}
+
+TIndexList tessgrid::detail::LookupIndices(const TAxis& Edges,
+                                           const std::vector<double>& VecCoordinates,
+                                           char ChrAxis) {
   std::vector<double> VecEdges;
   VecEdges.reserve(Edges.MbrVecPoints.size());
-  bool BlnFilled = true;
   for (const TPoint* PtrPoint : Edges.MbrVecPoints) {
     if (PtrPoint == nullptr) {
-      BlnFilled = false;
-      break;
+      // Rare enough to leave to the axis itself, which knows where its scan meets the gap.
+      TIndexList List;
+      List.MbrVecStatus.resize(VecCoordinates.size());
+      for (std::size_t LngI = 0; LngI < VecCoordinates.size(); ++LngI) {
+        List.MbrVecIndices.push_back(
+            Edges.FindIndex(VecCoordinates[LngI], ChrAxis, List.MbrVecStatus[LngI]));
+      }
+      return List;
     }
     VecEdges.push_back(Coordinate(PtrPoint, ChrAxis));
   }
-  if (!BlnFilled) {
-    // Rare enough to defer to the axis itself, which knows where the scan meets the gap.
-    for (std::size_t LngI = 0; LngI < VecCoordinates.size(); ++LngI) {
-      try {
-        VecIndices[LngI] = Edges.GetIndex(VecCoordinates[LngI], ChrAxis);
-      } catch (char* PtrMessage) {
-        const bool BlnUnfilled = std::string(PtrMessage).rfind("Axis has", 0) == 0;
-        VecIndices[LngI] = BlnUnfilled ? kLngUnfilled : kLngOutOfSpan;
-      }
-    }
-    return VecIndices;
-  }
-  bool BlnRising = true;
-  bool BlnFalling = true;
-  for (std::size_t LngI = 0; LngI + 1 < VecEdges.size(); ++LngI) {
-    BlnRising = BlnRising && VecEdges[LngI] < VecEdges[LngI + 1];
-    BlnFalling = BlnFalling && VecEdges[LngI] > VecEdges[LngI + 1];
-  }
-  const bool BlnMonotonic = VecEdges.size() > 1 && (BlnRising || BlnFalling);
-  for (std::size_t LngI = 0; LngI < VecCoordinates.size(); ++LngI) {
-    VecIndices[LngI] = BlnMonotonic ? BisectIndex(VecEdges, BlnRising, VecCoordinates[LngI])
-                                    : ScanIndex(VecEdges, VecCoordinates[LngI]);
-  }
-  return VecIndices;
+  return LookupIndices(VecEdges.data(), VecEdges.size(), VecCoordinates.data(),
+                       VecCoordinates.size());
 }
 
-long tessgrid::detail::CheckLookup(long LngIndex) {
-  if (LngIndex == kLngOutOfSpan) {
-    Fail("Ordinate is out of range in TAxis::GetIndex");
+long tessgrid::detail::CheckedIndex(const TIndexList& List, std::size_t LngI) {
+  const char* PtrMessage = LookupMessage(List.MbrVecStatus[LngI]);
+  if (PtrMessage != nullptr) {
+    Fail(PtrMessage);
   }
-  if (LngIndex == kLngUnfilled) {
-    Fail("Axis has an unfilled slot in TAxis::GetIndex");
+  return List.MbrVecIndices[LngI];
+}
+
+void tessgrid::detail::NoteLookup(TLineFault& Fault, const TIndexList& List, std::size_t LngI,
+                                  long LngDim, int IntLookupStep, int IntRangeStep,
+                                  const char* PtrRangeMessage) {
+  const char* PtrMessage = LookupMessage(List.MbrVecStatus[LngI]);
+  if (PtrMessage != nullptr) {
+    Note(Fault, IntLookupStep, PtrMessage);
+  } else if (!IsIndexIn(List.MbrVecIndices[LngI], LngDim)) {
+    Note(Fault, IntRangeStep, PtrRangeMessage);
   }
-  return LngIndex;
 }

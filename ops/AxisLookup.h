@@ -1,33 +1,49 @@
 // ops/AxisLookup.h - LookupIndices: the cell index of many coordinates on one interval axis at
-// once. Operations that pair cells by coordinates use it to look up each column and each row only
-// once.
+// once, with the answers of TAxis::FindIndex. Operations that pair cells by coordinates use it to
+// look up each column and each row only once.
 #ifndef OPS_AXISLOOKUP_H
 #define OPS_AXISLOOKUP_H
 
+#include <cstddef>
 #include <vector>
 
 #include "model/TAxis.h"
+#include "ops/FirstFailure.h"
 
 namespace tessgrid::detail {
 
-/// What TAxis::GetIndex gives for one coordinate, encoded so that callers can replay the failures
-/// in the order their per-cell definition would meet them.
-enum : long {
-  kLngNoInterval = -1,  ///< inside the span but in no interval (largest edge, NaN)
-  kLngOutOfSpan = -2,   ///< GetIndex throws "Ordinate is out of range in TAxis::GetIndex"
-  kLngUnfilled = -3,    ///< GetIndex throws "Axis has an unfilled slot in TAxis::GetIndex"
+using TLookupStatus = TAxis::TLookupStatus;
+
+/// The lookups of many coordinates on one axis; entry i belongs to coordinate i.
+struct TIndexList {
+  std::vector<long> MbrVecIndices;          ///< the index TAxis::FindIndex gives; -1 unless found
+  std::vector<TLookupStatus> MbrVecStatus;  ///< how each lookup ended
 };
 
-/// Returns, for each coordinate, TAxis::GetIndex(coordinate, ChrAxis) on the axis, or one of the
-/// codes above where GetIndex would fail or find no interval. The results equal those of the
-/// linear scan; strictly monotonic axes are searched by bisection.
-std::vector<long> LookupIndices(const TAxis& Edges, const std::vector<double>& VecCoordinates,
-                                char ChrAxis);
+/// Returns, for each coordinate, what TAxis::FindIndex gives on an axis whose points have the
+/// LngEdges edge coordinates in order. Strictly monotonic edges are searched by bisection, which
+/// finds what the linear scan finds; other edges are scanned.
+TIndexList LookupIndices(const double* PtrEdges, std::size_t LngEdges, const double* PtrCoordinates,
+                         std::size_t LngCoordinates);
 
-/// Throws the failure a LookupIndices code stands for: "Ordinate is out of range in
-/// TAxis::GetIndex" or "Axis has an unfilled slot in TAxis::GetIndex". Other values are not
-/// failures of the lookup and are returned unchanged, so the caller can apply its own checks.
-long CheckLookup(long LngIndex);
+/// Returns, for each coordinate, TAxis::FindIndex(coordinate, ChrAxis) on the axis.
+TIndexList LookupIndices(const TAxis& Edges, const std::vector<double>& VecCoordinates,
+                         char ChrAxis);
+
+/// Returns lookup i as TAxis::GetIndex returns it (-1 when no interval holds the coordinate).
+/// Throws "Ordinate is out of range in TAxis::GetIndex" or "Axis has an unfilled slot in
+/// TAxis::GetIndex" where GetIndex throws them.
+long CheckedIndex(const TIndexList& List, std::size_t LngI);
+
+/// Returns whether the index names one of LngDim cells.
+inline bool IsIndexIn(long LngIndex, long LngDim) {
+  return LngIndex >= 0 && LngIndex < LngDim;
+}
+
+/// Notes on the line's fault the failure of lookup i, if any: the lookup's own message at step
+/// IntLookupStep, or else, for an index outside [0, LngDim), the range message at IntRangeStep.
+void NoteLookup(TLineFault& Fault, const TIndexList& List, std::size_t LngI, long LngDim,
+                int IntLookupStep, int IntRangeStep, const char* PtrRangeMessage);
 
 }  // namespace tessgrid::detail
 

@@ -6,22 +6,25 @@
 #include <utility>
 #include <vector>
 
+#include "model/AxisSearch.h"
 #include "model/Fail.h"
 #include "ops/AxisLookup.h"
+#include "ops/FirstFailure.h"
 #include "ops/TMapTools.h"
 
-using tessgrid::detail::CheckLookup;
+using tessgrid::detail::CheckedIndex;
+using tessgrid::detail::Coordinate;
 using tessgrid::detail::Fail;
+using tessgrid::detail::FailAtFirstCell;
 using tessgrid::detail::LookupIndices;
+using tessgrid::detail::NoteLookup;
+using tessgrid::detail::TIndexList;
+using tessgrid::detail::TLineFault;
 
 namespace {
 
 using TMapPtr = std::unique_ptr<TMap>;
 using TAxisPtr = std::unique_ptr<TAxis>;
-
-double Coordinate(const TPoint* PtrPoint, char ChrAxis) {
-  return ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY;
-}
 
 // A point of an axis that the operation must read; axes from the setters are filled, but the
 // members are public, so a gap is reported rather than followed.
@@ -117,23 +120,6 @@ std::vector<double> CentreCoordinates(const TAxis* PtrCentres, long LngCount, ch
   return VecCoordinates;
 }
 
-// Throws what SetPoint(TPoint*) of the destination meets for a centre with these lookup codes:
-// the X lookup, the Y lookup, then the column and the row range.
-void ReplayCellFailure(const TMap* PtrDestination, long LngX, long LngY) {
-  CheckLookup(LngX);
-  CheckLookup(LngY);
-  if (LngX < 0 || LngX >= PtrDestination->MbrLngXDim) {
-    Fail("LngX is out of range in TMap::SetPoint (TPoint*)");
-  }
-  if (LngY < 0 || LngY >= PtrDestination->MbrLngYDim) {
-    Fail("LngY is out of range in TMap::SetPoint (TPoint*)");
-  }
-}
-
-bool IsCellIndex(long LngIndex, long LngDim) {
-  return LngIndex >= 0 && LngIndex < LngDim;
-}
-
 }  // namespace
 
 TMap* TMapTools::Extract(const TMap* PtrMap, const TPoint* PtrPoint1, const TPoint* PtrPoint2) {
@@ -142,18 +128,18 @@ TMap* TMapTools::Extract(const TMap* PtrMap, const TPoint* PtrPoint1, const TPoi
   if (PtrMap->MbrPtrXAxisInterval == nullptr) {
     Fail("Map has no axes in TMap::GetIndex");
   }
-  const std::vector<long> VecX =
+  const TIndexList ListX =
       LookupIndices(*PtrMap->MbrPtrXAxisInterval, {PtrPoint1->MbrDblX, PtrPoint2->MbrDblX}, 'X');
-  long LngX1 = CheckLookup(VecX[0]);
+  long LngX1 = CheckedIndex(ListX, 0);
   if (PtrMap->MbrPtrYAxisInterval == nullptr || PtrMap->MbrPtrXAxis == nullptr ||
       PtrMap->MbrPtrYAxis == nullptr) {
     Fail("Map has no axes in TMap::GetIndex");
   }
-  const std::vector<long> VecY =
+  const TIndexList ListY =
       LookupIndices(*PtrMap->MbrPtrYAxisInterval, {PtrPoint1->MbrDblY, PtrPoint2->MbrDblY}, 'Y');
-  long LngY1 = CheckLookup(VecY[0]);
-  long LngX2 = CheckLookup(VecX[1]);
-  long LngY2 = CheckLookup(VecY[1]);
+  long LngY1 = CheckedIndex(ListY, 0);
+  long LngX2 = CheckedIndex(ListX, 1);
+  long LngY2 = CheckedIndex(ListY, 1);
   if (LngX1 > LngX2) {
     std::swap(LngX1, LngX2);
   }
@@ -226,32 +212,35 @@ void TMapTools::Insert(TMap* PtrDestination, const TMap* PtrInsert) {
     Fail("Insert map's SE corner is outside of the destination map in TMapTools::Insert");
   }
 
-  // Every target cell is decided before the first write, so a centre that misses the
-  // destination leaves it unchanged.
+  // A map without cells has no centre to place; the lookups below would give its rows (or
+  // columns) codes that no write may index with.
   const long LngCols = std::max(PtrInsert->MbrLngXDim, 0L);
   const long LngRows = std::max(PtrInsert->MbrLngYDim, 0L);
-  const std::vector<long> VecX =
-      LookupIndices(*PtrDestX, CentreCoordinates(PtrInsert->MbrPtrXAxis, LngCols, 'X'), 'X');
-  const std::vector<long> VecY =
-      LookupIndices(*PtrDestY, CentreCoordinates(PtrInsert->MbrPtrYAxis, LngRows, 'Y'), 'Y');
-  if (LngCols > 0) {
-    const auto ItBadColumn = std::find_if(VecX.begin(), VecX.end(), [&](long LngX) {
-      return !IsCellIndex(LngX, PtrDestination->MbrLngXDim);
-    });
-    const bool BlnBadColumn = ItBadColumn != VecX.end();
-    // The first failing cell in row-then-column order: the first column of a failing row, or
-    // the first failing column of the first row.
-    for (long LngRow = 0; LngRow < LngRows; ++LngRow) {
-      const long LngY = VecY[static_cast<std::size_t>(LngRow)];
-      if (!IsCellIndex(LngY, PtrDestination->MbrLngYDim)) {
-        ReplayCellFailure(PtrDestination, VecX.front(), LngY);
-      }
-      if (BlnBadColumn) {
-        ReplayCellFailure(PtrDestination, *ItBadColumn, LngY);
-      }
-    }
+  if (LngCols == 0 || LngRows == 0) {
+    return;
   }
+  // Every target cell is decided before the first write, so a centre that misses the
+  // destination leaves it unchanged. The checks of one cell are those of SetPoint(TPoint*) on
+  // the destination: the search in x, in y, then the column and the row range.
+  const TIndexList ListX =
+      LookupIndices(*PtrDestX, CentreCoordinates(PtrInsert->MbrPtrXAxis, LngCols, 'X'), 'X');
+  const TIndexList ListY =
+      LookupIndices(*PtrDestY, CentreCoordinates(PtrInsert->MbrPtrYAxis, LngRows, 'Y'), 'Y');
+  std::vector<TLineFault> VecColumnFaults(ListX.MbrVecIndices.size());
+  for (std::size_t LngCol = 0; LngCol < VecColumnFaults.size(); ++LngCol) {
+    NoteLookup(VecColumnFaults[LngCol], ListX, LngCol, PtrDestination->MbrLngXDim, 0, 2,
+               "LngX is out of range in TMap::SetPoint (TPoint*)");
+  }
+  std::vector<TLineFault> VecRowFaults(ListY.MbrVecIndices.size());
+  for (std::size_t LngRow = 0; LngRow < VecRowFaults.size(); ++LngRow) {
+    NoteLookup(VecRowFaults[LngRow], ListY, LngRow, PtrDestination->MbrLngYDim, 1, 3,
+               "LngY is out of range in TMap::SetPoint (TPoint*)");
+  }
+  FailAtFirstCell(VecColumnFaults.data(), VecColumnFaults.size(), VecRowFaults.data(),
+                  VecRowFaults.size());
 
+  const std::vector<long>& VecX = ListX.MbrVecIndices;
+  const std::vector<long>& VecY = ListY.MbrVecIndices;
   for (long LngRow = 0; LngRow < LngRows; ++LngRow) {
     const std::vector<double>& VecSource =
         PtrInsert->MbrVecValues[static_cast<std::size_t>(LngRow)];

@@ -2,17 +2,19 @@
 // the values of one cell across the series, and a nonzero neighbour value.
 // Declarations and contracts in ops/TMapTools.h.
 #include <algorithm>
-#include <cassert>
 #include <limits>
 #include <memory>
 
 #include "model/Fail.h"
+#include "ops/ResultGrid.h"
 #include "ops/TMapTools.h"
 #include "util/LeastSquares.h"
 #include "util/TVectorTools.h"
 
+using tessgrid::detail::CheckResultHoldsGrid;
 using tessgrid::detail::Fail;
 using tessgrid::detail::LeastSquaresSlope;
+using tessgrid::detail::ReleaseAll;
 
 namespace {
 
@@ -216,8 +218,7 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> VecMaps, int Lng
   for (std::size_t LngI = 0; LngI < LngPositions; ++LngI) {
     VecWindows.push_back(MakeWindow(VecMaps, LngI, LngWindow));
     VecOwned.push_back(std::make_unique<TMap>(First.MbrPtrXAxis, First.MbrPtrYAxis));
-    // A map's centre axes have one point per column and per row.
-    assert(VecOwned.back()->MbrLngXDim == LngXDim && VecOwned.back()->MbrLngYDim == LngYDim);
+    CheckResultHoldsGrid(*VecOwned.back(), LngXDim, LngYDim);
   }
   TRowScratch Scratch(static_cast<std::size_t>(std::max(LngXDim, 0L)), LngWindow);
   std::vector<const double*> VecRows(LngMaps);
@@ -233,10 +234,5 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> VecMaps, int Lng
     }
   }
 
-  std::vector<TMap*> VecResult;
-  VecResult.reserve(VecOwned.size());
-  for (std::unique_ptr<TMap>& PtrMap : VecOwned) {
-    VecResult.push_back(PtrMap.release());
-  }
-  return VecResult;
+  return ReleaseAll(VecOwned);
 }

@@ -3,7 +3,6 @@
 #include "ops/TMapTools.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -13,16 +12,21 @@
 
 #include "model/Fail.h"
 #include "ops/AxisLookup.h"
+#include "ops/FirstFailure.h"
 
 #if __has_include(<unistd.h>)
 #include <unistd.h>
-
-using tessgrid::detail::CheckLookup;
-using tessgrid::detail::Fail;
-using tessgrid::detail::kLngOutOfSpan;
-using tessgrid::detail::kLngUnfilled;
-using tessgrid::detail::LookupIndices;
 #endif
+
+using tessgrid::detail::Fail;
+using tessgrid::detail::FailAtFirstCell;
+using tessgrid::detail::Fails;
+using tessgrid::detail::IsIndexIn;
+using tessgrid::detail::LookupIndices;
+using tessgrid::detail::Note;
+using tessgrid::detail::NoteLookup;
+using tessgrid::detail::TIndexList;
+using tessgrid::detail::TLineFault;
 
 namespace {
 
@@ -147,37 +151,6 @@ std::unique_ptr<TMap> MakeDownscaled(const TMap& Source, double DblResolution,
   return PtrResult;
 }
 
-// The first check a sample fails, numbered by the order in which one sample meets its checks:
-// lookups and range checks in the result map, then in the source, then the four neighbours.
-// Column checks take the even steps before 8 and steps 8 and 9, row checks the odd steps
-// before 8 and steps 10 and 11, so one number orders a column's and a row's failure.
-struct TFault {
-  int IntStep;             // kIntPasses when every check passes
-  long LngCode;            // a LookupIndices failure code, when PtrMessage is null
-  const char* PtrMessage;  // the message of a range check
-};
-
-constexpr int kIntPasses = INT_MAX;
-
-bool Fails(const TFault& Fault) {
-  return Fault.IntStep != kIntPasses;
-}
-
-[[noreturn]] void Raise(const TFault& Fault) {
-  if (Fault.PtrMessage == nullptr) {
-    CheckLookup(Fault.LngCode);
-  }
-  Fail(Fault.PtrMessage);
-}
-
-bool IsLookupFailure(long LngCode) {
-  return LngCode == kLngOutOfSpan || LngCode == kLngUnfilled;
-}
-
-bool IsInside(long LngIndex, long LngDim) {
-  return LngIndex >= 0 && LngIndex < LngDim;
-}
-
 // What every sample of one column shares: its x, its result column and its neighbour columns.
 struct TColumn {
   long LngResult;
@@ -218,40 +191,38 @@ std::vector<double> RunningCoordinates(double DblStart, double DblStep, double D
   return VecCoordinates;
 }
 
+// The checks one sample meets, in order: the lookups and range checks in the result map, then
+// in the source, then the four neighbours. Columns number theirs with the even steps before 8
+// and steps 8 and 9, rows with the odd steps before 8 and steps 10 and 11.
+
 // Also gives each column's first failing check, kept apart so the cell loop reads less.
 std::vector<TColumn> PlanColumns(const TMap& Result, const TMap& Source,
-                                 const std::vector<double>& VecXs, std::vector<TFault>& VecFaults) {
-  const std::vector<long> VecResult = LookupIndices(*Result.MbrPtrXAxisInterval, VecXs, 'X');
-  const std::vector<long> VecSource = LookupIndices(*Source.MbrPtrXAxisInterval, VecXs, 'X');
+                                 const std::vector<double>& VecXs,
+                                 std::vector<TLineFault>& VecFaults) {
+  const TIndexList ListResult = LookupIndices(*Result.MbrPtrXAxisInterval, VecXs, 'X');
+  const TIndexList ListSource = LookupIndices(*Source.MbrPtrXAxisInterval, VecXs, 'X');
   const std::vector<TPoint*>& VecCentres = Source.MbrPtrXAxis->MbrVecPoints;
   std::vector<TColumn> VecColumns(VecXs.size());
-  VecFaults.assign(VecXs.size(), TFault{kIntPasses, 0, nullptr});
+  VecFaults.assign(VecXs.size(), TLineFault());
   for (std::size_t LngC = 0; LngC < VecXs.size(); ++LngC) {
     TColumn& Column = VecColumns[LngC];
-    TFault& Fault = VecFaults[LngC];
-    Column = TColumn{VecResult[LngC], 0, 0, 0.0, 0.0, 0.0};
-    const long LngIx = VecSource[LngC];
-    if (IsLookupFailure(Column.LngResult)) {
-      Fault = TFault{0, Column.LngResult, nullptr};
-    } else if (!IsInside(Column.LngResult, Result.MbrLngXDim)) {
-      Fault = TFault{2, 0, kStgGetPointX};
-    } else if (IsLookupFailure(LngIx)) {
-      Fault = TFault{4, LngIx, nullptr};
-    } else if (!IsInside(LngIx, Source.MbrLngXDim)) {
-      Fault = TFault{6, 0, kStgGetPointX};
-    }
+    TLineFault& Fault = VecFaults[LngC];
+    Column = TColumn{ListResult.MbrVecIndices[LngC], 0, 0, 0.0, 0.0, 0.0};
+    NoteLookup(Fault, ListResult, LngC, Result.MbrLngXDim, 0, 2, kStgGetPointX);
+    NoteLookup(Fault, ListSource, LngC, Source.MbrLngXDim, 4, 6, kStgGetPointX);
     if (Fails(Fault)) {
       continue;
     }
+    const long LngIx = ListSource.MbrVecIndices[LngC];
     const double DblX = VecXs[LngC];
     // A sample exactly on a centre pairs that centre with the one to its west.
     const bool BlnWest = VecCentres[static_cast<std::size_t>(LngIx)]->MbrDblX >= DblX;
     Column.LngX1 = BlnWest ? LngIx - 1 : LngIx;
     Column.LngX2 = BlnWest ? LngIx : LngIx + 1;
-    if (!IsInside(Column.LngX1, Source.MbrLngXDim)) {
-      Fault = TFault{8, 0, "LngGetX1 is out of range in TMapTools::BilinearInterpolate"};
-    } else if (!IsInside(Column.LngX2, Source.MbrLngXDim)) {
-      Fault = TFault{9, 0, "LngGetX2 is out of range in TMapTools::BilinearInterpolate"};
+    if (!IsIndexIn(Column.LngX1, Source.MbrLngXDim)) {
+      Note(Fault, 8, "LngGetX1 is out of range in TMapTools::BilinearInterpolate");
+    } else if (!IsIndexIn(Column.LngX2, Source.MbrLngXDim)) {
+      Note(Fault, 9, "LngGetX2 is out of range in TMapTools::BilinearInterpolate");
     } else {
       const double DblX1 = VecCentres[static_cast<std::size_t>(Column.LngX1)]->MbrDblX;
       const double DblX2 = VecCentres[static_cast<std::size_t>(Column.LngX2)]->MbrDblX;
@@ -264,40 +235,33 @@ std::vector<TColumn> PlanColumns(const TMap& Result, const TMap& Source,
 }
 
 std::vector<TRow> PlanRows(const TMap& Result, const TMap& Source, const std::vector<double>& VecYs,
-                           std::vector<TFault>& VecFaults) {
-  const std::vector<long> VecResult = LookupIndices(*Result.MbrPtrYAxisInterval, VecYs, 'Y');
-  const std::vector<long> VecSource = LookupIndices(*Source.MbrPtrYAxisInterval, VecYs, 'Y');
+                           std::vector<TLineFault>& VecFaults) {
+  const TIndexList ListResult = LookupIndices(*Result.MbrPtrYAxisInterval, VecYs, 'Y');
+  const TIndexList ListSource = LookupIndices(*Source.MbrPtrYAxisInterval, VecYs, 'Y');
   const std::vector<TPoint*>& VecCentres = Source.MbrPtrYAxis->MbrVecPoints;
   const bool BlnRising = LastYEdge(Source) > FirstYEdge(Source);
   std::vector<TRow> VecRows(VecYs.size());
-  VecFaults.assign(VecYs.size(), TFault{kIntPasses, 0, nullptr});
+  VecFaults.assign(VecYs.size(), TLineFault());
   for (std::size_t LngS = 0; LngS < VecYs.size(); ++LngS) {
     TRow& Row = VecRows[LngS];
-    TFault& Fault = VecFaults[LngS];
-    Row = TRow{VecResult[LngS], 0, 0, 0.0, 0.0, 0.0};
-    const long LngIy = VecSource[LngS];
-    if (IsLookupFailure(Row.LngResult)) {
-      Fault = TFault{1, Row.LngResult, nullptr};
-    } else if (!IsInside(Row.LngResult, Result.MbrLngYDim)) {
-      Fault = TFault{3, 0, kStgGetPointY};
-    } else if (IsLookupFailure(LngIy)) {
-      Fault = TFault{5, LngIy, nullptr};
-    } else if (!IsInside(LngIy, Source.MbrLngYDim)) {
-      Fault = TFault{7, 0, kStgGetPointY};
-    }
+    TLineFault& Fault = VecFaults[LngS];
+    Row = TRow{ListResult.MbrVecIndices[LngS], 0, 0, 0.0, 0.0, 0.0};
+    NoteLookup(Fault, ListResult, LngS, Result.MbrLngYDim, 1, 3, kStgGetPointY);
+    NoteLookup(Fault, ListSource, LngS, Source.MbrLngYDim, 5, 7, kStgGetPointY);
     if (Fails(Fault)) {
       continue;
     }
+    const long LngIy = ListSource.MbrVecIndices[LngS];
     const double DblY = VecYs[LngS];
     const double DblCy = VecCentres[static_cast<std::size_t>(LngIy)]->MbrDblY;
     // Either way a sample exactly on a centre pairs it with the centre of lower y.
     const bool BlnPrevious = BlnRising ? !(DblCy < DblY) : DblY > DblCy;
     Row.LngY1 = BlnPrevious ? LngIy - 1 : LngIy;
     Row.LngY2 = BlnPrevious ? LngIy : LngIy + 1;
-    if (!IsInside(Row.LngY1, Source.MbrLngYDim)) {
-      Fault = TFault{10, 0, "LngGetY1 is out of range in TMapTools::BilinearInterpolate"};
-    } else if (!IsInside(Row.LngY2, Source.MbrLngYDim)) {
-      Fault = TFault{11, 0, "LngGetY2 is out of range in TMapTools::BilinearInterpolate"};
+    if (!IsIndexIn(Row.LngY1, Source.MbrLngYDim)) {
+      Note(Fault, 10, "LngGetY1 is out of range in TMapTools::BilinearInterpolate");
+    } else if (!IsIndexIn(Row.LngY2, Source.MbrLngYDim)) {
+      Note(Fault, 11, "LngGetY2 is out of range in TMapTools::BilinearInterpolate");
     } else {
       const double DblY1 = VecCentres[static_cast<std::size_t>(Row.LngY1)]->MbrDblY;
       const double DblY2 = VecCentres[static_cast<std::size_t>(Row.LngY2)]->MbrDblY;
@@ -309,32 +273,18 @@ std::vector<TRow> PlanRows(const TMap& Result, const TMap& Source, const std::ve
   return VecRows;
 }
 
-// Samples run column by column, every column through all rows, so the first failing sample is
-// in column 0 when any row fails, and otherwise in row 0 of the first failing column. Its
-// failure is whichever of its column's and its row's checks comes first.
-void ReplayFailures(const std::vector<TFault>& VecColumns, bool BlnColumnsStuck,
-                    const std::vector<TFault>& VecRows, bool BlnRowsStuck) {
-  const TFault& First = VecColumns.front();
-  const auto Earlier = [](const TFault& A, const TFault& B) { return A.IntStep <= B.IntStep; };
-  for (const TFault& Row : VecRows) {
-    if (Fails(Row)) {
-      const TFault& Own = Fails(First) ? VecRows.front() : Row;
-      Raise(Earlier(First, Own) ? First : Own);
-    }
-  }
-  if (Fails(First)) {
-    Raise(First);
-  }
+// Samples run column by column, every column through all rows. Where adding the step stopped
+// moving the coordinates, the sampling would repeat the last row (or column) for ever: after
+// the first column when the rows stuck, after the last column when the columns stuck.
+void CheckSamples(const std::vector<TLineFault>& VecColumns, bool BlnColumnsStuck,
+                  const std::vector<TLineFault>& VecRows, bool BlnRowsStuck) {
   const char* const PtrStuck =
       "New resolution is too small for the map's coordinates in TMapTools::BilinearInterpolate";
+  FailAtFirstCell(VecRows.data(), VecRows.size(), VecColumns.data(), 1);
   if (BlnRowsStuck) {
     Fail(PtrStuck);
   }
-  for (const TFault& Column : VecColumns) {
-    if (Fails(Column)) {
-      Raise(Column);
-    }
-  }
+  FailAtFirstCell(VecRows.data(), VecRows.size(), VecColumns.data(), VecColumns.size());
   if (BlnColumnsStuck) {
     Fail(PtrStuck);
   }
@@ -468,11 +418,11 @@ TMap* TMapTools::BilinearInterpolate(const TMap* PtrSource, double DblResolution
       RunningCoordinates(DblXStart, DblResolution, DblXEnd, true, BlnColumnsStuck);
   const std::vector<double> VecYs = RunningCoordinates(
       DblYStart, BlnFalling ? -DblResolution : DblResolution, DblYEnd, !BlnFalling, BlnRowsStuck);
-  std::vector<TFault> VecColumnFaults;
-  std::vector<TFault> VecRowFaults;
+  std::vector<TLineFault> VecColumnFaults;
+  std::vector<TLineFault> VecRowFaults;
   const std::vector<TColumn> VecColumns = PlanColumns(*PtrResult, Source, VecXs, VecColumnFaults);
   const std::vector<TRow> VecRows = PlanRows(*PtrResult, Source, VecYs, VecRowFaults);
-  ReplayFailures(VecColumnFaults, BlnColumnsStuck, VecRowFaults, BlnRowsStuck);
+  CheckSamples(VecColumnFaults, BlnColumnsStuck, VecRowFaults, BlnRowsStuck);
 
   // Row by row is the cache-friendly order. Where samples share a result cell, the column scan
   // leaves the last row of the last column there; row by row leaves the last column of the last

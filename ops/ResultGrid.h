@@ -1,26 +1,43 @@
 // ops/ResultGrid.h - the shared start of every operation that builds its result on the grid of
-// one input map. Only the ops/ sources use it.
+// one input map, and the hand-over of a list of results. Only the ops/ sources use it.
 #ifndef OPS_RESULTGRID_H
 #define OPS_RESULTGRID_H
 
 #include <cassert>
 #include <memory>
+#include <vector>
 
 #include "model/Fail.h"
 #include "model/TMap.h"
 
 namespace tessgrid::detail {
 
+/// Throws what TMap::SetPoint(long, long, double) throws at the first cell of the grid, row by
+/// row, that the result lacks: "X-ordinate is out of range in TMap::SetPoint", then "Y-ordinate
+/// is out of range in TMap::SetPoint". A result built on a map's centre axes lacks cells when
+/// the map grew by TMap::AddRow after its axes were set.
+inline void CheckResultHoldsGrid(const TMap& Result, long LngXDim, long LngYDim) {
+  if (LngXDim <= 0 || LngYDim <= 0) {
+    return;
+  }
+  if (LngXDim > Result.MbrLngXDim) {
+    Fail("X-ordinate is out of range in TMap::SetPoint");
+  }
+  if (LngYDim > Result.MbrLngYDim) {
+    Fail("Y-ordinate is out of range in TMap::SetPoint");
+  }
+}
+
 /// Returns a new map on copies of the input's centre axes, every cell -9999, no-data value
-/// -9999. Throws the given message when the input has no axes (the map constructor would read
-/// through a null axis), and passes on the failures of TMap(TAxis*, TAxis*).
+/// -9999, that holds every cell of the input. Throws the given message when the input has no
+/// axes (the map constructor would read through a null axis), the failures of TMap(TAxis*,
+/// TAxis*), then those of CheckResultHoldsGrid.
 inline std::unique_ptr<TMap> NewResultOnGrid(const TMap& Map, const char* PtrNoAxesMessage) {
   if (Map.MbrPtrXAxis == nullptr || Map.MbrPtrYAxis == nullptr) {
     Fail(PtrNoAxesMessage);
   }
   auto PtrResult = std::make_unique<TMap>(Map.MbrPtrXAxis, Map.MbrPtrYAxis);
-  // The axis setters keep the centre axes as long as the dimensions, so the two grids match.
-  assert(PtrResult->MbrLngXDim == Map.MbrLngXDim && PtrResult->MbrLngYDim == Map.MbrLngYDim);
+  CheckResultHoldsGrid(*PtrResult, Map.MbrLngXDim, Map.MbrLngYDim);
   return PtrResult;
 }
 
@@ -36,6 +53,18 @@ inline double* RowOf(TMap& Map, long LngY) {
   std::vector<double>& VecRow = Map.MbrVecValues[static_cast<std::size_t>(LngY)];
   assert(static_cast<long>(VecRow.size()) == Map.MbrLngXDim);
   return VecRow.data();
+}
+
+/// Hands every map of the list over to the caller, in order, leaving null pointers behind.
+/// Results are built as owned maps so that a failure part-way releases them; only a complete
+/// list is handed over.
+inline std::vector<TMap*> ReleaseAll(std::vector<std::unique_ptr<TMap>>& VecOwned) {
+  std::vector<TMap*> VecResult;
+  VecResult.reserve(VecOwned.size());
+  for (std::unique_ptr<TMap>& PtrOwned : VecOwned) {
+    VecResult.push_back(PtrOwned.release());
+  }
+  return VecResult;
 }
 
 }  // namespace tessgrid::detail

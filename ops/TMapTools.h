@@ -36,7 +36,9 @@ class TMapTools {
   /// Returns a - b cell for cell by column and row, on a's grid with a's no-data value; the
   /// caller owns it. Throws "X dimensions do not match in TMapTools::Subtract", then "Y
   /// dimensions do not match in TMapTools::Subtract", then "Map has no axes in
-  /// TMapTools::Subtract" and "Axes resolutions do not match in TMap::TMap" for a's axes.
+  /// TMapTools::Subtract" and "Axes resolutions do not match in TMap::TMap" for a's axes, then
+  /// "X-ordinate is out of range in TMap::SetPoint" or "Y-ordinate is out of range in
+  /// TMap::SetPoint" when a's centre axes are shorter than its grid.
   [[nodiscard]] static TMap* Subtract(const TMap* PtrMapA, const TMap* PtrMapB);
   /// Returns a x b on the finer grid (a's on a tie); the caller owns it. Throws as Add, with
   /// "Map has no axes in TMapTools::Multiply".
@@ -50,7 +52,9 @@ class TMapTools {
   // Cell value transforms (ops/Transforms.cpp). Each value-producing transform returns a new
   // map on copies of the input's centre axes, whose no-data value is -9999 whatever the input's
   // is; the caller owns it. Those that read axes throw "Map has no axes in TMapTools::<name>"
-  // for a map whose axes are not set.
+  // for a map whose axes are not set, and "X-ordinate is out of range in TMap::SetPoint" or
+  // "Y-ordinate is out of range in TMap::SetPoint" for a map whose centre axes are shorter than
+  // its grid (one grown by AddRow after its axes were set).
 
   /// Returns the map with every cell times the factor; a cell equal to -9999 stays -9999 (the
   /// input's own no-data value is not consulted).
@@ -97,7 +101,9 @@ class TMapTools {
   // Multi-map aggregation (ops/Aggregation.cpp). The maps of a list must all have the first
   // map's dimensions and are paired by column and row. Each result is a new map on copies of the
   // first map's centre axes with the no-data value -9999; the caller owns it. A first map whose
-  // axes are not set fails with "Map has no axes in TMapTools::<name>" after the other checks.
+  // axes are not set fails with "Map has no axes in TMapTools::<name>" after the other checks,
+  // one whose centre axes are shorter than its grid with "X-ordinate is out of range in
+  // TMap::SetPoint" or "Y-ordinate is out of range in TMap::SetPoint".
 
   /// Returns the cell-wise sum. A cell that is no-data in any map takes the no-data value of the
   /// first such map in list order.
@@ -194,7 +200,8 @@ class TMapTools {
 
   /// Writes every cell of the insert map into the destination cell that holds its centre; where
   /// several centres share a cell, the last in row-then-column order stays. Every target cell is
-  /// found before any is written, so on failure the destination is unchanged.
+  /// found before any is written, so on failure the destination is unchanged. An insert map
+  /// without cells changes nothing once it passes the corner tests.
   /// Throws "Map has no axes in TMapTools::Insert"; "Insert map's NW corner is outside of the
   /// destination map in TMapTools::Insert" (west, or beyond the destination's first Y edge);
   /// "Insert map's SE corner is outside of the destination map in TMapTools::Insert" (east, or
@@ -266,7 +273,9 @@ class TMapTools {
   /// Throws, in this order, "Window size must be >= 1 in TMapTools::ValueGradients",
   /// "Window size must be < number of maps in TMapTools::ValueGradients" when n < w,
   /// "Map dimensions do not match in TMapTools::ValueGradients", and, when there is a window,
-  /// "Map has no axes in TMapTools::ValueGradients" for a map 0 without centre axes.
+  /// "Map has no axes in TMapTools::ValueGradients" for a map 0 without centre axes, then
+  /// "X-ordinate is out of range in TMap::SetPoint" or "Y-ordinate is out of range in
+  /// TMap::SetPoint" when its centre axes are shorter than its grid.
   [[nodiscard]] static std::vector<TMap*> ValueGradients(std::vector<TMap*> VecMaps,
                                                          int LngWindowSize);
 
@@ -299,8 +308,9 @@ class TMapTools {
   /// Writes one line "x,y,value" per cell, column by column from the west and, within a column,
   /// row by row from the north, with the cell centres of TMap::GetPoint; numbers as WriteFlatFile.
   /// Throws the failures of TMap::GetPoint(long, long) ("Map has no axes in
-  /// TMap::GetCoordinates", ...) and "Map rows do not match its dimensions in
-  /// TMapTools::WriteCSVFile" before writing anything; a map without cells writes nothing.
+  /// TMap::GetCoordinates", "Axis has an unfilled slot in TMap::GetCoordinates", ...) and "Map
+  /// rows do not match its dimensions in TMapTools::WriteCSVFile" before writing anything; a map
+  /// without cells writes nothing.
   static void WriteCSVFile(const TMap* PtrMap, std::ostream& Output);
 };
 

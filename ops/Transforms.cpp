@@ -17,6 +17,7 @@
 using tessgrid::detail::Fail;
 
 using tessgrid::detail::NewResultOnGrid;
+using tessgrid::detail::ReleaseAll;
 using tessgrid::detail::RowOf;
 
 namespace {
@@ -167,12 +168,7 @@ std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> VecMaps, double DblTh
   for (TMap* PtrMap : VecMaps) {
     VecOwned.emplace_back(Threshold(PtrMap, DblThreshold));
   }
-  std::vector<TMap*> VecResult;
-  VecResult.reserve(VecOwned.size());
-  for (std::unique_ptr<TMap>& PtrOwned : VecOwned) {
-    VecResult.push_back(PtrOwned.release());
-  }
-  return VecResult;
+  return ReleaseAll(VecOwned);
 }
 
 TMap* TMapTools::ThresholdReplace(const TMap* PtrMap, double DblThreshold, double DblReplacement) {

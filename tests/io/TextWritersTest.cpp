@@ -65,3 +65,16 @@ TEST(WriteCSVFileTest, AMapWithoutAxesFailsBeforeWriting) {
   EXPECT_MESSAGE(TMapTools::WriteCSVFile(&Map, Output), "Map has no axes in TMap::GetCoordinates");
   EXPECT_EQ(Output.str(), "");
 }
+
+TEST(WriteCSVFileTest, ACentreAxisWithAnEmptySlotFailsBeforeWriting) {
+  TAxis XCentres(1, 3);
+  XCentres.SetPoint(0, new TPoint(0.5, 0));
+  XCentres.SetPoint(2, new TPoint(2.5, 0));
+  TAxis YCentres(1, 1);
+  YCentres.SetPoint(0, new TPoint(0, 0.5));
+  TMap Map(&XCentres, &YCentres);
+  std::ostringstream Output;
+  EXPECT_MESSAGE(TMapTools::WriteCSVFile(&Map, Output),
+                 "Axis has an unfilled slot in TMap::GetCoordinates");
+  EXPECT_EQ(Output.str(), "");
+}

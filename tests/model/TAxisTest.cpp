@@ -88,6 +88,28 @@ TEST(TAxisTest, GetIndexRejectsEmptyAndUnfilledAxes) {
   EXPECT_MESSAGE(Axis.GetIndex(0.5, 'X'), "Axis has an unfilled slot in TAxis::GetIndex");
 }
 
+TEST(TAxisTest, FindIndexTellsWithoutThrowingWhatGetIndexDoes) {
+  using TStatus = TAxis::TLookupStatus;
+  TStatus Status = TStatus::kOutOfRange;
+  EXPECT_EQ(RisingX()->FindIndex(1.0, 'X', Status), 1);
+  EXPECT_EQ(Status, TStatus::kFound);
+  EXPECT_EQ(FallingY()->FindIndex(2.0, 'Y', Status), 0);
+  EXPECT_EQ(Status, TStatus::kFound);
+  EXPECT_EQ(RisingX()->FindIndex(3.0, 'X', Status), -1);
+  EXPECT_EQ(Status, TStatus::kNoInterval);
+  EXPECT_EQ(RisingX()->FindIndex(std::nan(""), 'X', Status), -1);
+  EXPECT_EQ(Status, TStatus::kNoInterval);
+  EXPECT_EQ(RisingX()->FindIndex(3.1, 'X', Status), -1);
+  EXPECT_EQ(Status, TStatus::kOutOfRange);
+  EXPECT_EQ(TAxis(1.0, 0).FindIndex(0.0, 'X', Status), -1);
+  EXPECT_EQ(Status, TStatus::kOutOfRange);
+  TAxis Gap(1.0, 3);
+  Gap.SetPoint(0, new TPoint(0, 0));
+  Gap.SetPoint(2, new TPoint(2, 0));
+  EXPECT_EQ(Gap.FindIndex(0.5, 'X', Status), -1);
+  EXPECT_EQ(Status, TStatus::kUnfilledSlot);
+}
+
 TEST(TAxisTest, GetSegmentCopiesInclusiveRange) {
   auto PtrAxis = RisingX();
   std::unique_ptr<TAxis> PtrSegment(PtrAxis->GetSegment(1, 2));

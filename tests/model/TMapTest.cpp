@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <memory>
 
@@ -141,6 +142,17 @@ TEST(TMapTest, GetCoordinatesChecksAgainstCentreAxes) {
                  "LngY is out of range for the Y-axis in TMap::GetCoordinates");
 }
 
+TEST(TMapTest, CentreAxisWithAnEmptyInnerSlotFailsAtThatSlot) {
+  TAxis XCentres(1, 3);
+  XCentres.SetPoint(0, new TPoint(0.5, 0));
+  XCentres.SetPoint(2, new TPoint(2.5, 0));
+  TMap Map(&XCentres, MakeAxis(1, {{0, 0.5}}).get());
+  const std::unique_ptr<TPoint> PtrCentre(Map.GetCoordinates(2, 0));
+  EXPECT_EQ(PtrCentre->MbrDblX, 2.5);
+  EXPECT_MESSAGE(Map.GetCoordinates(1, 0), "Axis has an unfilled slot in TMap::GetCoordinates");
+  EXPECT_MESSAGE(Map.GetPoint(1, 0), "Axis has an unfilled slot in TMap::GetCoordinates");
+}
+
 TEST(TMapTest, MapWithoutAxesFailsClearly) {
   TMap Map(1.0, 2, 2);
   TPoint Point(0, 0);
@@ -173,6 +185,17 @@ TEST(TMapTest, AxisSettersCheckLengthsAndKeepOldAxesOnFailure) {
   EXPECT_MESSAGE(PtrMap->SetYAxis(PtrThree.get()),
                  "Length of new Y axis does not match the Y dimension of the map");
   EXPECT_MESSAGE(PtrMap->SetYAxisInterval(PtrShort.get()),
+                 "Length of new Y interval axis does not fit the Y dimension of the map");
+}
+
+TEST(TMapTest, IntervalSettersCompareLengthsWithoutOverflow) {
+  TMap Map(1.0);
+  Map.MbrLngXDim = LONG_MAX;
+  Map.MbrLngYDim = LONG_MAX;
+  auto PtrEdges = MakeAxis(1.0, {{0, 0}, {1, 0}});
+  EXPECT_MESSAGE(Map.SetXAxisInterval(PtrEdges.get()),
+                 "Length of new X interval axis does not fit the X dimension of the map");
+  EXPECT_MESSAGE(Map.SetYAxisInterval(PtrEdges.get()),
                  "Length of new Y interval axis does not fit the Y dimension of the map");
 }
 

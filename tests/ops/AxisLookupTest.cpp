@@ -1,4 +1,5 @@
-// tests/ops/AxisLookupTest.cpp - batched lookups agree with TAxis::GetIndex, failures included.
+// tests/ops/AxisLookupTest.cpp - batched lookups agree with TAxis::FindIndex, failures included,
+// whether the edges come as an axis or as plain coordinates.
 #include "ops/AxisLookup.h"
 
 #include <gtest/gtest.h>
@@ -9,37 +10,47 @@
 #include "tests/support/ExpectMessage.h"
 #include "tests/support/MapBuilders.h"
 
-using tessgrid::detail::CheckLookup;
-using tessgrid::detail::kLngNoInterval;
-using tessgrid::detail::kLngOutOfSpan;
-using tessgrid::detail::kLngUnfilled;
+using tessgrid::detail::CheckedIndex;
 using tessgrid::detail::LookupIndices;
+using tessgrid::detail::TIndexList;
+using tessgrid::detail::TLookupStatus;
 
 using tessgrid_test::MakeAxis;
 
 namespace {
 
-long ReferenceIndex(const TAxis& Axis, double DblCoordinate, char ChrAxis) {
-  try {
-    return Axis.GetIndex(DblCoordinate, ChrAxis);
-  } catch (char* PtrMessage) {
-    return std::string(PtrMessage).rfind("Axis has", 0) == 0 ? kLngUnfilled : kLngOutOfSpan;
+void ExpectSameAsFindIndex(const TIndexList& List, const TAxis& Axis,
+                           const std::vector<double>& VecProbes, char ChrAxis) {
+  ASSERT_EQ(List.MbrVecIndices.size(), VecProbes.size());
+  ASSERT_EQ(List.MbrVecStatus.size(), VecProbes.size());
+  for (std::size_t LngI = 0; LngI < VecProbes.size(); ++LngI) {
+    TLookupStatus Status = TLookupStatus::kFound;
+    EXPECT_EQ(List.MbrVecIndices[LngI], Axis.FindIndex(VecProbes[LngI], ChrAxis, Status))
+        << "coordinate " << VecProbes[LngI];
+    EXPECT_EQ(List.MbrVecStatus[LngI], Status) << "coordinate " << VecProbes[LngI];
   }
 }
 
+// Probes every quarter unit, the points themselves, NaN and an infinity; on a filled axis the
+// plain-coordinate form is checked as well.
 void ExpectSameAsAxis(const TAxis& Axis, char ChrAxis) {
   std::vector<double> VecProbes{std::nan(""), -std::numeric_limits<double>::infinity()};
   for (double DblC = -1.25; DblC <= 6.5; DblC += 0.25)
     VecProbes.push_back(DblC);
+  std::vector<double> VecEdges;
+  bool BlnFilled = true;
   for (const TPoint* PtrPoint : Axis.MbrVecPoints) {
+    BlnFilled = BlnFilled && PtrPoint != nullptr;
     if (PtrPoint != nullptr) {
       VecProbes.push_back(ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY);
+      VecEdges.push_back(VecProbes.back());
     }
   }
-  const std::vector<long> VecIndices = LookupIndices(Axis, VecProbes, ChrAxis);
-  for (std::size_t LngI = 0; LngI < VecProbes.size(); ++LngI) {
-    EXPECT_EQ(VecIndices[LngI], ReferenceIndex(Axis, VecProbes[LngI], ChrAxis))
-        << "coordinate " << VecProbes[LngI];
+  ExpectSameAsFindIndex(LookupIndices(Axis, VecProbes, ChrAxis), Axis, VecProbes, ChrAxis);
+  if (BlnFilled) {
+    ExpectSameAsFindIndex(
+        LookupIndices(VecEdges.data(), VecEdges.size(), VecProbes.data(), VecProbes.size()), Axis,
+        VecProbes, ChrAxis);
   }
 }
 
@@ -49,6 +60,7 @@ TEST(AxisLookupTest, AgreesWithTheScanOnRisingFallingAndIrregularAxes) {
   ExpectSameAsAxis(*MakeAxis(1, {{0, 0}, {1, 0}, {2, 0}, {3, 0}}), 'X');
   ExpectSameAsAxis(*MakeAxis(1, {{0, 5}, {0, 4}, {0, 3}, {0, 1.5}}), 'Y');
   ExpectSameAsAxis(*MakeAxis(1, {{0, 1}, {0, 1}, {0, 4}, {0, 2}, {0, 5}}), 'Y');
+  ExpectSameAsAxis(*MakeAxis(1, {{0, 0}, {std::nan(""), 0}, {2, 0}}), 'X');
   ExpectSameAsAxis(*MakeAxis(1, {{2, 0}}), 'X');
   ExpectSameAsAxis(TAxis(1, 0), 'X');
 }
@@ -61,9 +73,12 @@ TEST(AxisLookupTest, AgreesWithTheScanOnUnfilledAxes) {
   ExpectSameAsAxis(Axis, 'X');
 }
 
-TEST(AxisLookupTest, CheckLookupThrowsTheAxisMessages) {
-  EXPECT_MESSAGE(CheckLookup(kLngOutOfSpan), "Ordinate is out of range in TAxis::GetIndex");
-  EXPECT_MESSAGE(CheckLookup(kLngUnfilled), "Axis has an unfilled slot in TAxis::GetIndex");
-  EXPECT_EQ(CheckLookup(kLngNoInterval), kLngNoInterval);
-  EXPECT_EQ(CheckLookup(4), 4);
+TEST(AxisLookupTest, CheckedIndexThrowsTheAxisMessages) {
+  const TIndexList List{{-1, -1, -1, 4},
+                        {TLookupStatus::kOutOfRange, TLookupStatus::kUnfilledSlot,
+                         TLookupStatus::kNoInterval, TLookupStatus::kFound}};
+  EXPECT_MESSAGE(CheckedIndex(List, 0), "Ordinate is out of range in TAxis::GetIndex");
+  EXPECT_MESSAGE(CheckedIndex(List, 1), "Axis has an unfilled slot in TAxis::GetIndex");
+  EXPECT_EQ(CheckedIndex(List, 2), -1);
+  EXPECT_EQ(CheckedIndex(List, 3), 4);
 }

@@ -199,6 +199,20 @@ TEST(ExtentsTest, InsertDecidesEveryCellBeforeWritingAny) {
   EXPECT_EQ(PtrDestination->MbrVecValues, VecBefore);
 }
 
+TEST(ExtentsTest, InsertOfAMapWithoutCellsChangesNothingWhereverItsCentresLie) {
+  const TMapPtr PtrDestination = MakeNumberedMap(0, 0, 1, 2, 2);
+  const TGrid VecBefore = PtrDestination->MbrVecValues;
+  // No columns, one row of no height on the destination's northern edge: that centre has no row.
+  Insert(*PtrDestination, *MakeMap(0, 2, 0, {{}}));
+  EXPECT_EQ(PtrDestination->MbrVecValues, VecBefore);
+  // No rows, one column of no width on the eastern edge: that centre has no column.
+  TMap NoRows(0.0, 1, 0);
+  NoRows.SetXAxisInterval(MakeAxis(0, {{2, 2}, {2, 2}}).get());
+  NoRows.SetYAxisInterval(MakeAxis(0, {{2, 2}}).get());
+  Insert(*PtrDestination, NoRows);
+  EXPECT_EQ(PtrDestination->MbrVecValues, VecBefore);
+}
+
 TEST(ExtentsTest, InsertFollowsTheYDirectionOfAnAscendingDestination) {
   const TMapPtr PtrDestination = MakeAscendingMap(0, 0, 3, 3);
   EXPECT_MESSAGE(Insert(*PtrDestination, *MakeAscendingMap(0, -1, 1, 2)),

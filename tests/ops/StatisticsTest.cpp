@@ -56,6 +56,16 @@ TEST(StatisticsTest, CountValuesLeavesOutNaNCells) {
   EXPECT_EQ(TMapTools::CountValues(PtrMap.get(), kDblNaN), 0);
 }
 
+TEST(StatisticsTest, CountValuesKeysEqualValuesByTheFirstCellColumnByColumn) {
+  // 0 and -0 are one key; the first of them column by column gives its sign.
+  auto PtrPositive = MakeMap(0, 0, 1, {{5, -0.0}, {0, 5}});
+  const std::map<double, long> MapCounts = TMapTools::CountValues(PtrPositive.get());
+  EXPECT_EQ(MapCounts, (std::map<double, long>{{0, 2}, {5, 2}}));
+  EXPECT_FALSE(std::signbit(MapCounts.begin()->first));
+  auto PtrNegative = MakeMap(0, 0, 1, {{5, 0, 0}, {-0.0, 5, -0.0}});
+  EXPECT_TRUE(std::signbit(TMapTools::CountValues(PtrNegative.get()).begin()->first));
+}
+
 TEST(StatisticsTest, CountValueCountsEqualCells) {
   auto PtrMap = MakeMap(0, 0, 1, {{-9999, 4, 4}, {-9999, -9999, 0}});
   EXPECT_EQ(TMapTools::CountValues(PtrMap.get(), 5.0), 0);

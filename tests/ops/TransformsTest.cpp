@@ -163,6 +163,18 @@ TEST(TransformsTest, MapWithoutAxesFailsWithAMessage) {
   EXPECT_MESSAGE(TMapTools::RoundContents(&NoAxes), "Map has no axes in TMapTools::RoundContents");
 }
 
+TEST(TransformsTest, AMapGrownPastItsAxesFailsAsTheFirstWriteBeyondThemWould) {
+  // AddRow leaves the axes as they were: results on those axes have one row less than the grid.
+  auto PtrGrown = MakeMap(0, 0, 1, {{1, 2}});
+  PtrGrown->AddRow({3, 4});
+  const char* PtrMessage = "Y-ordinate is out of range in TMap::SetPoint";
+  EXPECT_MESSAGE(TMapTools::RoundContents(PtrGrown.get()), PtrMessage);
+  EXPECT_MESSAGE(TMapTools::Mask(PtrGrown.get(), PtrGrown.get(), 1, 0), PtrMessage);
+  EXPECT_MESSAGE(TMapTools::Sum({PtrGrown.get(), PtrGrown.get()}), PtrMessage);
+  EXPECT_MESSAGE(TMapTools::Average({PtrGrown.get(), PtrGrown.get()}), PtrMessage);
+  EXPECT_MESSAGE(TMapTools::ValueGradients({PtrGrown.get(), PtrGrown.get()}, 1), PtrMessage);
+}
+
 TEST(TransformsTest, MaskReadsOnlyTheSourceAndPlacesItOnTheGridMap) {
   const TMapPtr PtrGrid = MakeMap(500, 600, 2, {{7, 7}, {7, 7}});
   const TMapPtr PtrSource = MakeMap(0, 0, 2, {{1, 2}, {2, 3}});

@@ -3,9 +3,13 @@
 #ifndef TESTS_SUPPORT_COMMANDRUNNER_H
 #define TESTS_SUPPORT_COMMANDRUNNER_H
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -52,17 +56,62 @@ class TCommandTest : public ::testing::Test {
   std::string Work(const std::string& StgName) const { return (MbrPathWork / StgName).string(); }
 
   // Runs the command with the arguments; the shell only redirects the two streams.
-  // A shell prefix (such as a ulimit) applies to the command alone.
-  TRun Run(const std::vector<std::string>& VecArgs, const std::string& StgPrefix = "") const {
+  // A shell prefix (such as a ulimit) applies to the command alone. ">>" as the mode appends
+  // standard output to what the file StgOut is read from holds already.
+  TRun Run(const std::vector<std::string>& VecArgs, const std::string& StgPrefix = "",
+           const std::string& StgStdoutMode = ">") const {
     std::string StgCommand = StgPrefix + Quote(TESSGRID_EXE);
     for (const std::string& StgArg : VecArgs) {
       StgCommand += " " + Quote(StgArg);
     }
-    StgCommand += " >" + Quote(Work("stdout.txt")) + " 2>" + Quote(Work("stderr.txt"));
+    StgCommand +=
+        " " + StgStdoutMode + Quote(Work("stdout.txt")) + " 2>" + Quote(Work("stderr.txt"));
     const int LngRaw = std::system(("(" + StgCommand + ")").c_str());
     TRun Result{WIFEXITED(LngRaw) ? WEXITSTATUS(LngRaw) : -1, ReadFile(Work("stdout.txt")),
                 ReadFile(Work("stderr.txt"))};
     return Result;
+  }
+
+  // Starts the command without a shell, its streams going where Run sends them, with the default
+  // action for the signals a test sends; Finish waits for it.
+  pid_t Start(const std::vector<std::string>& VecArgs) const {
+    std::vector<std::string> VecWords = {TESSGRID_EXE};
+    VecWords.insert(VecWords.end(), VecArgs.begin(), VecArgs.end());
+    std::vector<char*> VecArgv;
+    for (std::string& StgWord : VecWords) {
+      VecArgv.push_back(StgWord.data());
+    }
+    VecArgv.push_back(nullptr);
+    const std::string StgOut = Work("stdout.txt");
+    const std::string StgErr = Work("stderr.txt");
+    const pid_t LngPid = ::fork();
+    if (LngPid == 0) {
+      ::dup2(::open(StgOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+      ::dup2(::open(StgErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+      for (const int LngSignal : {SIGINT, SIGTERM, SIGHUP}) {
+        ::signal(LngSignal, SIG_DFL);
+      }
+      ::execv(VecArgv[0], VecArgv.data());
+      ::_exit(127);
+    }
+    return LngPid;
+  }
+
+  TRun Finish(pid_t LngPid) const {
+    int LngRaw = 0;
+    ::waitpid(LngPid, &LngRaw, 0);
+    return TRun{WIFEXITED(LngRaw) ? WEXITSTATUS(LngRaw) : -1, ReadFile(Work("stdout.txt")),
+                ReadFile(Work("stderr.txt"))};
+  }
+
+  // The names in the work folder, sorted.
+  std::vector<std::string> Entries() const {
+    std::vector<std::string> VecNames;
+    for (const fs::directory_entry& Entry : fs::directory_iterator(MbrPathWork)) {
+      VecNames.push_back(Entry.path().filename().string());
+    }
+    std::sort(VecNames.begin(), VecNames.end());
+    return VecNames;
   }
 
   void ExpectFailure(const TRun& Result, const std::string& StgLine) const {
