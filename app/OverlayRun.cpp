@@ -12,7 +12,7 @@ using tessgrid::detail::Fail;
 
 namespace {
 
-using TOperation = TMap* (*)(TMap*, TMap*);
+using TOperation = TMap* (*)(const TMap*, const TMap*);
 
 TOperation SelectOperation(char ChrOperation) {
   switch (ChrOperation) {

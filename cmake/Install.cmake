@@ -1,13 +1,15 @@
 # Install rules: headers under include/tessgrid/<layer>, the static library, a CMake package
-# (find_package(tessgrid) -> tessgrid::tessgrid) and a pkg-config file.
+# (find_package(tessgrid) -> tessgrid::tessgrid), a pkg-config file, and the README and LICENSE
+# under share/doc/tessgrid.
 include(CMakePackageConfigHelpers)
 
 # Only the public headers are installed; the internals (namespace tessgrid::detail) stay in the
-# source tree, and no public header includes one of them.
+# source tree, and no public header includes one of them. The umbrella header and the
+# conveniences sit at the include root, beside the version header.
 set(TESSGRID_PUBLIC_HEADERS
     model/TPoint.h model/TAxis.h model/TAxisTools.h model/TMap.h io/TARCGISFileTools.h
     io/TPrjFileTools.h ops/TMapTools.h util/TVectorTools.h util/TStringTools.h
-    util/TPointTools.h)
+    util/TPointTools.h tessgrid.h tessgrid_owning.h tessgrid_message.h)
 foreach(header IN LISTS TESSGRID_PUBLIC_HEADERS)
   get_filename_component(layer ${header} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid/${layer})
@@ -15,6 +17,10 @@ endforeach()
 
 install(FILES ${PROJECT_BINARY_DIR}/include/tessgrid_version.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid)
+
+# The README describes the command and the library, and the manual page points at it.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(TARGETS tessgrid_lib EXPORT tessgridTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})

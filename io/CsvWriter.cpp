@@ -10,7 +10,7 @@
 
 using tessgrid::detail::Fail;
 
-void TMapTools::WriteCSVFile(TMap* PtrMap, std::ostream& Output) {
+void TMapTools::WriteCSVFile(const TMap* PtrMap, std::ostream& Output) {
   const long LngColumns = PtrMap->MbrLngXDim;
   const long LngRows = PtrMap->MbrLngYDim;
   if (LngColumns <= 0 || LngRows <= 0) {

@@ -8,7 +8,7 @@
 
 using tessgrid::detail::Fail;
 
-void TMapTools::WriteFlatFile(TMap* PtrMap, std::ostream& Output, char ChrSeparator) {
+void TMapTools::WriteFlatFile(const TMap* PtrMap, std::ostream& Output, char ChrSeparator) {
   const long LngColumns = PtrMap->MbrLngXDim;
   const long LngRows = PtrMap->MbrLngYDim;
   // The rows are read directly below, so the grid has to hold what the dimensions promise.

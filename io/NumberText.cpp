@@ -26,9 +26,10 @@ namespace {
 // before the noise of binary fractions (0.1 + 0.2) shows.
 constexpr int kLngMaxRuleDigits = 12;
 
-// Up to this precision the correctly rounded text of a value whose shortest round-trip digits
-// are no more than the precision is those digits padded with zeros: a double lies within a
-// relative 1.2e-16 of its shortest text, far inside half a unit of the 15th digit.
+// Up to this precision the correctly rounded text of a normal value whose shortest round-trip
+// digits are no more than the precision is those digits padded with zeros: a normal double lies
+// within a relative 1.2e-16 of its shortest text, far inside half a unit of the 15th digit. A
+// subnormal one may lie much farther (5e-324 is 4.94066e-324), so it never takes that route.
 constexpr int kLngMaxFastPrecision = 15;
 
 int EffectivePrecision(const TNumberFormat& Format) {
@@ -145,71 +146,6 @@ char* LayOut(char* PtrNext, const char* PtrDigits, int LngDigits, int LngExponen
   return PtrNext;
 }
 
-// The shortest digits from to_chars, for any value. Returns 0 when the value needs more than
-// the rule's digits and so the correctly rounded slow path.
-std::size_t FormatShortest(char* PtrOut, double DblValue, int LngPrecision) {
-  char ChrSci[32];
-  const std::to_chars_result Result =
-      std::to_chars(ChrSci, ChrSci + sizeof ChrSci, DblValue, std::chars_format::scientific);
-  const char* PtrChar = ChrSci;
-  char* PtrNext = PtrOut;
-  if (*PtrChar == '-') {
-    *PtrNext++ = *PtrChar++;
-  }
-  if (*PtrChar < '0' || *PtrChar > '9') {
-    // inf and nan: the same words as printf.
-    while (PtrChar != Result.ptr) {
-      *PtrNext++ = *PtrChar++;
-    }
-    return static_cast<std::size_t>(PtrNext - PtrOut);
-  }
-  char ChrDigits[24];
-  int LngDigits = 0;
-  ChrDigits[LngDigits++] = *PtrChar++;
-  if (*PtrChar == '.') {
-    ++PtrChar;
-    while (*PtrChar != 'e') {
-      ChrDigits[LngDigits++] = *PtrChar++;
-    }
-  }
-  if (LngDigits > LngPrecision && LngDigits > kLngMaxRuleDigits) {
-    return 0;
-  }
-  // PtrChar is at 'e', then a sign and at least two digits.
-  int LngExponent = 0;
-  for (const char* PtrExp = PtrChar + 2; PtrExp != Result.ptr; ++PtrExp) {
-    LngExponent = LngExponent * 10 + (*PtrExp - '0');
-  }
-  if (PtrChar[1] == '-') {
-    LngExponent = -LngExponent;
-  }
-  PtrNext = LayOut(PtrNext, ChrDigits, LngDigits, LngExponent, LngPrecision);
-  return static_cast<std::size_t>(PtrNext - PtrOut);
-}
-
-const double* const kDblPowersOfTen = kDblExactPowersOfTen;
-
-// Finds an integer m with m / 10^k reading back as the magnitude, for 10^k exact and m below
-// 2^50. Then m / 10^k is the only k-digit decimal within half a unit of the value, so m, with
-// its trailing zeros dropped, holds the value's shortest digits. Returns false when none fits.
-bool ExactDecimal(double DblMagnitude, int LngMaxPower, int LngPower, std::uint64_t& LngMantissa,
-                  int& LngUsedPower) {
-  for (;;) {
-    const double DblScaled = DblMagnitude * kDblPowersOfTen[LngPower];
-    const std::uint64_t LngCandidate = static_cast<std::uint64_t>(DblScaled + 0.5);
-    // Both operands are exact, so the quotient is the double nearest to the decimal.
-    if (static_cast<double>(LngCandidate) / kDblPowersOfTen[LngPower] == DblMagnitude) {
-      LngMantissa = LngCandidate;
-      LngUsedPower = LngPower;
-      return true;
-    }
-    if (LngPower == LngMaxPower) {
-      return false;
-    }
-    LngPower = LngMaxPower;
-  }
-}
-
 // Writes exactly LngCount decimal digits of the value (leading zeros included) ending at
 // PtrEnd, two at a time.
 void PutDigits(char* PtrEnd, std::uint64_t LngValue, int LngCount) {
@@ -226,43 +162,51 @@ void PutDigits(char* PtrEnd, std::uint64_t LngValue, int LngCount) {
   }
 }
 
-int DigitCount(std::uint64_t LngValue) {
-  int LngCount = 1;
-  while (LngValue >= 10000) {
-    LngValue /= 10000;
-    LngCount += 4;
+// The fast path of the default format, for zero and for every value from 1e-10 to below 1e22
+// (all normal), with a precision of at most 15: the value's twelve correctly rounded
+// significant digits from one product by an exact power of ten. When they read back as the
+// value they are its shortest digits padded with zeros (the shortest text lies within a relative
+// 1.2e-16 of the value, any other twelve-digit decimal at least 1e-12 away), which written with
+// p = max(precision, digits) is %g's text; otherwise the rule's twelve digits are the text.
+// Returns 0, having written nothing that counts, outside that range, for a product too near a
+// half to tell which way it rounds, and for a value that needs more than twelve digits under a
+// precision above twelve (which asks for the precision's own rounding).
+std::size_t FormatTwelveDigits(char* PtrOut, double DblValue, int LngPrecision) {
+  char* PtrNext = PtrOut;
+  if (std::signbit(DblValue)) {
+    *PtrNext++ = '-';
   }
-  return LngCount + (LngValue >= 10) + (LngValue >= 100) + (LngValue >= 1000);
-}
-
-// The fast path: most map values are short decimals, whose digits one multiplication, one
-// division and an integer conversion find; the others go through to_chars' shortest digits.
-// The rule's twelve digits for a value that needs more than twelve to read back (sums and
-// products of decimals mostly do), without the general path's to_chars calls: one product by an
-// exact power of ten, correctly rounded unless it lies too near a half to tell. Returns 0, having
-// written nothing that counts, where it cannot decide or where twelve digits read back.
-std::size_t FormatTwelveDigits(char* PtrOut, double DblValue) {
-  const double DblMagnitude = DblValue < 0 ? -DblValue : DblValue;
+  const double DblMagnitude = std::fabs(DblValue);
+  if (DblMagnitude == 0.0) {
+    *PtrNext++ = '0';
+    return static_cast<std::size_t>(PtrNext - PtrOut);
+  }
   if (!(DblMagnitude >= 1e-10 && DblMagnitude < 1e22)) {
     return 0;
   }
-  int LngBinaryExponent = 0;
-  std::frexp(DblMagnitude, &LngBinaryExponent);
-  // floor(e * log10 2) or one less; the digit count below corrects it.
-  int LngExponent = ((LngBinaryExponent - 1) * 1233) >> 12;
-  std::uint64_t LngMantissa = 0;
+  std::uint64_t LngBits = 0;
+  std::memcpy(&LngBits, &DblMagnitude, sizeof LngBits);
+  // The value lies in [2^b, 2^(b + 1)); floor(b * log10 2) is its decimal exponent or one less,
+  // and the digit count below corrects it.
+  const int LngBinaryExponent = static_cast<int>(LngBits >> 52) - 1023;
+  int LngExponent = (LngBinaryExponent * 1233) >> 12;
   for (int LngTry = 0; LngTry < 3; ++LngTry) {
     const int LngPower = kLngMaxRuleDigits - 1 - LngExponent;
     const double DblScaled = LngPower >= 0 ? DblMagnitude * kDblExactPowersOfTen[LngPower]
                                            : DblMagnitude / kDblExactPowersOfTen[-LngPower];
-    // The product carries one rounding, below 2^-13 at these magnitudes: a fraction that far
+    // Positive and below 10^13 < 2^44, so the conversion is the floor.
+    const std::uint64_t LngFloor = static_cast<std::uint64_t>(DblScaled);
+    if (LngFloor >= 1000000000000ULL) {
+      ++LngExponent;
+      continue;
+    }
+    // Below 10^12 < 2^40 the product carries one rounding of at most 2^-13: a fraction that far
     // from one half rounds the same way as the exact product would.
-    const double DblFloor = std::floor(DblScaled);
-    const double DblFraction = DblScaled - DblFloor;
+    const double DblFraction = DblScaled - static_cast<double>(LngFloor);
     if (std::fabs(DblFraction - 0.5) < 1e-3) {
       return 0;
     }
-    LngMantissa = static_cast<std::uint64_t>(DblFloor) + (DblFraction > 0.5 ? 1 : 0);
+    const std::uint64_t LngMantissa = LngFloor + (DblFraction > 0.5 ? 1 : 0);
     if (LngMantissa < 100000000000ULL) {
       --LngExponent;
       continue;
@@ -275,7 +219,8 @@ std::size_t FormatTwelveDigits(char* PtrOut, double DblValue) {
     const double DblBack = LngPower >= 0
                                ? static_cast<double>(LngMantissa) / kDblExactPowersOfTen[LngPower]
                                : static_cast<double>(LngMantissa) * kDblExactPowersOfTen[-LngPower];
-    if (DblBack == DblMagnitude) {
+    const bool BlnShortest = DblBack == DblMagnitude;
+    if (!BlnShortest && LngPrecision > kLngMaxRuleDigits) {
       return 0;
     }
     char ChrDigits[kLngMaxRuleDigits];
@@ -284,94 +229,11 @@ std::size_t FormatTwelveDigits(char* PtrOut, double DblValue) {
     while (ChrDigits[LngDigits - 1] == '0') {
       --LngDigits;
     }
-    char* PtrNext = PtrOut;
-    if (DblValue < 0) {
-      *PtrNext++ = '-';
-    }
-    PtrNext = LayOut(PtrNext, ChrDigits, LngDigits, LngExponent, kLngMaxRuleDigits);
+    PtrNext = LayOut(PtrNext, ChrDigits, LngDigits, LngExponent,
+                     BlnShortest ? LngPrecision : kLngMaxRuleDigits);
     return static_cast<std::size_t>(PtrNext - PtrOut);
   }
   return 0;
-}
-
-std::size_t FormatFast(char* PtrOut, double DblValue, int LngPrecision) {
-  char* PtrNext = PtrOut;
-  std::uint64_t LngBits = 0;
-  std::memcpy(&LngBits, &DblValue, sizeof LngBits);
-  const int LngBinaryExponent = static_cast<int>((LngBits >> 52) & 0x7ff) - 1023;
-  // Magnitudes from 2^-70 to below 2^49; zero, subnormals, infinities and NaN fall outside.
-  if (LngBinaryExponent < -70 || LngBinaryExponent > 48) {
-    if (DblValue == 0.0) {
-      if ((LngBits >> 63) != 0) {
-        *PtrNext++ = '-';
-      }
-      *PtrNext++ = '0';
-      return static_cast<std::size_t>(PtrNext - PtrOut);
-    }
-    return FormatShortest(PtrOut, DblValue, LngPrecision);
-  }
-  // 10^k below 2^(49 - e) keeps m = value * 10^k below 2^50 (77/256 < log10 2).
-  const int LngMaxPower = std::min(22, ((49 - LngBinaryExponent) * 77) >> 8);
-  const double DblMagnitude = DblValue < 0 ? -DblValue : DblValue;
-  std::uint64_t LngMantissa = 0;
-  int LngPower = 0;
-  if (!ExactDecimal(DblMagnitude, LngMaxPower, std::min(LngMaxPower, 6), LngMantissa, LngPower)) {
-    const std::size_t LngLength =
-        LngPrecision <= kLngMaxRuleDigits ? FormatTwelveDigits(PtrOut, DblValue) : 0;
-    return LngLength != 0 ? LngLength : FormatShortest(PtrOut, DblValue, LngPrecision);
-  }
-  if ((LngBits >> 63) != 0) {
-    *PtrNext++ = '-';
-  }
-  // The integer part by truncation, which a 64-bit division by 10^k would cost many times over:
-  // no integer lies strictly between the value and its decimal, as both round to each other.
-  // Below 1 the power may reach 10^22, beyond 64 bits; at 1 or more the mantissa bound keeps it
-  // at 10^15 or less, and only that case uses the scale.
-  const std::uint64_t LngWhole = static_cast<std::uint64_t>(DblMagnitude);
-  const std::uint64_t LngScale =
-      LngWhole == 0 ? 0 : static_cast<std::uint64_t>(kDblPowersOfTen[LngPower]);
-  const std::uint64_t LngWholeScaled = LngWhole * LngScale;
-  const std::uint64_t LngFraction = LngMantissa - LngWholeScaled;
-  const int LngWholeDigits = DigitCount(LngWhole);
-  if (LngWhole != 0 && LngWholeScaled <= LngMantissa && LngFraction < LngScale &&
-      LngWholeDigits <= LngPrecision && LngWholeDigits <= kLngMaxRuleDigits) {
-    // At least 1 and below 10^precision: %g writes it plainly, the integer part and then the
-    // fraction without its trailing zeros.
-    PtrNext += LngWholeDigits;
-    PutDigits(PtrNext, LngWhole, LngWholeDigits);
-    if (LngFraction != 0) {
-      *PtrNext++ = '.';
-      PtrNext += LngPower;
-      PutDigits(PtrNext, LngFraction, LngPower);
-      if (LngPower == 6) {
-        // The usual case, without a branch per zero: how many trailing zeros varies from value
-        // to value, and a mispredicted loop would cost more than these five tests.
-        PtrNext -= (LngFraction % 10 == 0) + (LngFraction % 100 == 0) + (LngFraction % 1000 == 0) +
-                   (LngFraction % 10000 == 0) + (LngFraction % 100000 == 0);
-      } else {
-        while (PtrNext[-1] == '0') {
-          --PtrNext;
-        }
-      }
-      const int LngDigits = static_cast<int>(PtrNext - PtrOut) - 1 - ((LngBits >> 63) != 0);
-      if (LngDigits > LngPrecision && LngDigits > kLngMaxRuleDigits) {
-        return 0;
-      }
-    }
-    return static_cast<std::size_t>(PtrNext - PtrOut);
-  }
-  char ChrDigits[24];
-  int LngDigits = DigitCount(LngMantissa);
-  PutDigits(ChrDigits + LngDigits, LngMantissa, LngDigits);
-  const int LngExponent = LngDigits - 1 - LngPower;
-  while (LngDigits > 1 && ChrDigits[LngDigits - 1] == '0') {
-    --LngDigits;
-  }
-  if (LngDigits > LngPrecision && LngDigits > kLngMaxRuleDigits) {
-    return 0;
-  }
-  PtrNext = LayOut(PtrNext, ChrDigits, LngDigits, LngExponent, LngPrecision);
-  return static_cast<std::size_t>(PtrNext - PtrOut);
 }
 
 // For a token that from_chars found beyond the range of double: true when its magnitude lies
@@ -454,11 +316,14 @@ TNumberFormat NumberFormatOf(const std::ios_base& Stream) {
   return Format;
 }
 
+// Two routes besides the writers' inline one (FormatPlainDecimal): twelve digits by one product
+// for the usual values, and to_chars for the rest. bench/NumberTextBench measures both against
+// the plain to_chars design; a route that does not clearly beat it on its values has no place.
 std::size_t FormatNumber(char* PtrOut, std::size_t LngRoom, double DblValue,
                          const TNumberFormat& Format) {
   const int LngPrecision = EffectivePrecision(Format);
   if (Format.BlnDefault && LngPrecision <= kLngMaxFastPrecision && LngRoom >= kLngNumberChars) {
-    const std::size_t LngLength = FormatFast(PtrOut, DblValue, LngPrecision);
+    const std::size_t LngLength = FormatTwelveDigits(PtrOut, DblValue, LngPrecision);
     if (LngLength != 0) {
       return LngLength;
     }

@@ -94,7 +94,7 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName, TGridHeaderMode 
   return MapOf(Header, Rows).release();
 }
 
-void TARCGISFileTools::WriteARCGISFile(TMap* PtrMap, std::ostream& Output) {
+void TARCGISFileTools::WriteARCGISFile(const TMap* PtrMap, std::ostream& Output) {
   CheckEdges(PtrMap);
   {
     tessgrid::detail::TBlockWriter Writer(Output);
@@ -115,7 +115,7 @@ void TARCGISFileTools::WriteARCGISFile(TMap* PtrMap, std::ostream& Output) {
   TMapTools::WriteFlatFile(PtrMap, Output, ' ');
 }
 
-void TARCGISFileTools::WriteARCGISFile(TMap* PtrMap, std::string StgFileName) {
+void TARCGISFileTools::WriteARCGISFile(const TMap* PtrMap, std::string StgFileName) {
   // Every check runs before the file is touched.
   CheckEdges(PtrMap);
   tessgrid::detail::WriteFileSafely(

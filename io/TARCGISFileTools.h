@@ -61,7 +61,7 @@ class TARCGISFileTools {
   /// std::string, "File format error: invalid cell value '<token>' at row <r>, column <c> in
   /// TARCGISFileTools::LoadARCGISFile" (counted from 0) for a cell that is not a number, lies
   /// beyond the range of double or is longer than 4096 bytes; of several, the first in the file.
-  static TMap* LoadARCGISFile(std::istream& Input);
+  [[nodiscard]] static TMap* LoadARCGISFile(std::istream& Input);
 
   /// Reads a grid from the stream with the given header rule; kStrict is the form above.
   /// kLenient reads the header entries in any letter case and order until the first token that
@@ -77,17 +77,17 @@ class TARCGISFileTools {
   /// TARCGISFileTools::LoadARCGISFile" (xllcorner and xllcenter are one entry, and so are
   /// cellsize and dx, dy), and "File format error: cell at row <r>, column <c> holds -9999 but
   /// the header has no NODATA_value in TARCGISFileTools::LoadARCGISFile".
-  static TMap* LoadARCGISFile(std::istream& Input, TGridHeaderMode Mode);
+  [[nodiscard]] static TMap* LoadARCGISFile(std::istream& Input, TGridHeaderMode Mode);
 
   /// Reads the named grid file and returns it as a new map; the caller owns it.
   /// Throws "Unable to open file " followed by the name, as std::string, when it cannot be opened
   /// for reading or is a folder, "Unable to read file " followed by the name, as std::string,
   /// when reading it fails (EIO), std::bad_alloc when opening it fails for lack of memory, and
   /// the format failures of the stream form.
-  static TMap* LoadARCGISFile(std::string StgFileName);
+  [[nodiscard]] static TMap* LoadARCGISFile(std::string StgFileName);
 
   /// Reads the named grid file with the given header rule; kStrict is the form above.
-  static TMap* LoadARCGISFile(std::string StgFileName, TGridHeaderMode Mode);
+  [[nodiscard]] static TMap* LoadARCGISFile(std::string StgFileName, TGridHeaderMode Mode);
 
   /// Writes the map as a grid to the stream: the six header lines, then one line per row with a
   /// blank after every value. Numbers use the stream's floating-point format; in the default
@@ -95,7 +95,7 @@ class TARCGISFileTools {
   /// Throws "Map has no interval axes in TARCGISFileTools::WriteARCGISFile" or "Axis has an
   /// unfilled slot in TARCGISFileTools::WriteARCGISFile" when a corner is missing, and the
   /// failures of TMapTools::WriteFlatFile, before writing anything.
-  static void WriteARCGISFile(TMap* PtrMap, std::ostream& Output);
+  static void WriteARCGISFile(const TMap* PtrMap, std::ostream& Output);
 
   /// Writes the map as a grid to the named file. An existing regular file is replaced only once
   /// everything is written; other targets (devices, pipes) are written in place.
@@ -103,12 +103,12 @@ class TARCGISFileTools {
   /// "Unable to write file " followed by the name when writing fails, both as std::string; after
   /// a failure an earlier regular file keeps its content. The checks of the stream form run
   /// before the file is touched.
-  static void WriteARCGISFile(TMap* PtrMap, std::string StgFileName);
+  static void WriteARCGISFile(const TMap* PtrMap, std::string StgFileName);
 
   /// Loads every named grid file, in order; the caller owns the maps.
   /// Throws the failures of LoadARCGISFile for the first file that fails; the maps already
   /// loaded are released and no list is returned.
-  static std::vector<TMap*> LoadFileList(std::vector<std::string> VecFileNames);
+  [[nodiscard]] static std::vector<TMap*> LoadFileList(std::vector<std::string> VecFileNames);
 
   /// Writes map i to file name i, in order.
   /// Throws "Size of map list and filename list do not match in TARCGISFileTools::WriteFileList"

@@ -59,15 +59,15 @@ class TAxis {
   /// the caller owns it. Throws, in this order, "Start index is out of range in
   /// TAxis::GetSegment", "End index is out of range in TAxis::GetSegment", "Start index is
   /// greater than end index in TAxis::GetSegment".
-  TAxis* GetSegment(long LngStart, long LngEnd) const;
+  [[nodiscard]] TAxis* GetSegment(long LngStart, long LngEnd) const;
 
   /// The same, with start and end found by GetIndex from the two points' coordinates (from
   /// first). On a falling axis the point with the larger coordinate comes first.
-  TAxis* GetSegment(const TPoint* PtrFrom, const TPoint* PtrTo, char ChrAxis) const;
+  [[nodiscard]] TAxis* GetSegment(const TPoint* PtrFrom, const TPoint* PtrTo, char ChrAxis) const;
 
   /// Returns a new axis with the same resolution and a clone of every point (empty slots stay
   /// empty); the caller owns it.
-  TAxis* Clone() const;
+  [[nodiscard]] TAxis* Clone() const;
 
   double MbrDblResolution;            ///< spacing of the axis in map units (a map's cell size)
   std::vector<TPoint*> MbrVecPoints;  ///< points in axis order; each non-null slot owns its point

@@ -19,14 +19,14 @@ class TAxisTools {
   /// and share the x of point 0 less r/2. Every coordinate is a running sum of r.
   /// Throws "Index is out of range in TAxis::GetPoint" for an empty axis and "Axis has an
   /// unfilled slot in TAxisTools::PointsToIntervals" when point 0 or the last point is missing.
-  static TAxis* PointsToIntervals(const TAxis* PtrCentres, char ChrAxis);
+  [[nodiscard]] static TAxis* PointsToIntervals(const TAxis* PtrCentres, char ChrAxis);
 
   /// Returns the centre axis of an edge axis: one point fewer (none for a one-point axis), point
   /// i at (a.x + |b.x - a.x| / 2, a.y - |b.y - a.y| / 2) for edges a = i and b = i + 1, which is
   /// the midpoint for an x that rises and a y that falls. The character has no effect.
   /// Throws "Index is out of range in TAxis::GetPoint" for an empty axis and "Axis has an
   /// unfilled slot in TAxisTools::IntervalsToPoints" when an edge is missing.
-  static TAxis* IntervalsToPoints(const TAxis* PtrEdges, char ChrAxis);
+  [[nodiscard]] static TAxis* IntervalsToPoints(const TAxis* PtrEdges, char ChrAxis);
 };
 
 #endif  // MODEL_TAXISTOOLS_H

@@ -12,12 +12,17 @@
 ///
 /// Conventions, fixed here once for the whole library:
 /// - A cell is addressed (column, row), always in that order, counted from 0. Column 0 is the
-///   western column, row 0 the northern row. X grows with the column index, Y falls with the row
-///   index.
+///   western column; X grows with the column index.
+/// - Y falls with the row index, row 0 the northern row, on every map the grid reader builds and
+///   on every map derived from one. A map may also be given Y axes that rise with the row index
+///   (row 0 the southern row) through its centre axis (the constructor or SetYAxis); lookups, the
+///   arithmetic, the extents and the resampling accept either direction, and their results keep
+///   the direction of their source. SetYAxisInterval derives centres for falling edges only.
 /// - Point k of an interval (edge) axis is the edge before cell k: the western edge of column k,
-///   the northern edge of row k. Point k of a centre axis is the centre of cell k.
+///   and on a falling Y axis the northern edge of row k. Point k of a centre axis is the centre of
+///   cell k.
 /// - Coordinates are looked up on the interval axes: a cell holds its western and southern edges
-///   and not its eastern and northern ones.
+///   and not its eastern and northern ones, whichever way its Y axis runs.
 /// - The no-data value is an ordinary double compared by exact equality; TMap gives it no special
 ///   treatment.
 /// - The map owns its values and its four axes. Axis setters store copies; points returned by
@@ -65,12 +70,12 @@ class TMap {
   /// TMap::GetCoordinates", "LngY is out of range for the Y-axis in TMap::GetCoordinates", then
   /// "Axis has an unfilled slot in TMap::GetCoordinates" when the column's or the row's centre
   /// slot is empty.
-  TPoint* GetCoordinates(long LngX, long LngY) const;
+  [[nodiscard]] TPoint* GetCoordinates(long LngX, long LngY) const;
 
   /// Returns a new TMapPoint at the centre of the cell carrying its value; the caller owns it.
   /// Throws "LngX is out of range in TMap::GetPoint (long,long)", "LngY is out of range in
   /// TMap::GetPoint (long,long)", then the failures of GetCoordinates.
-  TMapPoint* GetPoint(long LngX, long LngY) const;
+  [[nodiscard]] TMapPoint* GetPoint(long LngX, long LngY) const;
 
   /// Stores the value in every cell.
   void InitValues(double DblValue);
@@ -98,7 +103,7 @@ class TMap {
   /// Returns a new TMapPoint at the point's own coordinates carrying the value of the cell that
   /// holds it; the caller owns it. Throws as GetPointVal(TPoint*), with "LngX is out of range in
   /// TMap::GetPoint (TPoint*)" and "LngY is out of range in TMap::GetPoint (TPoint*)".
-  TMapPoint* GetPoint(const TPoint* PtrPoint) const;
+  [[nodiscard]] TMapPoint* GetPoint(const TPoint* PtrPoint) const;
 
   /// Stores the value in the cell that holds the point. Throws as GetPointVal(TPoint*), with
   /// "LngX is out of range in TMap::SetPoint (TPoint*)" and "LngY is out of range in
@@ -126,7 +131,7 @@ class TMap {
   long MbrLngYDim;          ///< number of rows held in MbrVecValues
   std::vector<std::vector<double>> MbrVecValues;  ///< cells, indexed [row][column]
   TAxis* MbrPtrXAxis;                             ///< owned; null or MbrLngXDim centres, rising
-  TAxis* MbrPtrYAxis;                             ///< owned; null or MbrLngYDim centres, falling
+  TAxis* MbrPtrYAxis;                             ///< owned; null or MbrLngYDim centres of rows
   TAxis* MbrPtrXAxisInterval;                     ///< owned; null or MbrLngXDim + 1 edges
   TAxis* MbrPtrYAxisInterval;                     ///< owned; null or MbrLngYDim + 1 edges
   double MbrDblNoDataValue;  ///< marks a cell without data; -9999 after every constructor

@@ -13,7 +13,7 @@ class TPoint {
   virtual ~TPoint() = default;
 
   /// Returns a new point of the same kind with the same members; the caller owns it.
-  virtual TPoint* Clone() const;
+  [[nodiscard]] virtual TPoint* Clone() const;
 
   /// Returns the Euclidean distance between this point and the other.
   double Distance(const TPoint* PtrOther) const;
@@ -29,7 +29,7 @@ class TMapPoint : public TPoint {
   TMapPoint(double DblX, double DblY, double DblValue);
 
   /// Returns a new TMapPoint with the same coordinates and value; the caller owns it.
-  TPoint* Clone() const override;
+  [[nodiscard]] TPoint* Clone() const override;
 
   double MbrDblValue;  ///< the value of the cell the point stands for
 };

@@ -74,7 +74,7 @@ bool SecondIsFiner(const TMap& MapA, const TMap& MapB) {
 
 }  // namespace
 
-TMap* TMapTools::Add(TMap* PtrMapA, TMap* PtrMapB) {
+TMap* TMapTools::Add(const TMap* PtrMapA, const TMap* PtrMapB) {
   if (SecondIsFiner(*PtrMapA, *PtrMapB)) {
     return CombineByCoordinates(*PtrMapB, *PtrMapA, TAddition(),
                                 "Map has no axes in TMapTools::Add");
@@ -82,7 +82,7 @@ TMap* TMapTools::Add(TMap* PtrMapA, TMap* PtrMapB) {
   return CombineByCoordinates(*PtrMapA, *PtrMapB, TAddition(), "Map has no axes in TMapTools::Add");
 }
 
-TMap* TMapTools::Multiply(TMap* PtrMapA, TMap* PtrMapB) {
+TMap* TMapTools::Multiply(const TMap* PtrMapA, const TMap* PtrMapB) {
   if (SecondIsFiner(*PtrMapA, *PtrMapB)) {
     return CombineByCoordinates(*PtrMapB, *PtrMapA, TMultiplication(),
                                 "Map has no axes in TMapTools::Multiply");
@@ -91,7 +91,7 @@ TMap* TMapTools::Multiply(TMap* PtrMapA, TMap* PtrMapB) {
                               "Map has no axes in TMapTools::Multiply");
 }
 
-TMap* TMapTools::Divide(TMap* PtrMapA, TMap* PtrMapB) {
+TMap* TMapTools::Divide(const TMap* PtrMapA, const TMap* PtrMapB) {
   // Written as "not at most" so that a NaN resolution is refused as well.
   if (!(PtrMapA->MbrDblResolution <= PtrMapB->MbrDblResolution)) {
     Fail("Divisor must be of equal of coarser resolution than the dividend in TMapTools::Divide");
@@ -100,7 +100,7 @@ TMap* TMapTools::Divide(TMap* PtrMapA, TMap* PtrMapB) {
                               "Map has no axes in TMapTools::Divide");
 }
 
-TMap* TMapTools::Subtract(TMap* PtrMapA, TMap* PtrMapB) {
+TMap* TMapTools::Subtract(const TMap* PtrMapA, const TMap* PtrMapB) {
   if (PtrMapA->MbrLngXDim != PtrMapB->MbrLngXDim) {
     Fail("X dimensions do not match in TMapTools::Subtract");
   }

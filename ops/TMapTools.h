@@ -32,22 +32,22 @@ class TMapTools {
   /// TMap::GetPointVal" or "LngY is out of range in TMap::GetPointVal" (on its eastern or northern
   /// outer edge), "Map has no axes in TMap::GetIndex" (partner without axes); "Axis has an
   /// unfilled slot in TMap::GetCoordinates" for a base centre axis with an empty slot.
-  static TMap* Add(TMap* PtrMapA, TMap* PtrMapB);
+  [[nodiscard]] static TMap* Add(const TMap* PtrMapA, const TMap* PtrMapB);
   /// Returns a - b cell for cell by column and row, on a's grid with a's no-data value; the
   /// caller owns it. Throws "X dimensions do not match in TMapTools::Subtract", then "Y
   /// dimensions do not match in TMapTools::Subtract", then "Map has no axes in
   /// TMapTools::Subtract" and "Axes resolutions do not match in TMap::TMap" for a's axes, then
   /// "X-ordinate is out of range in TMap::SetPoint" or "Y-ordinate is out of range in
   /// TMap::SetPoint" when a's centre axes are shorter than its grid.
-  static TMap* Subtract(TMap* PtrMapA, TMap* PtrMapB);
+  [[nodiscard]] static TMap* Subtract(const TMap* PtrMapA, const TMap* PtrMapB);
   /// Returns a x b on the finer grid (a's on a tie); the caller owns it. Throws as Add, with
   /// "Map has no axes in TMapTools::Multiply".
-  static TMap* Multiply(TMap* PtrMapA, TMap* PtrMapB);
+  [[nodiscard]] static TMap* Multiply(const TMap* PtrMapA, const TMap* PtrMapB);
   /// Returns a / b on a's grid with a's no-data value; a zero divisor gives an infinity or NaN.
   /// The caller owns it. Throws "Divisor must be of equal of coarser resolution than the dividend
   /// in TMapTools::Divide" unless a's resolution <= b's, then as Add, with "Map has no axes in
   /// TMapTools::Divide".
-  static TMap* Divide(TMap* PtrMapA, TMap* PtrMapB);
+  [[nodiscard]] static TMap* Divide(const TMap* PtrMapA, const TMap* PtrMapB);
 
   // Cell value transforms (ops/Transforms.cpp). Each value-producing transform returns a new
   // map on copies of the input's centre axes, whose no-data value is -9999 whatever the input's
@@ -58,31 +58,35 @@ class TMapTools {
 
   /// Returns the map with every cell times the factor; a cell equal to -9999 stays -9999 (the
   /// input's own no-data value is not consulted).
-  static TMap* Multiply(TMap* PtrMap, double DblFactor);
+  [[nodiscard]] static TMap* Multiply(const TMap* PtrMap, double DblFactor);
   /// Returns the map with the constant added to every cell; a cell equal to -9999 stays -9999
   /// (the input's own no-data value is not consulted, as in Multiply(map, factor)).
-  static TMap* Add(TMap* PtrMap, double DblConstant);
+  [[nodiscard]] static TMap* Add(const TMap* PtrMap, double DblConstant);
   /// Returns the map with every cell divided by the divisor; a cell equal to the input's no-data
   /// value keeps that value. A divisor of 0 gives infinities and not-a-numbers, no failure.
-  static TMap* Divide(TMap* PtrMap, double DblDivisor);
+  [[nodiscard]] static TMap* Divide(const TMap* PtrMap, double DblDivisor);
   /// Returns the map with every cell rounded: t = the cell truncated toward zero, t + 1 when the
   /// cell minus t is at least 0.5, else t. Negative halves therefore go toward zero; NaN stays NaN.
-  static TMap* RoundContents(TMap* PtrMap);
+  [[nodiscard]] static TMap* RoundContents(const TMap* PtrMap);
   /// Returns the map with every cell below the threshold set to 0 (NaN included).
-  static TMap* Threshold(TMap* PtrMap, double DblThreshold);
+  [[nodiscard]] static TMap* Threshold(const TMap* PtrMap, double DblThreshold);
   /// Returns Threshold of each map, in input order; the caller owns every map returned. When one
   /// fails, the maps already built are released and nothing is returned.
-  static std::vector<TMap*> Threshold(std::vector<TMap*> VecMaps, double DblThreshold);
+  [[nodiscard]] static std::vector<TMap*> Threshold(std::vector<TMap*> VecMaps,
+                                                    double DblThreshold);
   /// Returns the map with every cell at or above the threshold set to the replacement.
-  static TMap* ThresholdReplace(TMap* PtrMap, double DblThreshold, double DblReplacement);
+  [[nodiscard]] static TMap* ThresholdReplace(const TMap* PtrMap, double DblThreshold,
+                                              double DblReplacement);
   /// Returns the map with every cell replaced by its entry in the table (exact match), or by the
   /// default value where the table has no such key. The caller's table is not changed.
-  static TMap* ReplaceValue(TMap* PtrMap, std::map<double, double> MapTable, double DblDefault);
+  [[nodiscard]] static TMap* ReplaceValue(const TMap* PtrMap, std::map<double, double> MapTable,
+                                          double DblDefault);
   /// Returns, on the grid of the first map, the cells of the source map (same column and row)
   /// with the match value replaced; the values of the grid map are not read.
   /// Throws "X dimensions do not match in TMapTools::Mask", then "Y dimensions do not match in
   /// TMapTools::Mask", when the two maps differ in size.
-  static TMap* Mask(TMap* PtrGridMap, TMap* PtrSourceMap, double DblMatch, double DblReplacement);
+  [[nodiscard]] static TMap* Mask(const TMap* PtrGridMap, const TMap* PtrSourceMap, double DblMatch,
+                                  double DblReplacement);
   /// Sets every cell of the block (rows north to south, columns west to east, inclusive) to the
   /// value, in place. Checks in this order and changes nothing when one fails: "Northern edge
   /// must be less than southern edge in TMapTools::FillBlock" (north > south), "Western edge must
@@ -109,20 +113,20 @@ class TMapTools {
   /// Throws "Must have more than 2 maps to sum in TMapTools::Sum" for fewer than two maps, then
   /// for each later map in order "X-dimension of maps are inconsistent in TMapTools::Sum" and
   /// "Y-dimension of maps are inconsistent in TMapTools::Sum".
-  static TMap* Sum(std::vector<TMap*> VecMaps);
+  [[nodiscard]] static TMap* Sum(std::vector<TMap*> VecMaps);
   /// Returns, for each cell, the number of maps in which it is not that map's no-data value.
   /// Throws "Must have at least 1 map in TMapTools::DataCounts" for an empty list, then
   /// "X-dimension of maps are inconsistent in TMapTools::DataCounts" and
   /// "Y-dimension of maps are inconsistent in TMapTools::DataCounts".
-  static TMap* DataCounts(std::vector<TMap*> VecMaps);
+  [[nodiscard]] static TMap* DataCounts(std::vector<TMap*> VecMaps);
   /// Returns Divide(Sum(maps), DataCounts(maps)), cell for cell: -9999 where the sum is -9999,
   /// else the sum over the count of data cells. Throws the failures of Sum first.
-  static TMap* Average(std::vector<TMap*> VecMaps);
+  [[nodiscard]] static TMap* Average(std::vector<TMap*> VecMaps);
   /// Returns Average of every run of IntWindow consecutive maps, in order: the number of maps
   /// less IntWindow plus one maps, or none when the window is longer than the list. A window
   /// below 2 throws "Must have more than 2 maps to sum in TMapTools::Sum" unless the list is
   /// shorter than the window. When a window fails, the maps already built are released.
-  static std::vector<TMap*> MovingAverage(std::vector<TMap*> VecMaps, int IntWindow);
+  [[nodiscard]] static std::vector<TMap*> MovingAverage(std::vector<TMap*> VecMaps, int IntWindow);
 
   // Resampling (ops/Resampling.cpp).
   // Results cover the source's area from its first X edge and first Y edge (the northern edge on
@@ -152,13 +156,13 @@ class TMapTools {
   /// Throws "New resolution cannot be <= 0.0 in TMapTools::Downscale" for an R that is not
   /// greater than 0 (NaN included), and "Index is out of range in TAxis::GetPoint" when no whole
   /// cell fits in X or in Y. Returns a new map; the caller owns it.
-  static TMap* Downscale(const TMap* PtrSource, double DblResolution);
+  [[nodiscard]] static TMap* Downscale(const TMap* PtrSource, double DblResolution);
 
   /// Returns the source refined by k: every cell becomes a k x k block holding its value, at
   /// resolution r / k over the same area; no-data value -9999.
   /// Throws "Subdivision factor must be >= 1 in TMapTools::Subdivide" for k <= 0.
   /// Returns a new map; the caller owns it.
-  static TMap* Subdivide(const TMap* PtrSource, int IntFactor);
+  [[nodiscard]] static TMap* Subdivide(const TMap* PtrSource, int IntFactor);
 
   /// Returns Downscale(source, R) filled by bilinear interpolation between the centres of the
   /// four source cells around one sample point per cell, taken at a fixed offset from the cell's
@@ -174,7 +178,7 @@ class TMapTools {
   /// range in TMap::GetPoint (TPoint*)". Throws "New resolution is too small for the map's
   /// coordinates in TMapTools::BilinearInterpolate" when adding R no longer moves a sample
   /// coordinate, where sampling would never end. Returns a new map; the caller owns it.
-  static TMap* BilinearInterpolate(const TMap* PtrSource, double DblResolution);
+  [[nodiscard]] static TMap* BilinearInterpolate(const TMap* PtrSource, double DblResolution);
 
   // Map extents (ops/Extents.cpp).
   /// Returns a new map of the cells from the one holding P1 to the one holding P2 (any two
@@ -184,7 +188,8 @@ class TMapTools {
   /// for a corner outside the map (x1, y1, x2, y2 in this order); "Start index is out of range in
   /// TAxis::GetSegment" for a corner on the map's eastern or northern outer edge. The caller owns
   /// the result.
-  static TMap* Extract(const TMap* PtrMap, const TPoint* PtrPoint1, const TPoint* PtrPoint2);
+  [[nodiscard]] static TMap* Extract(const TMap* PtrMap, const TPoint* PtrPoint1,
+                                     const TPoint* PtrPoint2);
 
   /// Sets PtrOutA and PtrOutB to new maps holding the cells of A and of B whose centres lie in the
   /// common area [greatest west edge, least east edge) x [greatest south edge, least north edge),
@@ -230,13 +235,13 @@ class TMapTools {
   /// no-data cells never gives the no-data value its entry.
   /// Throws the failures of TMap::GetPoint(long, long) ("Map has no axes in
   /// TMap::GetCoordinates" for a map without axes); no point is left behind.
-  static std::map<double, TMapPoint*> GetFirstValues(const TMap* PtrMap,
-                                                     std::vector<double> VecLeaveOut);
+  [[nodiscard]] static std::map<double, TMapPoint*> GetFirstValues(const TMap* PtrMap,
+                                                                   std::vector<double> VecLeaveOut);
 
   /// Returns GetFirstValues of each map with the same values left out, in the maps' order.
   /// Fails as a whole, as the one-map form, and then leaves no point behind.
-  static std::vector<std::map<double, TMapPoint*>> GetFirstValues(std::vector<TMap*> VecMaps,
-                                                                  std::vector<double> VecLeaveOut);
+  [[nodiscard]] static std::vector<std::map<double, TMapPoint*>> GetFirstValues(
+      std::vector<TMap*> VecMaps, std::vector<double> VecLeaveOut);
 
   /// Returns each key of the points and the map's value in the cell that holds its point.
   /// The points stay the caller's. Throws the failures of TMap::GetPointVal(TPoint*):
@@ -274,7 +279,8 @@ class TMapTools {
   /// "Map has no axes in TMapTools::ValueGradients" for a map 0 without centre axes, then
   /// "X-ordinate is out of range in TMap::SetPoint" or "Y-ordinate is out of range in
   /// TMap::SetPoint" when its centre axes are shorter than its grid.
-  static std::vector<TMap*> ValueGradients(std::vector<TMap*> VecMaps, int LngWindowSize);
+  [[nodiscard]] static std::vector<TMap*> ValueGradients(std::vector<TMap*> VecMaps,
+                                                         int LngWindowSize);
 
   /// Returns the value of cell (x, y) in maps start to end, both included, in map order.
   /// Throws, in this order, "Start map number is out of range in TMapTools::GetValuesVector" and
@@ -300,7 +306,7 @@ class TMapTools {
   /// up to 12 that read back exactly.
   /// Throws "Map rows do not match its dimensions in TMapTools::WriteFlatFile" before writing
   /// anything when the value grid holds fewer rows or columns than MbrLngYDim and MbrLngXDim.
-  static void WriteFlatFile(TMap* PtrMap, std::ostream& Output, char ChrSeparator);
+  static void WriteFlatFile(const TMap* PtrMap, std::ostream& Output, char ChrSeparator);
 
   /// Writes one line "x,y,value" per cell, column by column from the west and, within a column,
   /// row by row from the north, with the cell centres of TMap::GetPoint; numbers as WriteFlatFile.
@@ -308,7 +314,7 @@ class TMapTools {
   /// TMap::GetCoordinates", "Axis has an unfilled slot in TMap::GetCoordinates", ...) and "Map
   /// rows do not match its dimensions in TMapTools::WriteCSVFile" before writing anything; a map
   /// without cells writes nothing.
-  static void WriteCSVFile(TMap* PtrMap, std::ostream& Output);
+  static void WriteCSVFile(const TMap* PtrMap, std::ostream& Output);
 };
 
 #endif  // OPS_TMAPTOOLS_H

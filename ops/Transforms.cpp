@@ -24,7 +24,7 @@ namespace {
 
 // Builds the result on the input's grid and fills it with the per-cell rule, row by row.
 template <typename TRule>
-TMap* TransformCells(TMap* PtrMap, const char* PtrNoAxesMessage, TRule Rule) {
+TMap* TransformCells(const TMap* PtrMap, const char* PtrNoAxesMessage, TRule Rule) {
   std::unique_ptr<TMap> PtrResult = NewResultOnGrid(*PtrMap, PtrNoAxesMessage);
   for (long LngY = 0; LngY < PtrMap->MbrLngYDim; ++LngY) {
     const double* PtrIn = RowOf(*PtrMap, LngY);
@@ -133,7 +133,7 @@ long WidenHigh(long LngEdge, long LngWidth, long LngDim) {
 
 }  // namespace
 
-TMap* TMapTools::Multiply(TMap* PtrMap, double DblFactor) {
+TMap* TMapTools::Multiply(const TMap* PtrMap, double DblFactor) {
   // The result's own no-data value guards the cells, not the input's: callers rely on -9999
   // surviving a scaling while other no-data values are scaled with the data.
   const double DblNoData = -9999.0;
@@ -143,7 +143,7 @@ TMap* TMapTools::Multiply(TMap* PtrMap, double DblFactor) {
                         });
 }
 
-TMap* TMapTools::Add(TMap* PtrMap, double DblConstant) {
+TMap* TMapTools::Add(const TMap* PtrMap, double DblConstant) {
   // The no-data rule of Multiply(map, factor): -9999 marks the cells an offset must not move.
   const double DblNoData = -9999.0;
   return TransformCells(PtrMap, "Map has no axes in TMapTools::Add",
@@ -152,7 +152,7 @@ TMap* TMapTools::Add(TMap* PtrMap, double DblConstant) {
                         });
 }
 
-TMap* TMapTools::Divide(TMap* PtrMap, double DblDivisor) {
+TMap* TMapTools::Divide(const TMap* PtrMap, double DblDivisor) {
   const double DblNoData = PtrMap->MbrDblNoDataValue;
   return TransformCells(PtrMap, "Map has no axes in TMapTools::Divide",
                         [DblDivisor, DblNoData](double DblCell) {
@@ -160,12 +160,12 @@ TMap* TMapTools::Divide(TMap* PtrMap, double DblDivisor) {
                         });
 }
 
-TMap* TMapTools::RoundContents(TMap* PtrMap) {
+TMap* TMapTools::RoundContents(const TMap* PtrMap) {
   return TransformCells(PtrMap, "Map has no axes in TMapTools::RoundContents",
                         [](double DblCell) { return RoundHalfUp(DblCell); });
 }
 
-TMap* TMapTools::Threshold(TMap* PtrMap, double DblThreshold) {
+TMap* TMapTools::Threshold(const TMap* PtrMap, double DblThreshold) {
   return TransformCells(
       PtrMap, "Map has no axes in TMapTools::Threshold",
       [DblThreshold](double DblCell) { return DblCell >= DblThreshold ? DblCell : 0.0; });
@@ -180,21 +180,22 @@ std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> VecMaps, double DblTh
   return ReleaseAll(VecOwned);
 }
 
-TMap* TMapTools::ThresholdReplace(TMap* PtrMap, double DblThreshold, double DblReplacement) {
+TMap* TMapTools::ThresholdReplace(const TMap* PtrMap, double DblThreshold, double DblReplacement) {
   return TransformCells(PtrMap, "Map has no axes in TMapTools::ThresholdReplace",
                         [DblThreshold, DblReplacement](double DblCell) {
                           return DblCell >= DblThreshold ? DblReplacement : DblCell;
                         });
 }
 
-TMap* TMapTools::ReplaceValue(TMap* PtrMap, std::map<double, double> MapTable, double DblDefault) {
+TMap* TMapTools::ReplaceValue(const TMap* PtrMap, std::map<double, double> MapTable,
+                              double DblDefault) {
   const TLookupTable Table(MapTable);
   return TransformCells(
       PtrMap, "Map has no axes in TMapTools::ReplaceValue",
       [&Table, DblDefault](double DblCell) { return Table.Find(DblCell, DblDefault); });
 }
 
-TMap* TMapTools::Mask(TMap* PtrGridMap, TMap* PtrSourceMap, double DblMatch,
+TMap* TMapTools::Mask(const TMap* PtrGridMap, const TMap* PtrSourceMap, double DblMatch,
                       double DblReplacement) {
   if (PtrGridMap->MbrLngXDim != PtrSourceMap->MbrLngXDim) {
     Fail("X dimensions do not match in TMapTools::Mask");

@@ -17,15 +17,15 @@ class TPointTools {
 
   /// Returns a new TPoint at the mean x and mean y of the points (NaN for no points). It is the
   /// mean of the vertices, not the area centroid of a polygon.
-  static TPoint* FindCentroid(std::vector<TPoint*> VecPoints);
+  [[nodiscard]] static TPoint* FindCentroid(std::vector<TPoint*> VecPoints);
 
   /// Returns a new TPoint holding the larger x and the larger y of the two points; on a tie or a
   /// NaN comparison the coordinate of a is kept.
-  static TPoint* Max(const TPoint* PtrA, const TPoint* PtrB);
+  [[nodiscard]] static TPoint* Max(const TPoint* PtrA, const TPoint* PtrB);
 
   /// Returns a new TPoint holding the smaller x and the smaller y of the two points; on a tie or
   /// a NaN comparison the coordinate of a is kept.
-  static TPoint* Min(const TPoint* PtrA, const TPoint* PtrB);
+  [[nodiscard]] static TPoint* Min(const TPoint* PtrA, const TPoint* PtrB);
 
   /// Returns the pseudo-angle in degrees, 0 <= angle < 360, of the direction from b to a. It rises
   /// with the true angle and equals it at every multiple of 45 degrees; coincident points give 0.
@@ -44,7 +44,7 @@ class TPointTools {
   /// end. Ties in angle keep the earliest candidate and a candidate at the previous edge's angle
   /// is skipped, so collinear boundary points, and some points sharing the smallest y, are left
   /// out. Returns an empty vector for no points. The caller owns the copies.
-  static std::vector<TPoint*> FindConvexHull(std::vector<TPoint*> VecPoints);
+  [[nodiscard]] static std::vector<TPoint*> FindConvexHull(std::vector<TPoint*> VecPoints);
 };
 
 #endif  // UTIL_TPOINTTOOLS_H

@@ -11,6 +11,12 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BINARY_DIR} --prefix ${prefix} --config ${BUILD_TYPE})
+# The manual page sends its readers to the installed README; the license travels with the code.
+foreach(doc README.md LICENSE)
+  if(NOT EXISTS ${prefix}/share/doc/tessgrid/${doc})
+    message(FATAL_ERROR "${doc} is not installed under share/doc/tessgrid")
+  endif()
+endforeach()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/package
     -DCMAKE_PREFIX_PATH=${prefix} -DCMAKE_BUILD_TYPE=${BUILD_TYPE})
@@ -32,7 +38,9 @@ if(PKG_CONFIG)
     message(FATAL_ERROR "pkg-config does not know tessgrid")
   endif()
   separate_arguments(flags UNIX_COMMAND "${flags}")
-  # The flags leave the language standard to the caller: a C++20 program stays C++20.
-  run(c++ -std=c++20 ${SOURCE_DIR}/tests/consumer/consumer.cpp ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
+  # The flags leave the language standard to the caller: a C++20 program stays C++20. The public
+  # headers give such a caller no warning either.
+  run(c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror ${SOURCE_DIR}/tests/consumer/consumer.cpp
+      ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
   run(${WORK_DIR}/pkgconfig-consumer)
 endif()

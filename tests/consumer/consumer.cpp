@@ -1,15 +1,11 @@
-// tests/consumer/consumer.cpp - a program outside the tree that builds a map through the library.
-// Exits 0 when the map answers a coordinate lookup as expected. It defines names the library uses
-// inside (Fail, LookupIndices) to show that no public header brings them in.
-#include "io/TARCGISFileTools.h"
-#include "model/TAxis.h"
-#include "model/TAxisTools.h"
-#include "model/TMap.h"
-#include "model/TPoint.h"
-#include "ops/TMapTools.h"
-#include "util/TPointTools.h"
-#include "util/TStringTools.h"
-#include "util/TVectorTools.h"
+// tests/consumer/consumer.cpp - a program outside the tree that uses the library through its one
+// umbrella header. Exits 0 when a map answers a coordinate lookup as expected, a failing call's
+// text comes back through tessgrid::Message and the version macros are there. It defines names
+// the library uses inside (Fail, LookupIndices) to show that no public header brings them in.
+#include "tessgrid.h"
+
+#include <exception>
+#include <string>
 
 static int Fail(const char*) {
   return 1;
@@ -28,5 +24,22 @@ int main() {
   TMap map(&x, &y);
   TPoint probe(2.2, 0.3);
   map.SetPoint(&probe, 7.0);
-  return map.GetPointVal(2, 1) == 7.0 ? LookupIndices() : Fail("lookup");
+  if (map.GetPointVal(2, 1) != 7.0) {
+    return Fail("lookup");
+  }
+
+  TMapPtr doubled(TMapTools::Multiply(&map, 2.0));
+  if (doubled->GetPointVal(2, 1) != 14.0) {
+    return Fail("owning handle");
+  }
+  std::string text;
+  try {
+    TMapPtr missing(TARCGISFileTools::LoadARCGISFile(std::string("no such file.asc")));
+  } catch (...) {
+    text = tessgrid::Message(std::current_exception());
+  }
+  if (text != "Unable to open file no such file.asc") {
+    return Fail("message");
+  }
+  return std::string(TESSGRID_VERSION_STRING).empty() ? Fail("version") : LookupIndices();
 }

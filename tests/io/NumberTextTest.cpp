@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -160,6 +161,23 @@ TEST(NumberTextTest, TinyDecimalsNeedingHighPowersOfTenAreWrittenAsPrintfDoes) {
   for (const double DblValue : {1e-9, 2.5e-12, 1.25e-15, 7e-20, 3.0517578125e-05}) {
     EXPECT_EQ(Written(DblValue), Expected(DblValue, 6));
     EXPECT_EQ(Written(-DblValue), Expected(-DblValue, 6));
+  }
+}
+
+TEST(NumberTextTest, SubnormalsTakeTheRulesDigitsAsPrintfWritesThem) {
+  // Their shortest digits padded with zeros are not their correctly rounded digits.
+  EXPECT_EQ(Written(std::numeric_limits<double>::denorm_min()), "4.94066e-324");
+  EXPECT_EQ(Written(2.7529e-319), "2.75288e-319");
+  std::mt19937_64 Random(5);
+  std::uniform_int_distribution<std::uint64_t> Bits(1, (std::uint64_t{1} << 52) - 1);
+  std::uniform_int_distribution<int> Shift(0, 51);
+  for (int LngI = 0; LngI < 5000; ++LngI) {
+    const std::uint64_t LngBits =
+        (Bits(Random) >> Shift(Random)) | (LngI % 2 == 0 ? 0 : 1ULL << 63);
+    double DblValue = 0.0;
+    std::memcpy(&DblValue, &LngBits, sizeof DblValue);
+    ASSERT_EQ(Written(DblValue), Expected(DblValue, 6)) << LngBits;
+    ASSERT_EQ(Written(DblValue, 12), Expected(DblValue, 12)) << LngBits;
   }
 }
 

@@ -164,7 +164,7 @@ TEST(ArithmeticTest, CoordinatePairingEqualsPerCellEvaluation) {
                                         << CaseA.DblResolution << ", b at (" << CaseB.DblX0 << ", "
                                         << CaseB.DblY0 << ") x " << CaseB.DblResolution);
       // The map-by-map forms, not the ones that take a constant.
-      using TMapByMap = TMap* (*)(TMap*, TMap*);
+      using TMapByMap = TMap* (*)(const TMap*, const TMap*);
       ExpectAsPerCell(static_cast<TMapByMap>(TMapTools::Add), ReferenceAdd, PtrA.get(), PtrB.get());
       ExpectAsPerCell(static_cast<TMapByMap>(TMapTools::Multiply), ReferenceMultiply, PtrA.get(),
                       PtrB.get());

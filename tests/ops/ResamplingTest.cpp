@@ -302,10 +302,12 @@ TEST(ResamplingTest, SourcesWithoutAxesFailWithTheirOwnMessage) {
 
 TEST(ResamplingTest, GridsTooLargeForMemoryFailWithTheAllocationError) {
   const TMapPtr PtrSource = TenByTen();
-  EXPECT_THROW(TMapTools::Downscale(PtrSource.get(), 1e-7), std::bad_alloc);
-  EXPECT_THROW(TMapTools::Downscale(PtrSource.get(), 1e-300), std::bad_alloc);
-  EXPECT_THROW(TMapTools::BilinearInterpolate(PtrSource.get(), 1e-7), std::bad_alloc);
-  EXPECT_THROW(TMapTools::Subdivide(PtrSource.get(), 2000000000), std::bad_alloc);
+  EXPECT_THROW(static_cast<void>(TMapTools::Downscale(PtrSource.get(), 1e-7)), std::bad_alloc);
+  EXPECT_THROW(static_cast<void>(TMapTools::Downscale(PtrSource.get(), 1e-300)), std::bad_alloc);
+  EXPECT_THROW(static_cast<void>(TMapTools::BilinearInterpolate(PtrSource.get(), 1e-7)),
+               std::bad_alloc);
+  EXPECT_THROW(static_cast<void>(TMapTools::Subdivide(PtrSource.get(), 2000000000)),
+               std::bad_alloc);
 }
 
 TEST(ResamplingTest, SubdivideByOneKeepsGeometryAndValues) {

@@ -47,14 +47,15 @@ inline ::testing::AssertionResult ThrowsMessage(const std::function<void()>& Sta
 
 }  // namespace tessgrid_test
 
-/// Expects the statement to throw the constant message as char*.
-#define EXPECT_MESSAGE(statement, message)                                  \
-  EXPECT_TRUE(::tessgrid_test::ThrowsMessage([&]() { statement; }, message, \
+/// Expects the statement to throw the constant message as char*. The statement is an expression;
+/// a result it would have returned is discarded, as the call is expected to return none.
+#define EXPECT_MESSAGE(statement, message)                                                     \
+  EXPECT_TRUE(::tessgrid_test::ThrowsMessage([&]() { static_cast<void>(statement); }, message, \
                                              ::tessgrid_test::TMessageKind::kCharPointer))
 
-/// Expects the statement to throw the message as std::string.
-#define EXPECT_STRING_MESSAGE(statement, message)                           \
-  EXPECT_TRUE(::tessgrid_test::ThrowsMessage([&]() { statement; }, message, \
+/// Expects the statement to throw the message as std::string; the same form as EXPECT_MESSAGE.
+#define EXPECT_STRING_MESSAGE(statement, message)                                              \
+  EXPECT_TRUE(::tessgrid_test::ThrowsMessage([&]() { static_cast<void>(statement); }, message, \
                                              ::tessgrid_test::TMessageKind::kString))
 
 #endif  // TESTS_SUPPORT_EXPECTMESSAGE_H
