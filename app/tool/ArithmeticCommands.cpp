@@ -10,8 +10,8 @@ namespace tessgrid::detail {
 
 namespace {
 
-using TMapOperation = TMap* (*)(TMap*, TMap*);
-using TConstantOperation = TMap* (*)(TMap*, double);
+using TMapOperation = TMap* (*)(const TMap*, const TMap*);
+using TConstantOperation = TMap* (*)(const TMap*, double);
 
 struct TPairArguments {
   std::string StgA;

@@ -230,7 +230,7 @@ TEST(GridReaderTest, ReadErrorsAreReportedAsSuch) {
     EXPECT_MESSAGE(TARCGISFileTools::LoadARCGISFile(Input), StgRead.c_str());
     TFailingBuffer Hungry(StgText, true);
     std::istream HungryInput(&Hungry);
-    EXPECT_THROW(TARCGISFileTools::LoadARCGISFile(HungryInput), std::bad_alloc);
+    EXPECT_THROW(static_cast<void>(TARCGISFileTools::LoadARCGISFile(HungryInput)), std::bad_alloc);
   }
   // Reading a process's memory at address 0 fails with EIO.
   std::ifstream Memory("/proc/self/mem");
