@@ -71,6 +71,15 @@ void CheckEdges(const TMap* PtrMap) {
   }
 }
 
+// The lower of the Y edge axis's two ends. On a map read from a file that is the last edge; a
+// one-row map made from its centre (the result of any operation on it) has edges that rise, and
+// taking the last edge there would move it a cell north.
+double SouthernEdge(const TMap& Map) {
+  const TPoint* PtrFirst = Map.MbrPtrYAxisInterval->GetPoint(0);
+  const double DblLast = Map.MbrPtrYAxisInterval->GetPoint(Map.MbrLngYDim)->MbrDblY;
+  return PtrFirst != nullptr && PtrFirst->MbrDblY < DblLast ? PtrFirst->MbrDblY : DblLast;
+}
+
 }  // namespace
 
 TMap* TARCGISFileTools::LoadARCGISFile(std::istream& Input) {
@@ -105,7 +114,7 @@ void TARCGISFileTools::WriteARCGISFile(const TMap* PtrMap, std::ostream& Output)
     Writer.PutText("\nxllcorner ");
     Writer.PutPadded(PtrMap->MbrPtrXAxisInterval->GetPoint(0)->MbrDblX, 8);
     Writer.PutText("\nyllcorner ");
-    Writer.PutPadded(PtrMap->MbrPtrYAxisInterval->GetPoint(PtrMap->MbrLngYDim)->MbrDblY, 8);
+    Writer.PutPadded(SouthernEdge(*PtrMap), 8);
     Writer.PutText("\ncellsize ");
     Writer.PutNumber(PtrMap->MbrDblResolution);
     Writer.PutText("\nNODATA_value ");

@@ -90,7 +90,9 @@ class TARCGISFileTools {
   [[nodiscard]] static TMap* LoadARCGISFile(std::string StgFileName, TGridHeaderMode Mode);
 
   /// Writes the map as a grid to the stream: the six header lines, then one line per row with a
-  /// blank after every value. Numbers use the stream's floating-point format; in the default
+  /// blank after every value. The corner is the first X edge and the lower end of the Y edges
+  /// (the last edge of a map read from a file, the first of a one-row map whose edges rise).
+  /// Numbers use the stream's floating-point format; in the default
   /// format they take the fewest digits from its precision up to 12 that read back exactly.
   /// Throws "Map has no interval axes in TARCGISFileTools::WriteARCGISFile" or "Axis has an
   /// unfilled slot in TARCGISFileTools::WriteARCGISFile" when a corner is missing, and the

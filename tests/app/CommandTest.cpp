@@ -130,6 +130,18 @@ TEST_F(CommandTest, CoarserPartnerServesSeveralCells) {
             StgHeader + "14.5 15 18.25 19 \n11.5 -9999 -9999 -9999 \n10.5 11 -9999 -9999 \n");
 }
 
+TEST_F(CommandTest, AOneRowGridKeepsItsCornersThroughEveryOperation) {
+  const std::string StgGrid =
+      "ncols 2\nnrows 1\nxllcorner      100\nyllcorner      200\ncellsize 10\n"
+      "NODATA_value -9999\n";
+  std::ofstream(Work("row.asc")) << StgGrid << "1 2\n";
+  for (const std::string StgOperation : {"+", "-", "x", "/"}) {
+    const TRun Result = Run({Work("row.asc"), Work("row.asc"), Work("out.asc"), StgOperation});
+    EXPECT_EQ(Result.LngStatus, 0) << StgOperation;
+    EXPECT_EQ(ReadFile(Work("out.asc")).substr(0, StgGrid.size()), StgGrid) << StgOperation;
+  }
+}
+
 TEST_F(CommandTest, OutputInAMissingDirectoryIsReportedAfterTheOperation) {
   const std::string StgOutput = Work("no/such/dir/out.asc");
   ExpectFailure(Run({Data("elevation_4x3.asc"), Data("uplift_4x3.asc"), StgOutput, "+"}),
