@@ -1,8 +1,6 @@
 // app/main.cpp - the tessgrid command: tessgrid InputFile1 InputFile2 OutputFile Operation.
 // The frame: checks the command line and turns every failure into one line; app/OverlayRun.h runs.
-#include <exception>
 #include <iostream>
-#include <new>
 #include <string>
 #include <string_view>
 
@@ -36,18 +34,8 @@ int main(int argc, char** argv) {
     const char ChrOperation = argv[4][0];
     RunOverlay(StgInputFile1, StgInputFile2, StgOutputFile, ChrOperation);
     return 0;
-  } catch (char* PtrMessage) {
-    Report(PtrMessage);
-  } catch (const std::string& StgMessage) {
-    // By reference: a copy could run out of memory, and a handler whose copy throws ends the
-    // program without a line.
-    Report(StgMessage);
-  } catch (const std::bad_alloc&) {
-    Report("Out of memory");
-  } catch (const std::exception& Exception) {
-    Report(Exception.what());
   } catch (...) {
-    Report("Unknown failure in tessgrid");
+    tessgrid::detail::ReportCurrentFailure(Report, "Unknown failure in tessgrid");
   }
   // Every reported failure is a failure to scripts and build tools too.
   return 1;

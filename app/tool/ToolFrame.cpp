@@ -125,7 +125,7 @@ void PrepareProcess() {
   std::ios_base::sync_with_stdio(false);
 }
 
-void Report(const std::string& StgMessage) {
+void Report(std::string_view StgMessage) {
   // Built from two writes rather than one joined string: reporting "Out of memory" must not
   // need memory, and the message's control bytes are escaped so the line stays one line.
   std::cerr << "tessgrid-tool: ";

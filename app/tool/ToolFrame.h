@@ -12,6 +12,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "io/BlockWriter.h"
@@ -38,7 +39,7 @@ struct TToolContext {
 void PrepareProcess();
 
 /// Prints the failure line "tessgrid-tool: <message>" on standard error.
-void Report(const std::string& StgMessage);
+void Report(std::string_view StgMessage);
 
 /// Adds a command whose help ends with the example; parsing it leaves its action in the
 /// context. Returns the command, for its arguments and options.

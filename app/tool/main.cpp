@@ -1,11 +1,10 @@
 // app/tool/main.cpp - tessgrid-tool COMMAND [OPTIONS] ARGUMENTS...: every library operation from
 // the shell. Parses the command line, runs the command, turns failures into one line and a status.
-#include <exception>
 #include <iostream>
-#include <new>
 #include <string>
 
 #include "app/tool/ToolFrame.h"
+#include "io/ConsoleLine.h"
 #include "tessgrid_version.h"
 
 using tessgrid::detail::Report;
@@ -66,16 +65,8 @@ int main(int argc, char** argv) {
     }
     Report(App.get_subcommands().empty() ? UnknownCommand(argc, argv, Error.what()) : Error.what());
     return kLngUsage;
-  } catch (char* PtrMessage) {
-    Report(PtrMessage);
-  } catch (const std::string& StgMessage) {
-    Report(StgMessage);
-  } catch (const std::bad_alloc&) {
-    Report("Out of memory");
-  } catch (const std::exception& Exception) {
-    Report(Exception.what());
   } catch (...) {
-    Report("Unknown failure in tessgrid-tool");
+    tessgrid::detail::ReportCurrentFailure(Report, "Unknown failure in tessgrid-tool");
   }
   return kLngFailed;
 }
