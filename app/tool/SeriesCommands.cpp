@@ -7,6 +7,7 @@
 #include "app/tool/ToolFrame.h"
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
+#include "tessgrid_owning.h"
 
 namespace tessgrid::detail {
 
@@ -34,7 +35,7 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
             PtrArgs->StgList.empty() ? PtrArgs->VecIns : ReadNameList(PtrArgs->StgList);
         Run.Prepare(VecIns, {PtrArgs->StgOut});
         std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(VecIns);
-        const std::unique_ptr<TMap> PtrResult(PtrAggregate(Borrow(VecMaps)));
+        const std::unique_ptr<TMap> PtrResult(PtrAggregate(tessgrid::Borrow(VecMaps)));
         VecMaps.clear();
         // The result lies on the first map's grid.
         Run.Write(PtrResult.get(), PtrArgs->StgOut, VecIns.empty() ? "" : VecIns.front());
@@ -64,7 +65,7 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
         std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(PtrArgs->VecIns);
         const std::vector<std::unique_ptr<TMap>> VecResults =
-            Own(PtrOperation(Borrow(VecMaps), PtrArgs->IntWindow));
+            tessgrid::Own(PtrOperation(tessgrid::Borrow(VecMaps), PtrArgs->IntWindow));
         VecMaps.clear();
         if (VecResults.size() != VecOutputs.size()) {
           Fail(PtrArgs->StgOutputs + " names " + std::to_string(VecOutputs.size()) +

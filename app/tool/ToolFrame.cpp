@@ -338,29 +338,4 @@ void TToolRun::WriteText(const std::string& StgOutput,
   }
 }
 
-std::vector<TMap*> Borrow(const std::vector<std::unique_ptr<TMap>>& VecMaps) {
-  std::vector<TMap*> VecPointers;
-  VecPointers.reserve(VecMaps.size());
-  for (const std::unique_ptr<TMap>& PtrMap : VecMaps) {
-    VecPointers.push_back(PtrMap.get());
-  }
-  return VecPointers;
-}
-
-std::vector<std::unique_ptr<TMap>> Own(const std::vector<TMap*>& VecMaps) {
-  std::vector<std::unique_ptr<TMap>> VecOwned;
-  try {
-    VecOwned.reserve(VecMaps.size());
-  } catch (...) {
-    for (TMap* PtrMap : VecMaps) {
-      delete PtrMap;
-    }
-    throw;
-  }
-  for (TMap* PtrMap : VecMaps) {
-    VecOwned.emplace_back(PtrMap);
-  }
-  return VecOwned;
-}
-
 }  // namespace tessgrid::detail

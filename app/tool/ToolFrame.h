@@ -128,12 +128,6 @@ class TToolRun {
   std::map<std::string, std::optional<std::string>> MbrMapPrjs;  ///< input -> sidecar text
 };
 
-/// Returns the plain pointers of owned maps, in order, for the list operations.
-std::vector<TMap*> Borrow(const std::vector<std::unique_ptr<TMap>>& VecMaps);
-
-/// Takes over the maps a list operation returned.
-std::vector<std::unique_ptr<TMap>> Own(const std::vector<TMap*>& VecMaps);
-
 /// The commands, one registration function per group (app/tool/*Commands.cpp).
 void AddArithmeticCommands(CLI::App& App, TToolContext& Context);
 void AddTransformCommands(CLI::App& App, TToolContext& Context);
