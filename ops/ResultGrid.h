@@ -9,6 +9,7 @@
 
 #include "model/Fail.h"
 #include "model/TMap.h"
+#include "model/UnfilledMap.h"
 
 namespace tessgrid::detail {
 
@@ -39,6 +40,32 @@ inline std::unique_ptr<TMap> NewResultOnGrid(const TMap& Map, const char* PtrNoA
   auto PtrResult = std::make_unique<TMap>(Map.MbrPtrXAxis, Map.MbrPtrYAxis);
   CheckResultHoldsGrid(*PtrResult, Map.MbrLngXDim, Map.MbrLngYDim);
   return PtrResult;
+}
+
+/// Returns a new map as NewResultOnGrid does, the same checks in the same order, whose rows are
+/// empty (see NewUnfilledMap): the caller fills every one of them with FillRows.
+inline std::unique_ptr<TMap> NewUnfilledResultOnGrid(const TMap& Map,
+                                                     const char* PtrNoAxesMessage) {
+  if (Map.MbrPtrXAxis == nullptr || Map.MbrPtrYAxis == nullptr) {
+    Fail(PtrNoAxesMessage);
+  }
+  std::unique_ptr<TMap> PtrResult = NewUnfilledMap(Map.MbrPtrXAxis, Map.MbrPtrYAxis);
+  CheckResultHoldsGrid(*PtrResult, Map.MbrLngXDim, Map.MbrLngYDim);
+  return PtrResult;
+}
+
+/// Fills the empty rows of a map from NewUnfilledMap, north to south: FillRow(LngY, PtrOut)
+/// writes the MbrLngXDim cells of row LngY to PtrOut. Each row is computed into one scratch row
+/// that stays in the cache and copied once into its own memory, which is then touched once.
+template <typename TFillRow>
+void FillRows(TMap& Result, TFillRow FillRow) {
+  const std::size_t LngColumns =
+      static_cast<std::size_t>(Result.MbrLngXDim > 0 ? Result.MbrLngXDim : 0);
+  std::vector<double> VecScratch(LngColumns);
+  for (std::size_t LngY = 0; LngY < Result.MbrVecValues.size(); ++LngY) {
+    FillRow(static_cast<long>(LngY), VecScratch.data());
+    Result.MbrVecValues[LngY].assign(VecScratch.begin(), VecScratch.end());
+  }
 }
 
 /// Returns the cells of one row of a map, west to east; the map keeps MbrLngXDim of them.
