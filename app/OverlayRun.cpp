@@ -72,20 +72,6 @@ TLibraryOperation LibraryOperation(TArithmetic Operation) {
   return TMapTools::Divide;
 }
 
-// True when every base column pairs with the partner column of the same index, so that the cell
-// loop can read the partner row straight along.
-bool PairsStraight(const std::vector<long>& VecColumns, std::size_t LngPartnerColumns) {
-  if (VecColumns.size() != LngPartnerColumns) {
-    return false;
-  }
-  for (std::size_t LngK = 0; LngK < VecColumns.size(); ++LngK) {
-    if (VecColumns[LngK] != static_cast<long>(LngK)) {
-      return false;
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 void LoadOverlayInput(const std::string& StgFileName, TOverlayInput& Input, long LngThreads) {
@@ -194,25 +180,23 @@ bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput&
         FindPartnerLines(VecYCentres.data(), VecYCentres.size(), PartnerEdges.VecY.data(),
                          PartnerEdges.VecY.size(), PartnerHeader.LngRows, 'Y');
     CheckPairing(Columns, Rows);
-    if (!PairsStraight(Columns.MbrVecIndices, Partner.Grid.Columns())) {
-      VecPartnerColumns.swap(Columns.MbrVecIndices);
-    }
+    VecPartnerColumns.swap(Columns.MbrVecIndices);
     VecPartnerRows.swap(Rows.MbrVecIndices);
   }
 
   double* const PtrBaseCells = Base.Grid.Cells();
   const double* const PtrPartnerCells = Partner.Grid.Cells();
   const std::size_t LngPartnerColumns = Partner.Grid.Columns();
-  WithArithmetic(Operation, [&](auto Operator) {
-    for (std::size_t LngRow = 0; LngRow < LngRows; ++LngRow) {
-      const std::size_t LngPartnerRow =
-          VecPartnerRows.empty() ? LngRow : static_cast<std::size_t>(VecPartnerRows[LngRow]);
-      double* const PtrRow = PtrBaseCells + LngRow * LngColumns;
-      CombineRow(PtrRow, PtrPartnerCells + LngPartnerRow * LngPartnerColumns,
-                 VecPartnerColumns.empty() ? nullptr : VecPartnerColumns.data(), LngColumns,
-                 BaseHeader.DblNoData, PartnerHeader.DblNoData, Operator, PtrRow);
-    }
-  });
+  const long* const PtrColumns = Operation == TArithmetic::kSubtract
+                                     ? nullptr
+                                     : PartnerColumnsOf(VecPartnerColumns, LngPartnerColumns);
+  for (std::size_t LngRow = 0; LngRow < LngRows; ++LngRow) {
+    const std::size_t LngPartnerRow =
+        VecPartnerRows.empty() ? LngRow : static_cast<std::size_t>(VecPartnerRows[LngRow]);
+    double* const PtrRow = PtrBaseCells + LngRow * LngColumns;
+    CombineRow(Operation, PtrRow, PtrPartnerCells + LngPartnerRow * LngPartnerColumns, PtrColumns,
+               LngColumns, BaseHeader.DblNoData, PartnerHeader.DblNoData, PtrRow);
+  }
   Partner.Grid.Release();
 
   // The result map's edges derive from the base's centres (TMap::SetXAxis, SetYAxis); the

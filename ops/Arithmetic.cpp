@@ -20,10 +20,10 @@ using tessgrid::detail::Fail;
 using tessgrid::detail::FillRows;
 using tessgrid::detail::FindPartnerLines;
 using tessgrid::detail::NewUnfilledMap;
+using tessgrid::detail::PartnerColumnsOf;
 using tessgrid::detail::SecondIsBase;
 using tessgrid::detail::TArithmetic;
 using tessgrid::detail::TPartnerLines;
-using tessgrid::detail::WithArithmetic;
 
 namespace {
 
@@ -47,17 +47,17 @@ TMap* CombineByCoordinates(TArithmetic Operation, const TMap& Base, const TMap& 
       FindPartnerLines(*Base.MbrPtrYAxis, Partner.MbrPtrYAxisInterval, Partner.MbrLngYDim, 'Y');
   CheckPairing(Columns, Rows);
 
-  const std::vector<long>& VecColumns = Columns.MbrVecIndices;
   const std::vector<long>& VecRows = Rows.MbrVecIndices;
-  WithArithmetic(Operation, [&](auto Operator) {
-    FillRows(*PtrResult, [&](long LngY, double* PtrOut) {
-      const std::size_t LngR = static_cast<std::size_t>(LngY);
-      CombineRow(Base.MbrVecValues[LngR].data(),
-                 Partner.MbrVecValues[static_cast<std::size_t>(VecRows[LngR])].data(),
-                 VecColumns.data(), VecColumns.size(), Base.MbrDblNoDataValue,
-                 Partner.MbrDblNoDataValue, Operator, PtrOut);
-    });
-  });
+  const long* const PtrColumns = PartnerColumnsOf(
+      Columns.MbrVecIndices, static_cast<std::size_t>(std::max(Partner.MbrLngXDim, 0L)));
+  FillRows(*PtrResult, PtrResult->MbrLngXDim, PtrResult->MbrLngYDim,
+           [&](long LngY, double* PtrOut) {
+             const std::size_t LngR = static_cast<std::size_t>(LngY);
+             CombineRow(Operation, Base.MbrVecValues[LngR].data(),
+                        Partner.MbrVecValues[static_cast<std::size_t>(VecRows[LngR])].data(),
+                        PtrColumns, Columns.MbrVecIndices.size(), Base.MbrDblNoDataValue,
+                        Partner.MbrDblNoDataValue, PtrOut);
+           });
   return PtrResult.release();
 }
 
@@ -103,20 +103,11 @@ TMap* TMapTools::Subtract(const TMap* PtrMapA, const TMap* PtrMapB) {
   // The result is as large as a's axes; axes shorter than a's grid stop the writes where the
   // bounds-checked SetPoint would.
   CheckResultHoldsGrid(*PtrResult, LngColumns, LngRows);
-  const std::size_t LngWidth = static_cast<std::size_t>(PtrResult->MbrLngXDim);
-  WithArithmetic(TArithmetic::kSubtract, [&](auto Operator) {
-    FillRows(*PtrResult, [&](long LngY, double* PtrOut) {
-      std::size_t LngDone = 0;
-      if (LngY < LngRows) {
-        const std::size_t LngR = static_cast<std::size_t>(LngY);
-        LngDone = static_cast<std::size_t>(LngColumns);
-        CombineRow(PtrMapA->MbrVecValues[LngR].data(), PtrMapB->MbrVecValues[LngR].data(), nullptr,
-                   LngDone, PtrMapA->MbrDblNoDataValue, PtrMapB->MbrDblNoDataValue, Operator,
-                   PtrOut);
-      }
-      // Cells of axes longer than a's grid keep the constructor's -9999.
-      std::fill(PtrOut + LngDone, PtrOut + LngWidth, -9999.0);
-    });
+  FillRows(*PtrResult, LngColumns, LngRows, [&](long LngY, double* PtrOut) {
+    const std::size_t LngR = static_cast<std::size_t>(LngY);
+    CombineRow(TArithmetic::kSubtract, PtrMapA->MbrVecValues[LngR].data(),
+               PtrMapB->MbrVecValues[LngR].data(), nullptr, static_cast<std::size_t>(LngColumns),
+               PtrMapA->MbrDblNoDataValue, PtrMapB->MbrDblNoDataValue, PtrOut);
   });
   return PtrResult.release();
 }

@@ -5,6 +5,7 @@
 #define OPS_COMBINEROWS_H
 
 #include <cstddef>
+#include <vector>
 
 #include "model/Fail.h"
 
@@ -43,45 +44,20 @@ inline void CheckOperands(TArithmetic Operation, long LngXDimA, long LngYDimA,
 }
 
 /// Combines one row of base cells with their partner cells into the result row: cell k is
-/// Operator(v, w) for the base value v and the partner value w (partner cell
+/// v + w, v - w, v x w or v / w for the base value v and the partner value w (partner cell
 /// PtrPartnerColumns[k], or k where the pointer is null), or the base's no-data value when v is
 /// the base's or w the partner's no-data value (exact equality: NaN is never no-data). The result
 /// row may be the base row itself: each cell is read before it is written.
-template <typename TOperator>
-inline void CombineRow(const double* PtrBase, const double* PtrPartner,
-                       const long* PtrPartnerColumns, std::size_t LngColumns, double DblBaseNoData,
-                       double DblPartnerNoData, TOperator Operator, double* PtrResult) {
-  const auto Cell = [=](double DblV, double DblW) {
-    return DblV == DblBaseNoData || DblW == DblPartnerNoData ? DblBaseNoData : Operator(DblV, DblW);
-  };
-  if (PtrPartnerColumns == nullptr) {
-    for (std::size_t LngK = 0; LngK < LngColumns; ++LngK) {
-      PtrResult[LngK] = Cell(PtrBase[LngK], PtrPartner[LngK]);
-    }
-  } else {
-    for (std::size_t LngK = 0; LngK < LngColumns; ++LngK) {
-      PtrResult[LngK] =
-          Cell(PtrBase[LngK], PtrPartner[static_cast<std::size_t>(PtrPartnerColumns[LngK])]);
-    }
-  }
-}
+/// One definition out of line, so that every caller runs the same instructions: the sign of the
+/// NaN that two NaNs give depends on the order in which the compiler puts the operands, and the
+/// same instructions give the same NaN.
+void CombineRow(TArithmetic Operation, const double* PtrBase, const double* PtrPartner,
+                const long* PtrPartnerColumns, std::size_t LngColumns, double DblBaseNoData,
+                double DblPartnerNoData, double* PtrResult);
 
-/// Calls Action with the function object of the operation's arithmetic (v first: v + w, v - w,
-/// v x w, v / w) and returns what it returns.
-template <typename TAction>
-decltype(auto) WithArithmetic(TArithmetic Operation, TAction&& Action) {
-  switch (Operation) {
-    case TArithmetic::kAdd:
-      return Action([](double DblV, double DblW) { return DblV + DblW; });
-    case TArithmetic::kSubtract:
-      return Action([](double DblV, double DblW) { return DblV - DblW; });
-    case TArithmetic::kMultiply:
-      return Action([](double DblV, double DblW) { return DblV * DblW; });
-    case TArithmetic::kDivide:
-      break;
-  }
-  return Action([](double DblV, double DblW) { return DblV / DblW; });
-}
+/// Returns the partner columns to hand to CombineRow: null when base column k pairs with partner
+/// column k throughout and the partner has no other columns, so that the row is read straight.
+const long* PartnerColumnsOf(const std::vector<long>& VecColumns, std::size_t LngPartnerColumns);
 
 }  // namespace tessgrid::detail
 
