@@ -234,6 +234,10 @@ void WriteRows(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
     return;
   }
   TBlockPipeline(Output, RowAt, LngRows, LngColumns, ChrSeparator, LngThreads).Run();
+  // The single writer's last flush, so that the calls on the stream are the same too.
+  if (Output.good()) {
+    Output.flush();
+  }
 }
 
 }  // namespace tessgrid::detail
