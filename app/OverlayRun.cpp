@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <memory>
@@ -26,6 +27,9 @@
 namespace tessgrid::detail {
 
 namespace {
+
+// Rows paired at a time: the lookups of a slab take some 28 bytes a row.
+constexpr std::size_t kLngSlabRows = std::size_t{1} << 16;
 
 // Bytes of the named file, or 0 when they cannot be told.
 double FileBytes(const std::string& StgFileName) {
@@ -159,59 +163,67 @@ bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput&
   const std::size_t LngRows = Base.Grid.Rows();
   const double DblCellSize = BaseHeader.DblCellSize;
   // The geometry of the maps the library would hold: the reader's edges, their centres.
-  const TGridEdges BaseEdges =
-      ReaderEdges(BaseHeader.DblXll, BaseHeader.DblYll, DblCellSize, LngColumns, LngRows);
-  const std::vector<double> VecXCentres =
-      CentresOfEdges(BaseEdges.VecX.data(), BaseEdges.VecX.size(), 'X');
-  const std::vector<double> VecYCentres =
-      CentresOfEdges(BaseEdges.VecY.data(), BaseEdges.VecY.size(), 'Y');
-
-  // Subtract pairs by index; the others pair each base centre with the partner cell holding it.
-  std::vector<long> VecPartnerColumns;
-  std::vector<long> VecPartnerRows;
-  if (Operation != TArithmetic::kSubtract) {
-    const TGridEdges PartnerEdges =
-        ReaderEdges(PartnerHeader.DblXll, PartnerHeader.DblYll, PartnerHeader.DblCellSize,
-                    Partner.Grid.Columns(), Partner.Grid.Rows());
-    TPartnerLines Columns =
-        FindPartnerLines(VecXCentres.data(), VecXCentres.size(), PartnerEdges.VecX.data(),
-                         PartnerEdges.VecX.size(), PartnerHeader.LngColumns, 'X');
-    TPartnerLines Rows =
-        FindPartnerLines(VecYCentres.data(), VecYCentres.size(), PartnerEdges.VecY.data(),
-                         PartnerEdges.VecY.size(), PartnerHeader.LngRows, 'Y');
-    CheckPairing(Columns, Rows);
-    VecPartnerColumns.swap(Columns.MbrVecIndices);
-    VecPartnerRows.swap(Rows.MbrVecIndices);
+  std::vector<double> VecXCentres;
+  std::vector<double> VecYCentres;
+  double DblNorth = 0.0;
+  {
+    const TGridEdges BaseEdges =
+        ReaderEdges(BaseHeader.DblXll, BaseHeader.DblYll, DblCellSize, LngColumns, LngRows);
+    VecXCentres = CentresOfEdges(BaseEdges.VecX.data(), BaseEdges.VecX.size(), 'X');
+    VecYCentres = CentresOfEdges(BaseEdges.VecY.data(), BaseEdges.VecY.size(), 'Y');
+    DblNorth = BaseEdges.VecY.front();
   }
-
-  double* const PtrBaseCells = Base.Grid.Cells();
-  const double* const PtrPartnerCells = Partner.Grid.Cells();
-  const std::size_t LngPartnerColumns = Partner.Grid.Columns();
-  const long* const PtrColumns = Operation == TArithmetic::kSubtract
-                                     ? nullptr
-                                     : PartnerColumnsOf(VecPartnerColumns, LngPartnerColumns);
-  for (std::size_t LngRow = 0; LngRow < LngRows; ++LngRow) {
-    const std::size_t LngPartnerRow =
-        VecPartnerRows.empty() ? LngRow : static_cast<std::size_t>(VecPartnerRows[LngRow]);
-    double* const PtrRow = PtrBaseCells + LngRow * LngColumns;
-    CombineRow(Operation, PtrRow, PtrPartnerCells + LngPartnerRow * LngPartnerColumns, PtrColumns,
-               LngColumns, BaseHeader.DblNoData, PartnerHeader.DblNoData, PtrRow);
-  }
-  Partner.Grid.Release();
 
   // The result map's edges derive from the base's centres (TMap::SetXAxis, SetYAxis); the
   // writer states the western edge and the lower end of the Y edges.
-  const double DblXCentresY = CentreOfEdges(BaseEdges.VecY.front(), BaseEdges.VecY.front(), 'Y');
+  const double DblXCentresY = CentreOfEdges(DblNorth, DblNorth, 'Y');
   const TEdgeRun XRun =
       EdgeRunOfCentres(VecXCentres.front(), DblXCentresY, DblXCentresY, DblCellSize, 'X');
   const double DblYCentresX = CentreOfEdges(BaseHeader.DblXll, BaseHeader.DblXll, 'X');
   const TEdgeRun YRun =
       EdgeRunOfCentres(DblYCentresX, VecYCentres.front(), VecYCentres.back(), DblCellSize, 'Y');
-  std::vector<double> VecYEdges(LngRows + 1);
-  RunningSums(YRun.DblY, YRun.DblStep, VecYEdges.size(), VecYEdges.data());
   Result.PtrBase = &Base;
   Result.DblWest = XRun.DblX;
-  Result.DblSouth = SouthernEdge(VecYEdges.front(), VecYEdges.back());
+  Result.DblSouth = SouthernEdge(YRun.DblY, RunningSumAt(YRun.DblY, YRun.DblStep, LngRows));
+
+  // Subtract pairs by index; the others pair each base centre with the partner cell holding it.
+  TGridEdges PartnerEdges;
+  TPartnerLines Columns;
+  if (Operation != TArithmetic::kSubtract) {
+    PartnerEdges =
+        ReaderEdges(PartnerHeader.DblXll, PartnerHeader.DblYll, PartnerHeader.DblCellSize,
+                    Partner.Grid.Columns(), Partner.Grid.Rows());
+    Columns = FindPartnerLines(VecXCentres.data(), VecXCentres.size(), PartnerEdges.VecX.data(),
+                               PartnerEdges.VecX.size(), PartnerHeader.LngColumns, 'X');
+  }
+  double* const PtrBaseCells = Base.Grid.Cells();
+  const double* const PtrPartnerCells = Partner.Grid.Cells();
+  const std::size_t LngPartnerColumns = Partner.Grid.Columns();
+  const long* const PtrColumns = Operation == TArithmetic::kSubtract
+                                     ? nullptr
+                                     : PartnerColumnsOf(Columns.MbrVecIndices, LngPartnerColumns);
+  // The rows are paired and combined in slabs, so that the lookups of a grid of many rows need
+  // little memory. The first slab meets any failure of a column in its first row, so a later
+  // slab fails only at a row of its own, and that is the first failing cell of the grid, as
+  // the library's pairing of the whole grid finds it; the cells combined before are dropped.
+  for (std::size_t LngFirst = 0; LngFirst < LngRows; LngFirst += kLngSlabRows) {
+    const std::size_t LngCount = std::min(kLngSlabRows, LngRows - LngFirst);
+    TPartnerLines Rows;
+    if (Operation != TArithmetic::kSubtract) {
+      Rows = FindPartnerLines(VecYCentres.data() + LngFirst, LngCount, PartnerEdges.VecY.data(),
+                              PartnerEdges.VecY.size(), PartnerHeader.LngRows, 'Y');
+      CheckPairing(Columns, Rows);
+    }
+    for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
+      const std::size_t LngRow = LngFirst + LngK;
+      const std::size_t LngPartnerRow =
+          Rows.MbrVecIndices.empty() ? LngRow : static_cast<std::size_t>(Rows.MbrVecIndices[LngK]);
+      double* const PtrRow = PtrBaseCells + LngRow * LngColumns;
+      CombineRow(Operation, PtrRow, PtrPartnerCells + LngPartnerRow * LngPartnerColumns, PtrColumns,
+                 LngColumns, BaseHeader.DblNoData, PartnerHeader.DblNoData, PtrRow);
+    }
+  }
+  Partner.Grid.Release();
   return true;
 }
 

@@ -14,6 +14,14 @@ void RunningSums(double DblStart, double DblStep, std::size_t LngCount, double* 
   }
 }
 
+double RunningSumAt(double DblStart, double DblStep, std::size_t LngIndex) {
+  double DblValue = DblStart;
+  for (std::size_t LngK = 0; LngK < LngIndex; ++LngK) {
+    DblValue += DblStep;
+  }
+  return DblValue;
+}
+
 TGridEdges ReaderEdges(double DblXll, double DblYll, double DblCellSize, std::size_t LngColumns,
                        std::size_t LngRows) {
   TGridEdges Edges;

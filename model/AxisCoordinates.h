@@ -15,6 +15,10 @@ namespace tessgrid::detail {
 /// k x step, so that edges derived from centres match the edges read from a file bit for bit.
 void RunningSums(double DblStart, double DblStep, std::size_t LngCount, double* PtrOut);
 
+/// Returns the value RunningSums writes at index LngIndex: DblStart with DblStep added LngIndex
+/// times, each sum rounded in turn.
+double RunningSumAt(double DblStart, double DblStep, std::size_t LngIndex);
+
 /// The edge coordinates the grid reader gives a grid.
 struct TGridEdges {
   std::vector<double> VecX;  ///< x of the X edges, west to east; every X edge has the y VecY[0]

@@ -16,6 +16,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using tessgrid_test::ReadFile;
 using tessgrid_test::TRun;
 
@@ -198,4 +199,37 @@ TEST_F(OverlayDifferentialTest, CommandWritesAndFailsAsTheLibraryPathDoes) {
   }
   // The cases must not all fail: a good share of them writes a result.
   EXPECT_GT(LngWritten, 60);
+}
+
+TEST_F(OverlayDifferentialTest, ThinGridsWriteAndFailAsTheLibraryPathDoes) {
+  // 140,000 rows of one cell: the command pairs them in slabs; the partners cover all of them,
+  // or only the northern half, so that the first row without a partner lies in a later slab.
+  const auto Grid = [](long LngRows, long LngYll) {
+    std::string StgText = "ncols 1\nnrows " + std::to_string(LngRows) +
+                          "\nxllcorner 0\nyllcorner " + std::to_string(LngYll) +
+                          "\ncellsize 1\nNODATA_value -9999\n";
+    for (long LngK = 0; LngK < LngRows; ++LngK) {
+      StgText += std::to_string(LngK % 97) + (LngK % 13 == 0 ? ".5\n" : "\n");
+    }
+    return StgText;
+  };
+  std::ofstream(Work("thin.asc"), std::ios::binary) << Grid(140000, 0);
+  std::ofstream(Work("whole.asc"), std::ios::binary) << Grid(140000, 0);
+  std::ofstream(Work("north.asc"), std::ios::binary) << Grid(70000, 70000);
+  for (const char* PtrPartner : {"whole.asc", "north.asc"}) {
+    for (const char ChrOperation : {'+', '/'}) {
+      std::remove(Work("library.asc").c_str());
+      std::remove(Work("command.asc").c_str());
+      const std::string StgExpected =
+          RunLibraryPath(Work("thin.asc"), Work(PtrPartner), Work("library.asc"), ChrOperation);
+      const TRun Result = Run(
+          {Work("thin.asc"), Work(PtrPartner), Work("command.asc"), std::string(1, ChrOperation)});
+      // The whole partner pairs every row; the northern half leaves the southern rows out.
+      EXPECT_EQ(StgExpected, PtrPartner == std::string("whole.asc")
+                                 ? ""
+                                 : "Ordinate is out of range in TAxis::GetIndex");
+      EXPECT_EQ(Result.StgOut, StgExpected.empty() ? "" : StgExpected + "\n") << PtrPartner;
+      EXPECT_TRUE(ReadFile(Work("command.asc")) == ReadFile(Work("library.asc"))) << PtrPartner;
+    }
+  }
 }
