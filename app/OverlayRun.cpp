@@ -28,7 +28,8 @@ namespace tessgrid::detail {
 
 namespace {
 
-// Rows paired at a time: the lookups of a slab take some 28 bytes a row.
+// Rows paired at a time: the lookups take some 28 bytes a row, under 2 MiB for a slab, and the
+// partner's edges are read for their order only once (TEdgeList).
 constexpr std::size_t kLngSlabRows = std::size_t{1} << 16;
 
 // Bytes of the named file, or 0 when they cannot be told.
@@ -163,16 +164,13 @@ bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput&
   const std::size_t LngRows = Base.Grid.Rows();
   const double DblCellSize = BaseHeader.DblCellSize;
   // The geometry of the maps the library would hold: the reader's edges, their centres.
-  std::vector<double> VecXCentres;
-  std::vector<double> VecYCentres;
-  double DblNorth = 0.0;
-  {
-    const TGridEdges BaseEdges =
-        ReaderEdges(BaseHeader.DblXll, BaseHeader.DblYll, DblCellSize, LngColumns, LngRows);
-    VecXCentres = CentresOfEdges(BaseEdges.VecX.data(), BaseEdges.VecX.size(), 'X');
-    VecYCentres = CentresOfEdges(BaseEdges.VecY.data(), BaseEdges.VecY.size(), 'Y');
-    DblNorth = BaseEdges.VecY.front();
-  }
+  TGridEdges BaseEdges =
+      ReaderEdges(BaseHeader.DblXll, BaseHeader.DblYll, DblCellSize, LngColumns, LngRows);
+  const double DblNorth = BaseEdges.VecY.front();
+  std::vector<double>& VecXCentres = BaseEdges.VecX;
+  std::vector<double>& VecYCentres = BaseEdges.VecY;
+  EdgesToCentres(VecXCentres, 'X');
+  EdgesToCentres(VecYCentres, 'Y');
 
   // The result map's edges derive from the base's centres (TMap::SetXAxis, SetYAxis); the
   // writer states the western edge and the lower end of the Y edges.
@@ -196,6 +194,7 @@ bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput&
     Columns = FindPartnerLines(VecXCentres.data(), VecXCentres.size(), PartnerEdges.VecX.data(),
                                PartnerEdges.VecX.size(), PartnerHeader.LngColumns, 'X');
   }
+  const TEdgeList PartnerRowEdges(PartnerEdges.VecY.data(), PartnerEdges.VecY.size());
   double* const PtrBaseCells = Base.Grid.Cells();
   const double* const PtrPartnerCells = Partner.Grid.Cells();
   const std::size_t LngPartnerColumns = Partner.Grid.Columns();
@@ -210,17 +209,27 @@ bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput&
     const std::size_t LngCount = std::min(kLngSlabRows, LngRows - LngFirst);
     TPartnerLines Rows;
     if (Operation != TArithmetic::kSubtract) {
-      Rows = FindPartnerLines(VecYCentres.data() + LngFirst, LngCount, PartnerEdges.VecY.data(),
-                              PartnerEdges.VecY.size(), PartnerHeader.LngRows, 'Y');
+      Rows = FindPartnerLines(VecYCentres.data() + LngFirst, LngCount, PartnerRowEdges,
+                              PartnerHeader.LngRows, 'Y');
       CheckPairing(Columns, Rows);
     }
-    for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
-      const std::size_t LngRow = LngFirst + LngK;
-      const std::size_t LngPartnerRow =
-          Rows.MbrVecIndices.empty() ? LngRow : static_cast<std::size_t>(Rows.MbrVecIndices[LngK]);
-      double* const PtrRow = PtrBaseCells + LngRow * LngColumns;
-      CombineRow(Operation, PtrRow, PtrPartnerCells + LngPartnerRow * LngPartnerColumns, PtrColumns,
-                 LngColumns, BaseHeader.DblNoData, PartnerHeader.DblNoData, PtrRow);
+    const auto PartnerRow = [&Rows, LngFirst](std::size_t LngK) {
+      return Rows.MbrVecIndices.empty() ? LngFirst + LngK
+                                        : static_cast<std::size_t>(Rows.MbrVecIndices[LngK]);
+    };
+    for (std::size_t LngK = 0; LngK < LngCount;) {
+      // Rows that follow one another in both grids, read straight along, are one run of cells.
+      std::size_t LngRun = 1;
+      if (PtrColumns == nullptr && LngPartnerColumns == LngColumns) {
+        while (LngK + LngRun < LngCount && PartnerRow(LngK + LngRun) == PartnerRow(LngK) + LngRun) {
+          ++LngRun;
+        }
+      }
+      double* const PtrCells = PtrBaseCells + (LngFirst + LngK) * LngColumns;
+      CombineRow(Operation, PtrCells, PtrPartnerCells + PartnerRow(LngK) * LngPartnerColumns,
+                 PtrColumns, LngRun * LngColumns, BaseHeader.DblNoData, PartnerHeader.DblNoData,
+                 PtrCells);
+      LngK += LngRun;
     }
   }
   Partner.Grid.Release();

@@ -34,17 +34,17 @@ TGridEdges ReaderEdges(double DblXll, double DblYll, double DblCellSize, std::si
   return Edges;
 }
 
-std::vector<double> CentresOfEdges(const double* PtrEdges, std::size_t LngEdges,
-                                   char ChrCoordinate) {
-  std::vector<double> VecCentres;
-  if (LngEdges < 2) {
-    return VecCentres;
+void EdgesToCentres(std::vector<double>& VecCoordinates, char ChrCoordinate) {
+  if (VecCoordinates.size() < 2) {
+    VecCoordinates.clear();
+    return;
   }
-  VecCentres.resize(LngEdges - 1);
-  for (std::size_t LngI = 0; LngI + 1 < LngEdges; ++LngI) {
-    VecCentres[LngI] = CentreOfEdges(PtrEdges[LngI], PtrEdges[LngI + 1], ChrCoordinate);
+  // Centre i needs edges i and i + 1, and edge i is not read again once centre i is written.
+  for (std::size_t LngI = 0; LngI + 1 < VecCoordinates.size(); ++LngI) {
+    VecCoordinates[LngI] =
+        CentreOfEdges(VecCoordinates[LngI], VecCoordinates[LngI + 1], ChrCoordinate);
   }
-  return VecCentres;
+  VecCoordinates.pop_back();
 }
 
 TEdgeRun EdgeRunOfCentres(double DblFirstX, double DblFirstY, double DblLastY, double DblResolution,

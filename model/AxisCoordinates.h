@@ -40,10 +40,9 @@ inline double CentreOfEdges(double DblA, double DblB, char ChrCoordinate) {
   return ChrCoordinate == 'X' ? DblA + DblHalf : DblA - DblHalf;
 }
 
-/// Returns the centres of LngEdges consecutive edge coordinates: one fewer, none for fewer than
-/// two edges.
-std::vector<double> CentresOfEdges(const double* PtrEdges, std::size_t LngEdges,
-                                   char ChrCoordinate);
+/// Turns consecutive edge coordinates into the coordinates of the centres between them, in place:
+/// one fewer, none for fewer than two edges.
+void EdgesToCentres(std::vector<double>& VecCoordinates, char ChrCoordinate);
 
 /// The edges derived from a centre axis: edge 0 and the step from edge to edge.
 struct TEdgeRun {

@@ -2,45 +2,32 @@
 // The declarations and their contracts are in ops/CombineRows.h.
 #include "ops/CombineRows.h"
 
-#include <algorithm>
+#include <cmath>
 
 namespace tessgrid::detail {
 
 namespace {
 
-// Cells per block of the cell loop.
-constexpr std::size_t kLngBlockCells = 256;
-
-// The arithmetic runs on blocks of cells copied into local arrays, which nothing else can alias:
-// the compiler then makes one version of it, whether or not the result row is the base row.
 template <typename TOperator>
 void CombineCells(const double* PtrBase, const double* PtrPartner, const long* PtrPartnerColumns,
                   std::size_t LngColumns, double DblBaseNoData, double DblPartnerNoData,
                   TOperator Operator, double* PtrResult) {
-  double DblV[kLngBlockCells];
-  double DblW[kLngBlockCells];
-  double DblOut[kLngBlockCells];
-  for (std::size_t LngFirst = 0; LngFirst < LngColumns; LngFirst += kLngBlockCells) {
-    const std::size_t LngCount = std::min(kLngBlockCells, LngColumns - LngFirst);
-    for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
-      DblV[LngK] = PtrBase[LngFirst + LngK];
+  const auto Cell = [=](double DblV, double DblW) {
+    if (DblV == DblBaseNoData || DblW == DblPartnerNoData) {
+      return DblBaseNoData;
     }
-    if (PtrPartnerColumns == nullptr) {
-      for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
-        DblW[LngK] = PtrPartner[LngFirst + LngK];
-      }
-    } else {
-      for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
-        DblW[LngK] = PtrPartner[static_cast<std::size_t>(PtrPartnerColumns[LngFirst + LngK])];
-      }
+    // A NaN operand is the result, the base's first: what the processor gives, but chosen here,
+    // since for + and x the compiler may put either operand first.
+    return std::isnan(DblV) ? DblV : std::isnan(DblW) ? DblW : Operator(DblV, DblW);
+  };
+  if (PtrPartnerColumns == nullptr) {
+    for (std::size_t LngK = 0; LngK < LngColumns; ++LngK) {
+      PtrResult[LngK] = Cell(PtrBase[LngK], PtrPartner[LngK]);
     }
-    for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
-      DblOut[LngK] = DblV[LngK] == DblBaseNoData || DblW[LngK] == DblPartnerNoData
-                         ? DblBaseNoData
-                         : Operator(DblV[LngK], DblW[LngK]);
-    }
-    for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
-      PtrResult[LngFirst + LngK] = DblOut[LngK];
+  } else {
+    for (std::size_t LngK = 0; LngK < LngColumns; ++LngK) {
+      PtrResult[LngK] =
+          Cell(PtrBase[LngK], PtrPartner[static_cast<std::size_t>(PtrPartnerColumns[LngK])]);
     }
   }
 }

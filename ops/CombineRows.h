@@ -46,11 +46,9 @@ inline void CheckOperands(TArithmetic Operation, long LngXDimA, long LngYDimA,
 /// Combines one row of base cells with their partner cells into the result row: cell k is
 /// v + w, v - w, v x w or v / w for the base value v and the partner value w (partner cell
 /// PtrPartnerColumns[k], or k where the pointer is null), or the base's no-data value when v is
-/// the base's or w the partner's no-data value (exact equality: NaN is never no-data). The result
-/// row may be the base row itself: each cell is read before it is written.
-/// One definition out of line, so that every caller runs the same instructions: the sign of the
-/// NaN that two NaNs give depends on the order in which the compiler puts the operands, and the
-/// same instructions give the same NaN.
+/// the base's or w the partner's no-data value (exact equality: NaN is never no-data). A NaN
+/// operand is the result as it is, v's before w's, so that every cell is a function of its two
+/// values alone whatever code runs it. The result row may be the base row itself.
 void CombineRow(TArithmetic Operation, const double* PtrBase, const double* PtrPartner,
                 const long* PtrPartnerColumns, std::size_t LngColumns, double DblBaseNoData,
                 double DblPartnerNoData, double* PtrResult);
