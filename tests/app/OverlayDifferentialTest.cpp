@@ -202,8 +202,8 @@ TEST_F(OverlayDifferentialTest, CommandWritesAndFailsAsTheLibraryPathDoes) {
 }
 
 TEST_F(OverlayDifferentialTest, ThinGridsWriteAndFailAsTheLibraryPathDoes) {
-  // 140,000 rows of one cell: the command pairs them in slabs; the partners cover all of them,
-  // or only the northern half, so that the first row without a partner lies in a later slab.
+  // 300,000 rows of one cell: the command pairs them in slabs; the partners cover all of them,
+  // or only the northern 280,000, so that the first row without a partner lies in a later slab.
   const auto Grid = [](long LngRows, long LngYll) {
     std::string StgText = "ncols 1\nnrows " + std::to_string(LngRows) +
                           "\nxllcorner 0\nyllcorner " + std::to_string(LngYll) +
@@ -213,9 +213,9 @@ TEST_F(OverlayDifferentialTest, ThinGridsWriteAndFailAsTheLibraryPathDoes) {
     }
     return StgText;
   };
-  std::ofstream(Work("thin.asc"), std::ios::binary) << Grid(140000, 0);
-  std::ofstream(Work("whole.asc"), std::ios::binary) << Grid(140000, 0);
-  std::ofstream(Work("north.asc"), std::ios::binary) << Grid(70000, 70000);
+  std::ofstream(Work("thin.asc"), std::ios::binary) << Grid(300000, 0);
+  std::ofstream(Work("whole.asc"), std::ios::binary) << Grid(300000, 0);
+  std::ofstream(Work("north.asc"), std::ios::binary) << Grid(280000, 20000);
   for (const char* PtrPartner : {"whole.asc", "north.asc"}) {
     for (const char ChrOperation : {'+', '/'}) {
       std::remove(Work("library.asc").c_str());
@@ -224,7 +224,7 @@ TEST_F(OverlayDifferentialTest, ThinGridsWriteAndFailAsTheLibraryPathDoes) {
           RunLibraryPath(Work("thin.asc"), Work(PtrPartner), Work("library.asc"), ChrOperation);
       const TRun Result = Run(
           {Work("thin.asc"), Work(PtrPartner), Work("command.asc"), std::string(1, ChrOperation)});
-      // The whole partner pairs every row; the northern half leaves the southern rows out.
+      // The whole partner pairs every row; the northern part leaves the southern rows out.
       EXPECT_EQ(StgExpected, PtrPartner == std::string("whole.asc")
                                  ? ""
                                  : "Ordinate is out of range in TAxis::GetIndex");
