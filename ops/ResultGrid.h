@@ -68,12 +68,14 @@ inline void SetRemainingRows(TMap& Result, long LngFirst) {
 template <typename TFillRow>
 void FillRows(TMap& Result, long LngXDim, long LngYDim, TFillRow FillRow) {
   const std::size_t LngColumns = static_cast<std::size_t>(LngXDim > 0 ? LngXDim : 0);
+  // A grid without columns has nothing to compute, and its rows need not all be in the map.
+  const long LngRows = LngColumns == 0 ? 0 : LngYDim;
   std::vector<double> VecScratch(LngColumns);
-  for (long LngY = 0; LngY < LngYDim; ++LngY) {
+  for (long LngY = 0; LngY < LngRows; ++LngY) {
     FillRow(LngY, VecScratch.data());
     SetResultRow(Result, LngY, VecScratch.data(), LngColumns);
   }
-  SetRemainingRows(Result, LngYDim);
+  SetRemainingRows(Result, LngRows);
 }
 
 /// Returns the cells of one row of a map, west to east; the map keeps MbrLngXDim of them.
