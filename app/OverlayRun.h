@@ -1,16 +1,65 @@
-// app/OverlayRun.h - RunOverlay: the body of the tessgrid command, two grid files in, one out.
-// app/OverlayRun.cpp holds it; app/main.cpp is the frame that reports its failures.
+// app/OverlayRun.h - RunOverlay: the body of the tessgrid command, two grid files in, one out,
+// and the steps it takes. app/OverlayRun.cpp holds them; app/main.cpp is the frame that reports
+// its failures; bench/OverlayStepsBench times the steps one by one.
 #ifndef APP_OVERLAYRUN_H
 #define APP_OVERLAYRUN_H
 
 #include <string>
 
+#include "io/FlatGrid.h"
+#include "io/GridHeader.h"
+#include "ops/CombineRows.h"
+
 /// Loads both input grids, combines them with the operation the character selects ('+' Add,
-/// '-' Subtract, 'x' Multiply, '/' Divide; first input first) and writes the result. Releases
-/// every map it loaded or made, on every path.
+/// '-' Subtract, 'x' Multiply, '/' Divide; first input first) and writes the result, exactly as
+/// TARCGISFileTools::LoadARCGISFile, the TMapTools operation and
+/// TARCGISFileTools::WriteARCGISFile would, on TESSGRID_THREADS threads (see
+/// tessgrid::detail::ThreadCount). Releases all it claimed, on every path.
 /// Throws the failures of the grid reader (first input, then second), then "Unknown operation"
 /// for any other character, then the failures of the operation and of the grid writer.
 void RunOverlay(const std::string& StgInputFile1, const std::string& StgInputFile2,
                 const std::string& StgOutputFile, char ChrOperation);
+
+namespace tessgrid::detail {
+
+/// One input of the command: its header and its cells.
+struct TOverlayInput {
+  TGridHeader Header;
+  TFlatGrid Grid;
+};
+
+/// Reads the named grid file (the strict header rule) on the threads.
+/// Throws the failures of TARCGISFileTools::LoadARCGISFile.
+void LoadOverlayInput(const std::string& StgFileName, TOverlayInput& Input, long LngThreads);
+
+/// Reads both inputs, at the same time when there is more than one thread. Throws the failure of
+/// the first input, if it has one, else that of the second.
+void LoadOverlayInputs(const std::string& StgFileName1, const std::string& StgFileName2,
+                       TOverlayInput& Input1, TOverlayInput& Input2, long LngThreads);
+
+/// Returns the operation the character selects.
+/// Throws "Unknown operation" for a character other than '+', '-', 'x' and '/'.
+TArithmetic SelectOperation(char ChrOperation);
+
+/// A result computed into the cells of its base input: what the grid writer states for it.
+struct TOverlayResult {
+  const TOverlayInput* PtrBase = nullptr;  ///< the input whose grid and cells the result has
+  double DblWest = 0.0;                    ///< xllcorner of the result
+  double DblSouth = 0.0;                   ///< yllcorner of the result
+};
+
+/// Computes the operation into the cells of the input whose grid the result takes, and gives the
+/// other input's cells back. Returns false, having changed nothing, for a base grid that has no
+/// cells or a NaN cell size: those take the library's operation (see RunOverlay).
+/// Throws the failures of the TMapTools operation that its checks and its pairing meet.
+bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput& Input2,
+                    TOverlayResult& Result);
+
+/// Writes the result to the named file as TARCGISFileTools::WriteARCGISFile writes a map, the rows
+/// formatted on the threads. Throws the failures of the safe replace.
+void WriteOverlayResult(const TOverlayResult& Result, const std::string& StgOutputFile,
+                        long LngThreads);
+
+}  // namespace tessgrid::detail
 
 #endif  // APP_OVERLAYRUN_H

@@ -11,8 +11,7 @@ namespace tessgrid::detail {
 TBlockWriter::TBlockWriter(std::ostream& Output)
     : MbrOutput(Output),
       MbrFormat(NumberFormatOf(Output)),
-      MbrBlnPlainDecimals(MbrFormat.BlnDefault && MbrFormat.LngPrecision >= 6 &&
-                          MbrFormat.LngPrecision <= 12),
+      MbrBlnPlainDecimals(TakesPlainDecimals(MbrFormat)),
       MbrPtrBlock(new char[kLngBlockSize]),
       MbrPtrNext(MbrPtrBlock.get()),
       MbrPtrEnd(MbrPtrBlock.get() + kLngBlockSize) {}

@@ -12,6 +12,26 @@
 
 namespace tessgrid::detail {
 
+/// Returns whether FormatCell may take the plain-decimal path for the format: the default format
+/// with a precision of 6 to 12, for which every value's text fits in kLngNumberChars.
+inline bool TakesPlainDecimals(const TNumberFormat& Format) {
+  return Format.BlnDefault && Format.LngPrecision >= 6 && Format.LngPrecision <= 12;
+}
+
+/// Writes the value in the format to PtrOut, which has LngRoom characters (at least
+/// kLngNumberChars), and returns the length of its text; a length beyond LngRoom means nothing
+/// was written (see FormatNumber). BlnPlainDecimals is TakesPlainDecimals(Format).
+inline std::size_t FormatCell(char* PtrOut, std::size_t LngRoom, double DblValue,
+                              const TNumberFormat& Format, bool BlnPlainDecimals) {
+  if (BlnPlainDecimals) {
+    const std::size_t LngPlain = FormatPlainDecimal(PtrOut, DblValue, Format.LngPrecision);
+    if (LngPlain != 0) {
+      return LngPlain;
+    }
+  }
+  return FormatNumber(PtrOut, LngRoom, DblValue, Format);
+}
+
 /// Formats numbers and characters into a block and writes the block to the stream when it is
 /// full or when the caller ends a row with EndRow. Numbers follow the stream's format as
 /// captured at construction (see FormatNumber). Nothing is written after the stream has failed;
@@ -28,16 +48,10 @@ class TBlockWriter {
     if (static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext) < kLngNumberChars) {
       Drain();
     }
-    if (MbrBlnPlainDecimals) {
-      const std::size_t LngPlain = FormatPlainDecimal(MbrPtrNext, DblValue, MbrFormat.LngPrecision);
-      if (LngPlain != 0) {
-        MbrPtrNext += LngPlain;
-        return;
-      }
-    }
-    const std::size_t LngLength = FormatNumber(
-        MbrPtrNext, static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext), DblValue, MbrFormat);
-    if (LngLength > static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext)) {
+    const std::size_t LngRoom = static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext);
+    const std::size_t LngLength =
+        FormatCell(MbrPtrNext, LngRoom, DblValue, MbrFormat, MbrBlnPlainDecimals);
+    if (LngLength > LngRoom) {
       PutLongNumber(DblValue);
       return;
     }

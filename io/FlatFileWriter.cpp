@@ -3,6 +3,8 @@
 #include <ostream>
 
 #include "io/BlockWriter.h"
+#include "io/GridReader.h"
+#include "io/GridWriter.h"
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
 
@@ -17,16 +19,7 @@ void TMapTools::WriteFlatFile(const TMap* PtrMap, std::ostream& Output, char Chr
   }
   const std::size_t LngColumnCount = static_cast<std::size_t>(LngColumns > 0 ? LngColumns : 0);
   const std::size_t LngRowCount = static_cast<std::size_t>(LngRows > 0 ? LngRows : 0);
-  tessgrid::detail::TBlockWriter Writer(Output);
-  for (std::size_t LngRow = 0; LngRow < LngRowCount && Writer.Good(); ++LngRow) {
-    const double* PtrCell = PtrMap->MbrVecValues[LngRow].data();
-    const double* const PtrStop = PtrCell + LngColumnCount;
-    for (; PtrCell != PtrStop; ++PtrCell) {
-      Writer.PutNumber(*PtrCell);
-      Writer.PutChar(ChrSeparator);
-    }
-    // One flush per row rather than per value: the text is the same, the calls are few.
-    Writer.EndRow();
-  }
-  Writer.Finish();
+  tessgrid::detail::WriteRows(
+      Output, [PtrMap](std::size_t LngRow) { return PtrMap->MbrVecValues[LngRow].data(); },
+      LngRowCount, LngColumnCount, ChrSeparator, tessgrid::detail::ThreadCount());
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "io/NumberText.h"
+#include "model/AxisCoordinates.h"
 #include "model/Fail.h"
 #include "model/TAxis.h"
 #include "model/TAxisTools.h"
@@ -520,23 +521,29 @@ TGridHeader LoadGridFile(const std::string& StgFileName, TGridHeaderMode Mode,
   return ReadGrid(Source, Mode, Storage, Options);
 }
 
+std::unique_ptr<TMap> MapOfGrid(const TGridHeader& Header,
+                                std::vector<std::vector<double>>& VecRows) {
+  auto PtrMap = std::make_unique<TMap>(Header.DblCellSize);
+  PtrMap->MbrVecValues.swap(VecRows);
+  PtrMap->MbrLngXDim = Header.LngColumns;
+  PtrMap->MbrLngYDim = Header.LngRows;
+  PtrMap->MbrDblNoDataValue = Header.DblNoData;
+  SetReaderEdges(*PtrMap, Header.DblXll, Header.DblYll, Header.DblCellSize);
+  return PtrMap;
+}
+
 void SetReaderEdges(TMap& Map, double DblXll, double DblYll, double DblCellSize) {
   const std::size_t LngColumns = static_cast<std::size_t>(std::max(0L, Map.MbrLngXDim));
   const std::size_t LngRows = static_cast<std::size_t>(std::max(0L, Map.MbrLngYDim));
+  const TGridEdges Edges = ReaderEdges(DblXll, DblYll, DblCellSize, LngColumns, LngRows);
   // The axes are built in place and handed to the map: no copy of every point.
   auto PtrYEdges = std::make_unique<TAxis>(DblCellSize, static_cast<long>(LngRows + 1));
-  double DblY = DblYll;
-  PtrYEdges->MbrVecPoints[LngRows] = new TPoint(DblXll, DblY);
-  for (std::size_t LngK = LngRows; LngK-- > 0;) {
-    DblY = DblY + DblCellSize;
-    PtrYEdges->MbrVecPoints[LngK] = new TPoint(DblXll, DblY);
+  for (std::size_t LngK = 0; LngK <= LngRows; ++LngK) {
+    PtrYEdges->MbrVecPoints[LngK] = new TPoint(DblXll, Edges.VecY[LngK]);
   }
   auto PtrXEdges = std::make_unique<TAxis>(DblCellSize, static_cast<long>(LngColumns + 1));
-  double DblX = DblXll;
-  PtrXEdges->MbrVecPoints[0] = new TPoint(DblX, DblY);
-  for (std::size_t LngK = 1; LngK <= LngColumns; ++LngK) {
-    DblX = DblX + DblCellSize;
-    PtrXEdges->MbrVecPoints[LngK] = new TPoint(DblX, DblY);
+  for (std::size_t LngK = 0; LngK <= LngColumns; ++LngK) {
+    PtrXEdges->MbrVecPoints[LngK] = new TPoint(Edges.VecX[LngK], Edges.VecY[0]);
   }
   std::unique_ptr<TAxis> PtrXCentres(TAxisTools::IntervalsToPoints(PtrXEdges.get(), 'X'));
   std::unique_ptr<TAxis> PtrYCentres(TAxisTools::IntervalsToPoints(PtrYEdges.get(), 'Y'));

@@ -6,7 +6,9 @@
 #define IO_GRIDREADER_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "io/GridHeader.h"
 #include "io/GridSource.h"
@@ -53,6 +55,11 @@ TGridHeader ReadGrid(TGridSource& Source, TGridHeaderMode Mode, TGridStorage& St
 /// std::string, and the failures of ReadGrid.
 TGridHeader LoadGridFile(const std::string& StgFileName, TGridHeaderMode Mode,
                          TGridStorage& Storage, const TReadOptions& Options);
+
+/// Returns the map of a grid read with the header: its cell size, dimensions and no-data value,
+/// the rows taken over from VecRows (which must hold them all), and the reader's edges.
+std::unique_ptr<TMap> MapOfGrid(const TGridHeader& Header,
+                                std::vector<std::vector<double>>& VecRows);
 
 /// Gives the map the edge axes of a grid whose south-western corner is (DblXll, DblYll):
 /// running sums of the cell size northwards and then eastwards, so the southern and western

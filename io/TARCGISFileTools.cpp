@@ -11,6 +11,7 @@
 #include "io/BlockWriter.h"
 #include "io/GridReader.h"
 #include "io/GridSource.h"
+#include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "model/Fail.h"
 #include "model/TAxis.h"
@@ -46,16 +47,6 @@ tessgrid::detail::TReadOptions ReadOptions() {
   return Options;
 }
 
-std::unique_ptr<TMap> MapOf(const TGridHeader& Header, TMapRows& Rows) {
-  auto PtrMap = std::make_unique<TMap>(Header.DblCellSize);
-  PtrMap->MbrVecValues.swap(Rows.MbrVecRows);
-  PtrMap->MbrLngXDim = Header.LngColumns;
-  PtrMap->MbrLngYDim = Header.LngRows;
-  PtrMap->MbrDblNoDataValue = Header.DblNoData;
-  tessgrid::detail::SetReaderEdges(*PtrMap, Header.DblXll, Header.DblYll, Header.DblCellSize);
-  return PtrMap;
-}
-
 // The writer needs both edge axes (the western and the southern edge come from them) and the
 // rows that WriteFlatFile will read.
 void CheckEdges(const TMap* PtrMap) {
@@ -71,15 +62,6 @@ void CheckEdges(const TMap* PtrMap) {
   }
 }
 
-// The lower of the Y edge axis's two ends. On a map read from a file that is the last edge; a
-// one-row map made from its centre (the result of any operation on it) has edges that rise, and
-// taking the last edge there would move it a cell north.
-double SouthernEdge(const TMap& Map) {
-  const TPoint* PtrFirst = Map.MbrPtrYAxisInterval->GetPoint(0);
-  const double DblLast = Map.MbrPtrYAxisInterval->GetPoint(Map.MbrLngYDim)->MbrDblY;
-  return PtrFirst != nullptr && PtrFirst->MbrDblY < DblLast ? PtrFirst->MbrDblY : DblLast;
-}
-
 }  // namespace
 
 TMap* TARCGISFileTools::LoadARCGISFile(std::istream& Input) {
@@ -90,7 +72,7 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::istream& Input, TGridHeaderMode Mode
   tessgrid::detail::TStreamSource Source(Input);
   TMapRows Rows;
   const TGridHeader Header = tessgrid::detail::ReadGrid(Source, Mode, Rows, ReadOptions());
-  return MapOf(Header, Rows).release();
+  return tessgrid::detail::MapOfGrid(Header, Rows.MbrVecRows).release();
 }
 
 TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName) {
@@ -100,26 +82,21 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName) {
 TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName, TGridHeaderMode Mode) {
   TMapRows Rows;
   const TGridHeader Header = tessgrid::detail::LoadGridFile(StgFileName, Mode, Rows, ReadOptions());
-  return MapOf(Header, Rows).release();
+  return tessgrid::detail::MapOfGrid(Header, Rows.MbrVecRows).release();
 }
 
 void TARCGISFileTools::WriteARCGISFile(const TMap* PtrMap, std::ostream& Output) {
   CheckEdges(PtrMap);
   {
+    const TAxis& YEdges = *PtrMap->MbrPtrYAxisInterval;
+    const double DblLast = YEdges.GetPoint(PtrMap->MbrLngYDim)->MbrDblY;
+    const TPoint* PtrFirst = YEdges.GetPoint(0);
     tessgrid::detail::TBlockWriter Writer(Output);
-    Writer.PutText("ncols ");
-    Writer.PutInteger(PtrMap->MbrLngXDim);
-    Writer.PutText("\nnrows ");
-    Writer.PutInteger(PtrMap->MbrLngYDim);
-    Writer.PutText("\nxllcorner ");
-    Writer.PutPadded(PtrMap->MbrPtrXAxisInterval->GetPoint(0)->MbrDblX, 8);
-    Writer.PutText("\nyllcorner ");
-    Writer.PutPadded(SouthernEdge(*PtrMap), 8);
-    Writer.PutText("\ncellsize ");
-    Writer.PutNumber(PtrMap->MbrDblResolution);
-    Writer.PutText("\nNODATA_value ");
-    Writer.PutNumber(PtrMap->MbrDblNoDataValue);
-    Writer.EndRow();
+    tessgrid::detail::PutGridHeader(
+        Writer, PtrMap->MbrLngXDim, PtrMap->MbrLngYDim,
+        PtrMap->MbrPtrXAxisInterval->GetPoint(0)->MbrDblX,
+        PtrFirst == nullptr ? DblLast : tessgrid::detail::SouthernEdge(PtrFirst->MbrDblY, DblLast),
+        PtrMap->MbrDblResolution, PtrMap->MbrDblNoDataValue);
   }
   TMapTools::WriteFlatFile(PtrMap, Output, ' ');
 }

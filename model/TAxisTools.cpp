@@ -2,12 +2,17 @@
 // The declarations and their contracts are in model/TAxisTools.h.
 #include "model/TAxisTools.h"
 
-#include <cmath>
 #include <memory>
+#include <vector>
 
+#include "model/AxisCoordinates.h"
 #include "model/Fail.h"
 
+using tessgrid::detail::CentreOfEdges;
+using tessgrid::detail::EdgeRunOfCentres;
 using tessgrid::detail::Fail;
+using tessgrid::detail::RunningSums;
+using tessgrid::detail::TEdgeRun;
 
 TAxis* TAxisTools::PointsToIntervals(const TAxis* PtrCentres, char ChrAxis) {
   const long LngSize = PtrCentres->GetSize();
@@ -17,31 +22,17 @@ TAxis* TAxisTools::PointsToIntervals(const TAxis* PtrCentres, char ChrAxis) {
     Fail("Axis has an unfilled slot in TAxisTools::PointsToIntervals");
   }
   const double DblResolution = PtrCentres->MbrDblResolution;
-  const double DblHalf = DblResolution * 0.5;
-  double DblX = PtrFirst->MbrDblX - DblHalf;
-  double DblY;
-  double DblStep = DblResolution;
-  if (PtrFirst->MbrDblY > PtrLast->MbrDblY) {
-    DblY = PtrFirst->MbrDblY + DblHalf;
-    if (ChrAxis == 'Y') {
-      DblStep = -DblResolution;
-    }
-  } else {
-    DblY = PtrFirst->MbrDblY - DblHalf;
-  }
+  const TEdgeRun Run = EdgeRunOfCentres(PtrFirst->MbrDblX, PtrFirst->MbrDblY, PtrLast->MbrDblY,
+                                        DblResolution, ChrAxis);
+  const std::size_t LngEdges = static_cast<std::size_t>(LngSize) + 1;
+  std::vector<double> VecSums(LngEdges);
+  RunningSums(ChrAxis == 'X' ? Run.DblX : Run.DblY, Run.DblStep, LngEdges, VecSums.data());
   auto PtrEdges = std::make_unique<TAxis>(DblResolution, 0);
-  PtrEdges->MbrVecPoints.reserve(static_cast<std::size_t>(LngSize) + 1);
-  // Running sums, not x0 + k * step: the grid reader builds its edges the same way, so edges
-  // derived here match the ones read from a file bit for bit.
-  for (long LngI = 0; LngI < LngSize; ++LngI) {
-    PtrEdges->MbrVecPoints.push_back(new TPoint(DblX, DblY));
-    if (ChrAxis == 'X') {
-      DblX += DblStep;
-    } else {
-      DblY += DblStep;
-    }
+  PtrEdges->MbrVecPoints.reserve(LngEdges);
+  for (const double DblSum : VecSums) {
+    PtrEdges->MbrVecPoints.push_back(ChrAxis == 'X' ? new TPoint(DblSum, Run.DblY)
+                                                    : new TPoint(Run.DblX, DblSum));
   }
-  PtrEdges->MbrVecPoints.push_back(new TPoint(DblX, DblY));
   return PtrEdges.release();
 }
 
@@ -61,8 +52,8 @@ TAxis* TAxisTools::IntervalsToPoints(const TAxis* PtrEdges, char /*ChrAxis*/) {
       Fail("Axis has an unfilled slot in TAxisTools::IntervalsToPoints");
     }
     PtrCentres->MbrVecPoints.push_back(
-        new TPoint(PtrA->MbrDblX + std::fabs(PtrB->MbrDblX - PtrA->MbrDblX) * 0.5,
-                   PtrA->MbrDblY - std::fabs(PtrB->MbrDblY - PtrA->MbrDblY) * 0.5));
+        new TPoint(CentreOfEdges(PtrA->MbrDblX, PtrB->MbrDblX, 'X'),
+                   CentreOfEdges(PtrA->MbrDblY, PtrB->MbrDblY, 'Y')));
   }
   return PtrCentres.release();
 }

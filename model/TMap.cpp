@@ -9,6 +9,7 @@
 
 #include "model/Fail.h"
 #include "model/TAxisTools.h"
+#include "model/UnfilledMap.h"
 
 using tessgrid::detail::Fail;
 
@@ -23,6 +24,17 @@ void ReplaceAxes(TAxis*& PtrCentres, TAxis*& PtrEdges, TAxisPtr PtrNewCentres,
   PtrCentres = PtrNewCentres.release();
   delete PtrEdges;
   PtrEdges = PtrNewEdges.release();
+}
+
+void CheckAxesResolutions(const TAxis* PtrXAxis, const TAxis* PtrYAxis) {
+  // Exact comparison on purpose; a NaN resolution matches nothing.
+  if (!(PtrXAxis->MbrDblResolution == PtrYAxis->MbrDblResolution)) {
+    Fail("Axes resolutions do not match in TMap::TMap");
+  }
+}
+
+std::size_t CountOf(long LngDim) {
+  return static_cast<std::size_t>(LngDim > 0 ? LngDim : 0);
 }
 
 }  // namespace
@@ -42,10 +54,7 @@ TMap::TMap(double DblResolution, long LngXDim, long LngYDim) : TMap(DblResolutio
 }
 
 TMap::TMap(const TAxis* PtrXAxis, const TAxis* PtrYAxis) : TMap(0.0) {
-  // Exact comparison on purpose; a NaN resolution matches nothing.
-  if (!(PtrXAxis->MbrDblResolution == PtrYAxis->MbrDblResolution)) {
-    Fail("Axes resolutions do not match in TMap::TMap");
-  }
+  CheckAxesResolutions(PtrXAxis, PtrYAxis);
   Init(PtrXAxis->MbrDblResolution, PtrXAxis->GetSize(), PtrYAxis->GetSize(), -9999.0);
   SetXAxis(PtrXAxis);
   SetYAxis(PtrYAxis);
@@ -97,9 +106,8 @@ void TMap::FailGetPointVal(const char* PtrMessage) {
 
 void TMap::Init(double DblResolution, long LngXDim, long LngYDim, double DblNoDataValue) {
   // The grid is built aside first, so a map too large for memory leaves this one unchanged.
-  std::vector<std::vector<double>> VecValues(
-      static_cast<std::size_t>(LngYDim > 0 ? LngYDim : 0),
-      std::vector<double>(static_cast<std::size_t>(LngXDim > 0 ? LngXDim : 0), DblNoDataValue));
+  std::vector<std::vector<double>> VecValues(CountOf(LngYDim),
+                                             std::vector<double>(CountOf(LngXDim), DblNoDataValue));
   ReleaseAxes();
   MbrVecValues.swap(VecValues);
   MbrDblResolution = DblResolution;
@@ -272,4 +280,29 @@ void TMap::SetYAxisInterval(const TAxis* PtrAxis) {
   ReplaceAxes(MbrPtrYAxis, MbrPtrYAxisInterval, std::move(PtrCentres), std::move(PtrEdges));
   assert(MbrPtrYAxis->GetSize() == MbrLngYDim);
   assert(MbrPtrYAxisInterval->GetSize() == MbrLngYDim + 1);
+}
+
+std::unique_ptr<TMap> tessgrid::detail::NewUnfilledMap(double DblResolution, long LngXDim,
+                                                       long LngYDim) {
+  auto PtrMap = std::make_unique<TMap>(DblResolution);
+  // Reserved, not resized: the memory is claimed here, as by Init, but touched only by the
+  // values the caller appends.
+  std::vector<std::vector<double>> VecValues(CountOf(LngYDim));
+  for (std::vector<double>& VecRow : VecValues) {
+    VecRow.reserve(CountOf(LngXDim));
+  }
+  PtrMap->MbrVecValues.swap(VecValues);
+  PtrMap->MbrLngXDim = LngXDim;
+  PtrMap->MbrLngYDim = LngYDim;
+  return PtrMap;
+}
+
+std::unique_ptr<TMap> tessgrid::detail::NewUnfilledMap(const TAxis* PtrXAxis,
+                                                       const TAxis* PtrYAxis) {
+  CheckAxesResolutions(PtrXAxis, PtrYAxis);
+  std::unique_ptr<TMap> PtrMap =
+      NewUnfilledMap(PtrXAxis->MbrDblResolution, PtrXAxis->GetSize(), PtrYAxis->GetSize());
+  PtrMap->SetXAxis(PtrXAxis);
+  PtrMap->SetYAxis(PtrYAxis);
+  return PtrMap;
 }

@@ -14,7 +14,8 @@ using tessgrid::detail::Coordinate;
 using tessgrid::detail::Fail;
 using tessgrid::detail::LookupIndices;
 
-using tessgrid::detail::NewResultOnGrid;
+using tessgrid::detail::FillRows;
+using tessgrid::detail::NewUnfilledResultOnGrid;
 using tessgrid::detail::ReleaseAll;
 using tessgrid::detail::RowOf;
 
@@ -89,13 +90,12 @@ template <typename TRule>
 void FillFromRows(const std::vector<TMap*>& VecMaps, TMap& Result, TRule Rule) {
   TRowSet Rows(VecMaps);
   const TMap& First = *VecMaps.front();
-  for (long LngY = 0; LngY < First.MbrLngYDim; ++LngY) {
+  FillRows(Result, First.MbrLngXDim, First.MbrLngYDim, [&](long LngY, double* PtrOut) {
     Rows.Select(LngY);
-    double* PtrOut = RowOf(Result, LngY);
     for (long LngX = 0; LngX < First.MbrLngXDim; ++LngX) {
       PtrOut[LngX] = Rule(Rows, LngX);
     }
-  }
+  });
 }
 
 // True when the lookup of each centre on the grid's own edges finds the centre's own cell. Then
@@ -137,7 +137,7 @@ TMap* TMapTools::Sum(std::vector<TMap*> VecMaps) {
   }
   CheckDimensions(VecMaps, "X-dimension of maps are inconsistent in TMapTools::Sum",
                   "Y-dimension of maps are inconsistent in TMapTools::Sum");
-  std::unique_ptr<TMap> PtrResult = NewResultOnGrid(*VecMaps.front(), kPtrSumNoAxesMessage);
+  std::unique_ptr<TMap> PtrResult = NewUnfilledResultOnGrid(*VecMaps.front(), kPtrSumNoAxesMessage);
   FillFromRows(VecMaps, *PtrResult, [](const TRowSet& Rows, long LngX) { return Rows.Sum(LngX); });
   return PtrResult.release();
 }
@@ -149,7 +149,7 @@ TMap* TMapTools::DataCounts(std::vector<TMap*> VecMaps) {
   CheckDimensions(VecMaps, "X-dimension of maps are inconsistent in TMapTools::DataCounts",
                   "Y-dimension of maps are inconsistent in TMapTools::DataCounts");
   std::unique_ptr<TMap> PtrResult =
-      NewResultOnGrid(*VecMaps.front(), "Map has no axes in TMapTools::DataCounts");
+      NewUnfilledResultOnGrid(*VecMaps.front(), "Map has no axes in TMapTools::DataCounts");
   FillFromRows(VecMaps, *PtrResult,
                [](const TRowSet& Rows, long LngX) { return Rows.Count(LngX); });
   return PtrResult.release();
@@ -162,7 +162,7 @@ TMap* TMapTools::Average(std::vector<TMap*> VecMaps) {
   }
   CheckDimensions(VecMaps, "X-dimension of maps are inconsistent in TMapTools::Sum",
                   "Y-dimension of maps are inconsistent in TMapTools::Sum");
-  std::unique_ptr<TMap> PtrResult = NewResultOnGrid(*VecMaps.front(), kPtrSumNoAxesMessage);
+  std::unique_ptr<TMap> PtrResult = NewUnfilledResultOnGrid(*VecMaps.front(), kPtrSumNoAxesMessage);
   if (!CentresFindTheirCells(*PtrResult, *PtrResult->MbrPtrXAxis, *PtrResult->MbrPtrXAxisInterval,
                              'X') ||
       !CentresFindTheirCells(*PtrResult, *PtrResult->MbrPtrYAxis, *PtrResult->MbrPtrYAxisInterval,

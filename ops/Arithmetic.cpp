@@ -1,41 +1,41 @@
 // ops/Arithmetic.cpp - TMapTools::Add, Subtract, Multiply and Divide: two maps cell by cell.
-// The declarations and their contracts are in ops/TMapTools.h; the partner lookup in
-// ops/PartnerLookup.h.
+// The declarations and their contracts are in ops/TMapTools.h; the cell rule in ops/CombineRows.h
+// and the partner lookup in ops/PartnerLookup.h.
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "model/Fail.h"
+#include "model/UnfilledMap.h"
+#include "ops/CombineRows.h"
 #include "ops/PartnerLookup.h"
 #include "ops/ResultGrid.h"
 #include "ops/TMapTools.h"
 
+using tessgrid::detail::CheckOperands;
 using tessgrid::detail::CheckPairing;
 using tessgrid::detail::CheckResultHoldsGrid;
+using tessgrid::detail::CombineRow;
 using tessgrid::detail::Fail;
+using tessgrid::detail::FillRows;
 using tessgrid::detail::FindPartnerLines;
+using tessgrid::detail::NewUnfilledMap;
+using tessgrid::detail::PartnerColumnsOf;
+using tessgrid::detail::SecondIsBase;
+using tessgrid::detail::TArithmetic;
 using tessgrid::detail::TPartnerLines;
 
 namespace {
 
-struct TAddition {
-  double operator()(double DblV, double DblW) const { return DblV + DblW; }
-};
-struct TMultiplication {
-  double operator()(double DblV, double DblW) const { return DblV * DblW; }
-};
-struct TDivision {
-  double operator()(double DblV, double DblW) const { return DblV / DblW; }
-};
-
 // The shared scheme of Add, Multiply and Divide: the result takes the base map's grid and
 // no-data value, and every cell pairs with the partner cell that holds its centre.
-template <typename TOperator>
-TMap* CombineByCoordinates(const TMap& Base, const TMap& Partner, TOperator Operator,
+TMap* CombineByCoordinates(TArithmetic Operation, const TMap& Base, const TMap& Partner,
                            const char* PtrNoAxesMessage) {
   if (Base.MbrPtrXAxis == nullptr || Base.MbrPtrYAxis == nullptr) {
     Fail(PtrNoAxesMessage);
   }
-  auto PtrResult = std::make_unique<TMap>(Base.MbrDblResolution, Base.MbrLngXDim, Base.MbrLngYDim);
+  std::unique_ptr<TMap> PtrResult =
+      NewUnfilledMap(Base.MbrDblResolution, Base.MbrLngXDim, Base.MbrLngYDim);
   PtrResult->MbrDblNoDataValue = Base.MbrDblNoDataValue;
   PtrResult->SetXAxis(Base.MbrPtrXAxis);
   PtrResult->SetYAxis(Base.MbrPtrYAxis);
@@ -47,70 +47,55 @@ TMap* CombineByCoordinates(const TMap& Base, const TMap& Partner, TOperator Oper
       FindPartnerLines(*Base.MbrPtrYAxis, Partner.MbrPtrYAxisInterval, Partner.MbrLngYDim, 'Y');
   CheckPairing(Columns, Rows);
 
-  const std::vector<long>& VecColumns = Columns.MbrVecIndices;
   const std::vector<long>& VecRows = Rows.MbrVecIndices;
-  const double DblBaseNoData = Base.MbrDblNoDataValue;
-  const double DblPartnerNoData = Partner.MbrDblNoDataValue;
-  const std::size_t LngColumns = VecColumns.size();
-  for (std::size_t LngR = 0; LngR < VecRows.size(); ++LngR) {
-    const double* PtrBaseRow = Base.MbrVecValues[LngR].data();
-    const double* PtrPartnerRow =
-        Partner.MbrVecValues[static_cast<std::size_t>(VecRows[LngR])].data();
-    double* PtrResultRow = PtrResult->MbrVecValues[LngR].data();
-    for (std::size_t LngK = 0; LngK < LngColumns; ++LngK) {
-      const double DblV = PtrBaseRow[LngK];
-      const double DblW = PtrPartnerRow[static_cast<std::size_t>(VecColumns[LngK])];
-      PtrResultRow[LngK] =
-          DblV == DblBaseNoData || DblW == DblPartnerNoData ? DblBaseNoData : Operator(DblV, DblW);
-    }
-  }
+  const long* const PtrColumns = PartnerColumnsOf(
+      Columns.MbrVecIndices, static_cast<std::size_t>(std::max(Partner.MbrLngXDim, 0L)));
+  FillRows(*PtrResult, PtrResult->MbrLngXDim, PtrResult->MbrLngYDim,
+           [&](long LngY, double* PtrOut) {
+             const std::size_t LngR = static_cast<std::size_t>(LngY);
+             CombineRow(Operation, Base.MbrVecValues[LngR].data(),
+                        Partner.MbrVecValues[static_cast<std::size_t>(VecRows[LngR])].data(),
+                        PtrColumns, Columns.MbrVecIndices.size(), Base.MbrDblNoDataValue,
+                        Partner.MbrDblNoDataValue, PtrOut);
+           });
   return PtrResult.release();
 }
 
-// The finer grid is the base map; the first argument wins a tie (and a NaN resolution).
-bool SecondIsFiner(const TMap& MapA, const TMap& MapB) {
-  return MapB.MbrDblResolution < MapA.MbrDblResolution;
+// Add, Multiply and Divide: the operand checks, then the pairing on the base map's grid.
+TMap* ByCoordinates(TArithmetic Operation, const TMap* PtrMapA, const TMap* PtrMapB,
+                    const char* PtrNoAxesMessage) {
+  CheckOperands(Operation, PtrMapA->MbrLngXDim, PtrMapA->MbrLngYDim, PtrMapA->MbrDblResolution,
+                PtrMapB->MbrLngXDim, PtrMapB->MbrLngYDim, PtrMapB->MbrDblResolution);
+  if (SecondIsBase(Operation, PtrMapA->MbrDblResolution, PtrMapB->MbrDblResolution)) {
+    return CombineByCoordinates(Operation, *PtrMapB, *PtrMapA, PtrNoAxesMessage);
+  }
+  return CombineByCoordinates(Operation, *PtrMapA, *PtrMapB, PtrNoAxesMessage);
 }
 
 }  // namespace
 
 TMap* TMapTools::Add(const TMap* PtrMapA, const TMap* PtrMapB) {
-  if (SecondIsFiner(*PtrMapA, *PtrMapB)) {
-    return CombineByCoordinates(*PtrMapB, *PtrMapA, TAddition(),
-                                "Map has no axes in TMapTools::Add");
-  }
-  return CombineByCoordinates(*PtrMapA, *PtrMapB, TAddition(), "Map has no axes in TMapTools::Add");
+  return ByCoordinates(TArithmetic::kAdd, PtrMapA, PtrMapB, "Map has no axes in TMapTools::Add");
 }
 
 TMap* TMapTools::Multiply(const TMap* PtrMapA, const TMap* PtrMapB) {
-  if (SecondIsFiner(*PtrMapA, *PtrMapB)) {
-    return CombineByCoordinates(*PtrMapB, *PtrMapA, TMultiplication(),
-                                "Map has no axes in TMapTools::Multiply");
-  }
-  return CombineByCoordinates(*PtrMapA, *PtrMapB, TMultiplication(),
-                              "Map has no axes in TMapTools::Multiply");
+  return ByCoordinates(TArithmetic::kMultiply, PtrMapA, PtrMapB,
+                       "Map has no axes in TMapTools::Multiply");
 }
 
 TMap* TMapTools::Divide(const TMap* PtrMapA, const TMap* PtrMapB) {
-  // Written as "not at most" so that a NaN resolution is refused as well.
-  if (!(PtrMapA->MbrDblResolution <= PtrMapB->MbrDblResolution)) {
-    Fail("Divisor must be of equal of coarser resolution than the dividend in TMapTools::Divide");
-  }
-  return CombineByCoordinates(*PtrMapA, *PtrMapB, TDivision(),
-                              "Map has no axes in TMapTools::Divide");
+  return ByCoordinates(TArithmetic::kDivide, PtrMapA, PtrMapB,
+                       "Map has no axes in TMapTools::Divide");
 }
 
 TMap* TMapTools::Subtract(const TMap* PtrMapA, const TMap* PtrMapB) {
-  if (PtrMapA->MbrLngXDim != PtrMapB->MbrLngXDim) {
-    Fail("X dimensions do not match in TMapTools::Subtract");
-  }
-  if (PtrMapA->MbrLngYDim != PtrMapB->MbrLngYDim) {
-    Fail("Y dimensions do not match in TMapTools::Subtract");
-  }
+  CheckOperands(TArithmetic::kSubtract, PtrMapA->MbrLngXDim, PtrMapA->MbrLngYDim,
+                PtrMapA->MbrDblResolution, PtrMapB->MbrLngXDim, PtrMapB->MbrLngYDim,
+                PtrMapB->MbrDblResolution);
   if (PtrMapA->MbrPtrXAxis == nullptr || PtrMapA->MbrPtrYAxis == nullptr) {
     Fail("Map has no axes in TMapTools::Subtract");
   }
-  auto PtrResult = std::make_unique<TMap>(PtrMapA->MbrPtrXAxis, PtrMapA->MbrPtrYAxis);
+  std::unique_ptr<TMap> PtrResult = NewUnfilledMap(PtrMapA->MbrPtrXAxis, PtrMapA->MbrPtrYAxis);
   PtrResult->MbrDblNoDataValue = PtrMapA->MbrDblNoDataValue;
   // A negative dimension stands for an empty grid.
   const long LngColumns = PtrMapA->MbrLngXDim > 0 ? PtrMapA->MbrLngXDim : 0;
@@ -118,17 +103,11 @@ TMap* TMapTools::Subtract(const TMap* PtrMapA, const TMap* PtrMapB) {
   // The result is as large as a's axes; axes shorter than a's grid stop the writes where the
   // bounds-checked SetPoint would.
   CheckResultHoldsGrid(*PtrResult, LngColumns, LngRows);
-  const double DblNoDataA = PtrMapA->MbrDblNoDataValue;
-  const double DblNoDataB = PtrMapB->MbrDblNoDataValue;
-  for (std::size_t LngR = 0; LngR < static_cast<std::size_t>(LngRows); ++LngR) {
-    const double* PtrRowA = PtrMapA->MbrVecValues[LngR].data();
-    const double* PtrRowB = PtrMapB->MbrVecValues[LngR].data();
-    double* PtrResultRow = PtrResult->MbrVecValues[LngR].data();
-    for (std::size_t LngK = 0; LngK < static_cast<std::size_t>(LngColumns); ++LngK) {
-      const double DblVa = PtrRowA[LngK];
-      const double DblVb = PtrRowB[LngK];
-      PtrResultRow[LngK] = DblVa == DblNoDataA || DblVb == DblNoDataB ? DblNoDataA : DblVa - DblVb;
-    }
-  }
+  FillRows(*PtrResult, LngColumns, LngRows, [&](long LngY, double* PtrOut) {
+    const std::size_t LngR = static_cast<std::size_t>(LngY);
+    CombineRow(TArithmetic::kSubtract, PtrMapA->MbrVecValues[LngR].data(),
+               PtrMapB->MbrVecValues[LngR].data(), nullptr, static_cast<std::size_t>(LngColumns),
+               PtrMapA->MbrDblNoDataValue, PtrMapB->MbrDblNoDataValue, PtrOut);
+  });
   return PtrResult.release();
 }

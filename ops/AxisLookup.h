@@ -20,9 +20,25 @@ struct TIndexList {
   std::vector<TLookupStatus> MbrVecStatus;  ///< how each lookup ended
 };
 
+/// Edge coordinates in axis order and their order, found once, so that the lookups of many
+/// slabs of coordinates on one long axis read its edges once.
+struct TEdgeList {
+  /// Reads the order of the LngEdges coordinates; they must outlive the list.
+  TEdgeList(const double* PtrEdges, std::size_t LngEdges);
+  const double* MbrPtrEdges;  ///< the coordinates, not owned
+  std::size_t MbrLngEdges;    ///< how many
+  bool MbrBlnRising;          ///< strictly rising
+  bool MbrBlnMonotonic;       ///< strictly rising or strictly falling
+};
+
 /// Returns, for each coordinate, what TAxis::FindIndex gives on an axis whose points have the
-/// LngEdges edge coordinates in order. Strictly monotonic edges are searched by bisection, which
-/// finds what the linear scan finds; other edges are scanned.
+/// edge coordinates in order. Strictly monotonic edges are searched from where the previous
+/// search ended, which finds what the linear scan finds; other edges are scanned.
+TIndexList LookupIndices(const TEdgeList& Edges, const double* PtrCoordinates,
+                         std::size_t LngCoordinates);
+
+/// The same for the LngEdges edge coordinates at PtrEdges. Strictly monotonic edges are searched by
+/// bisection, which finds what the linear scan finds; other edges are scanned.
 TIndexList LookupIndices(const double* PtrEdges, std::size_t LngEdges, const double* PtrCoordinates,
                          std::size_t LngCoordinates);
 

@@ -8,6 +8,7 @@
 
 #include "model/AxisSearch.h"
 #include "model/Fail.h"
+#include "model/UnfilledMap.h"
 #include "ops/AxisLookup.h"
 #include "ops/FirstFailure.h"
 #include "ops/TMapTools.h"
@@ -56,7 +57,7 @@ TMapPtr CutRectangle(const TMap* PtrMap, long LngX1, long LngX2, long LngY1, lon
   // The two corner cells bound every cell of the rectangle, so the copy below runs on rows.
   PtrMap->GetPointVal(LngX1, LngY1);
   PtrMap->GetPointVal(LngX2, LngY2);
-  auto PtrResult = std::make_unique<TMap>(PtrXCentres.get(), PtrYCentres.get());
+  TMapPtr PtrResult = tessgrid::detail::NewUnfilledMap(PtrXCentres.get(), PtrYCentres.get());
 
   // Edges derived from a single centre always rise; a one-row cut of a map whose Y edges fall
   // would otherwise turn its Y direction over.
@@ -67,10 +68,11 @@ TMapPtr CutRectangle(const TMap* PtrMap, long LngX1, long LngX2, long LngY1, lon
     std::swap(PtrYEdges->MbrVecPoints[0], PtrYEdges->MbrVecPoints[1]);
   }
 
+  // Every cell of the result is a source cell: the rows are copied once, never filled first.
   for (long LngY = LngY1; LngY <= LngY2; ++LngY) {
     const std::vector<double>& VecSource = PtrMap->MbrVecValues[static_cast<std::size_t>(LngY)];
-    std::copy(VecSource.begin() + LngX1, VecSource.begin() + LngX2 + 1,
-              PtrResult->MbrVecValues[static_cast<std::size_t>(LngY - LngY1)].begin());
+    PtrResult->MbrVecValues[static_cast<std::size_t>(LngY - LngY1)].assign(
+        VecSource.begin() + LngX1, VecSource.begin() + LngX2 + 1);
   }
   return PtrResult;
 }

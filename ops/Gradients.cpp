@@ -14,7 +14,10 @@
 using tessgrid::detail::CheckResultHoldsGrid;
 using tessgrid::detail::Fail;
 using tessgrid::detail::LeastSquaresSlope;
+using tessgrid::detail::NewUnfilledMap;
 using tessgrid::detail::ReleaseAll;
+using tessgrid::detail::SetRemainingRows;
+using tessgrid::detail::SetResultRow;
 
 namespace {
 
@@ -217,11 +220,13 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> VecMaps, int Lng
   VecOwned.reserve(LngPositions);
   for (std::size_t LngI = 0; LngI < LngPositions; ++LngI) {
     VecWindows.push_back(MakeWindow(VecMaps, LngI, LngWindow));
-    VecOwned.push_back(std::make_unique<TMap>(First.MbrPtrXAxis, First.MbrPtrYAxis));
+    VecOwned.push_back(NewUnfilledMap(First.MbrPtrXAxis, First.MbrPtrYAxis));
     CheckResultHoldsGrid(*VecOwned.back(), LngXDim, LngYDim);
   }
   TRowScratch Scratch(static_cast<std::size_t>(std::max(LngXDim, 0L)), LngWindow);
   std::vector<const double*> VecRows(LngMaps);
+  // Each result row is computed here and copied once into its map, never filled first.
+  std::vector<double> VecOut(static_cast<std::size_t>(std::max(LngXDim, 0L)));
   for (long LngY = 0; LngY < LngYDim && LngPositions > 0; ++LngY) {
     const std::size_t LngRow = static_cast<std::size_t>(LngY);
     for (std::size_t LngK = 0; LngK < LngMaps; ++LngK) {
@@ -229,9 +234,13 @@ std::vector<TMap*> TMapTools::ValueGradients(std::vector<TMap*> VecMaps, int Lng
     }
     for (std::size_t LngI = 0; LngI < LngPositions; ++LngI) {
       TMap& Result = *VecOwned[LngI];
-      GradientRow(VecWindows[LngI], VecMaps, VecRows.data() + LngI, LngY, Scratch,
-                  Result.MbrVecValues[LngRow].data(), Result.MbrDblNoDataValue);
+      GradientRow(VecWindows[LngI], VecMaps, VecRows.data() + LngI, LngY, Scratch, VecOut.data(),
+                  Result.MbrDblNoDataValue);
+      SetResultRow(Result, LngY, VecOut.data(), VecOut.size());
     }
+  }
+  for (std::unique_ptr<TMap>& PtrResult : VecOwned) {
+    SetRemainingRows(*PtrResult, LngYDim);
   }
 
   return ReleaseAll(VecOwned);

@@ -12,6 +12,7 @@ using tessgrid::detail::FailAtFirstCell;
 using tessgrid::detail::LookupIndices;
 using tessgrid::detail::Note;
 using tessgrid::detail::NoteLookup;
+using tessgrid::detail::TEdgeList;
 using tessgrid::detail::TIndexList;
 using tessgrid::detail::TLineFault;
 using tessgrid::detail::TPartnerLines;
@@ -43,8 +44,14 @@ TPartnerLines FromLookups(TIndexList List, long LngPartnerDim, char ChrAxis) {
 TPartnerLines tessgrid::detail::FindPartnerLines(const double* PtrCentres, std::size_t LngCentres,
                                                  const double* PtrEdges, std::size_t LngEdges,
                                                  long LngPartnerDim, char ChrAxis) {
-  return FromLookups(LookupIndices(PtrEdges, LngEdges, PtrCentres, LngCentres), LngPartnerDim,
-                     ChrAxis);
+  return FindPartnerLines(PtrCentres, LngCentres, TEdgeList(PtrEdges, LngEdges), LngPartnerDim,
+                          ChrAxis);
+}
+
+TPartnerLines tessgrid::detail::FindPartnerLines(const double* PtrCentres, std::size_t LngCentres,
+                                                 const TEdgeList& PartnerEdges, long LngPartnerDim,
+                                                 char ChrAxis) {
+  return FromLookups(LookupIndices(PartnerEdges, PtrCentres, LngCentres), LngPartnerDim, ChrAxis);
 }
 
 TPartnerLines tessgrid::detail::FindPartnerLines(const TAxis& BaseCentres,

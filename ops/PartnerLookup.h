@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "model/TAxis.h"
+#include "ops/AxisLookup.h"
 #include "ops/FirstFailure.h"
 
 namespace tessgrid::detail {
@@ -28,6 +29,10 @@ struct TPartnerLines {
 TPartnerLines FindPartnerLines(const double* PtrCentres, std::size_t LngCentres,
                                const double* PtrEdges, std::size_t LngEdges, long LngPartnerDim,
                                char ChrAxis);
+
+/// The same on partner edges whose order is known, for many slabs of centres on one long axis.
+TPartnerLines FindPartnerLines(const double* PtrCentres, std::size_t LngCentres,
+                               const TEdgeList& PartnerEdges, long LngPartnerDim, char ChrAxis);
 
 /// The same from a base centre axis and the partner's interval axis (null when the partner has
 /// none). A base line also fails with "Axis has an unfilled slot in TMap::GetCoordinates" for an

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "model/Fail.h"
+#include "model/UnfilledMap.h"
 #include "ops/AxisLookup.h"
 #include "ops/FirstFailure.h"
+#include "ops/ResultGrid.h"
 
 #if __has_include(<unistd.h>)
 #include <unistd.h>
@@ -21,8 +23,10 @@
 using tessgrid::detail::Fail;
 using tessgrid::detail::FailAtFirstCell;
 using tessgrid::detail::Fails;
+using tessgrid::detail::FillRows;
 using tessgrid::detail::IsIndexIn;
 using tessgrid::detail::LookupIndices;
+using tessgrid::detail::NewUnfilledMap;
 using tessgrid::detail::Note;
 using tessgrid::detail::NoteLookup;
 using tessgrid::detail::TIndexList;
@@ -350,22 +354,15 @@ TMap* TMapTools::Subdivide(const TMap* PtrSource, int IntFactor) {
   long LngYDim = 0;
   FitDimensions(DblFactor * Source.MbrLngXDim, DblFactor * Source.MbrLngYDim, LngXDim, LngYDim);
   const double DblResolution = Source.MbrDblResolution / IntFactor;
-  auto PtrResult = std::make_unique<TMap>(DblResolution, LngXDim, LngYDim);
-
-  const std::size_t LngK = static_cast<std::size_t>(IntFactor);
-  for (long LngJ = 0; LngJ < Source.MbrLngYDim; ++LngJ) {
-    const std::size_t LngFirst = static_cast<std::size_t>(LngJ) * LngK;
-    std::vector<double>& VecFirst = PtrResult->MbrVecValues[LngFirst];
+  std::unique_ptr<TMap> PtrResult = NewUnfilledMap(DblResolution, LngXDim, LngYDim);
+  // Every cell is a copy of the source cell it lies in; the K rows of a block are alike.
+  FillRows(*PtrResult, LngXDim, LngYDim, [&Source, IntFactor](long LngY, double* PtrOut) {
+    const long LngJ = LngY / IntFactor;
     for (long LngI = 0; LngI < Source.MbrLngXDim; ++LngI) {
-      const double DblValue = Source.GetPointVal(LngI, LngJ);
-      const auto It = VecFirst.begin() + static_cast<std::ptrdiff_t>(LngI * IntFactor);
-      std::fill(It, It + IntFactor, DblValue);
+      std::fill(PtrOut + LngI * IntFactor, PtrOut + (LngI + 1) * IntFactor,
+                Source.GetPointVal(LngI, LngJ));
     }
-    // The other rows of the block equal the first; assignment reuses their storage.
-    for (std::size_t LngB = 1; LngB < LngK; ++LngB) {
-      PtrResult->MbrVecValues[LngFirst + LngB] = VecFirst;
-    }
-  }
+  });
 
   // Running sums, as the grid reader builds its edges, keep the outer edges on the source's.
   const double DblX0 = FirstXEdge(Source);

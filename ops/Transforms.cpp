@@ -16,7 +16,8 @@
 
 using tessgrid::detail::Fail;
 
-using tessgrid::detail::NewResultOnGrid;
+using tessgrid::detail::FillRows;
+using tessgrid::detail::NewUnfilledResultOnGrid;
 using tessgrid::detail::ReleaseAll;
 using tessgrid::detail::RowOf;
 
@@ -25,14 +26,13 @@ namespace {
 // Builds the result on the input's grid and fills it with the per-cell rule, row by row.
 template <typename TRule>
 TMap* TransformCells(const TMap* PtrMap, const char* PtrNoAxesMessage, TRule Rule) {
-  std::unique_ptr<TMap> PtrResult = NewResultOnGrid(*PtrMap, PtrNoAxesMessage);
-  for (long LngY = 0; LngY < PtrMap->MbrLngYDim; ++LngY) {
+  std::unique_ptr<TMap> PtrResult = NewUnfilledResultOnGrid(*PtrMap, PtrNoAxesMessage);
+  FillRows(*PtrResult, PtrMap->MbrLngXDim, PtrMap->MbrLngYDim, [&](long LngY, double* PtrOut) {
     const double* PtrIn = RowOf(*PtrMap, LngY);
-    double* PtrOut = RowOf(*PtrResult, LngY);
     for (long LngX = 0; LngX < PtrMap->MbrLngXDim; ++LngX) {
       PtrOut[LngX] = Rule(PtrIn[LngX]);
     }
-  }
+  });
   return PtrResult.release();
 }
 
@@ -204,14 +204,14 @@ TMap* TMapTools::Mask(const TMap* PtrGridMap, const TMap* PtrSourceMap, double D
     Fail("Y dimensions do not match in TMapTools::Mask");
   }
   std::unique_ptr<TMap> PtrResult =
-      NewResultOnGrid(*PtrGridMap, "Map has no axes in TMapTools::Mask");
-  for (long LngY = 0; LngY < PtrSourceMap->MbrLngYDim; ++LngY) {
-    const double* PtrIn = RowOf(*PtrSourceMap, LngY);
-    double* PtrOut = RowOf(*PtrResult, LngY);
-    for (long LngX = 0; LngX < PtrSourceMap->MbrLngXDim; ++LngX) {
-      PtrOut[LngX] = PtrIn[LngX] == DblMatch ? DblReplacement : PtrIn[LngX];
-    }
-  }
+      NewUnfilledResultOnGrid(*PtrGridMap, "Map has no axes in TMapTools::Mask");
+  FillRows(*PtrResult, PtrSourceMap->MbrLngXDim, PtrSourceMap->MbrLngYDim,
+           [&](long LngY, double* PtrOut) {
+             const double* PtrIn = RowOf(*PtrSourceMap, LngY);
+             for (long LngX = 0; LngX < PtrSourceMap->MbrLngXDim; ++LngX) {
+               PtrOut[LngX] = PtrIn[LngX] == DblMatch ? DblReplacement : PtrIn[LngX];
+             }
+           });
   return PtrResult.release();
 }
 

@@ -154,7 +154,7 @@ TEST_F(CommandTest, ExistingOutputIsReplaced) {
 }
 
 TEST_F(CommandTest, AllocationFailureIsReportedAsOutOfMemory) {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "the sanitizer runtime needs more address space than the limit leaves";
 #else
   // Two grids of 8 MB of cells each under a 20 MB address-space limit.

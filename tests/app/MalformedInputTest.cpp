@@ -59,7 +59,7 @@ class MalformedInputTest : public tessgrid_test::TCommandTest {
   // Runs the command under a 256 MiB address-space limit, so that a reader which allocated for
   // what a header claims would fail with another line. Sanitizer runtimes need more room.
   TRun RunSmall(const std::vector<std::string>& VecArgs) const {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
     return Run(VecArgs);
 #else
     return Run(VecArgs, "ulimit -v 262144; ");

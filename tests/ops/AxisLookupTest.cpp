@@ -82,3 +82,25 @@ TEST(AxisLookupTest, CheckedIndexThrowsTheAxisMessages) {
   EXPECT_EQ(CheckedIndex(List, 2), -1);
   EXPECT_EQ(CheckedIndex(List, 3), 4);
 }
+
+TEST(AxisLookupTest, AgreesWithTheScanWhateverTheOrderOfTheCoordinates) {
+  // Each search starts where the last one ended: coordinates that rise, fall and jump about,
+  // on long rising and falling axes, must find what a search of the whole axis finds.
+  for (const double DblStep : {0.75, -0.75}) {
+    TAxis Axis(0.75, 1000);
+    for (long LngI = 0; LngI < 1000; ++LngI) {
+      Axis.SetPoint(LngI, new TPoint(0, 10 + DblStep * static_cast<double>(LngI)));
+    }
+    std::vector<double> VecProbes;
+    for (long LngI = -20; LngI < 1400; LngI += 3) {
+      VecProbes.push_back(0.5 * static_cast<double>(LngI));
+    }
+    for (long LngI = 1400; LngI > -20; LngI -= 7) {
+      VecProbes.push_back(0.5 * static_cast<double>(LngI));
+    }
+    for (long LngI = 0; LngI < 500; ++LngI) {
+      VecProbes.push_back(static_cast<double>((LngI * 7919) % 1500) * 0.6 - 200);
+    }
+    ExpectSameAsFindIndex(LookupIndices(Axis, VecProbes, 'Y'), Axis, VecProbes, 'Y');
+  }
+}

@@ -1,0 +1,254 @@
+// io/GridWriter.cpp - the header lines, and the rows: one writer on the caller's thread, or
+// blocks of cells formatted by several threads into a ring of slots and written in order.
+// The declarations and their contracts are in io/GridWriter.h.
+#include "io/GridWriter.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <streambuf>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "io/NumberText.h"
+
+namespace tessgrid::detail {
+
+namespace {
+
+// Cells per block of the threaded writer: at most about 1 MiB of text, enough to keep the
+// locking rare and little enough to keep a few blocks per thread in memory.
+constexpr std::size_t kLngBlockCells = (std::size_t{1} << 20) / (kLngNumberChars + 2);
+
+// Blocks in flight per thread: one being formatted, one formatted and waiting to be written.
+constexpr std::size_t kLngSlotsPerThread = 2;
+
+void WriteRowsInOrder(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
+                      std::size_t LngColumns, char ChrSeparator) {
+  TBlockWriter Writer(Output);
+  for (std::size_t LngRow = 0; LngRow < LngRows && Writer.Good(); ++LngRow) {
+    const double* PtrCell = RowAt(LngRow);
+    const double* const PtrStop = PtrCell + LngColumns;
+    for (; PtrCell != PtrStop; ++PtrCell) {
+      Writer.PutNumber(*PtrCell);
+      Writer.PutChar(ChrSeparator);
+    }
+    // One flush per row rather than per value: the text is the same, the calls are few.
+    Writer.EndRow();
+  }
+  Writer.Finish();
+}
+
+// The text of one block of cells and the ends of the rows that end in it.
+struct TSlot {
+  std::unique_ptr<char[]> PtrText;
+  std::size_t LngLength = 0;
+  std::vector<std::size_t> VecRowEnds;
+  bool BlnReady = false;  ///< formatted and not yet written
+};
+
+// Blocks of kLngBlockCells cells, counted through the grid row by row, formatted by any thread
+// into slot (block mod slots) and written by the caller's thread in block order. A block is
+// taken for formatting only once the block that last used its slot is written.
+class TBlockPipeline {
+ public:
+  TBlockPipeline(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
+                 std::size_t LngColumns, char ChrSeparator, long LngThreads)
+      : MbrOutput(Output),
+        MbrRowAt(RowAt),
+        MbrLngColumns(LngColumns),
+        MbrChrSeparator(ChrSeparator),
+        MbrFormat(NumberFormatOf(Output)),
+        MbrLngCells(LngRows * LngColumns),
+        MbrLngBlocks((MbrLngCells + kLngBlockCells - 1) / kLngBlockCells),
+        MbrVecSlots(static_cast<std::size_t>(LngThreads) * kLngSlotsPerThread) {
+    for (TSlot& Slot : MbrVecSlots) {
+      // Each cell takes its number and the separator, and may end a row.
+      Slot.PtrText.reset(new char[kLngBlockCells * (kLngNumberChars + 2)]);
+      Slot.VecRowEnds.reserve(kLngBlockCells);
+    }
+    for (long LngI = 1; LngI < LngThreads; ++LngI) {
+      try {
+        MbrVecThreads.emplace_back([this] { Serve(); });
+      } catch (const std::system_error&) {
+        break;
+      }
+    }
+  }
+  ~TBlockPipeline() {
+    {
+      const std::lock_guard<std::mutex> Lock(MbrMutex);
+      MbrBlnStop = true;
+    }
+    MbrSlotFree.notify_all();
+    for (std::thread& Thread : MbrVecThreads) {
+      Thread.join();
+    }
+  }
+  TBlockPipeline(const TBlockPipeline&) = delete;
+  TBlockPipeline& operator=(const TBlockPipeline&) = delete;
+
+  void Run() {
+    for (std::size_t LngBlock = 0; LngBlock < MbrLngBlocks; ++LngBlock) {
+      TSlot& Slot = SlotOf(LngBlock);
+      {
+        std::unique_lock<std::mutex> Lock(MbrMutex);
+        // While its block is not ready, the writing thread formats blocks itself.
+        while (!Slot.BlnReady) {
+          if (MayTake()) {
+            FormatNext(Lock);
+          } else {
+            MbrBlockReady.wait(Lock);
+          }
+        }
+      }
+      const bool BlnGood = Write(Slot);
+      {
+        const std::lock_guard<std::mutex> Lock(MbrMutex);
+        Slot.BlnReady = false;
+        MbrLngWritten = LngBlock + 1;
+        MbrBlnStop = !BlnGood;
+      }
+      MbrSlotFree.notify_all();
+      if (!BlnGood) {
+        return;
+      }
+    }
+  }
+
+ private:
+  TSlot& SlotOf(std::size_t LngBlock) { return MbrVecSlots[LngBlock % MbrVecSlots.size()]; }
+
+  // True when another block may be formatted: one is left and its slot is free.
+  bool MayTake() const {
+    return MbrLngNext < MbrLngBlocks && MbrLngNext < MbrLngWritten + MbrVecSlots.size();
+  }
+
+  // Takes the next block and formats it outside the lock.
+  void FormatNext(std::unique_lock<std::mutex>& Lock) {
+    const std::size_t LngBlock = MbrLngNext++;
+    TSlot& Slot = SlotOf(LngBlock);
+    Lock.unlock();
+    Format(LngBlock, Slot);
+    Lock.lock();
+    Slot.BlnReady = true;
+  }
+
+  void Serve() {
+    std::unique_lock<std::mutex> Lock(MbrMutex);
+    for (;;) {
+      MbrSlotFree.wait(Lock,
+                       [this] { return MbrBlnStop || MbrLngNext >= MbrLngBlocks || MayTake(); });
+      if (MbrBlnStop || MbrLngNext >= MbrLngBlocks) {
+        return;
+      }
+      FormatNext(Lock);
+      MbrBlockReady.notify_one();
+    }
+  }
+
+  void Format(std::size_t LngBlock, TSlot& Slot) const {
+    const bool BlnPlainDecimals = TakesPlainDecimals(MbrFormat);
+    std::size_t LngCell = LngBlock * kLngBlockCells;
+    const std::size_t LngLast = std::min(MbrLngCells, LngCell + kLngBlockCells);
+    char* const PtrStart = Slot.PtrText.get();
+    char* PtrNext = PtrStart;
+    Slot.VecRowEnds.clear();
+    while (LngCell < LngLast) {
+      const std::size_t LngColumn = LngCell % MbrLngColumns;
+      const std::size_t LngCount = std::min(MbrLngColumns - LngColumn, LngLast - LngCell);
+      const double* PtrValue = MbrRowAt(LngCell / MbrLngColumns) + LngColumn;
+      for (const double* const PtrStop = PtrValue + LngCount; PtrValue != PtrStop; ++PtrValue) {
+        PtrNext += FormatCell(PtrNext, kLngNumberChars, *PtrValue, MbrFormat, BlnPlainDecimals);
+        *PtrNext++ = MbrChrSeparator;
+      }
+      LngCell += LngCount;
+      if (LngColumn + LngCount == MbrLngColumns) {
+        *PtrNext++ = '\n';
+        Slot.VecRowEnds.push_back(static_cast<std::size_t>(PtrNext - PtrStart));
+      }
+    }
+    Slot.LngLength = static_cast<std::size_t>(PtrNext - PtrStart);
+  }
+
+  // Writes the block's text, with a flush after each row it ends; false once the stream failed.
+  // The stream buffer is called directly, under one sentry for the block: a row of one cell
+  // would otherwise cost two sentries for a few bytes. Its failures fail the stream as the
+  // stream's own write and flush would.
+  bool Write(const TSlot& Slot) {
+    const std::ostream::sentry Sentry(MbrOutput);
+    if (!Sentry) {
+      return false;
+    }
+    std::streambuf* const PtrBuffer = MbrOutput.rdbuf();
+    const char* const PtrText = Slot.PtrText.get();
+    std::size_t LngDone = 0;
+    for (const std::size_t LngEnd : Slot.VecRowEnds) {
+      const std::streamsize LngCount = static_cast<std::streamsize>(LngEnd - LngDone);
+      if (PtrBuffer->sputn(PtrText + LngDone, LngCount) != LngCount || PtrBuffer->pubsync() == -1) {
+        MbrOutput.setstate(std::ios_base::badbit);
+        return false;
+      }
+      LngDone = LngEnd;
+    }
+    const std::streamsize LngRest = static_cast<std::streamsize>(Slot.LngLength - LngDone);
+    if (LngRest > 0 && PtrBuffer->sputn(PtrText + LngDone, LngRest) != LngRest) {
+      MbrOutput.setstate(std::ios_base::badbit);
+      return false;
+    }
+    return true;
+  }
+
+  std::ostream& MbrOutput;
+  const TRowAt& MbrRowAt;
+  const std::size_t MbrLngColumns;
+  const char MbrChrSeparator;
+  const TNumberFormat MbrFormat;
+  const std::size_t MbrLngCells;
+  const std::size_t MbrLngBlocks;
+  std::vector<TSlot> MbrVecSlots;
+  std::vector<std::thread> MbrVecThreads;
+  std::mutex MbrMutex;
+  std::condition_variable MbrBlockReady;  ///< a block was formatted
+  std::condition_variable MbrSlotFree;    ///< a block was written, or the pipeline stops
+  std::size_t MbrLngNext = 0;             ///< next block to format
+  std::size_t MbrLngWritten = 0;          ///< blocks written
+  bool MbrBlnStop = false;
+};
+
+}  // namespace
+
+void PutGridHeader(TBlockWriter& Writer, long LngColumns, long LngRows, double DblWest,
+                   double DblSouth, double DblCellSize, double DblNoData) {
+  Writer.PutText("ncols ");
+  Writer.PutInteger(LngColumns);
+  Writer.PutText("\nnrows ");
+  Writer.PutInteger(LngRows);
+  Writer.PutText("\nxllcorner ");
+  Writer.PutPadded(DblWest, 8);
+  Writer.PutText("\nyllcorner ");
+  Writer.PutPadded(DblSouth, 8);
+  Writer.PutText("\ncellsize ");
+  Writer.PutNumber(DblCellSize);
+  Writer.PutText("\nNODATA_value ");
+  Writer.PutNumber(DblNoData);
+  Writer.EndRow();
+}
+
+void WriteRows(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
+               std::size_t LngColumns, char ChrSeparator, long LngThreads) {
+  // Rows without cells, and formats whose numbers can be long, take the one writer.
+  if (LngThreads <= 1 || LngColumns == 0 || !TakesPlainDecimals(NumberFormatOf(Output))) {
+    WriteRowsInOrder(Output, RowAt, LngRows, LngColumns, ChrSeparator);
+    return;
+  }
+  TBlockPipeline(Output, RowAt, LngRows, LngColumns, ChrSeparator, LngThreads).Run();
+  // The single writer's last flush, so that the calls on the stream are the same too.
+  if (Output.good()) {
+    Output.flush();
+  }
+}
+
+}  // namespace tessgrid::detail

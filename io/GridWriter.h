@@ -1,0 +1,43 @@
+// io/GridWriter.h - the grid writer inside the library: the six header lines, and rows of cells
+// formatted in blocks on several threads and written in order. io/GridWriter.cpp holds them;
+// TARCGISFileTools::WriteARCGISFile, TMapTools::WriteFlatFile and the tessgrid command use them.
+#ifndef IO_GRIDWRITER_H
+#define IO_GRIDWRITER_H
+
+#include <cstddef>
+#include <functional>
+#include <ostream>
+
+#include "io/BlockWriter.h"
+
+namespace tessgrid::detail {
+
+/// Returns the southern edge a grid file states for Y edges whose ends are DblFirst (edge 0) and
+/// DblLast (the last edge): the lower of the two. On a map read from a file that is the last
+/// edge; a one-row map made from its centre (the result of any operation on it) has edges that
+/// rise, and taking the last edge there would move it a cell north.
+inline double SouthernEdge(double DblFirst, double DblLast) {
+  return DblFirst < DblLast ? DblFirst : DblLast;
+}
+
+/// Writes the six header lines of a grid file: ncols, nrows, the western and southern edges as
+/// xllcorner and yllcorner (each padded to 8 characters), cellsize and NODATA_value, each line
+/// ended and flushed.
+void PutGridHeader(TBlockWriter& Writer, long LngColumns, long LngRows, double DblWest,
+                   double DblSouth, double DblCellSize, double DblNoData);
+
+/// Returns the cells of row r, west to east; called from any of the writer's threads.
+using TRowAt = std::function<const double*(std::size_t)>;
+
+/// Writes LngRows rows of LngColumns cells, RowAt(r) holding row r, north to south: each value
+/// in the stream's number format followed by the separator, each row ended by a line end and a
+/// flush. With LngThreads above 1 (and a stream in the default format with a precision of 6 to
+/// 12) the cells are formatted in blocks on that many threads and written in order from the
+/// caller's thread; the text and the flush after each row are the same for every count. Writes
+/// nothing more once the stream has failed; the stream's state tells the caller.
+void WriteRows(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
+               std::size_t LngColumns, char ChrSeparator, long LngThreads);
+
+}  // namespace tessgrid::detail
+
+#endif  // IO_GRIDWRITER_H
