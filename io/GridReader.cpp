@@ -46,6 +46,12 @@ constexpr std::size_t kLngPartsPerThread = 4;
 // Cells of one segment of a grid whose input size is unknown (1 MiB).
 constexpr std::size_t kLngSegmentCells = std::size_t{1} << 17;
 
+// Bytes of the reader's block: a few parts per thread, and room for a token carried over.
+std::size_t BlockCapacity(long LngThreads, std::size_t LngChunkBytes) {
+  return static_cast<std::size_t>(LngThreads) * kLngPartsPerThread * LngChunkBytes +
+         kLngMaxCellToken + 1;
+}
+
 // Threads for the parts of a block; the caller's thread works too. Threads the system refuses to
 // start are done without.
 class TWorkers {
@@ -219,9 +225,7 @@ class TCellReader {
       MbrSource.Finish(StgFirstCell.size());
       return;
     }
-    const std::size_t LngCapacity =
-        static_cast<std::size_t>(MbrLngThreads) * kLngPartsPerThread * MbrLngChunk +
-        kLngMaxCellToken + 1;
+    const std::size_t LngCapacity = BlockCapacity(MbrLngThreads, MbrLngChunk);
     const std::unique_ptr<char[]> PtrBlock(new char[LngCapacity + 1]);
     char* const PtrBuffer = PtrBlock.get();
     std::size_t LngCarried = StgFirstCell.size();
@@ -246,6 +250,9 @@ class TCellReader {
         }
       }
       const char* const PtrAfter = ReadBlock(PtrBuffer, PtrBuffer + LngCut);
+      if (MbrBlnDirect) {
+        MbrStorage.CellsPlaced(MbrLngPlaced);
+      }
       if (MbrLngPlaced == MbrLngCells) {
         MbrSource.Finish(static_cast<std::size_t>(PtrBuffer + LngFilled - PtrAfter));
         break;
@@ -454,11 +461,17 @@ class TCellReader {
   }
 
   // The cells of a claim that the input was not known to hold, now complete: into storage,
-  // each segment released once copied.
+  // each segment released once copied, the storage told of a block's worth of rows at a time.
   void MoveStaged() {
     MbrStorage.Prepare(MbrHeader);
+    const std::size_t LngBlockCells = MaxBlockCells(TReadOptions{MbrLngThreads, MbrLngChunk});
+    const long LngRowsPerCall =
+        static_cast<long>(std::max<std::size_t>(1, LngBlockCells / MbrLngWidth));
     std::size_t LngCell = 0;
     for (long LngRow = 0; LngRow < MbrHeader.LngRows; ++LngRow) {
+      if (LngRow > 0 && LngRow % LngRowsPerCall == 0) {
+        MbrStorage.CellsPlaced(LngCell);
+      }
       double* PtrTarget = MbrStorage.Row(LngRow);
       for (std::size_t LngLeft = MbrLngWidth; LngLeft > 0;) {
         const std::size_t LngSegment = LngCell / MbrLngUnit;
@@ -474,6 +487,7 @@ class TCellReader {
         }
       }
     }
+    MbrStorage.CellsPlaced(LngCell);
   }
 
   TGridSource& MbrSource;
@@ -495,6 +509,13 @@ class TCellReader {
 
 }  // namespace
 
+std::size_t MaxBlockCells(const TReadOptions& Options) {
+  const std::size_t LngCapacity = BlockCapacity(std::max(1L, Options.LngThreads),
+                                                std::max<std::size_t>(1, Options.LngChunkBytes));
+  // The first cell may stand right at the block's start and the last end it.
+  return LngCapacity / 2 + 1;
+}
+
 long ThreadCount() {
   // Read where the reader starts, so that a caller may change it between loads.
   if (const char* PtrText = std::getenv("TESSGRID_THREADS")) {
@@ -507,11 +528,16 @@ long ThreadCount() {
   return std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
 }
 
+void ReadGridCells(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell,
+                   TGridStorage& Storage, const TReadOptions& Options) {
+  TCellReader(Source, Header, Storage, Options).Read(StgFirstCell);
+}
+
 TGridHeader ReadGrid(TGridSource& Source, TGridHeaderMode Mode, TGridStorage& Storage,
                      const TReadOptions& Options) {
   std::string StgFirstCell;
   const TGridHeader Header = ReadGridHeader(Source, Mode, StgFirstCell);
-  TCellReader(Source, Header, Storage, Options).Read(StgFirstCell);
+  ReadGridCells(Source, Header, StgFirstCell, Storage, Options);
   return Header;
 }
 

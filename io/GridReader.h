@@ -28,6 +28,12 @@ class TGridStorage {
   /// Returns room for the LngColumns values of the row. Called at most once per row, only for
   /// rows that receive cells, from any of the reader's threads, for different rows at once.
   virtual double* Row(long LngRow) = 0;
+  /// Called on the reader's calling thread whenever the first LngCells cells are all in place:
+  /// after each block, and at the end. Rows they complete are never written again; a row they
+  /// begin keeps being filled through the room Row gave it. Between two calls the reader places
+  /// cells in at most 2 + MaxBlockCells(Options) / LngColumns rows. Does nothing unless a
+  /// storage that hands rows on as they complete overrides it.
+  virtual void CellsPlaced(std::size_t LngCells) { static_cast<void>(LngCells); }
 };
 
 /// Input bytes per part of the chunked parse; a block holds a few parts per thread.
@@ -39,6 +45,10 @@ struct TReadOptions {
   std::size_t LngChunkBytes = kLngDefaultChunkBytes;  ///< at least 1
 };
 
+/// Returns the most cells that the reader places between two calls of TGridStorage::CellsPlaced
+/// with the options: a block of input holds no more, every cell taking a byte and a separator.
+std::size_t MaxBlockCells(const TReadOptions& Options);
+
 /// Returns the number of threads for reading grids: TESSGRID_THREADS when it holds a whole
 /// number from 1 to 1024, otherwise the number of cores (at least 1).
 long ThreadCount();
@@ -49,6 +59,12 @@ long ThreadCount();
 /// Throws the reader's messages (see TARCGISFileTools::LoadARCGISFile) and the source's.
 TGridHeader ReadGrid(TGridSource& Source, TGridHeaderMode Mode, TGridStorage& Storage,
                      const TReadOptions& Options);
+
+/// Reads the cells of a grid whose header ReadGridHeader has just read from the source (with
+/// StgFirstCell, what it returned), as ReadGrid reads them.
+/// Throws the reader's cell messages and the source's.
+void ReadGridCells(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell,
+                   TGridStorage& Storage, const TReadOptions& Options);
 
 /// Reads the named grid file with the header rule into the storage; returns the header.
 /// Throws "Unable to open file " or "Unable to read file " followed by the name, as
