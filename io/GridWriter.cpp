@@ -25,22 +25,6 @@ constexpr std::size_t kLngBlockCells = (std::size_t{1} << 20) / (kLngNumberChars
 // Blocks in flight per thread: one being formatted, one formatted and waiting to be written.
 constexpr std::size_t kLngSlotsPerThread = 2;
 
-void WriteRowsInOrder(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
-                      std::size_t LngColumns, char ChrSeparator) {
-  TBlockWriter Writer(Output);
-  for (std::size_t LngRow = 0; LngRow < LngRows && Writer.Good(); ++LngRow) {
-    const double* PtrCell = RowAt(LngRow);
-    const double* const PtrStop = PtrCell + LngColumns;
-    for (; PtrCell != PtrStop; ++PtrCell) {
-      Writer.PutNumber(*PtrCell);
-      Writer.PutChar(ChrSeparator);
-    }
-    // One flush per row rather than per value: the text is the same, the calls are few.
-    Writer.EndRow();
-  }
-  Writer.Finish();
-}
-
 // The text of one block of cells and the ends of the rows that end in it.
 struct TSlot {
   std::unique_ptr<char[]> PtrText;
@@ -49,20 +33,19 @@ struct TSlot {
   bool BlnReady = false;  ///< formatted and not yet written
 };
 
-// Blocks of kLngBlockCells cells, counted through the grid row by row, formatted by any thread
-// into slot (block mod slots) and written by the caller's thread in block order. A block is
-// taken for formatting only once the block that last used its slot is written.
-class TBlockPipeline {
+}  // namespace
+
+// Blocks of kLngBlockCells cells, counted through the rows of one Run row by row, formatted by
+// any thread into slot (block mod slots) and written by the caller's thread in block order. A
+// block is taken for formatting only once the block that last used its slot is written. The
+// threads wait between runs, so that rows handed over in many runs start no threads each.
+class TRowWriter::TPipeline {
  public:
-  TBlockPipeline(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
-                 std::size_t LngColumns, char ChrSeparator, long LngThreads)
+  TPipeline(std::ostream& Output, std::size_t LngColumns, char ChrSeparator, long LngThreads)
       : MbrOutput(Output),
-        MbrRowAt(RowAt),
         MbrLngColumns(LngColumns),
         MbrChrSeparator(ChrSeparator),
         MbrFormat(NumberFormatOf(Output)),
-        MbrLngCells(LngRows * LngColumns),
-        MbrLngBlocks((MbrLngCells + kLngBlockCells - 1) / kLngBlockCells),
         MbrVecSlots(static_cast<std::size_t>(LngThreads) * kLngSlotsPerThread) {
     for (TSlot& Slot : MbrVecSlots) {
       // Each cell takes its number and the separator, and may end a row.
@@ -77,7 +60,7 @@ class TBlockPipeline {
       }
     }
   }
-  ~TBlockPipeline() {
+  ~TPipeline() {
     {
       const std::lock_guard<std::mutex> Lock(MbrMutex);
       MbrBlnStop = true;
@@ -87,10 +70,23 @@ class TBlockPipeline {
       Thread.join();
     }
   }
-  TBlockPipeline(const TBlockPipeline&) = delete;
-  TBlockPipeline& operator=(const TBlockPipeline&) = delete;
+  TPipeline(const TPipeline&) = delete;
+  TPipeline& operator=(const TPipeline&) = delete;
 
-  void Run() {
+  void Run(const TRowAt& RowAt, std::size_t LngRows) {
+    {
+      const std::lock_guard<std::mutex> Lock(MbrMutex);
+      if (MbrBlnStop) {
+        return;
+      }
+      // Every block of the run before is written, so every slot is free.
+      MbrPtrRowAt = &RowAt;
+      MbrLngCells = LngRows * MbrLngColumns;
+      MbrLngBlocks = (MbrLngCells + kLngBlockCells - 1) / kLngBlockCells;
+      MbrLngNext = 0;
+      MbrLngWritten = 0;
+    }
+    MbrSlotFree.notify_all();
     for (std::size_t LngBlock = 0; LngBlock < MbrLngBlocks; ++LngBlock) {
       TSlot& Slot = SlotOf(LngBlock);
       {
@@ -113,6 +109,9 @@ class TBlockPipeline {
       }
       MbrSlotFree.notify_all();
       if (!BlnGood) {
+        // A block a thread still formats is dropped: its slot is never written.
+        std::unique_lock<std::mutex> Lock(MbrMutex);
+        MbrBlockReady.wait(Lock, [this] { return MbrLngFormatting == 0; });
         return;
       }
     }
@@ -123,29 +122,31 @@ class TBlockPipeline {
 
   // True when another block may be formatted: one is left and its slot is free.
   bool MayTake() const {
-    return MbrLngNext < MbrLngBlocks && MbrLngNext < MbrLngWritten + MbrVecSlots.size();
+    return !MbrBlnStop && MbrLngNext < MbrLngBlocks &&
+           MbrLngNext < MbrLngWritten + MbrVecSlots.size();
   }
 
   // Takes the next block and formats it outside the lock.
   void FormatNext(std::unique_lock<std::mutex>& Lock) {
     const std::size_t LngBlock = MbrLngNext++;
     TSlot& Slot = SlotOf(LngBlock);
+    ++MbrLngFormatting;
     Lock.unlock();
     Format(LngBlock, Slot);
     Lock.lock();
+    --MbrLngFormatting;
     Slot.BlnReady = true;
   }
 
   void Serve() {
     std::unique_lock<std::mutex> Lock(MbrMutex);
     for (;;) {
-      MbrSlotFree.wait(Lock,
-                       [this] { return MbrBlnStop || MbrLngNext >= MbrLngBlocks || MayTake(); });
-      if (MbrBlnStop || MbrLngNext >= MbrLngBlocks) {
+      MbrSlotFree.wait(Lock, [this] { return MbrBlnStop || MayTake(); });
+      if (MbrBlnStop) {
         return;
       }
       FormatNext(Lock);
-      MbrBlockReady.notify_one();
+      MbrBlockReady.notify_all();
     }
   }
 
@@ -159,7 +160,7 @@ class TBlockPipeline {
     while (LngCell < LngLast) {
       const std::size_t LngColumn = LngCell % MbrLngColumns;
       const std::size_t LngCount = std::min(MbrLngColumns - LngColumn, LngLast - LngCell);
-      const double* PtrValue = MbrRowAt(LngCell / MbrLngColumns) + LngColumn;
+      const double* PtrValue = (*MbrPtrRowAt)(LngCell / MbrLngColumns) + LngColumn;
       for (const double* const PtrStop = PtrValue + LngCount; PtrValue != PtrStop; ++PtrValue) {
         PtrNext += FormatCell(PtrNext, kLngNumberChars, *PtrValue, MbrFormat, BlnPlainDecimals);
         *PtrNext++ = MbrChrSeparator;
@@ -202,23 +203,62 @@ class TBlockPipeline {
   }
 
   std::ostream& MbrOutput;
-  const TRowAt& MbrRowAt;
   const std::size_t MbrLngColumns;
   const char MbrChrSeparator;
   const TNumberFormat MbrFormat;
-  const std::size_t MbrLngCells;
-  const std::size_t MbrLngBlocks;
   std::vector<TSlot> MbrVecSlots;
   std::vector<std::thread> MbrVecThreads;
   std::mutex MbrMutex;
   std::condition_variable MbrBlockReady;  ///< a block was formatted
-  std::condition_variable MbrSlotFree;    ///< a block was written, or the pipeline stops
+  std::condition_variable MbrSlotFree;    ///< a block was written, a run began, or the end
+  const TRowAt* MbrPtrRowAt = nullptr;    ///< the rows of the current run
+  std::size_t MbrLngCells = 0;            ///< cells of the current run
+  std::size_t MbrLngBlocks = 0;           ///< blocks of the current run
   std::size_t MbrLngNext = 0;             ///< next block to format
   std::size_t MbrLngWritten = 0;          ///< blocks written
-  bool MbrBlnStop = false;
+  std::size_t MbrLngFormatting = 0;       ///< blocks being formatted outside the lock
+  bool MbrBlnStop = false;                ///< the end, or the stream failed
 };
 
-}  // namespace
+TRowWriter::TRowWriter(std::ostream& Output, std::size_t LngColumns, char ChrSeparator,
+                       long LngThreads)
+    : MbrOutput(Output), MbrLngColumns(LngColumns), MbrChrSeparator(ChrSeparator) {
+  // Rows without cells, and formats whose numbers can be long, take the one writer.
+  if (LngThreads <= 1 || LngColumns == 0 || !TakesPlainDecimals(NumberFormatOf(Output))) {
+    MbrPtrWriter = std::make_unique<TBlockWriter>(Output);
+  } else {
+    MbrPtrPipeline = std::make_unique<TPipeline>(Output, LngColumns, ChrSeparator, LngThreads);
+  }
+}
+
+TRowWriter::~TRowWriter() = default;
+
+void TRowWriter::Write(const TRowAt& RowAt, std::size_t LngRows) {
+  if (MbrPtrPipeline) {
+    MbrPtrPipeline->Run(RowAt, LngRows);
+    return;
+  }
+  TBlockWriter& Writer = *MbrPtrWriter;
+  for (std::size_t LngRow = 0; LngRow < LngRows && Writer.Good(); ++LngRow) {
+    const double* PtrCell = RowAt(LngRow);
+    const double* const PtrStop = PtrCell + MbrLngColumns;
+    for (; PtrCell != PtrStop; ++PtrCell) {
+      Writer.PutNumber(*PtrCell);
+      Writer.PutChar(MbrChrSeparator);
+    }
+    // One flush per row rather than per value: the text is the same, the calls are few.
+    Writer.EndRow();
+  }
+}
+
+void TRowWriter::Finish() {
+  if (MbrPtrWriter) {
+    MbrPtrWriter->Finish();
+  } else if (MbrOutput.good()) {
+    // The single writer's last flush, so that the calls on the stream are the same too.
+    MbrOutput.flush();
+  }
+}
 
 void PutGridHeader(TBlockWriter& Writer, long LngColumns, long LngRows, double DblWest,
                    double DblSouth, double DblCellSize, double DblNoData) {
@@ -239,16 +279,9 @@ void PutGridHeader(TBlockWriter& Writer, long LngColumns, long LngRows, double D
 
 void WriteRows(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
                std::size_t LngColumns, char ChrSeparator, long LngThreads) {
-  // Rows without cells, and formats whose numbers can be long, take the one writer.
-  if (LngThreads <= 1 || LngColumns == 0 || !TakesPlainDecimals(NumberFormatOf(Output))) {
-    WriteRowsInOrder(Output, RowAt, LngRows, LngColumns, ChrSeparator);
-    return;
-  }
-  TBlockPipeline(Output, RowAt, LngRows, LngColumns, ChrSeparator, LngThreads).Run();
-  // The single writer's last flush, so that the calls on the stream are the same too.
-  if (Output.good()) {
-    Output.flush();
-  }
+  TRowWriter Writer(Output, LngColumns, ChrSeparator, LngThreads);
+  Writer.Write(RowAt, LngRows);
+  Writer.Finish();
 }
 
 }  // namespace tessgrid::detail

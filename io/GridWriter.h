@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <ostream>
 
 #include "io/BlockWriter.h"
@@ -28,6 +29,36 @@ void PutGridHeader(TBlockWriter& Writer, long LngColumns, long LngRows, double D
 
 /// Returns the cells of row r, west to east; called from any of the writer's threads.
 using TRowAt = std::function<const double*(std::size_t)>;
+
+/// Writes rows of cells handed over in runs, as WriteRows writes them all at once: the text, and
+/// the flush after each row, are those of one WriteRows call over all the rows of all the runs.
+/// The threads of a writer serve all its runs.
+class TRowWriter {
+ public:
+  /// Prepares to write rows of LngColumns cells to the stream, on LngThreads threads as
+  /// WriteRows would.
+  TRowWriter(std::ostream& Output, std::size_t LngColumns, char ChrSeparator, long LngThreads);
+  ~TRowWriter();
+  TRowWriter(const TRowWriter&) = delete;
+  TRowWriter& operator=(const TRowWriter&) = delete;
+
+  /// Writes LngRows rows after those written so far, RowAt(k) holding the k-th of them, and
+  /// returns once they are written and no thread reads them any more. Writes nothing more once
+  /// the stream has failed.
+  void Write(const TRowAt& RowAt, std::size_t LngRows);
+
+  /// Ends the rows as WriteRows ends them.
+  void Finish();
+
+ private:
+  class TPipeline;
+
+  std::ostream& MbrOutput;
+  std::size_t MbrLngColumns;
+  char MbrChrSeparator;
+  std::unique_ptr<TBlockWriter> MbrPtrWriter;  ///< the one writer, or null
+  std::unique_ptr<TPipeline> MbrPtrPipeline;   ///< the threaded writer, or null
+};
 
 /// Writes LngRows rows of LngColumns cells, RowAt(r) holding row r, north to south: each value
 /// in the stream's number format followed by the separator, each row ended by a line end and a
