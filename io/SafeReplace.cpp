@@ -245,18 +245,20 @@ std::string BaseOf(const std::string& StgPath) {
   return LngSlash == std::string::npos ? StgPath : StgPath.substr(LngSlash + 1);
 }
 
-// The path a symbolic link points to; a relative one counts from the link's folder.
-std::string LinkTarget(const std::string& StgLink, const std::string& StgFileName) {
-  std::string StgTarget(PATH_MAX, '\0');
-  const ssize_t LngLength = ::readlink(StgLink.c_str(), &StgTarget[0], StgTarget.size());
-  if (LngLength <= 0 || static_cast<std::size_t>(LngLength) >= StgTarget.size()) {
-    FailOpen(StgFileName);
+// Sets StgTarget to the path the symbolic link StgLink points to; a relative one counts from the
+// link's folder. False when the link cannot be read.
+bool LinkTarget(const std::string& StgLink, std::string& StgTarget) {
+  std::string StgPointed(PATH_MAX, '\0');
+  const ssize_t LngLength = ::readlink(StgLink.c_str(), &StgPointed[0], StgPointed.size());
+  if (LngLength <= 0 || static_cast<std::size_t>(LngLength) >= StgPointed.size()) {
+    return false;
   }
-  StgTarget.resize(static_cast<std::size_t>(LngLength));
-  if (StgTarget[0] == '/' || StgLink.find('/') == std::string::npos) {
-    return StgTarget;
+  StgPointed.resize(static_cast<std::size_t>(LngLength));
+  if (StgPointed[0] != '/' && StgLink.find('/') != std::string::npos) {
+    StgPointed = FolderOf(StgLink) + "/" + StgPointed;
   }
-  return FolderOf(StgLink) + "/" + StgTarget;
+  StgTarget = std::move(StgPointed);
+  return true;
 }
 
 // "NAME.tessgrid-PID-K.tmp", NAME cut at its end (between UTF-8 characters) to fit 255 bytes.
@@ -404,50 +406,88 @@ void ReplaceRegular(const std::string& StgPath, const struct stat* PtrTarget,
   }
 }
 
+// Where a name leads, as WriteFileSafely writes it.
+enum class TTargetKind {
+  kUnopenable,  ///< no file can be written: "Unable to open file "
+  kInherited,   ///< a descriptor the process holds
+  kInPlace,     ///< a device or a pipe, opened and written in place
+  kReplaced,    ///< a regular file, replaced through a temporary
+  kCreated,     ///< no file yet: a new one, created through a temporary
+};
+
+struct TTarget {
+  TTargetKind Kind = TTargetKind::kUnopenable;
+  std::string StgPath;  ///< the end of the link chain
+  int LngFd = -1;       ///< the inherited descriptor
+  struct stat Status {};
+};
+
+// Follows the link chain from the name to what WriteFileSafely writes.
+TTarget FindTarget(const std::string& StgFileName) {
+  TTarget Target;
+  if (StgFileName.empty()) {
+    return Target;
+  }
+  Target.StgPath = StgFileName;
+  for (int LngLinks = 0;; ++LngLinks) {
+    Target.LngFd = InheritedDescriptor(Target.StgPath);
+    if (Target.LngFd >= 0) {
+      Target.Kind = TTargetKind::kInherited;
+      return Target;
+    }
+    if (::lstat(Target.StgPath.c_str(), &Target.Status) != 0) {
+      Target.Kind = errno == ENOENT ? TTargetKind::kCreated : TTargetKind::kUnopenable;
+      return Target;
+    }
+    if (!S_ISLNK(Target.Status.st_mode)) {
+      break;
+    }
+    if (LngLinks == kLngMaxLinks || !LinkTarget(Target.StgPath, Target.StgPath)) {
+      Target.Kind = TTargetKind::kUnopenable;
+      return Target;
+    }
+  }
+  Target.Kind = S_ISDIR(Target.Status.st_mode)   ? TTargetKind::kUnopenable
+                : S_ISREG(Target.Status.st_mode) ? TTargetKind::kReplaced
+                                                 // A device or a pipe: truncating means
+                                                 // nothing to it, and renaming over it would
+                                                 // replace it.
+                                                 : TTargetKind::kInPlace;
+  return Target;
+}
+
 }  // namespace
+
+bool WritesThroughTemporary(const std::string& StgFileName) {
+  const TTargetKind Kind = FindTarget(StgFileName).Kind;
+  return Kind == TTargetKind::kReplaced || Kind == TTargetKind::kCreated;
+}
 
 void WriteFileSafely(const std::string& StgFileName,
                      const std::function<void(std::ostream&)>& Write) {
-  if (StgFileName.empty()) {
-    FailOpen(StgFileName);
-  }
-  std::string StgPath = StgFileName;
-  struct stat Target {};
-  bool BlnExists = false;
-  for (int LngLinks = 0;; ++LngLinks) {
-    const int LngInherited = InheritedDescriptor(StgPath);
-    if (LngInherited >= 0) {
-      WriteInherited(LngInherited, StgFileName, Write);
+  const TTarget Target = FindTarget(StgFileName);
+  switch (Target.Kind) {
+    case TTargetKind::kUnopenable:
+      FailOpen(StgFileName);
+    case TTargetKind::kInherited:
+      WriteInherited(Target.LngFd, StgFileName, Write);
       return;
-    }
-    if (::lstat(StgPath.c_str(), &Target) != 0) {
-      if (errno != ENOENT) {
+    case TTargetKind::kInPlace: {
+      const TDescriptor Device(
+          ::open(Target.StgPath.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+      if (Device.Get() < 0) {
         FailOpen(StgFileName);
       }
+      WriteThrough(Device.Get(), StgFileName, Write);
+      return;
+    }
+    case TTargetKind::kReplaced:
+      ReplaceRegular(Target.StgPath, &Target.Status, StgFileName, Write);
+      return;
+    case TTargetKind::kCreated:
       break;
-    }
-    if (!S_ISLNK(Target.st_mode)) {
-      BlnExists = true;
-      break;
-    }
-    if (LngLinks == kLngMaxLinks) {
-      FailOpen(StgFileName);
-    }
-    StgPath = LinkTarget(StgPath, StgFileName);
   }
-  if (BlnExists && S_ISDIR(Target.st_mode)) {
-    FailOpen(StgFileName);
-  }
-  if (BlnExists && !S_ISREG(Target.st_mode)) {
-    // A device or a pipe: truncating means nothing to it, and renaming over it would replace it.
-    const TDescriptor Device(::open(StgPath.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
-    if (Device.Get() < 0) {
-      FailOpen(StgFileName);
-    }
-    WriteThrough(Device.Get(), StgFileName, Write);
-    return;
-  }
-  ReplaceRegular(StgPath, BlnExists ? &Target : nullptr, StgFileName, Write);
+  ReplaceRegular(Target.StgPath, nullptr, StgFileName, Write);
 }
 
 void InstallCommandSignalHandlers() {

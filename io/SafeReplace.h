@@ -39,6 +39,11 @@ namespace tessgrid::detail {
 void WriteFileSafely(const std::string& StgFileName,
                      const std::function<void(std::ostream&)>& Write);
 
+/// Returns whether WriteFileSafely would now write the named file through a temporary (a
+/// regular file, a name that does not exist yet, or a link chain ending in one), so that no
+/// reader of the file sees a byte of it before the write is complete.
+bool WritesThroughTemporary(const std::string& StgFileName);
+
 /// Sets up the signals of a command; call it once at its start. SIGINT, SIGTERM and SIGHUP then
 /// remove the temporary that WriteFileSafely is writing, if any, and end the process with status
 /// 128 + the signal number (a signal the process inherited as ignored stays ignored, as nohup
