@@ -1,10 +1,11 @@
 // app/main.cpp - the tessgrid command: tessgrid InputFile1 InputFile2 OutputFile Operation.
-// The frame: checks the command line and turns every failure into one line; app/OverlayRun.h runs.
+// The frame: checks the command line and turns every failure into one line; the overlay run
+// (app/overlay/OverlayRun.h) does the rest.
 #include <iostream>
 #include <string>
 #include <string_view>
 
-#include "app/OverlayRun.h"
+#include "app/overlay/OverlayRun.h"
 #include "io/ConsoleLine.h"
 #include "io/SafeReplace.h"
 #include "model/Fail.h"

@@ -1,7 +1,8 @@
-// app/OverlayRun.cpp - the overlay run: both inputs read at once into flat storage, the result
-// computed into the cells of its base input, and written with its rows formatted on every
-// thread. The contract is in app/OverlayRun.h.
-#include "app/OverlayRun.h"
+// app/overlay/OverlayRun.cpp - the overlay run: the streamed path where it may be taken; else
+// both inputs read at once into flat storage, the result computed into the cells of its base
+// input, and written with its rows formatted on every thread. The contract is in
+// app/overlay/OverlayRun.h.
+#include "app/overlay/OverlayRun.h"
 
 #include <sys/stat.h>
 
@@ -14,23 +15,19 @@
 #include <thread>
 #include <vector>
 
+#include "app/overlay/OverlayPlan.h"
+#include "app/overlay/StreamedOverlay.h"
 #include "io/BlockWriter.h"
 #include "io/GridReader.h"
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "io/TARCGISFileTools.h"
-#include "model/AxisCoordinates.h"
 #include "model/Fail.h"
-#include "ops/PartnerLookup.h"
 #include "ops/TMapTools.h"
 
 namespace tessgrid::detail {
 
 namespace {
-
-// Rows paired at a time: the lookups take some 28 bytes a row, under 2 MiB for a slab, and the
-// partner's edges are read for their order only once (TEdgeList).
-constexpr std::size_t kLngSlabRows = std::size_t{1} << 16;
 
 // Bytes of the named file, or 0 when they cannot be told.
 double FileBytes(const std::string& StgFileName) {
@@ -79,17 +76,19 @@ TLibraryOperation LibraryOperation(TArithmetic Operation) {
 
 }  // namespace
 
-void LoadOverlayInput(const std::string& StgFileName, TOverlayInput& Input, long LngThreads) {
+void LoadOverlayInput(const std::string& StgFileName, TGridHeaderMode Mode, TOverlayInput& Input,
+                      long LngThreads) {
   TReadOptions Options;
   Options.LngThreads = LngThreads;
-  Input.Header = LoadGridFile(StgFileName, TGridHeaderMode::kStrict, Input.Grid, Options);
+  Input.Header = LoadGridFile(StgFileName, Mode, Input.Grid, Options);
 }
 
 void LoadOverlayInputs(const std::string& StgFileName1, const std::string& StgFileName2,
-                       TOverlayInput& Input1, TOverlayInput& Input2, long LngThreads) {
+                       TGridHeaderMode Mode, TOverlayInput& Input1, TOverlayInput& Input2,
+                       long LngThreads) {
   if (LngThreads <= 1) {
-    LoadOverlayInput(StgFileName1, Input1, 1);
-    LoadOverlayInput(StgFileName2, Input2, 1);
+    LoadOverlayInput(StgFileName1, Mode, Input1, 1);
+    LoadOverlayInput(StgFileName2, Mode, Input2, 1);
     return;
   }
   long LngThreads1 = 1;
@@ -100,20 +99,20 @@ void LoadOverlayInputs(const std::string& StgFileName1, const std::string& StgFi
   try {
     Second = std::thread([&] {
       try {
-        LoadOverlayInput(StgFileName2, Input2, LngThreads2);
+        LoadOverlayInput(StgFileName2, Mode, Input2, LngThreads2);
       } catch (...) {
         PtrError2 = std::current_exception();
       }
     });
   } catch (const std::system_error&) {
     // Without a second thread the inputs are read one after the other.
-    LoadOverlayInput(StgFileName1, Input1, LngThreads);
-    LoadOverlayInput(StgFileName2, Input2, LngThreads);
+    LoadOverlayInput(StgFileName1, Mode, Input1, LngThreads);
+    LoadOverlayInput(StgFileName2, Mode, Input2, LngThreads);
     return;
   }
   std::exception_ptr PtrError1;
   try {
-    LoadOverlayInput(StgFileName1, Input1, LngThreads1);
+    LoadOverlayInput(StgFileName1, Mode, Input1, LngThreads1);
   } catch (...) {
     PtrError1 = std::current_exception();
   }
@@ -125,6 +124,10 @@ void LoadOverlayInputs(const std::string& StgFileName1, const std::string& StgFi
   if (PtrError2) {
     std::rethrow_exception(PtrError2);
   }
+}
+
+bool IsOperation(char ChrOperation) {
+  return ChrOperation == '+' || ChrOperation == '-' || ChrOperation == 'x' || ChrOperation == '/';
 }
 
 TArithmetic SelectOperation(char ChrOperation) {
@@ -148,90 +151,17 @@ bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput&
   const TGridHeader& Header2 = Input2.Header;
   CheckOperands(Operation, Header1.LngColumns, Header1.LngRows, Header1.DblCellSize,
                 Header2.LngColumns, Header2.LngRows, Header2.DblCellSize);
-  const bool BlnSecond = SecondIsBase(Operation, Header1.DblCellSize, Header2.DblCellSize);
-  TOverlayInput& Base = BlnSecond ? Input2 : Input1;
-  TOverlayInput& Partner = BlnSecond ? Input1 : Input2;
-  const TGridHeader& BaseHeader = Base.Header;
-  const TGridHeader& PartnerHeader = Partner.Header;
-  // The library builds its result from the base map's centre axes: a map without cells has
-  // none to derive edges from, and the operation fails there; a NaN cell size fails the
-  // resolution test of the result map's constructor. Neither has a grid to compute, and the
-  // library's own code gives those failures.
-  if (BaseHeader.LngColumns == 0 || BaseHeader.LngRows == 0 || std::isnan(BaseHeader.DblCellSize)) {
+  if (!OverlayComputes(Operation, Header1, Header2)) {
     return false;
   }
-  const std::size_t LngColumns = Base.Grid.Columns();
-  const std::size_t LngRows = Base.Grid.Rows();
-  const double DblCellSize = BaseHeader.DblCellSize;
-  // The geometry of the maps the library would hold: the reader's edges, their centres.
-  TGridEdges BaseEdges =
-      ReaderEdges(BaseHeader.DblXll, BaseHeader.DblYll, DblCellSize, LngColumns, LngRows);
-  const double DblNorth = BaseEdges.VecY.front();
-  std::vector<double>& VecXCentres = BaseEdges.VecX;
-  std::vector<double>& VecYCentres = BaseEdges.VecY;
-  EdgesToCentres(VecXCentres, 'X');
-  EdgesToCentres(VecYCentres, 'Y');
-
-  // The result map's edges derive from the base's centres (TMap::SetXAxis, SetYAxis); the
-  // writer states the western edge and the lower end of the Y edges.
-  const double DblXCentresY = CentreOfEdges(DblNorth, DblNorth, 'Y');
-  const TEdgeRun XRun =
-      EdgeRunOfCentres(VecXCentres.front(), DblXCentresY, DblXCentresY, DblCellSize, 'X');
-  const double DblYCentresX = CentreOfEdges(BaseHeader.DblXll, BaseHeader.DblXll, 'X');
-  const TEdgeRun YRun =
-      EdgeRunOfCentres(DblYCentresX, VecYCentres.front(), VecYCentres.back(), DblCellSize, 'Y');
+  TOverlayPlan Plan(Operation, Header1, Header2);
+  TOverlayInput& Base = Plan.SecondIsBase() ? Input2 : Input1;
+  TOverlayInput& Partner = Plan.SecondIsBase() ? Input1 : Input2;
   Result.PtrBase = &Base;
-  Result.DblWest = XRun.DblX;
-  Result.DblSouth = SouthernEdge(YRun.DblY, RunningSumAt(YRun.DblY, YRun.DblStep, LngRows));
-
-  // Subtract pairs by index; the others pair each base centre with the partner cell holding it.
-  TGridEdges PartnerEdges;
-  TPartnerLines Columns;
-  if (Operation != TArithmetic::kSubtract) {
-    PartnerEdges =
-        ReaderEdges(PartnerHeader.DblXll, PartnerHeader.DblYll, PartnerHeader.DblCellSize,
-                    Partner.Grid.Columns(), Partner.Grid.Rows());
-    Columns = FindPartnerLines(VecXCentres.data(), VecXCentres.size(), PartnerEdges.VecX.data(),
-                               PartnerEdges.VecX.size(), PartnerHeader.LngColumns, 'X');
-  }
-  const TEdgeList PartnerRowEdges(PartnerEdges.VecY.data(), PartnerEdges.VecY.size());
-  double* const PtrBaseCells = Base.Grid.Cells();
-  const double* const PtrPartnerCells = Partner.Grid.Cells();
-  const std::size_t LngPartnerColumns = Partner.Grid.Columns();
-  const long* const PtrColumns = Operation == TArithmetic::kSubtract
-                                     ? nullptr
-                                     : PartnerColumnsOf(Columns.MbrVecIndices, LngPartnerColumns);
-  // The rows are paired and combined in slabs, so that the lookups of a grid of many rows need
-  // little memory. The first slab meets any failure of a column in its first row, so a later
-  // slab fails only at a row of its own, and that is the first failing cell of the grid, as
-  // the library's pairing of the whole grid finds it; the cells combined before are dropped.
-  for (std::size_t LngFirst = 0; LngFirst < LngRows; LngFirst += kLngSlabRows) {
-    const std::size_t LngCount = std::min(kLngSlabRows, LngRows - LngFirst);
-    TPartnerLines Rows;
-    if (Operation != TArithmetic::kSubtract) {
-      Rows = FindPartnerLines(VecYCentres.data() + LngFirst, LngCount, PartnerRowEdges,
-                              PartnerHeader.LngRows, 'Y');
-      CheckPairing(Columns, Rows);
-    }
-    const auto PartnerRow = [&Rows, LngFirst](std::size_t LngK) {
-      return Rows.MbrVecIndices.empty() ? LngFirst + LngK
-                                        : static_cast<std::size_t>(Rows.MbrVecIndices[LngK]);
-    };
-    for (std::size_t LngK = 0; LngK < LngCount;) {
-      // Rows that follow one another in both grids, read straight along, are one run of cells.
-      std::size_t LngRun = 1;
-      if (PtrColumns == nullptr && LngPartnerColumns == LngColumns) {
-        while (LngK + LngRun < LngCount && PartnerRow(LngK + LngRun) == PartnerRow(LngK) + LngRun) {
-          ++LngRun;
-        }
-      }
-      double* const PtrCells = PtrBaseCells + (LngFirst + LngK) * LngColumns;
-      CombineRow(Operation, PtrCells, PtrPartnerCells + PartnerRow(LngK) * LngPartnerColumns,
-                 PtrColumns, LngRun * LngColumns, BaseHeader.DblNoData, PartnerHeader.DblNoData,
-                 PtrCells);
-      LngK += LngRun;
-    }
-  }
+  Result.DblWest = Plan.West();
+  Result.DblSouth = Plan.South();
+  // A failure of the pairing in a later block of rows drops the cells combined before.
+  Plan.Combine(0, Base.Grid.Rows(), Base.Grid.Cells(), Partner.Grid.Cells());
   Partner.Grid.Release();
   return true;
 }
@@ -253,30 +183,49 @@ void WriteOverlayResult(const TOverlayResult& Result, const std::string& StgOutp
   });
 }
 
+bool FinishOverlay(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput& Input2,
+                   const std::string& StgOutputFile, long LngThreads) {
+  const bool BlnSecondIsBase =
+      SecondIsBase(Operation, Input1.Header.DblCellSize, Input2.Header.DblCellSize);
+  TOverlayResult Result;
+  if (CombineInPlace(Operation, Input1, Input2, Result)) {
+    WriteOverlayResult(Result, StgOutputFile, LngThreads);
+    return BlnSecondIsBase;
+  }
+  // A base grid that OverlayComputes refuses: the maps the library would have loaded, and its
+  // own operation and writer.
+  std::unique_ptr<TMap> PtrMap1 = MapOfInput(Input1);
+  Input1.Grid.Release();
+  std::unique_ptr<TMap> PtrMap2 = MapOfInput(Input2);
+  Input2.Grid.Release();
+  const std::unique_ptr<TMap> PtrResult(LibraryOperation(Operation)(PtrMap1.get(), PtrMap2.get()));
+  PtrMap1.reset();
+  PtrMap2.reset();
+  TARCGISFileTools::WriteARCGISFile(PtrResult.get(), StgOutputFile);
+  return BlnSecondIsBase;
+}
+
+bool Overlay(const std::string& StgInputFile1, const std::string& StgInputFile2,
+             const std::string& StgOutputFile, char ChrOperation, TGridHeaderMode Mode) {
+  const long LngThreads = ThreadCount();
+  // Streaming writes before the base input is read to its end: only where no one can see the
+  // output before the end, and where a bad operation character cannot be the answer.
+  if (IsOperation(ChrOperation) && WritesThroughTemporary(StgOutputFile)) {
+    return StreamOverlay(StgInputFile1, StgInputFile2, StgOutputFile, SelectOperation(ChrOperation),
+                         Mode, LngThreads, kLngStreamChunkBytes);
+  }
+  TOverlayInput Input1;
+  TOverlayInput Input2;
+  LoadOverlayInputs(StgInputFile1, StgInputFile2, Mode, Input1, Input2, LngThreads);
+  // Only now: a bad input file is reported before a bad operation character.
+  const TArithmetic Operation = SelectOperation(ChrOperation);
+  return FinishOverlay(Operation, Input1, Input2, StgOutputFile, LngThreads);
+}
+
 }  // namespace tessgrid::detail
 
 void RunOverlay(const std::string& StgInputFile1, const std::string& StgInputFile2,
                 const std::string& StgOutputFile, char ChrOperation) {
-  const long LngThreads = tessgrid::detail::ThreadCount();
-  tessgrid::detail::TOverlayInput Input1;
-  tessgrid::detail::TOverlayInput Input2;
-  tessgrid::detail::LoadOverlayInputs(StgInputFile1, StgInputFile2, Input1, Input2, LngThreads);
-  // Only now: a bad input file is reported before a bad operation character.
-  const tessgrid::detail::TArithmetic Operation = tessgrid::detail::SelectOperation(ChrOperation);
-  tessgrid::detail::TOverlayResult Result;
-  if (tessgrid::detail::CombineInPlace(Operation, Input1, Input2, Result)) {
-    tessgrid::detail::WriteOverlayResult(Result, StgOutputFile, LngThreads);
-    return;
-  }
-  // A base grid without cells or with a NaN cell size (see CombineInPlace): the maps the library
-  // would have loaded, and its own operation and writer.
-  std::unique_ptr<TMap> PtrMap1 = tessgrid::detail::MapOfInput(Input1);
-  Input1.Grid.Release();
-  std::unique_ptr<TMap> PtrMap2 = tessgrid::detail::MapOfInput(Input2);
-  Input2.Grid.Release();
-  const std::unique_ptr<TMap> PtrResult(
-      tessgrid::detail::LibraryOperation(Operation)(PtrMap1.get(), PtrMap2.get()));
-  PtrMap1.reset();
-  PtrMap2.reset();
-  TARCGISFileTools::WriteARCGISFile(PtrResult.get(), StgOutputFile);
+  tessgrid::detail::Overlay(StgInputFile1, StgInputFile2, StgOutputFile, ChrOperation,
+                            TGridHeaderMode::kStrict);
 }

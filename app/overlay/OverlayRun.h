@@ -1,8 +1,9 @@
-// app/OverlayRun.h - RunOverlay: the body of the tessgrid command, two grid files in, one out,
-// and the steps it takes. app/OverlayRun.cpp holds them; app/main.cpp is the frame that reports
-// its failures; bench/OverlayStepsBench times the steps one by one.
-#ifndef APP_OVERLAYRUN_H
-#define APP_OVERLAYRUN_H
+// app/overlay/OverlayRun.h - RunOverlay: the body of the tessgrid command, two grid files in, one
+// out, and the steps it takes; tessgrid-tool's arithmetic runs the same. app/overlay/*.cpp hold
+// them; app/main.cpp is the frame that reports its failures; bench/tools/OverlaySteps times the
+// steps one by one.
+#ifndef APP_OVERLAY_OVERLAYRUN_H
+#define APP_OVERLAY_OVERLAYRUN_H
 
 #include <string>
 
@@ -22,20 +23,33 @@ void RunOverlay(const std::string& StgInputFile1, const std::string& StgInputFil
 
 namespace tessgrid::detail {
 
+/// RunOverlay with the header rule for both inputs. Returns whether the result takes the second
+/// input's grid (SecondIsBase).
+/// Where the output is written through a temporary and the operation is known, the base input
+/// is read a block at a time and each block's rows are combined and written while the next is
+/// read (see StreamOverlay); elsewhere both inputs are read whole first.
+bool Overlay(const std::string& StgInputFile1, const std::string& StgInputFile2,
+             const std::string& StgOutputFile, char ChrOperation, TGridHeaderMode Mode);
+
 /// One input of the command: its header and its cells.
 struct TOverlayInput {
   TGridHeader Header;
   TFlatGrid Grid;
 };
 
-/// Reads the named grid file (the strict header rule) on the threads.
+/// Reads the named grid file with the header rule on the threads.
 /// Throws the failures of TARCGISFileTools::LoadARCGISFile.
-void LoadOverlayInput(const std::string& StgFileName, TOverlayInput& Input, long LngThreads);
+void LoadOverlayInput(const std::string& StgFileName, TGridHeaderMode Mode, TOverlayInput& Input,
+                      long LngThreads);
 
 /// Reads both inputs, at the same time when there is more than one thread. Throws the failure of
 /// the first input, if it has one, else that of the second.
 void LoadOverlayInputs(const std::string& StgFileName1, const std::string& StgFileName2,
-                       TOverlayInput& Input1, TOverlayInput& Input2, long LngThreads);
+                       TGridHeaderMode Mode, TOverlayInput& Input1, TOverlayInput& Input2,
+                       long LngThreads);
+
+/// Returns whether the character selects an operation.
+bool IsOperation(char ChrOperation);
 
 /// Returns the operation the character selects.
 /// Throws "Unknown operation" for a character other than '+', '-', 'x' and '/'.
@@ -49,8 +63,8 @@ struct TOverlayResult {
 };
 
 /// Computes the operation into the cells of the input whose grid the result takes, and gives the
-/// other input's cells back. Returns false, having changed nothing, for a base grid that has no
-/// cells or a NaN cell size: those take the library's operation (see RunOverlay).
+/// other input's cells back. Returns false, having changed nothing, where OverlayComputes
+/// refuses the grids: those take the library's operation (see FinishOverlay).
 /// Throws the failures of the TMapTools operation that its checks and its pairing meet.
 bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput& Input2,
                     TOverlayResult& Result);
@@ -60,6 +74,13 @@ bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput&
 void WriteOverlayResult(const TOverlayResult& Result, const std::string& StgOutputFile,
                         long LngThreads);
 
+/// Computes the operation on two inputs read whole and writes the result: in place
+/// (CombineInPlace), or through the library's operation and writer on the maps LoadARCGISFile
+/// would have returned. Releases both inputs' cells. Returns whether the result takes the second
+/// input's grid. Throws the failures of the operation and of the grid writer.
+bool FinishOverlay(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput& Input2,
+                   const std::string& StgOutputFile, long LngThreads);
+
 }  // namespace tessgrid::detail
 
-#endif  // APP_OVERLAYRUN_H
+#endif  // APP_OVERLAY_OVERLAYRUN_H

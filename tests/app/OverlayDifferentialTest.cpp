@@ -1,15 +1,19 @@
 // tests/app/OverlayDifferentialTest.cpp - the command against the library path it stands for:
-// LoadARCGISFile twice, the TMapTools operation, WriteARCGISFile, over generated grid pairs.
+// LoadARCGISFile twice, the TMapTools operation, WriteARCGISFile, over generated grid pairs; the
+// streamed overlay in small blocks against the same, with failures wherever they can be.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <new>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "app/overlay/OverlayRun.h"
+#include "app/overlay/StreamedOverlay.h"
 #include "io/TARCGISFileTools.h"
 #include "ops/TMapTools.h"
 #include "tests/support/CommandRunner.h"
@@ -155,6 +159,42 @@ class TPairGenerator {
   std::mt19937 MbrRandom;
 };
 
+// A grid of the geometry, written row by row, its tokens of varying length; the cells of the map
+// hold other tokens, and the last LngMissing cells are left out.
+std::string GridOf(const TGeometry& Geometry, const std::map<long, std::string>& MapTokens = {},
+                   long LngMissing = 0) {
+  static const char* const kVecTokens[] = {"1",     "-2.5", "0.125", "1e-3",  "-9999", "42.75",
+                                           "333.3", "-0",   "7.0e2", "12345", "0.1"};
+  std::string StgText = "ncols " + std::to_string(Geometry.LngColumns) + "\nnrows " +
+                        std::to_string(Geometry.LngRows) + "\nxllcorner " +
+                        std::to_string(Geometry.DblXll) + "\nyllcorner " +
+                        std::to_string(Geometry.DblYll) + "\ncellsize " +
+                        std::to_string(Geometry.DblCellSize) + "\nNODATA_value -9999\n";
+  const long LngCells = Geometry.LngColumns * Geometry.LngRows - LngMissing;
+  for (long LngK = 0; LngK < LngCells; ++LngK) {
+    const auto It = MapTokens.find(LngK);
+    StgText += It != MapTokens.end() ? It->second : kVecTokens[(LngK * 7 + LngK / 5) % 11];
+    StgText += (LngK + 1) % Geometry.LngColumns == 0 ? "\n" : " ";
+  }
+  return StgText;
+}
+
+// The line StreamOverlay gives for the run, or "" when it writes the output.
+std::string RunStreamed(const std::string& StgFile1, const std::string& StgFile2,
+                        const std::string& StgOutput, char ChrOperation, long LngThreads,
+                        std::size_t LngChunkBytes) {
+  try {
+    tessgrid::detail::StreamOverlay(StgFile1, StgFile2, StgOutput,
+                                    tessgrid::detail::SelectOperation(ChrOperation),
+                                    TGridHeaderMode::kStrict, LngThreads, LngChunkBytes);
+    return "";
+  } catch (char* PtrMessage) {
+    return PtrMessage;
+  } catch (const std::string& StgMessage) {
+    return StgMessage;
+  }
+}
+
 class OverlayDifferentialTest : public tessgrid_test::TCommandTest {};
 
 }  // namespace
@@ -231,5 +271,87 @@ TEST_F(OverlayDifferentialTest, ThinGridsWriteAndFailAsTheLibraryPathDoes) {
       EXPECT_EQ(Result.StgOut, StgExpected.empty() ? "" : StgExpected + "\n") << PtrPartner;
       EXPECT_TRUE(ReadFile(Work("command.asc")) == ReadFile(Work("library.asc"))) << PtrPartner;
     }
+  }
+}
+
+TEST_F(OverlayDifferentialTest, StreamedBaseWritesAndFailsAsTheLibraryPathDoes) {
+  // Parts of one byte: blocks of some 4 KiB, so that 400 rows of 20 cells take a dozen blocks
+  // and the ring of rows wraps round several times.
+  const TGeometry Base{20, 400, 0, 0, 1, -9999};
+  const TGeometry Coarse{10, 200, 0, 0, 2, -9999};
+  const TGeometry Fine{40, 800, 0, 0, 0.5, -9999};
+  // Six rows of the base lie south of it: the first cell without a partner is in row 394.
+  const TGeometry North{10, 200, 0, 6, 2, -9999};
+  const std::map<long, std::string> MapEarly{{25, "early"}};
+  const std::map<long, std::string> MapLate{{350 * 20 + 3, "late"}, {390 * 20, "later"}};
+  const std::map<long, std::string> MapLast{{399 * 20 + 19, "last"}};
+  const std::map<long, std::string> MapCoarseLate{{190 * 10 + 4, "late"}};
+  const std::map<long, std::string> MapFineLate{{700 * 40 + 3, "late"}};
+  const struct {
+    char ChrOperation;
+    std::string StgFirst;
+    std::string StgSecond;
+    const char* PtrExpected;  ///< a part of the library's line; "" when it writes the result
+  } VecCases[] = {
+      {'+', GridOf(Base), GridOf(Coarse), ""},
+      {'-', GridOf(Base), GridOf(Base), ""},
+      {'x', GridOf(Coarse), GridOf(Fine), ""},
+      {'+', GridOf(Base, MapEarly), GridOf(Coarse), "'early'"},
+      {'+', GridOf(Base, MapLate), GridOf(Coarse), "'late'"},
+      {'/', GridOf(Base, MapLast), GridOf(Coarse), "'last'"},
+      {'/', GridOf(Base, {}, 3), GridOf(Coarse), "Unexpected end of file"},
+      // The partner's failure, the operation's and the output's wait for the base's own.
+      {'+', GridOf(Base, MapLate), GridOf(Coarse, MapEarly), "'late'"},
+      {'+', GridOf(Base), GridOf(Coarse, MapEarly), "'early'"},
+      {'+', GridOf(Base, MapLate), GridOf(North), "'late'"},
+      {'+', GridOf(Base), GridOf(North), "Ordinate is out of range in TAxis::GetIndex"},
+      {'/', GridOf(Base, MapLast), GridOf(Fine), "'last'"},
+      {'-', GridOf(Base, MapLast), GridOf(Coarse), "'last'"},
+      // The base is the second input: the first one's failures come first.
+      {'x', GridOf(Coarse, MapCoarseLate), GridOf(Fine, MapEarly), "'late'"},
+      {'x', GridOf(Coarse), GridOf(Fine, MapFineLate), "'late'"},
+  };
+  const std::string StgFile1 = Work("a.asc");
+  const std::string StgFile2 = Work("b.asc");
+  const std::string StgLibraryOutput = Work("library.asc");
+  const std::string StgStreamedOutput = Work("streamed.asc");
+  for (const auto& Case : VecCases) {
+    std::ofstream(StgFile1, std::ios::binary) << Case.StgFirst;
+    std::ofstream(StgFile2, std::ios::binary) << Case.StgSecond;
+    // A failing run leaves the earlier output as it was.
+    std::ofstream(StgLibraryOutput, std::ios::binary) << "earlier\n";
+    const std::string StgExpected =
+        RunLibraryPath(StgFile1, StgFile2, StgLibraryOutput, Case.ChrOperation);
+    ASSERT_NE(StgExpected.find(Case.PtrExpected), std::string::npos) << StgExpected;
+    ASSERT_EQ(StgExpected.empty(), *Case.PtrExpected == '\0') << StgExpected;
+    for (const long LngThreads : {1L, 2L, 3L, 7L}) {
+      std::ofstream(StgStreamedOutput, std::ios::binary) << "earlier\n";
+      EXPECT_EQ(
+          RunStreamed(StgFile1, StgFile2, StgStreamedOutput, Case.ChrOperation, LngThreads, 1),
+          StgExpected)
+          << Case.PtrExpected << " on " << LngThreads << " threads";
+      EXPECT_TRUE(ReadFile(StgStreamedOutput) == ReadFile(StgLibraryOutput))
+          << Case.PtrExpected << " on " << LngThreads << " threads";
+    }
+  }
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"a.asc", "b.asc", "library.asc", "streamed.asc"}));
+}
+
+TEST_F(OverlayDifferentialTest, OutputsSeenBeforeTheEndAreWrittenOnlyOnceBothInputsAreRead) {
+  // Some 700 KB: several of the reader's blocks on one thread. Standard output is not written
+  // through a temporary, so a failure in the last row must find nothing of the result there.
+  const TGeometry Base{400, 300, 0, 0, 1, -9999};
+  std::ofstream(Work("b.asc"), std::ios::binary) << GridOf(TGeometry{200, 150, 0, 0, 2, -9999});
+  for (const bool BlnBad : {false, true}) {
+    std::ofstream(Work("a.asc"), std::ios::binary)
+        << GridOf(Base, BlnBad ? std::map<long, std::string>{{299 * 400, "last"}}
+                               : std::map<long, std::string>{});
+    std::remove(Work("library.asc").c_str());
+    const std::string StgExpected =
+        RunLibraryPath(Work("a.asc"), Work("b.asc"), Work("library.asc"), '+');
+    const TRun Result =
+        Run({Work("a.asc"), Work("b.asc"), "/dev/stdout", "+"}, "TESSGRID_THREADS=1 ");
+    EXPECT_EQ(Result.StgOut, BlnBad ? StgExpected + "\n" : ReadFile(Work("library.asc")));
+    EXPECT_EQ(StgExpected.empty(), !BlnBad);
   }
 }
