@@ -1,8 +1,10 @@
 // app/tool/ArithmeticCommands.cpp - add, subtract, multiply, divide; scale, divide-by, offset.
-// Each is one call of TMapTools (ops/TMapTools.h); the frame is app/tool/ToolFrame.h.
+// Each is one call of TMapTools (ops/TMapTools.h), the first four through tessgrid's own overlay
+// run (app/overlay/OverlayRun.h) between files; the frame is app/tool/ToolFrame.h.
 #include <memory>
 #include <string>
 
+#include "app/overlay/OverlayRun.h"
 #include "app/tool/ToolFrame.h"
 #include "ops/TMapTools.h"
 
@@ -26,14 +28,24 @@ struct TConstantArguments {
 };
 
 // The result of Add and Multiply lies on the finer grid, the first one's on a tie, and takes
-// that grid's sidecar; Subtract and Divide keep the first grid.
+// that grid's sidecar; Subtract and Divide keep the first grid. Between files the overlay run
+// of tessgrid computes it, which writes what the library's calls write, with their failures in
+// their order; standard input and output take the library's calls.
 void AddPairCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
-                    const std::string& StgSummary, TMapOperation PtrOperation, bool BlnFinerGrid) {
+                    const std::string& StgSummary, TMapOperation PtrOperation, char ChrOperation,
+                    bool BlnFinerGrid) {
   auto PtrArgs = std::make_shared<TPairArguments>();
   CLI::App* PtrCommand = AddCommand(
       App, Context, StgName, StgSummary, "tessgrid-tool " + StgName + " a.asc b.asc out.asc",
-      [PtrArgs, PtrOperation, BlnFinerGrid](TToolRun& Run) {
+      [PtrArgs, PtrOperation, ChrOperation, BlnFinerGrid](TToolRun& Run) {
         Run.Prepare({PtrArgs->StgA, PtrArgs->StgB}, {PtrArgs->StgOut});
+        if (!IsStandardStream(PtrArgs->StgA) && !IsStandardStream(PtrArgs->StgB) &&
+            !IsStandardStream(PtrArgs->StgOut)) {
+          const bool BlnFromB = Overlay(PtrArgs->StgA, PtrArgs->StgB, PtrArgs->StgOut, ChrOperation,
+                                        TGridHeaderMode::kLenient);
+          Run.WriteSidecar(PtrArgs->StgOut, BlnFromB ? PtrArgs->StgB : PtrArgs->StgA);
+          return;
+        }
         const std::unique_ptr<TMap> PtrA = Run.Load(PtrArgs->StgA);
         const std::unique_ptr<TMap> PtrB = Run.Load(PtrArgs->StgB);
         const std::unique_ptr<TMap> PtrResult(PtrOperation(PtrA.get(), PtrB.get()));
@@ -67,14 +79,14 @@ void AddConstantCommand(CLI::App& App, TToolContext& Context, const std::string&
 }  // namespace
 
 void AddArithmeticCommands(CLI::App& App, TToolContext& Context) {
-  AddPairCommand(App, Context, "add", "A + B cell by cell, on the finer grid", TMapTools::Add,
+  AddPairCommand(App, Context, "add", "A + B cell by cell, on the finer grid", TMapTools::Add, '+',
                  true);
   AddPairCommand(App, Context, "subtract", "A - B cell by cell, paired by column and row",
-                 TMapTools::Subtract, false);
+                 TMapTools::Subtract, '-', false);
   AddPairCommand(App, Context, "multiply", "A x B cell by cell, on the finer grid",
-                 TMapTools::Multiply, true);
+                 TMapTools::Multiply, 'x', true);
   AddPairCommand(App, Context, "divide", "A / B cell by cell, on A's grid (B no finer)",
-                 TMapTools::Divide, false);
+                 TMapTools::Divide, '/', false);
   AddConstantCommand(App, Context, "scale", "every cell times F; -9999 cells stay", "--factor",
                      "the factor F", "2.5", TMapTools::Multiply);
   AddConstantCommand(App, Context, "divide-by",

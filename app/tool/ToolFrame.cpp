@@ -22,8 +22,6 @@ namespace tessgrid::detail {
 
 namespace {
 
-const std::string kStgStandardStream = "-";
-
 // One line on standard error, redrawn in place, for runs over lists of maps. Shown only to a
 // person at a terminal: a log file or a pipe would collect every redraw.
 class TProgress {
@@ -75,7 +73,7 @@ void CheckWritable(const std::string& StgFileName) {
 // True for outputs that get a sidecar: files, not standard output or devices and pipes.
 bool TakesSidecar(const std::string& StgOutput) {
   struct stat FileStat {};
-  return StgOutput != kStgStandardStream &&
+  return !IsStandardStream(StgOutput) &&
          (::stat(StgOutput.c_str(), &FileStat) != 0 || S_ISREG(FileStat.st_mode));
 }
 
@@ -239,20 +237,20 @@ TToolRun::TToolRun(const TToolOptions& Options) : MbrOptions(Options) {}
 
 void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
                        const std::vector<std::string>& VecOutputs) {
-  if (std::count(VecInputs.begin(), VecInputs.end(), kStgStandardStream) > 1) {
+  if (std::count_if(VecInputs.begin(), VecInputs.end(), IsStandardStream) > 1) {
     throw CLI::ValidationError("standard input (-) can be read by one grid argument only");
   }
   std::set<std::string> SetOutputs;
   for (const std::string& StgOutput : VecOutputs) {
     if (!SetOutputs.insert(StgOutput).second) {
-      throw CLI::ValidationError(StgOutput == kStgStandardStream
+      throw CLI::ValidationError(IsStandardStream(StgOutput)
                                      ? "standard output (-) can take one output only"
                                      : "output " + StgOutput + " is named twice");
     }
   }
   std::vector<std::string> VecFiles;
   for (const std::string& StgInput : VecInputs) {
-    if (StgInput != kStgStandardStream) {
+    if (!IsStandardStream(StgInput)) {
       VecFiles.push_back(StgInput);
     }
   }
@@ -268,7 +266,7 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
     }
   }
   for (const std::string& StgOutput : VecOutputs) {
-    if (StgOutput == kStgStandardStream) {
+    if (IsStandardStream(StgOutput)) {
       continue;
     }
     CheckWritable(StgOutput);
@@ -281,7 +279,7 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
 }
 
 std::unique_ptr<TMap> TToolRun::Load(const std::string& StgName) const {
-  if (StgName == kStgStandardStream) {
+  if (IsStandardStream(StgName)) {
     return std::unique_ptr<TMap>(
         TARCGISFileTools::LoadARCGISFile(std::cin, TGridHeaderMode::kLenient));
   }
@@ -305,6 +303,10 @@ void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput,
                      const std::string& StgSource) const {
   WriteText(StgOutput,
             [PtrMap](std::ostream& Output) { TARCGISFileTools::WriteARCGISFile(PtrMap, Output); });
+  WriteSidecar(StgOutput, StgSource);
+}
+
+void TToolRun::WriteSidecar(const std::string& StgOutput, const std::string& StgSource) const {
   if (!TakesSidecar(StgOutput)) {
     return;
   }
@@ -328,7 +330,7 @@ void TToolRun::WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,
 
 void TToolRun::WriteText(const std::string& StgOutput,
                          const std::function<void(std::ostream&)>& WriteTo) const {
-  if (StgOutput != kStgStandardStream) {
+  if (!IsStandardStream(StgOutput)) {
     WriteFileSafely(StgOutput, WriteTo);
     return;
   }

@@ -35,6 +35,11 @@ struct TToolContext {
   std::function<void(TToolRun&)> Action;  ///< empty until a command has been parsed
 };
 
+/// Returns whether a grid argument names standard input or output.
+inline bool IsStandardStream(const std::string& StgName) {
+  return StgName == "-";
+}
+
 /// Prepares the process once, before anything is parsed.
 void PrepareProcess();
 
@@ -113,6 +118,10 @@ class TToolRun {
   /// Writes the map as a grid ("-" is standard output), then gives it the sidecar of the input
   /// whose grid it takes, or removes its old sidecar when that input has none.
   void Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource) const;
+
+  /// Gives a grid output the sidecar of the input whose grid it takes, or removes its old
+  /// sidecar when that input has none; standard output, devices and pipes get none.
+  void WriteSidecar(const std::string& StgOutput, const std::string& StgSource) const;
 
   /// Writes map i to output i with the sidecar of source i, showing progress.
   void WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,

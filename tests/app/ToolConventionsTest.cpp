@@ -243,3 +243,31 @@ TEST_F(ToolConventionsTest, HeadersThatTheMapCannotHoldFailWithOneLine) {
   }
   EXPECT_FALSE(fs::exists(Work("out.asc")));
 }
+
+TEST_F(ToolConventionsTest, ArithmeticBetweenFilesReadsAsFromStandardInput) {
+  if (!LenientReaderMerged()) {
+    GTEST_SKIP() << "the grid reader does not take other programs' header variants yet";
+  }
+  // Between files tessgrid's overlay reads the grids; standard input takes the library's calls.
+  const std::string StgSaga =
+      Put("saga.asc",
+          "NCOLS 4\nNROWS 3\nCELLSIZE 10\nXLLCENTER 105\nYLLCENTER 205\nNODATA_VALUE -9999\n"
+          "12.5 13 14.25 15\n11 -9999 12 13.5\n10 10.5 11 12\n");
+  const std::string StgGdal =
+      Put("gdal.asc",
+          "ncols 4\nnrows 3\nxllcorner 100\nyllcorner 200\ncellsize 10\n1 2 3 4\n5 6 7 "
+          "8\n9 10 11 12\n");
+  const std::string StgTaken =
+      Put("taken.asc",
+          "ncols 4\nnrows 3\nxllcorner 100\nyllcorner 200\ncellsize 10\n1 2 3 4\n5 6 7 "
+          "8\n9 10 -9999 12\n");
+  for (const char* PtrCommand : {"add", "subtract", "multiply", "divide"}) {
+    ExpectSuccess(RunTool({PtrCommand, StgSaga, StgGdal, Work("files.asc")}));
+    ExpectSuccess(RunTool({PtrCommand, "-", StgGdal, Work("stdin.asc")}, StgSaga));
+    EXPECT_EQ(ReadFile(Work("files.asc")), ReadFile(Work("stdin.asc"))) << PtrCommand;
+    const TRun Files = RunTool({PtrCommand, StgSaga, StgTaken, Work("files.asc")});
+    const TRun Stdin = RunTool({PtrCommand, StgSaga, "-", Work("stdin.asc")}, StgTaken);
+    EXPECT_EQ(Files.LngStatus, 1) << PtrCommand;
+    EXPECT_EQ(Files.StgErr, Stdin.StgErr) << PtrCommand;
+  }
+}
