@@ -13,12 +13,16 @@
 
 namespace tessgrid::detail {
 
-/// Returns the southern edge a grid file states for Y edges whose ends are DblFirst (edge 0) and
-/// DblLast (the last edge): the lower of the two. On a map read from a file that is the last
-/// edge; a one-row map made from its centre (the result of any operation on it) has edges that
-/// rise, and taking the last edge there would move it a cell north.
-inline double SouthernEdge(double DblFirst, double DblLast) {
-  return DblFirst < DblLast ? DblFirst : DblLast;
+/// Returns the corner a grid file states for Y edges whose ends are DblFirst (edge 0) and DblLast
+/// (the last edge): the end from which the reader steps by the cell size towards the first row.
+/// On a map read from a file that is the last edge; a one-row map made from its centre (the
+/// result of any operation on it) has its edges the other way round, and taking the last edge
+/// there would move it a cell. With a positive cell size the corner is the lower end, with a
+/// negative one (which the reader accepts) the upper end.
+inline double SouthernEdge(double DblFirst, double DblLast, double DblCellSize) {
+  const double DblLower = DblFirst < DblLast ? DblFirst : DblLast;
+  const double DblUpper = DblFirst < DblLast ? DblLast : DblFirst;
+  return DblCellSize < 0 ? DblUpper : DblLower;
 }
 
 /// Writes the six header lines of a grid file: ncols, nrows, the western and southern edges as

@@ -51,7 +51,7 @@ TOverlayPlan::TOverlayPlan(TArithmetic Operation, const TGridHeader& Header1,
   EdgesToCentres(MbrVecYCentres, 'Y');
 
   // The result map's edges derive from the base's centres (TMap::SetXAxis, SetYAxis); the
-  // writer states the western edge and the lower end of the Y edges.
+  // writer states the western edge and the Y corner SouthernEdge picks.
   const double DblXCentresY = CentreOfEdges(DblNorth, DblNorth, 'Y');
   const TEdgeRun XRun =
       EdgeRunOfCentres(VecXCentres.front(), DblXCentresY, DblXCentresY, DblCellSize, 'X');
@@ -59,7 +59,8 @@ TOverlayPlan::TOverlayPlan(TArithmetic Operation, const TGridHeader& Header1,
   const TEdgeRun YRun = EdgeRunOfCentres(DblYCentresX, MbrVecYCentres.front(),
                                          MbrVecYCentres.back(), DblCellSize, 'Y');
   MbrDblWest = XRun.DblX;
-  MbrDblSouth = SouthernEdge(YRun.DblY, RunningSumAt(YRun.DblY, YRun.DblStep, LngRows));
+  MbrDblSouth =
+      SouthernEdge(YRun.DblY, RunningSumAt(YRun.DblY, YRun.DblStep, LngRows), DblCellSize);
 
   // Subtract pairs by index; the others pair each base centre with the partner cell holding it.
   if (MbrOperation != TArithmetic::kSubtract) {
