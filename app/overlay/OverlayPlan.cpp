@@ -35,20 +35,34 @@ TOverlayPlan::TOverlayPlan(TArithmetic Operation, const TGridHeader& Header1,
       MbrPartnerHeader(MbrBlnSecondIsBase ? Header1 : Header2),
       MbrLngColumns(static_cast<std::size_t>(MbrBaseHeader.LngColumns)),
       MbrLngPartnerColumns(static_cast<std::size_t>(MbrPartnerHeader.LngColumns)),
+      MbrLngRows(static_cast<std::size_t>(MbrBaseHeader.LngRows)),
       MbrDblWest(0.0),
       MbrDblSouth(0.0),
       MbrPtrColumns(nullptr),
       MbrLngPairedFirst(kLngNotPaired) {
-  const std::size_t LngRows = static_cast<std::size_t>(MbrBaseHeader.LngRows);
+  const std::size_t LngRows = MbrLngRows;
   const double DblCellSize = MbrBaseHeader.DblCellSize;
-  // The geometry of the maps the library would hold: the reader's edges, their centres.
+  // The geometry of the maps the library would hold: the reader's edges, their centres. The Y
+  // edges are running sums northwards from the corner; only the southern edge of each block of
+  // rows is kept, from which the block's edges are summed again, bit for bit, when it is paired,
+  // so that a thin grid holds no coordinate for each of its rows.
   TGridEdges BaseEdges =
-      ReaderEdges(MbrBaseHeader.DblXll, MbrBaseHeader.DblYll, DblCellSize, MbrLngColumns, LngRows);
-  const double DblNorth = BaseEdges.VecY.front();
+      ReaderEdges(MbrBaseHeader.DblXll, MbrBaseHeader.DblYll, DblCellSize, MbrLngColumns, 0);
   std::vector<double>& VecXCentres = BaseEdges.VecX;
-  MbrVecYCentres = std::move(BaseEdges.VecY);
   EdgesToCentres(VecXCentres, 'X');
-  EdgesToCentres(MbrVecYCentres, 'Y');
+  MbrVecSlabSouth.resize((LngRows + kLngSlabRows - 1) / kLngSlabRows);
+  double DblEdge = MbrBaseHeader.DblYll;
+  for (std::size_t LngEdge = LngRows; LngEdge > 0; --LngEdge) {
+    if (LngEdge == LngRows || LngEdge % kLngSlabRows == 0) {
+      MbrVecSlabSouth[(LngEdge - 1) / kLngSlabRows] = DblEdge;
+    }
+    DblEdge += DblCellSize;
+  }
+  const double DblNorth = DblEdge;
+  SetSlabCentres((LngRows - 1) / kLngSlabRows * kLngSlabRows,
+                 LngRows - (LngRows - 1) / kLngSlabRows * kLngSlabRows);
+  const double DblLastCentre = MbrVecYCentres.back();
+  SetSlabCentres(0, std::min(kLngSlabRows, LngRows));
 
   // The result map's edges derive from the base's centres (TMap::SetXAxis, SetYAxis); the
   // writer states the western edge and the Y corner SouthernEdge picks.
@@ -56,8 +70,8 @@ TOverlayPlan::TOverlayPlan(TArithmetic Operation, const TGridHeader& Header1,
   const TEdgeRun XRun =
       EdgeRunOfCentres(VecXCentres.front(), DblXCentresY, DblXCentresY, DblCellSize, 'X');
   const double DblYCentresX = CentreOfEdges(MbrBaseHeader.DblXll, MbrBaseHeader.DblXll, 'X');
-  const TEdgeRun YRun = EdgeRunOfCentres(DblYCentresX, MbrVecYCentres.front(),
-                                         MbrVecYCentres.back(), DblCellSize, 'Y');
+  const TEdgeRun YRun =
+      EdgeRunOfCentres(DblYCentresX, MbrVecYCentres.front(), DblLastCentre, DblCellSize, 'Y');
   MbrDblWest = XRun.DblX;
   MbrDblSouth =
       SouthernEdge(YRun.DblY, RunningSumAt(YRun.DblY, YRun.DblStep, LngRows), DblCellSize);
@@ -86,11 +100,24 @@ void TOverlayPlan::PairRowsAround(std::size_t LngRow) {
   // at a row of its own, and that is the first failing cell of the grid, as the library's
   // pairing of the whole grid finds it.
   MbrLngPairedFirst = kLngNotPaired;
-  const std::size_t LngCount = std::min(kLngSlabRows, MbrVecYCentres.size() - LngFirst);
-  MbrRows = FindPartnerLines(MbrVecYCentres.data() + LngFirst, LngCount, *MbrPtrPartnerRowEdges,
+  const std::size_t LngCount = std::min(kLngSlabRows, MbrLngRows - LngFirst);
+  SetSlabCentres(LngFirst, LngCount);
+  MbrRows = FindPartnerLines(MbrVecYCentres.data(), LngCount, *MbrPtrPartnerRowEdges,
                              MbrPartnerHeader.LngRows, 'Y');
   CheckPairing(MbrColumns, MbrRows);
   MbrLngPairedFirst = LngFirst;
+}
+
+void TOverlayPlan::SetSlabCentres(std::size_t LngFirst, std::size_t LngCount) {
+  // Edges LngFirst + LngCount (the block's southern edge) back to LngFirst, as ReaderEdges sums
+  // them northwards; then the centres between them.
+  MbrVecYCentres.resize(LngCount + 1);
+  double DblEdge = MbrVecSlabSouth[LngFirst / kLngSlabRows];
+  for (std::size_t LngK = LngCount + 1; LngK > 0; --LngK) {
+    MbrVecYCentres[LngK - 1] = DblEdge;
+    DblEdge += MbrBaseHeader.DblCellSize;
+  }
+  EdgesToCentres(MbrVecYCentres, 'Y');
 }
 
 void TOverlayPlan::Combine(std::size_t LngFirstRow, std::size_t LngRows, double* PtrCells,

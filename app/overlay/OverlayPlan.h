@@ -56,6 +56,8 @@ class TOverlayPlan {
  private:
   // Pairs the rows of the block of rows that holds the row, unless it is paired already.
   void PairRowsAround(std::size_t LngRow);
+  // Sets MbrVecYCentres to the centres of the LngCount rows from LngFirst, a block's first row.
+  void SetSlabCentres(std::size_t LngFirst, std::size_t LngCount);
 
   TArithmetic MbrOperation;
   bool MbrBlnSecondIsBase;
@@ -63,12 +65,14 @@ class TOverlayPlan {
   TGridHeader MbrPartnerHeader;
   std::size_t MbrLngColumns;         ///< base columns
   std::size_t MbrLngPartnerColumns;  ///< partner columns
+  std::size_t MbrLngRows;            ///< base rows
   double MbrDblWest;
   double MbrDblSouth;
-  std::vector<double> MbrVecYCentres;  ///< y of the base's row centres
-  TGridEdges MbrPartnerEdges;          ///< the partner's edges (none for Subtract)
-  TPartnerLines MbrColumns;            ///< partner column of each base column (none for Subtract)
-  const long* MbrPtrColumns;           ///< the columns CombineRow takes: null when read straight
+  std::vector<double> MbrVecSlabSouth;  ///< y of the southern edge of each block of rows
+  std::vector<double> MbrVecYCentres;   ///< y of the row centres of the paired block
+  TGridEdges MbrPartnerEdges;           ///< the partner's edges (none for Subtract)
+  TPartnerLines MbrColumns;             ///< partner column of each base column (none for Subtract)
+  const long* MbrPtrColumns;            ///< the columns CombineRow takes: null when read straight
   std::unique_ptr<TEdgeList> MbrPtrPartnerRowEdges;  ///< the partner's Y edges and their order
   std::size_t MbrLngPairedFirst;                     ///< first row of the paired block
   TPartnerLines MbrRows;  ///< partner row of each row of the paired block (none for Subtract)
