@@ -95,8 +95,9 @@ void TARCGISFileTools::WriteARCGISFile(const TMap* PtrMap, std::ostream& Output)
     tessgrid::detail::PutGridHeader(
         Writer, PtrMap->MbrLngXDim, PtrMap->MbrLngYDim,
         PtrMap->MbrPtrXAxisInterval->GetPoint(0)->MbrDblX,
-        PtrFirst == nullptr ? DblLast : tessgrid::detail::SouthernEdge(PtrFirst->MbrDblY, DblLast,
-                                                      PtrMap->MbrDblResolution),
+        PtrFirst == nullptr
+            ? DblLast
+            : tessgrid::detail::SouthernEdge(PtrFirst->MbrDblY, DblLast, PtrMap->MbrDblResolution),
         PtrMap->MbrDblResolution, PtrMap->MbrDblNoDataValue);
   }
   TMapTools::WriteFlatFile(PtrMap, Output, ' ');
