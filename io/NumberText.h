@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <ios>
 #include <limits>
 #include <string>
@@ -124,6 +125,49 @@ TParseResult ParseToken(const char* PtrFirst, const char* PtrLast, double& DblVa
 /// Exact powers of ten as doubles, 10^0 to 10^22.
 extern const double kDblExactPowersOfTen[23];
 
+/// Powers of ten 10^0 to 10^8 as integers.
+inline constexpr std::uint64_t kLngPowersOfTen[9] = {1,      10,      100,      1000,     10000,
+                                                     100000, 1000000, 10000000, 100000000};
+
+/// Adds the run of digits at PtrChar to LngMantissa (times ten for each digit, plus the digit;
+/// modulo 2^64) and returns the end of the run, which lies before PtrLast. Where eight bytes
+/// before PtrLast can be read, they are taken at once: the digits among them found and summed
+/// without a branch per byte.
+inline const char* AddDigits(const char* PtrChar, const char* PtrLast, std::uint64_t& LngMantissa) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  while (PtrLast - PtrChar >= 8) {
+    std::uint64_t LngBytes = 0;
+    std::memcpy(&LngBytes, PtrChar, sizeof LngBytes);
+    // Digits become 0 to 9; a byte becomes 10 or more, or gets its high bit, otherwise.
+    const std::uint64_t LngValues = LngBytes ^ 0x3030303030303030U;
+    const std::uint64_t LngOthers =
+        (((LngValues & 0x7F7F7F7F7F7F7F7FU) + 0x7676767676767676U) | LngValues) &
+        0x8080808080808080U;
+    // The first byte is the lowest: the digits before the first other byte.
+    const int LngCount = LngOthers == 0 ? 8 : __builtin_ctzll(LngOthers) / 8;
+    if (LngCount == 0) {
+      return PtrChar;
+    }
+    // The digits moved to the high bytes, zeros before them, summed as eight digits.
+    std::uint64_t LngSum = LngValues << (8 * (8 - LngCount));
+    LngSum = LngSum * 10 + (LngSum >> 8);
+    LngSum = (((LngSum & 0x000000FF000000FFU) * (100 + (1000000ULL << 32))) +
+              (((LngSum >> 16) & 0x000000FF000000FFU) * (1 + (10000ULL << 32)))) >>
+             32;
+    LngMantissa = LngMantissa * kLngPowersOfTen[LngCount] + (LngSum & 0xFFFFFFFFU);
+    PtrChar += LngCount;
+    if (LngCount < 8) {
+      return PtrChar;
+    }
+  }
+#endif
+  while (static_cast<unsigned>(*PtrChar - '0') < 10) {
+    LngMantissa = LngMantissa * 10 + static_cast<unsigned>(*PtrChar - '0');
+    ++PtrChar;
+  }
+  return PtrChar;
+}
+
 /// The reader's hot path: parses the number that starts at PtrFirst (which must not be white
 /// space and lies before PtrLast, where a character that is not a digit must stand) when it is
 /// an ordinary finite number ended by white space before PtrLast. Returns the end of the number,
@@ -137,18 +181,12 @@ inline const char* ParseFastNumber(const char* PtrFirst, const char* PtrLast, do
   PtrChar += BlnNegative ? 1 : 0;
   const char* const PtrDigits = PtrChar;
   std::uint64_t LngMantissa = 0;
-  while (static_cast<unsigned>(*PtrChar - '0') < 10) {
-    LngMantissa = LngMantissa * 10 + static_cast<unsigned>(*PtrChar - '0');
-    ++PtrChar;
-  }
+  PtrChar = AddDigits(PtrChar, PtrLast, LngMantissa);
   long LngFraction = 0;
   const bool BlnPoint = *PtrChar == '.';
   if (BlnPoint) {
     const char* const PtrFraction = ++PtrChar;
-    while (static_cast<unsigned>(*PtrChar - '0') < 10) {
-      LngMantissa = LngMantissa * 10 + static_cast<unsigned>(*PtrChar - '0');
-      ++PtrChar;
-    }
+    PtrChar = AddDigits(PtrChar, PtrLast, LngMantissa);
     LngFraction = PtrChar - PtrFraction;
   }
   const long LngDigits = PtrChar - PtrDigits - (BlnPoint ? 1 : 0);

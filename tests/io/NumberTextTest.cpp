@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 using tessgrid::detail::NumberFormatOf;
 using tessgrid::detail::NumberText;
@@ -266,6 +268,51 @@ TEST(NumberTextTest, FastPathAgreesWithStreamExtractionOrDefers) {
   for (const char* PtrToken : {"+2", "inf", "1.5x", "-", ".", "1e400"}) {
     EXPECT_FALSE(ParsesFast(PtrToken, DblValue)) << PtrToken;
   }
+}
+
+TEST(NumberTextTest, FastPathReadsDigitRunsOfEveryLengthWhereverTheyStandInABlock) {
+  // Tokens one after the other as the reader meets them: runs of 0 to 24 digits before and after
+  // the point, at every offset, ended by each kind of white space or by a byte that is no digit.
+  std::mt19937_64 Random(5);
+  std::uniform_int_distribution<int> Length(0, 24);
+  std::uniform_int_distribution<int> Digit(0, 9);
+  std::uniform_int_distribution<int> Pick(0, 7);
+  std::string StgBlock;
+  std::vector<std::size_t> VecStarts;
+  for (int LngI = 0; LngI < 50000; ++LngI) {
+    VecStarts.push_back(StgBlock.size());
+    StgBlock += Pick(Random) == 0 ? "-" : "";
+    for (int LngK = Length(Random); LngK > 0; --LngK) {
+      StgBlock += static_cast<char>('0' + Digit(Random));
+    }
+    if (Pick(Random) < 6) {
+      StgBlock += '.';
+      for (int LngK = Length(Random); LngK > 0; --LngK) {
+        StgBlock += static_cast<char>('0' + Digit(Random));
+      }
+    }
+    const char* const PtrEnds[] = {"e5", ":", "/", "\xb9"};
+    StgBlock += Pick(Random) == 0 ? PtrEnds[Pick(Random) % 4] : "";
+    StgBlock += " \n\t\r"[Pick(Random) % 4];
+  }
+  const char* const PtrBlock = StgBlock.c_str();
+  const char* const PtrLast = PtrBlock + StgBlock.size();
+  int LngFast = 0;
+  for (const std::size_t LngStart : VecStarts) {
+    const char* const PtrToken = PtrBlock + LngStart;
+    double DblFast = 0.0;
+    const char* const PtrEnd = tessgrid::detail::ParseFastNumber(PtrToken, PtrLast, DblFast);
+    if (PtrEnd == nullptr) {
+      continue;
+    }
+    double DblExpected = 0.0;
+    const std::from_chars_result Expected = std::from_chars(PtrToken, PtrLast, DblExpected);
+    ASSERT_EQ(PtrEnd, Expected.ptr) << LngStart;
+    ASSERT_EQ(DblFast, DblExpected) << std::string(PtrToken, PtrEnd);
+    ++LngFast;
+  }
+  // Most tokens are ordinary numbers, and those take the fast path.
+  EXPECT_GT(LngFast, 25000);
 }
 
 TEST(NumberTextTest, PlainDecimalPathEqualsPrintfOrDefers) {
