@@ -399,6 +399,9 @@ class TCellReader {
     std::size_t LngCell = Part.LngStart;
     double* PtrCell = nullptr;
     double* PtrRowEnd = nullptr;
+    // The row of the next cell: divided out once, then counted, since a thin grid meets a new
+    // row at every cell.
+    std::size_t LngRow = LngCell / MbrLngUnit;
     while (LngCell != Part.LngLimit) {
       // The byte at PtrLast is white space, the '\0' after the block, or the first byte of the
       // carried token: each ends this scan.
@@ -430,16 +433,17 @@ class TCellReader {
         break;
       }
       if (PtrCell == PtrRowEnd) {
-        // The first row was set up for the part; every later one begins here.
-        const std::size_t LngRow = LngCell / MbrLngUnit;
+        // The first row was set up for the part; every later one begins here, at its start.
         double* PtrRow = nullptr;
         if (PtrCell == nullptr) {
           // A part of its own is on the main thread and takes its first row when it has a cell.
           PtrRow = Part.PtrFirstRow != nullptr ? Part.PtrFirstRow : OpenRow(LngRow);
+          PtrCell = PtrRow + LngCell % MbrLngUnit;
         } else {
+          ++LngRow;
           PtrRow = LngRow == Part.LngSharedRow ? Part.PtrSharedRow : SetUp(LngRow);
+          PtrCell = PtrRow;
         }
-        PtrCell = PtrRow + LngCell % MbrLngUnit;
         PtrRowEnd = PtrRow + MbrLngUnit;
       }
       *PtrCell++ = DblValue;

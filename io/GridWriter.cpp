@@ -157,18 +157,23 @@ class TRowWriter::TPipeline {
     char* const PtrStart = Slot.PtrText.get();
     char* PtrNext = PtrStart;
     Slot.VecRowEnds.clear();
+    // Divided out once, then counted: a thin grid ends a row at every cell.
+    std::size_t LngRow = LngCell / MbrLngColumns;
+    std::size_t LngColumn = LngCell % MbrLngColumns;
     while (LngCell < LngLast) {
-      const std::size_t LngColumn = LngCell % MbrLngColumns;
       const std::size_t LngCount = std::min(MbrLngColumns - LngColumn, LngLast - LngCell);
-      const double* PtrValue = (*MbrPtrRowAt)(LngCell / MbrLngColumns) + LngColumn;
+      const double* PtrValue = (*MbrPtrRowAt)(LngRow) + LngColumn;
       for (const double* const PtrStop = PtrValue + LngCount; PtrValue != PtrStop; ++PtrValue) {
         PtrNext += FormatCell(PtrNext, kLngNumberChars, *PtrValue, MbrFormat, BlnPlainDecimals);
         *PtrNext++ = MbrChrSeparator;
       }
       LngCell += LngCount;
-      if (LngColumn + LngCount == MbrLngColumns) {
+      LngColumn += LngCount;
+      if (LngColumn == MbrLngColumns) {
         *PtrNext++ = '\n';
         Slot.VecRowEnds.push_back(static_cast<std::size_t>(PtrNext - PtrStart));
+        ++LngRow;
+        LngColumn = 0;
       }
     }
     Slot.LngLength = static_cast<std::size_t>(PtrNext - PtrStart);
