@@ -1,5 +1,6 @@
 // io/LargeBlock.h - TLargeBlock: one block of memory for the cells of a whole grid, left
-// untouched until used, from 2 MiB-aligned pages that the system may back with huge pages.
+// untouched until used, from 2 MiB-aligned pages that the system may be asked to back with huge
+// pages.
 // io/LargeBlock.cpp holds it; io/FlatGrid.h keeps a grid's cells in one.
 #ifndef IO_LARGEBLOCK_H
 #define IO_LARGEBLOCK_H
@@ -9,9 +10,10 @@
 namespace tessgrid::detail {
 
 /// Owns one block of LngBytes bytes whose content is undefined until written. A large block is
-/// mapped at a 2 MiB boundary and offered to the system for huge pages (madvise
-/// MADV_HUGEPAGE, where the platform has it): the first write to each page costs a fault, and a
-/// huge page takes one fault where small pages take 512. Small blocks come from operator new.
+/// mapped at a 2 MiB boundary; with TESSGRID_HUGE_PAGES=1 it is offered to the system for huge
+/// pages (madvise MADV_HUGEPAGE, where the platform has it): the first write to each page costs
+/// a fault, and a huge page takes one fault where small pages take 512. Small blocks come from
+/// operator new.
 class TLargeBlock {
  public:
   /// Blocks from this size on are mapped; smaller ones come from operator new.
