@@ -39,6 +39,9 @@ constexpr std::size_t kLngNumberChars = 48;
 std::size_t FormatNumber(char* PtrOut, std::size_t LngRoom, double DblValue,
                          const TNumberFormat& Format);
 
+/// Exact powers of ten as doubles, 10^0 to 10^22.
+extern const double kDblExactPowersOfTen[23];
+
 /// Two-digit pairs "00" to "99", for writing digits two at a time.
 extern const char kChrDigitPairs[201];
 
@@ -53,15 +56,26 @@ inline std::size_t FormatPlainDecimal(char* PtrOut, double DblValue, int LngPrec
     return 0;
   }
   const std::uint64_t LngMantissa = static_cast<std::uint64_t>(DblMagnitude * 1e6 + 0.5);
-  // m / 10^6 reads back as the value exactly when this exact-operand quotient equals it; then
-  // m holds the value's shortest digits (see FormatNumber).
-  if (static_cast<double>(LngMantissa) / 1e6 != DblMagnitude) {
-    return 0;
-  }
   const std::uint64_t LngWhole = static_cast<std::uint64_t>(DblMagnitude);
   const int LngWholeDigits = 1 + (LngWhole >= 10) + (LngWhole >= 100) + (LngWhole >= 1000) +
                              (LngWhole >= 10000) + (LngWhole >= 100000) + (LngWhole >= 1000000) +
                              (LngWhole >= 10000000) + (LngWhole >= 100000000);
+  // m / 10^6 reads back as the value exactly when this exact-operand quotient equals it; then
+  // m holds the value's shortest digits (see FormatNumber).
+  if (static_cast<double>(LngMantissa) / 1e6 != DblMagnitude) {
+    // Otherwise the rule writes the value's shortest digits when there are at most twelve, and
+    // its twelve digits rounded when there are more: either way the twelve digits rounded,
+    // without the trailing zeros. A sum of two values of six decimals is the usual case: a
+    // little off the decimal, whose twelve digits are then m's with zeros. They are when the
+    // value scaled to twelve digits, v x 10^(12 - w) < 10^12 < 2^40 with one rounding of at
+    // most 2^-14, lies within a quarter of m x 10^(6 - w), which is exact: the exact product is
+    // then nearer to it than one half, so it rounds there.
+    if (LngWholeDigits > 6 || !(std::fabs(DblMagnitude * kDblExactPowersOfTen[12 - LngWholeDigits] -
+                                          static_cast<double>(LngMantissa) *
+                                              kDblExactPowersOfTen[6 - LngWholeDigits]) < 0.25)) {
+      return 0;
+    }
+  }
   const std::uint64_t LngFraction = LngMantissa - LngWhole * 1000000;
   if (LngWholeDigits > LngPrecision || LngFraction >= 1000000 ||
       (LngFraction != 0 && LngWholeDigits + 6 > LngPrecision && LngWholeDigits + 6 > 12)) {
@@ -121,9 +135,6 @@ inline bool IsSpace(char ChrValue) {
 /// with the value it gives (underflow reads as zero or a subnormal), and the texts the writer
 /// produces for values that are not finite: "inf", "-inf", "nan", "-nan".
 TParseResult ParseToken(const char* PtrFirst, const char* PtrLast, double& DblValue);
-
-/// Exact powers of ten as doubles, 10^0 to 10^22.
-extern const double kDblExactPowersOfTen[23];
 
 /// Powers of ten 10^0 to 10^8 as integers.
 inline constexpr std::uint64_t kLngPowersOfTen[9] = {1,      10,      100,      1000,     10000,

@@ -337,4 +337,36 @@ TEST(NumberTextTest, PlainDecimalPathEqualsPrintfOrDefers) {
     }
   }
   EXPECT_GT(LngTaken, 100000);  // the path serves the usual values
+
+  // Sums and differences of such values lie a little off their decimal, and values a few units
+  // in the last place off a decimal of six places, or near half a twelfth digit, test the
+  // bound of the twelve-digit case.
+  std::uniform_int_distribution<int> Units(-4, 4);
+  long LngOff = 0;
+  for (int LngI = 0; LngI < 200000; ++LngI) {
+    const double DblA = std::round((Uniform(Random) * 1e3) * 1e6) / 1e6;
+    const double DblB = std::round((Uniform(Random) * 1e3 - 200) * 1e6) / 1e6;
+    double DblValue = LngI % 3 == 0 ? DblA + DblB : DblA - DblB;
+    if (LngI % 3 == 2) {
+      DblValue = DblA + 5e-10 * (Uniform(Random) < 0.5 ? 1 : -1);
+    }
+    for (int LngUnit = Units(Random); LngUnit != 0; LngUnit += LngUnit > 0 ? -1 : 1) {
+      DblValue = std::nextafter(DblValue, LngUnit > 0 ? 1e300 : -1e300);
+    }
+    for (const int LngPrecision : {6, 8, 12}) {
+      char ChrOut[tessgrid::detail::kLngNumberChars];
+      const std::size_t LngLength =
+          tessgrid::detail::FormatPlainDecimal(ChrOut, DblValue, LngPrecision);
+      if (LngLength != 0) {
+        LngOff += static_cast<double>(static_cast<std::uint64_t>(std::fabs(DblValue) * 1e6 + 0.5)) /
+                              1e6 !=
+                          std::fabs(DblValue)
+                      ? 1
+                      : 0;
+        ASSERT_EQ(std::string(ChrOut, LngLength), Expected(DblValue, LngPrecision))
+            << std::hexfloat << DblValue;
+      }
+    }
+  }
+  EXPECT_GT(LngOff, 100000);  // most values a little off their decimal are served too
 }
