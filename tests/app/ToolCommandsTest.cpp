@@ -43,7 +43,7 @@ std::string Texts(const std::vector<TMap*>& VecResults) {
   return StgTexts;
 }
 
-class ToolCommandsTest : public tessgrid_test::TCommandTest {
+class ToolCommandsTest : public tessgrid_test::TToolTest {
  protected:
   // Runs a command that must succeed silently; returns the bytes of the named outputs.
   std::string Written(const std::vector<std::string>& VecArgs,

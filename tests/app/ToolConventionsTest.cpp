@@ -33,7 +33,7 @@ bool LenientReaderMerged() {
   }
 }
 
-class ToolConventionsTest : public tessgrid_test::TCommandTest {
+class ToolConventionsTest : public tessgrid_test::TToolTest {
  protected:
   std::string Put(const std::string& StgName, const std::string& StgText) const {
     std::ofstream(Work(StgName), std::ios::binary) << StgText;
@@ -152,7 +152,7 @@ TEST_F(ToolConventionsTest, ProgressIsShownOnlyOnATerminalAndNotWhenQuiet) {
     GTEST_SKIP() << "no script(1) to give the command a terminal";
   }
   // script(1) runs the command on a terminal and copies what it shows to its standard output.
-  std::string StgCommand = tessgrid_test::Quote(TESSGRID_TOOL_EXE);
+  std::string StgCommand = tessgrid_test::Quote(tessgrid_test::kToolExe);
   for (const std::string& StgArg : VecArgs) {
     StgCommand += " " + tessgrid_test::Quote(StgArg);
   }
