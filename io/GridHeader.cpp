@@ -391,11 +391,23 @@ TGridHeader ReadLenientHeader(TGridSource& Source, std::string& StgFirstCell) {
   } else {
     Result.DblCellSize = VecReal[kSize];
   }
+  // Other programs' grids are read without the strict rule's shape, but a cell must still have
+  // a size: zero, negative or not-a-number sizes give grids whose cells overlap or vanish.
+  if (!(Result.DblCellSize > 0)) {
+    Fail(InvalidValueMessage(VecSeen[kDx] ? kDx : kSize));
+  }
   // A centre gives the corner half a cell to the south-west, as if that corner had been written.
   Result.DblXll =
       VecSeen[kXCorner] ? VecReal[kXCorner] : VecReal[kXCentre] - Result.DblCellSize / 2;
   Result.DblYll =
       VecSeen[kYCorner] ? VecReal[kYCorner] : VecReal[kYCentre] - Result.DblCellSize / 2;
+  // Edges beyond the range of double would be infinities, and every lookup on them fails.
+  const double DblEast = Result.DblXll + static_cast<double>(LngColumns) * Result.DblCellSize;
+  const double DblNorth = Result.DblYll + static_cast<double>(LngRows) * Result.DblCellSize;
+  if (!std::isfinite(Result.DblXll) || !std::isfinite(Result.DblYll) || !std::isfinite(DblEast) ||
+      !std::isfinite(DblNorth)) {
+    Fail("File format error: grid extent is not finite in TARCGISFileTools::LoadARCGISFile");
+  }
   Result.BlnNoDataRead = VecSeen[kNoData];
   Result.DblNoData = VecSeen[kNoData] ? VecReal[kNoData] : -9999.0;
   return Result;

@@ -70,7 +70,9 @@ class TARCGISFileTools {
   /// no-data value is -9999. Besides the messages above it throws, as char*, "File format
   /// error: invalid ncols in TARCGISFileTools::LoadARCGISFile" (likewise nrows, xllcorner,
   /// yllcorner, xllcenter, yllcenter, cellsize, dx, dy) for a value that is not a number of its
-  /// kind, and "File format error: cells are not square (dx differs from dy) in
+  /// kind (a cell size must be greater than 0, the others finite), "File format error: grid
+  /// extent is not finite in TARCGISFileTools::LoadARCGISFile" when an edge of the grid lies
+  /// beyond the range of double, and "File format error: cells are not square (dx differs from dy) in
   /// TARCGISFileTools::LoadARCGISFile"; a missing entry fails with the strict rule's message
   /// of its key. As std::string: "File format error: unknown header key '<key>' in
   /// TARCGISFileTools::LoadARCGISFile", "File format error: duplicate header entry <key> in

@@ -1,10 +1,8 @@
 // app/tool/ArithmeticCommands.cpp - add, subtract, multiply, divide; scale, divide-by, offset.
-// Each is one call of TMapTools (ops/TMapTools.h), the first four through tessgrid's own overlay
-// run (app/overlay/OverlayRun.h) between files; the frame is app/tool/ToolFrame.h.
+// Each is one call of TMapTools (ops/TMapTools.h); the frame is app/tool/ToolFrame.h.
 #include <memory>
 #include <string>
 
-#include "app/overlay/OverlayRun.h"
 #include "app/tool/ToolFrame.h"
 #include "ops/TMapTools.h"
 
@@ -27,28 +25,45 @@ struct TConstantArguments {
   double DblConstant = 0.0;
 };
 
+// Returns whether the edges of two grids enclose a common area.
+bool Overlap(const TInputGrid& A, const TInputGrid& B) {
+  const auto Span = [](double DblFirst, long LngCells, double DblCellSize) {
+    return DblFirst + static_cast<double>(LngCells) * DblCellSize;
+  };
+  return A.DblWest < Span(B.DblWest, B.LngColumns, B.DblCellSize) &&
+         B.DblWest < Span(A.DblWest, A.LngColumns, A.DblCellSize) &&
+         A.DblSouth < Span(B.DblSouth, B.LngRows, B.DblCellSize) &&
+         B.DblSouth < Span(A.DblSouth, A.LngRows, A.DblCellSize);
+}
+
 // The result of Add and Multiply lies on the finer grid, the first one's on a tie, and takes
-// that grid's sidecar; Subtract and Divide keep the first grid. Between files the overlay run
-// of tessgrid computes it, which writes what the library's calls write, with their failures in
-// their order; standard input and output take the library's calls.
+// that grid's sidecar and no-data value; Subtract and Divide keep the first grid. Subtract pairs
+// cells by column and row, so its grids must be aligned.
 void AddPairCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
-                    const std::string& StgSummary, TMapOperation PtrOperation, char ChrOperation,
-                    bool BlnFinerGrid) {
+                    const std::string& StgSummary, TMapOperation PtrOperation, bool BlnFinerGrid,
+                    bool BlnByIndex) {
   auto PtrArgs = std::make_shared<TPairArguments>();
   CLI::App* PtrCommand = AddCommand(
       App, Context, StgName, StgSummary, "tessgrid-tool " + StgName + " a.asc b.asc out.asc",
-      [PtrArgs, PtrOperation, ChrOperation, BlnFinerGrid](TToolRun& Run) {
+      [PtrArgs, PtrOperation, BlnFinerGrid, BlnByIndex, StgName](TToolRun& Run) {
         Run.Prepare({PtrArgs->StgA, PtrArgs->StgB}, {PtrArgs->StgOut});
-        if (!IsStandardStream(PtrArgs->StgA) && !IsStandardStream(PtrArgs->StgB) &&
-            !IsStandardStream(PtrArgs->StgOut)) {
-          const bool BlnFromB = Overlay(PtrArgs->StgA, PtrArgs->StgB, PtrArgs->StgOut, ChrOperation,
-                                        TGridHeaderMode::kLenient);
-          Run.WriteSidecar(PtrArgs->StgOut, BlnFromB ? PtrArgs->StgB : PtrArgs->StgA);
-          return;
-        }
         const std::unique_ptr<TMap> PtrA = Run.Load(PtrArgs->StgA);
         const std::unique_ptr<TMap> PtrB = Run.Load(PtrArgs->StgB);
-        const std::unique_ptr<TMap> PtrResult(PtrOperation(PtrA.get(), PtrB.get()));
+        if (BlnByIndex) {
+          Run.CheckAligned({PtrArgs->StgA, PtrArgs->StgB});
+        }
+        const TInputGrid& A = Run.Input(PtrArgs->StgA);
+        const TInputGrid& B = Run.Input(PtrArgs->StgB);
+        const std::unique_ptr<TMap> PtrResult(
+            Explained([&]() { return PtrOperation(PtrA.get(), PtrB.get()); },
+                      [&](const std::string& StgMessage) {
+                        if (BlnByIndex || StgMessage.find("out of range") == std::string::npos) {
+                          return StgMessage;
+                        }
+                        return StgName + ": " + A.StgName + " and " + B.StgName +
+                               (Overlap(A, B) ? " overlap only in part" : " do not overlap") +
+                               " (" + StgMessage + ")";
+                      }));
         const bool BlnFromB = BlnFinerGrid && PtrB->MbrDblResolution < PtrA->MbrDblResolution;
         Run.Write(PtrResult.get(), PtrArgs->StgOut, BlnFromB ? PtrArgs->StgB : PtrArgs->StgA);
       });
@@ -69,6 +84,7 @@ void AddConstantCommand(CLI::App& App, TToolContext& Context, const std::string&
         Run.Prepare({PtrArgs->StgIn}, {PtrArgs->StgOut});
         const std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgIn);
         const std::unique_ptr<TMap> PtrResult(PtrOperation(PtrIn.get(), PtrArgs->DblConstant));
+        KeepNoData(*PtrIn, *PtrResult);
         Run.Write(PtrResult.get(), PtrArgs->StgOut, PtrArgs->StgIn);
       });
   AddGrid(PtrCommand, "IN", PtrArgs->StgIn, "input grid");
@@ -79,20 +95,20 @@ void AddConstantCommand(CLI::App& App, TToolContext& Context, const std::string&
 }  // namespace
 
 void AddArithmeticCommands(CLI::App& App, TToolContext& Context) {
-  AddPairCommand(App, Context, "add", "A + B cell by cell, on the finer grid", TMapTools::Add, '+',
-                 true);
-  AddPairCommand(App, Context, "subtract", "A - B cell by cell, paired by column and row",
-                 TMapTools::Subtract, '-', false);
+  AddPairCommand(App, Context, "add", "A + B cell by cell, on the finer grid", TMapTools::Add, true,
+                 false);
+  AddPairCommand(App, Context, "subtract", "A - B cell by cell, on aligned grids",
+                 TMapTools::Subtract, false, true);
   AddPairCommand(App, Context, "multiply", "A x B cell by cell, on the finer grid",
-                 TMapTools::Multiply, 'x', true);
-  AddPairCommand(App, Context, "divide", "A / B cell by cell, on A's grid (B no finer)",
-                 TMapTools::Divide, '/', false);
-  AddConstantCommand(App, Context, "scale", "every cell times F; -9999 cells stay", "--factor",
+                 TMapTools::Multiply, true, false);
+  AddPairCommand(App, Context, "divide",
+                 "A / B cell by cell, on A's grid (B no finer); division by 0 gives no-data",
+                 TMapTools::Divide, false, false);
+  AddConstantCommand(App, Context, "scale", "every cell times F; no-data cells stay", "--factor",
                      "the factor F", "2.5", TMapTools::Multiply);
-  AddConstantCommand(App, Context, "divide-by",
-                     "every cell divided by D; the input's no-data cells stay", "--divisor",
-                     "the divisor D; 0 gives infinities", "4", TMapTools::Divide);
-  AddConstantCommand(App, Context, "offset", "every cell plus C; -9999 cells stay", "--value",
+  AddConstantCommand(App, Context, "divide-by", "every cell divided by D; no-data cells stay",
+                     "--divisor", "the divisor D; 0 gives no-data", "4", TMapTools::Divide);
+  AddConstantCommand(App, Context, "offset", "every cell plus C; no-data cells stay", "--value",
                      "the constant C", "-100", TMapTools::Add);
 }
 

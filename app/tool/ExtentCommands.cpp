@@ -32,7 +32,17 @@ void AddExtract(CLI::App& App, TToolContext& Context) {
         const std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgA);
         const TPoint Corner1(PtrArgs->VecNumbers[0], PtrArgs->VecNumbers[1]);
         const TPoint Corner2(PtrArgs->VecNumbers[2], PtrArgs->VecNumbers[3]);
-        const std::unique_ptr<TMap> PtrResult(TMapTools::Extract(PtrIn.get(), &Corner1, &Corner2));
+        const std::unique_ptr<TMap> PtrResult(Explained(
+            [&]() { return TMapTools::Extract(PtrIn.get(), &Corner1, &Corner2); },
+            [&](const std::string& StgMessage) {
+              for (const TPoint* PtrCorner : {&Corner1, &Corner2}) {
+                if (!Inside(Run.Input(PtrArgs->StgA), PtrCorner->MbrDblX, PtrCorner->MbrDblY)) {
+                  return "extract: the corner " + PointText(*PtrCorner) + " lies outside " +
+                         PtrArgs->StgA + " (" + StgMessage + ")";
+                }
+              }
+              return StgMessage;
+            }));
         Run.Write(PtrResult.get(), PtrArgs->StgOut, PtrArgs->StgA);
       });
   AddGrid(PtrCommand, "IN", PtrArgs->StgA, "input grid");
@@ -94,7 +104,7 @@ void AddPatch(CLI::App& App, TToolContext& Context) {
       "tessgrid-tool patch lakes.asc --value 3", [PtrArgs](TToolRun& Run) {
         Run.Prepare({PtrArgs->StgA}, {});
         const std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgA);
-        const double DblValue = PtrArgs->VecNumbers[0];
+        const double DblValue = Run.ToLibraryValue(PtrArgs->VecNumbers[0], PtrArgs->StgA);
         long LngMinRow = 0;
         long LngMaxRow = 0;
         long LngMinColumn = 0;

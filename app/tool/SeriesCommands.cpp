@@ -24,18 +24,36 @@ struct TSeriesArguments {
 using TAggregate = TMap* (*)(std::vector<TMap*>);
 using TSeriesOperation = std::vector<TMap*> (*)(std::vector<TMap*>, int);
 
+// A series of grids is paired by column and row; the library counts what it needs in its own
+// words, which a user of the tool would read as off by one.
+std::string ExplainTooFew(const std::string& StgName, const std::string& StgMessage,
+                          std::size_t LngMaps) {
+  const bool BlnOneIsEnough = StgMessage.find("at least 1") != std::string::npos;
+  if (StgMessage.find("Must have") != 0 || LngMaps >= (BlnOneIsEnough ? 1U : 2U)) {
+    return StgMessage;
+  }
+  return StgName +
+         (BlnOneIsEnough ? ": needs one or more grids, got " : ": needs two or more grids, got ") +
+         std::to_string(LngMaps) + " (" + StgMessage + ")";
+}
+
 void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
                          const std::string& StgSummary, TAggregate PtrAggregate) {
   auto PtrArgs = std::make_shared<TSeriesArguments>();
   CLI::App* PtrCommand = AddCommand(
       App, Context, StgName, StgSummary,
       "tessgrid-tool " + StgName + " out.asc 2019.asc 2020.asc 2021.asc",
-      [PtrArgs, PtrAggregate](TToolRun& Run) {
+      [PtrArgs, PtrAggregate, StgName](TToolRun& Run) {
         const std::vector<std::string> VecIns =
             PtrArgs->StgList.empty() ? PtrArgs->VecIns : ReadNameList(PtrArgs->StgList);
         Run.Prepare(VecIns, {PtrArgs->StgOut});
         std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(VecIns);
-        const std::unique_ptr<TMap> PtrResult(PtrAggregate(tessgrid::Borrow(VecMaps)));
+        Run.CheckAligned(VecIns);
+        const std::unique_ptr<TMap> PtrResult(
+            Explained([&]() { return PtrAggregate(tessgrid::Borrow(VecMaps)); },
+                      [&](const std::string& StgMessage) {
+                        return ExplainTooFew(StgName, StgMessage, VecMaps.size());
+                      }));
         VecMaps.clear();
         // The result lies on the first map's grid.
         Run.Write(PtrResult.get(), PtrArgs->StgOut, VecIns.empty() ? "" : VecIns.front());
@@ -64,6 +82,7 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
         const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
         std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(PtrArgs->VecIns);
+        Run.CheckAligned(PtrArgs->VecIns);
         const std::vector<std::unique_ptr<TMap>> VecResults =
             tessgrid::Own(PtrOperation(tessgrid::Borrow(VecMaps), PtrArgs->IntWindow));
         VecMaps.clear();
@@ -92,18 +111,24 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
 }  // namespace
 
 void AddSeriesCommands(CLI::App& App, TToolContext& Context) {
-  AddAggregateCommand(App, Context, "sum", "the cell-wise sum of two or more grids of one size",
+  AddAggregateCommand(App, Context, "sum",
+                      "the cell-wise sum of two or more aligned grids; no-data in any grid gives "
+                      "no-data",
                       TMapTools::Sum);
   AddAggregateCommand(App, Context, "count",
                       "for each cell, the number of grids that have data there",
                       TMapTools::DataCounts);
   AddAggregateCommand(App, Context, "average",
-                      "the cell-wise average; no-data in any grid gives -9999", TMapTools::Average);
+                      "the cell-wise average of two or more aligned grids; no-data in any grid "
+                      "gives no-data",
+                      TMapTools::Average);
   AddWindowCommand(App, Context, "moving-average",
-                   "the average of every W consecutive grids, one output per window",
+                   "the average of every W consecutive aligned grids, one output per window; "
+                   "no-data in any grid of a window gives no-data",
                    TMapTools::MovingAverage, true);
   AddWindowCommand(App, Context, "gradients",
-                   "the least-squares slope over every W + 1 consecutive grids, one output each",
+                   "the least-squares slope over every W + 1 consecutive aligned grids, one output "
+                   "each; a cell without a finite slope (too few values) is no-data",
                    TMapTools::ValueGradients, false);
 }
 

@@ -1,6 +1,7 @@
 // app/tool/TableCommands.cpp - count-values, first-values, sample, overlay-table, to-csv, info.
 // The commands that print or export data; the frame is app/tool/ToolFrame.h.
 #include <cmath>
+#include <iostream>
 #include <limits>
 #include <map>
 #include <memory>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "app/tool/ToolFrame.h"
+#include "io/NumberText.h"
 #include "model/TPoint.h"
 #include "ops/TMapTools.h"
 
@@ -26,18 +28,18 @@ struct TTableArguments {
 CLI::App* AddPrintingCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
                              const std::string& StgSummary, const std::string& StgExample,
                              const std::shared_ptr<TTableArguments>& PtrArgs,
-                             void (*PtrPrint)(const TTableArguments&, TMap*)) {
+                             void (*PtrPrint)(const TToolRun&, const TTableArguments&, TMap*)) {
   CLI::App* PtrCommand =
       AddCommand(App, Context, StgName, StgSummary, StgExample, [PtrArgs, PtrPrint](TToolRun& Run) {
         Run.Prepare({PtrArgs->StgIn}, {});
-        const std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgIn);
-        PtrPrint(*PtrArgs, PtrIn.get());
+        const std::unique_ptr<TMap> PtrIn = Run.LoadAsWritten(PtrArgs->StgIn);
+        PtrPrint(Run, *PtrArgs, PtrIn.get());
       });
   AddGrid(PtrCommand, "IN", PtrArgs->StgIn, "input grid");
   return PtrCommand;
 }
 
-void PrintCountValues(const TTableArguments&, TMap* PtrMap) {
+void PrintCountValues(const TToolRun&, const TTableArguments&, TMap* PtrMap) {
   const std::map<double, long> MapCounts = TMapTools::CountValues(PtrMap);
   Print([&MapCounts](TBlockWriter& Writer) {
     for (const auto& Entry : MapCounts) {
@@ -49,7 +51,7 @@ void PrintCountValues(const TTableArguments&, TMap* PtrMap) {
   });
 }
 
-void PrintFirstValues(const TTableArguments& Args, TMap* PtrMap) {
+void PrintFirstValues(const TToolRun&, const TTableArguments& Args, TMap* PtrMap) {
   const std::map<double, TMapPoint*> MapFirst = TMapTools::GetFirstValues(PtrMap, Args.VecLeaveOut);
   std::vector<std::unique_ptr<TMapPoint>> VecOwned;
   try {
@@ -75,7 +77,7 @@ void PrintFirstValues(const TTableArguments& Args, TMap* PtrMap) {
   });
 }
 
-void PrintSample(const TTableArguments& Args, TMap* PtrMap) {
+void PrintSample(const TToolRun& Run, const TTableArguments& Args, TMap* PtrMap) {
   std::map<double, TMapPoint*> MapPoints;
   std::vector<std::unique_ptr<TMapPoint>> VecOwned;
   std::map<double, long> MapSeen;
@@ -84,7 +86,18 @@ void PrintSample(const TTableArguments& Args, TMap* PtrMap) {
     VecOwned.push_back(std::make_unique<TMapPoint>(Line.VecFields[1], Line.VecFields[2], 0.0));
     MapPoints[Line.VecFields[0]] = VecOwned.back().get();
   }
-  const std::map<double, double> MapValues = TMapTools::FetchMapValues(PtrMap, MapPoints);
+  const std::map<double, double> MapValues = Explained(
+      [&]() { return TMapTools::FetchMapValues(PtrMap, MapPoints); },
+      [&](const std::string& StgMessage) {
+        for (const auto& Entry : MapPoints) {
+          if (!Inside(Run.Input(Args.StgIn), Entry.second->MbrDblX, Entry.second->MbrDblY)) {
+            return "sample: the point " + NumberText(Entry.first, NumberFormatOf(std::cout)) + " " +
+                   PointText(*Entry.second) + " lies outside " + Args.StgIn + " (" + StgMessage +
+                   ")";
+          }
+        }
+        return StgMessage;
+      });
   Print([&MapValues](TBlockWriter& Writer) {
     for (const auto& Entry : MapValues) {
       Writer.PutNumber(Entry.first);
@@ -107,6 +120,8 @@ struct TInfo {
 
 TInfo Summarise(const TMap& Map) {
   TInfo Info;
+  // A grid may declare NaN as its no-data value; its NaN cells are then no-data.
+  const bool BlnNaNNoData = std::isnan(Map.MbrDblNoDataValue);
   double DblMin = std::numeric_limits<double>::infinity();
   double DblMax = -DblMin;
   double DblSum = 0.0;
@@ -114,7 +129,7 @@ TInfo Summarise(const TMap& Map) {
     const std::vector<double>& VecRow = Map.MbrVecValues[static_cast<std::size_t>(LngY)];
     for (long LngX = 0; LngX < Map.MbrLngXDim; ++LngX) {
       const double DblCell = VecRow[static_cast<std::size_t>(LngX)];
-      if (DblCell == Map.MbrDblNoDataValue) {
+      if (DblCell == Map.MbrDblNoDataValue || (BlnNaNNoData && std::isnan(DblCell))) {
         ++Info.LngNoDataCells;
       } else if (!std::isnan(DblCell)) {
         ++Info.LngNumberCells;
@@ -132,7 +147,7 @@ TInfo Summarise(const TMap& Map) {
   return Info;
 }
 
-void PrintInfo(const TTableArguments& Args, TMap* PtrMap) {
+void PrintInfo(const TToolRun&, const TTableArguments& Args, TMap* PtrMap) {
   const TInfo Info = Summarise(*PtrMap);
   const TAxis& XEdges = *PtrMap->MbrPtrXAxisInterval;
   const TAxis& YEdges = *PtrMap->MbrPtrYAxisInterval;
@@ -191,8 +206,9 @@ void AddOverlayTable(CLI::App& App, TToolContext& Context) {
       "prints key,value1;value2;... : for each KEYS value, the VALUES cells under it",
       "tessgrid-tool overlay-table dem.asc zones.asc --leave-out -9999", [PtrArgs](TToolRun& Run) {
         Run.Prepare({PtrArgs->StgIn, PtrArgs->StgSecond}, {});
-        const std::unique_ptr<TMap> PtrValues = Run.Load(PtrArgs->StgIn);
-        const std::unique_ptr<TMap> PtrKeys = Run.Load(PtrArgs->StgSecond);
+        const std::unique_ptr<TMap> PtrValues = Run.LoadAsWritten(PtrArgs->StgIn);
+        const std::unique_ptr<TMap> PtrKeys = Run.LoadAsWritten(PtrArgs->StgSecond);
+        Run.CheckAligned({PtrArgs->StgIn, PtrArgs->StgSecond});
         const std::map<double, std::vector<double>> MapOverlay =
             TMapTools::GetValuesOverlay(PtrValues.get(), PtrKeys.get(), PtrArgs->VecLeaveOut);
         Print([&MapOverlay](TBlockWriter& Writer) {
@@ -219,7 +235,7 @@ void AddToCsv(CLI::App& App, TToolContext& Context) {
       App, Context, "to-csv", "writes x,y,value for every cell centre, column by column",
       "tessgrid-tool to-csv dem.asc dem.csv", [PtrArgs](TToolRun& Run) {
         Run.Prepare({PtrArgs->StgIn}, {PtrArgs->StgSecond});
-        const std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgIn);
+        const std::unique_ptr<TMap> PtrIn = Run.LoadAsWritten(PtrArgs->StgIn);
         TMap* const PtrMap = PtrIn.get();
         Run.WriteText(PtrArgs->StgSecond,
                       [PtrMap](std::ostream& Output) { TMapTools::WriteCSVFile(PtrMap, Output); });

@@ -7,9 +7,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <fstream>
 #include <iostream>
 #include <set>
+#include <sstream>
 #include <utility>
 
 #include "io/ConsoleLine.h"
@@ -111,7 +113,14 @@ bool ParseNumber(const std::string& StgText, double& DblValue) {
 const CLI::Validator kNumberCheck(
     [](std::string& StgText) {
       double DblIgnored = 0.0;
-      return ParseNumber(StgText, DblIgnored) ? std::string() : "not a number: " + StgText;
+      switch (ParseToken(StgText.data(), StgText.data() + StgText.size(), DblIgnored)) {
+        case TParseResult::kOk:
+          return std::string();
+        case TParseResult::kOutOfRange:
+          return "out of range: " + StgText;
+        default:
+          return "not a number: " + StgText;
+      }
     },
     "");
 
@@ -170,6 +179,17 @@ CLI::Option* AddNumbers(CLI::App* PtrCommand, const std::string& StgName,
           StgHelp)
       ->check(kNumberCheck)
       ->type_name("NUMBER");
+}
+
+bool Inside(const TInputGrid& Grid, double DblX, double DblY) {
+  const double DblEast = Grid.DblWest + static_cast<double>(Grid.LngColumns) * Grid.DblCellSize;
+  const double DblNorth = Grid.DblSouth + static_cast<double>(Grid.LngRows) * Grid.DblCellSize;
+  return DblX >= Grid.DblWest && DblX < DblEast && DblY >= Grid.DblSouth && DblY < DblNorth;
+}
+
+std::string PointText(const TPoint& Point) {
+  static const TNumberFormat kFormat = NumberFormatOf(std::ostringstream());
+  return "(" + NumberText(Point.MbrDblX, kFormat) + ", " + NumberText(Point.MbrDblY, kFormat) + ")";
 }
 
 std::vector<std::string> ReadNameList(const std::string& StgFileName) {
@@ -278,17 +298,26 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
   }
 }
 
-std::unique_ptr<TMap> TToolRun::Load(const std::string& StgName) const {
-  if (IsStandardStream(StgName)) {
-    return std::unique_ptr<TMap>(
-        TARCGISFileTools::LoadARCGISFile(std::cin, TGridHeaderMode::kLenient));
-  }
-  return std::unique_ptr<TMap>(
-      TARCGISFileTools::LoadARCGISFile(StgName, TGridHeaderMode::kLenient));
+std::unique_ptr<TMap> TToolRun::LoadDescribed(const std::string& StgName) {
+  std::unique_ptr<TMap> PtrMap(
+      IsStandardStream(StgName)
+          ? TARCGISFileTools::LoadARCGISFile(std::cin, TGridHeaderMode::kLenient)
+          : TARCGISFileTools::LoadARCGISFile(StgName, TGridHeaderMode::kLenient));
+  MbrMapInputs[StgName] = DescribeInput(StgName, *PtrMap);
+  return PtrMap;
 }
 
-std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(
-    const std::vector<std::string>& VecNames) const {
+std::unique_ptr<TMap> TToolRun::Load(const std::string& StgName) {
+  std::unique_ptr<TMap> PtrMap = LoadDescribed(StgName);
+  ToLibraryNoData(*PtrMap, MbrMapInputs[StgName]);
+  return PtrMap;
+}
+
+std::unique_ptr<TMap> TToolRun::LoadAsWritten(const std::string& StgName) {
+  return LoadDescribed(StgName);
+}
+
+std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(const std::vector<std::string>& VecNames) {
   const TProgress Progress(MbrOptions, "loaded", VecNames.size());
   std::vector<std::unique_ptr<TMap>> VecMaps;
   VecMaps.reserve(VecNames.size());
@@ -299,8 +328,41 @@ std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(
   return VecMaps;
 }
 
+const TInputGrid& TToolRun::Input(const std::string& StgName) const {
+  return MbrMapInputs.at(StgName);
+}
+
+void TToolRun::CheckAligned(const std::vector<std::string>& VecNames) const {
+  if (MbrOptions.BlnByIndex) {
+    return;
+  }
+  std::vector<const TInputGrid*> VecGrids;
+  for (const std::string& StgName : VecNames) {
+    VecGrids.push_back(&Input(StgName));
+  }
+  tessgrid::detail::CheckAligned(VecGrids);
+}
+
+double TToolRun::ToLibraryValue(double DblValue, const std::string& StgName) const {
+  if (MbrOptions.OptNoData.has_value() &&
+      (DblValue == *MbrOptions.OptNoData ||
+       (std::isnan(DblValue) && std::isnan(*MbrOptions.OptNoData)))) {
+    return kDblLibraryNoData;
+  }
+  return tessgrid::detail::ToLibraryValue(DblValue, Input(StgName));
+}
+
+double TToolRun::OutputNoData(const std::string& StgSource) const {
+  if (MbrOptions.OptNoData.has_value()) {
+    return *MbrOptions.OptNoData;
+  }
+  const auto It = MbrMapInputs.find(StgSource);
+  return It == MbrMapInputs.end() ? kDblLibraryNoData : It->second.DblNoData;
+}
+
 void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput,
                      const std::string& StgSource) const {
+  ToDeclaredNoData(*PtrMap, OutputNoData(StgSource), StgOutput);
   WriteText(StgOutput,
             [PtrMap](std::ostream& Output) { TARCGISFileTools::WriteARCGISFile(PtrMap, Output); });
   WriteSidecar(StgOutput, StgSource);

@@ -15,15 +15,21 @@
 #include <string_view>
 #include <vector>
 
+#include "app/tool/NoDataModel.h"
 #include "io/BlockWriter.h"
+#include "model/Fail.h"
 #include "model/TMap.h"
+#include "model/TPoint.h"
 
 namespace tessgrid::detail {
 
 /// The flags of the whole program, which may also follow the command.
 struct TToolOptions {
-  bool BlnQuiet = false;      ///< no progress line, even on a terminal
-  bool BlnIgnoreCrs = false;  ///< inputs whose sidecars differ are combined all the same
+  bool BlnQuiet = false;            ///< no progress line, even on a terminal
+  bool BlnIgnoreCrs = false;        ///< inputs whose sidecars differ are combined all the same
+  bool BlnByIndex = false;          ///< grids that are not aligned are paired by column and row
+  std::optional<double> OptNoData;  ///< the NODATA_value every output declares, when given
+  int IntDigits = 0;                ///< significant digits of the output numbers; 0: the rule's
 };
 
 class TToolRun;
@@ -64,6 +70,27 @@ CLI::Option* AddNumber(CLI::App* PtrCommand, const std::string& StgName, double&
 /// The same for an option that takes any number of numbers.
 CLI::Option* AddNumbers(CLI::App* PtrCommand, const std::string& StgName,
                         std::vector<double>& VecTarget, const std::string& StgHelp);
+
+/// Runs the call; when it fails with a message (char* or std::string), Explain turns the message
+/// into the cause a user understands and keeps the message after it, or returns it unchanged.
+/// Other failures (std::bad_alloc) pass through.
+template <typename TCall, typename TExplain>
+auto Explained(TCall&& Call, TExplain&& Explain) -> decltype(Call()) {
+  try {
+    return Call();
+  } catch (const char* PtrMessage) {
+    Fail(Explain(std::string(PtrMessage)));
+  } catch (const std::string& StgMessage) {
+    Fail(Explain(StgMessage));
+  }
+}
+
+/// Returns whether the point lies in a cell of the grid (a cell holds its western and southern
+/// edges).
+bool Inside(const TInputGrid& Grid, double DblX, double DblY);
+
+/// Returns "(x, y)" with the numbers as the grid writer writes them.
+std::string PointText(const TPoint& Point);
 
 /// Returns the names of a list file, one a line; blank lines do not count and a CR before the
 /// line end is dropped. Throws "Unable to open file " followed by the name.
@@ -109,14 +136,36 @@ class TToolRun {
   void Prepare(const std::vector<std::string>& VecInputs,
                const std::vector<std::string>& VecOutputs);
 
-  /// Loads a grid with the lenient header rule; "-" reads standard input.
-  std::unique_ptr<TMap> Load(const std::string& StgName) const;
+  /// Loads a grid with the lenient header rule ("-" reads standard input) for the library's
+  /// operations: its declared no-data cells become -9999 (see ToLibraryNoData).
+  std::unique_ptr<TMap> Load(const std::string& StgName);
 
   /// Loads the grids in order, showing progress.
-  std::vector<std::unique_ptr<TMap>> LoadAll(const std::vector<std::string>& VecNames) const;
+  std::vector<std::unique_ptr<TMap>> LoadAll(const std::vector<std::string>& VecNames);
+
+  /// Loads a grid with the lenient header rule as its file states it, no-data value included:
+  /// for the commands that print cells as they are.
+  std::unique_ptr<TMap> LoadAsWritten(const std::string& StgName);
+
+  /// Returns what the file of a grid loaded in this run states.
+  const TInputGrid& Input(const std::string& StgName) const;
+
+  /// Checks that the loaded grids pair cell for cell, unless --by-index was given.
+  /// Throws the failure of CheckAligned.
+  void CheckAligned(const std::vector<std::string>& VecNames) const;
+
+  /// Returns the library's value for a number the user gives a command on the named grid: the
+  /// grid's declared no-data value and the --nodata value stand for no-data (-9999).
+  double ToLibraryValue(double DblValue, const std::string& StgName) const;
+
+  /// Returns the NODATA_value of an output on the grid of the named input: --nodata when given,
+  /// else the value the input declares (-9999 for no input).
+  double OutputNoData(const std::string& StgSource) const;
 
   /// Writes the map as a grid ("-" is standard output), then gives it the sidecar of the input
-  /// whose grid it takes, or removes its old sidecar when that input has none.
+  /// whose grid it takes, or removes its old sidecar when that input has none. The map's -9999
+  /// and non-finite cells are written as OutputNoData(StgSource) (see ToDeclaredNoData); on the
+  /// input's grid the header states the input's corners and cell size as they were read.
   void Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource) const;
 
   /// Gives a grid output the sidecar of the input whose grid it takes, or removes its old
@@ -133,8 +182,12 @@ class TToolRun {
                  const std::function<void(std::ostream&)>& WriteTo) const;
 
  private:
+  // Loads the grid and records what its file states.
+  std::unique_ptr<TMap> LoadDescribed(const std::string& StgName);
+
   TToolOptions MbrOptions;                                       ///< the run's flags
   std::map<std::string, std::optional<std::string>> MbrMapPrjs;  ///< input -> sidecar text
+  std::map<std::string, TInputGrid> MbrMapInputs;                ///< input -> what it states
 };
 
 /// The commands, one registration function per group (app/tool/*Commands.cpp).

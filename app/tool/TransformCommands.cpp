@@ -1,5 +1,6 @@
 // app/tool/TransformCommands.cpp - round, threshold, reclass, mask, fill.
 // Each is one call of TMapTools (ops/TMapTools.h); the frame is app/tool/ToolFrame.h.
+#include <cmath>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,8 +24,15 @@ struct TTransformArguments {
   CLI::Option* PtrReplace = nullptr;        ///< threshold: set when --replace was given
 };
 
-// Turns the loaded input into the result, which may be the input itself.
-using TTransform = std::unique_ptr<TMap> (*)(std::unique_ptr<TMap>, const TTransformArguments&);
+// Turns the loaded input into the result; the run tells what the input's file states.
+using TTransform = std::unique_ptr<TMap> (*)(TToolRun&, const TMap&, const TTransformArguments&);
+
+// Returns the result of a cell-wise operation with the input's no-data cells kept no-data.
+std::unique_ptr<TMap> Kept(const TMap& Input, TMap* PtrResult) {
+  std::unique_ptr<TMap> PtrOwned(PtrResult);
+  KeepNoData(Input, *PtrOwned);
+  return PtrOwned;
+}
 
 // The command reads IN and writes OUT on IN's grid.
 CLI::App* AddInOutCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
@@ -34,12 +42,35 @@ CLI::App* AddInOutCommand(CLI::App& App, TToolContext& Context, const std::strin
   CLI::App* PtrCommand = AddCommand(
       App, Context, StgName, StgSummary, StgExample, [PtrArgs, PtrTransform](TToolRun& Run) {
         Run.Prepare({PtrArgs->StgIn}, {PtrArgs->StgOut});
-        const std::unique_ptr<TMap> PtrResult = PtrTransform(Run.Load(PtrArgs->StgIn), *PtrArgs);
+        const std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgIn);
+        const std::unique_ptr<TMap> PtrResult = PtrTransform(Run, *PtrIn, *PtrArgs);
         Run.Write(PtrResult.get(), PtrArgs->StgOut, PtrArgs->StgIn);
       });
   AddGrid(PtrCommand, "IN", PtrArgs->StgIn, "input grid");
   AddGrid(PtrCommand, "OUT", PtrArgs->StgOut, "result grid");
   return PtrCommand;
+}
+
+// The reclass table with its keys as the library sees them: the key of the input's declared
+// no-data value stands for the no-data cells, and a key -9999 that is data to the input matches
+// no cell (such a cell fails the load).
+std::map<double, double> ReclassTable(const TToolRun& Run, const TTransformArguments& Args,
+                                      bool& BlnNoDataEntry) {
+  std::map<double, double> MapTable;
+  std::map<double, long> MapSeen;
+  const TInputGrid& Input = Run.Input(Args.StgIn);
+  BlnNoDataEntry = false;
+  for (const TNumberLine& Line : ReadNumberTable(Args.StgSecond, "from,to")) {
+    AddKey(MapSeen, Line.VecFields[0], Line.LngLine, Args.StgSecond);
+    const double DblKey = ToLibraryValue(Line.VecFields[0], Input);
+    if (DblKey == kDblLibraryNoData && Line.VecFields[0] != Input.DblNoData &&
+        !(std::isnan(Line.VecFields[0]) && std::isnan(Input.DblNoData))) {
+      continue;
+    }
+    BlnNoDataEntry = BlnNoDataEntry || DblKey == kDblLibraryNoData;
+    MapTable[DblKey] = Line.VecFields[1];
+  }
+  return MapTable;
 }
 
 }  // namespace
@@ -48,20 +79,20 @@ void AddTransformCommands(CLI::App& App, TToolContext& Context) {
   AddInOutCommand(App, Context, "round",
                   "every cell rounded, halves up; negative cells truncated toward zero",
                   "tessgrid-tool round in.asc out.asc", std::make_shared<TTransformArguments>(),
-                  [](std::unique_ptr<TMap> PtrIn, const TTransformArguments&) {
-                    return std::unique_ptr<TMap>(TMapTools::RoundContents(PtrIn.get()));
+                  [](TToolRun&, const TMap& In, const TTransformArguments&) {
+                    return Kept(In, TMapTools::RoundContents(&In));
                   });
 
   auto PtrThreshold = std::make_shared<TTransformArguments>();
   CLI::App* PtrCommand = AddInOutCommand(
       App, Context, "threshold",
-      "cells below T become 0; with --replace, cells at or above T become V instead",
+      "cells below T become 0; with --replace, cells at or above T become V instead; no-data "
+      "cells stay",
       "tessgrid-tool threshold dem.asc high.asc --min 500", PtrThreshold,
-      [](std::unique_ptr<TMap> PtrIn, const TTransformArguments& Args) {
-        return std::unique_ptr<TMap>(
-            Args.PtrReplace->count() > 0
-                ? TMapTools::ThresholdReplace(PtrIn.get(), Args.DblA, Args.DblB)
-                : TMapTools::Threshold(PtrIn.get(), Args.DblA));
+      [](TToolRun&, const TMap& In, const TTransformArguments& Args) {
+        return Kept(In, Args.PtrReplace->count() > 0
+                            ? TMapTools::ThresholdReplace(&In, Args.DblA, Args.DblB)
+                            : TMapTools::Threshold(&In, Args.DblA));
       });
   AddNumber(PtrCommand, "--min", PtrThreshold->DblA, "the threshold T")->required();
   PtrThreshold->PtrReplace =
@@ -70,16 +101,18 @@ void AddTransformCommands(CLI::App& App, TToolContext& Context) {
   auto PtrReclass = std::make_shared<TTransformArguments>();
   PtrCommand = AddInOutCommand(
       App, Context, "reclass",
-      "every cell replaced by its entry in a from,to table, or the default",
+      "every cell replaced by its entry in a from,to table, or the default; no-data cells stay "
+      "unless the table has an entry for IN's NODATA_value",
       "tessgrid-tool reclass landuse.asc classes.asc --table table.csv --default -9999", PtrReclass,
-      [](std::unique_ptr<TMap> PtrIn, const TTransformArguments& Args) {
-        std::map<double, double> MapTable;
-        std::map<double, long> MapSeen;
-        for (const TNumberLine& Line : ReadNumberTable(Args.StgSecond, "from,to")) {
-          AddKey(MapSeen, Line.VecFields[0], Line.LngLine, Args.StgSecond);
-          MapTable[Line.VecFields[0]] = Line.VecFields[1];
+      [](TToolRun& Run, const TMap& In, const TTransformArguments& Args) {
+        bool BlnNoDataEntry = false;
+        const std::map<double, double> MapTable = ReclassTable(Run, Args, BlnNoDataEntry);
+        const double DblDefault = Run.ToLibraryValue(Args.DblA, Args.StgIn);
+        std::unique_ptr<TMap> PtrResult(TMapTools::ReplaceValue(&In, MapTable, DblDefault));
+        if (!BlnNoDataEntry) {
+          KeepNoData(In, *PtrResult);
         }
-        return std::unique_ptr<TMap>(TMapTools::ReplaceValue(PtrIn.get(), MapTable, Args.DblA));
+        return PtrResult;
       });
   PtrCommand->add_option("--table", PtrReclass->StgSecond, "CSV file of from,to lines")
       ->required()
@@ -88,17 +121,21 @@ void AddTransformCommands(CLI::App& App, TToolContext& Context) {
       ->default_str("0");
 
   auto PtrMask = std::make_shared<TTransformArguments>();
-  PtrCommand = AddCommand(App, Context, "mask",
-                          "SOURCE's cells with M replaced by V, on GRID's grid (same size)",
-                          "tessgrid-tool mask grid.asc source.asc out.asc --match 0 --value -9999",
-                          [PtrMask](TToolRun& Run) {
-                            Run.Prepare({PtrMask->StgIn, PtrMask->StgSecond}, {PtrMask->StgOut});
-                            const std::unique_ptr<TMap> PtrGrid = Run.Load(PtrMask->StgIn);
-                            const std::unique_ptr<TMap> PtrSource = Run.Load(PtrMask->StgSecond);
-                            const std::unique_ptr<TMap> PtrResult(TMapTools::Mask(
-                                PtrGrid.get(), PtrSource.get(), PtrMask->DblA, PtrMask->DblB));
-                            Run.Write(PtrResult.get(), PtrMask->StgOut, PtrMask->StgIn);
-                          });
+  PtrCommand = AddCommand(
+      App, Context, "mask",
+      "SOURCE's cells with M replaced by V, on GRID's grid (aligned); "
+      "a NODATA_value as M or V stands for no-data",
+      "tessgrid-tool mask grid.asc source.asc out.asc --match 0 --value -9999",
+      [PtrMask](TToolRun& Run) {
+        Run.Prepare({PtrMask->StgIn, PtrMask->StgSecond}, {PtrMask->StgOut});
+        const std::unique_ptr<TMap> PtrGrid = Run.Load(PtrMask->StgIn);
+        const std::unique_ptr<TMap> PtrSource = Run.Load(PtrMask->StgSecond);
+        Run.CheckAligned({PtrMask->StgIn, PtrMask->StgSecond});
+        const std::unique_ptr<TMap> PtrResult(TMapTools::Mask(
+            PtrGrid.get(), PtrSource.get(), Run.ToLibraryValue(PtrMask->DblA, PtrMask->StgSecond),
+            Run.ToLibraryValue(PtrMask->DblB, PtrMask->StgIn)));
+        Run.Write(PtrResult.get(), PtrMask->StgOut, PtrMask->StgIn);
+      });
   AddGrid(PtrCommand, "GRID", PtrMask->StgIn, "grid that gives the result its grid");
   AddGrid(PtrCommand, "SOURCE", PtrMask->StgSecond, "grid whose values are masked");
   AddGrid(PtrCommand, "OUT", PtrMask->StgOut, "result grid");
@@ -106,14 +143,21 @@ void AddTransformCommands(CLI::App& App, TToolContext& Context) {
   AddNumber(PtrCommand, "--value", PtrMask->DblB, "the replacement V")->required();
 
   auto PtrFill = std::make_shared<TTransformArguments>();
-  PtrCommand = AddInOutCommand(
-      App, Context, "fill", "a block of cells set to V (rows N to S, columns W to E, from 0)",
-      "tessgrid-tool fill in.asc out.asc --rows 0 9 --columns 5 7 --value -9999", PtrFill,
-      [](std::unique_ptr<TMap> PtrIn, const TTransformArguments& Args) {
-        TMapTools::FillBlock(PtrIn.get(), Args.DblA, Args.PairRows.first, Args.PairRows.second,
-                             Args.PairColumns.first, Args.PairColumns.second);
-        return PtrIn;
+  PtrCommand = AddCommand(
+      App, Context, "fill",
+      "a block of cells set to V (rows N to S, columns W to E, from 0); IN's NODATA_value as V "
+      "makes them no-data",
+      "tessgrid-tool fill in.asc out.asc --rows 0 9 --columns 5 7 --value -9999",
+      [PtrFill](TToolRun& Run) {
+        Run.Prepare({PtrFill->StgIn}, {PtrFill->StgOut});
+        const std::unique_ptr<TMap> PtrMap = Run.Load(PtrFill->StgIn);
+        TMapTools::FillBlock(PtrMap.get(), Run.ToLibraryValue(PtrFill->DblA, PtrFill->StgIn),
+                             PtrFill->PairRows.first, PtrFill->PairRows.second,
+                             PtrFill->PairColumns.first, PtrFill->PairColumns.second);
+        Run.Write(PtrMap.get(), PtrFill->StgOut, PtrFill->StgIn);
       });
+  AddGrid(PtrCommand, "IN", PtrFill->StgIn, "input grid");
+  AddGrid(PtrCommand, "OUT", PtrFill->StgOut, "result grid");
   PtrCommand->add_option("--rows", PtrFill->PairRows, "northern and southern row N S")->required();
   PtrCommand->add_option("--columns", PtrFill->PairColumns, "western and eastern column W E")
       ->required();

@@ -38,13 +38,22 @@ int main(int argc, char** argv) {
       "output grid gets the sidecar of the input whose grid it takes.",
       "tessgrid-tool");
   App.footer(
-      "-q and --ignore-crs may also follow the command. Run tessgrid-tool COMMAND --help for "
+      "The global options may also follow the command. Run tessgrid-tool COMMAND --help for "
       "a command's arguments and an example.");
   App.set_version_flag("--version", "tessgrid-tool " TESSGRID_VERSION_STRING,
                        "Print the version and exit");
   App.add_flag("-q,--quiet", Context.Options.BlnQuiet, "No progress line on standard error");
   App.add_flag("--ignore-crs", Context.Options.BlnIgnoreCrs,
                "Combine inputs whose coordinate-system sidecars differ");
+  App.add_flag("--by-index", Context.Options.BlnByIndex,
+               "Pair grids that are not aligned by column and row all the same");
+  double DblNoData = 0.0;
+  CLI::Option* PtrNoData = tessgrid::detail::AddNumber(
+      &App, "--nodata", DblNoData,
+      "The NODATA_value every output declares (default: that of the input whose grid it takes)");
+  App.add_option("--digits", Context.Options.IntDigits,
+                 "Significant digits of output numbers, 6 to 17 (17 keeps every double exact)")
+      ->check(CLI::Range(6, 17));
   App.require_subcommand(1);
   tessgrid::detail::AddArithmeticCommands(App, Context);
   tessgrid::detail::AddTransformCommands(App, Context);
@@ -55,6 +64,9 @@ int main(int argc, char** argv) {
 
   try {
     App.parse(argc, argv);
+    if (PtrNoData->count() > 0) {
+      Context.Options.OptNoData = DblNoData;
+    }
     TToolRun Run(Context.Options);
     Context.Action(Run);
     return 0;

@@ -2,6 +2,7 @@
 // the library call it stands for: the same bytes in the output file or on standard output.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -35,13 +36,44 @@ std::string Text(TMap* PtrResult) {
   return Text(*TMapPtr(PtrResult));
 }
 
-std::string Texts(const std::vector<TMap*>& VecResults) {
+// The input as the tool hands it to the library: the cells of its declared no-data value become
+// -9999, the value the library keys on.
+TMapPtr LoadForLibrary(const std::string& StgFileName) {
+  TMapPtr PtrMap = Load(StgFileName);
+  for (std::vector<double>& VecRow : PtrMap->MbrVecValues) {
+    for (double& DblCell : VecRow) {
+      DblCell = DblCell == PtrMap->MbrDblNoDataValue ? -9999.0 : DblCell;
+    }
+  }
+  PtrMap->MbrDblNoDataValue = -9999.0;
+  return PtrMap;
+}
+
+// The grid file the tool writes for a library result that declares DblNoData: cells that are
+// -9999, not finite, or no-data in PtrKeep (a cell-wise command's input) are written as it.
+std::string ToolText(TMap* PtrResult, double DblNoData, const TMap* PtrKeep = nullptr) {
+  const TMapPtr PtrOwned(PtrResult);
+  for (std::size_t LngRow = 0; LngRow < PtrOwned->MbrVecValues.size(); ++LngRow) {
+    for (std::size_t LngColumn = 0; LngColumn < PtrOwned->MbrVecValues[LngRow].size();
+         ++LngColumn) {
+      double& DblCell = PtrOwned->MbrVecValues[LngRow][LngColumn];
+      const bool BlnKept =
+          PtrKeep != nullptr && PtrKeep->MbrVecValues[LngRow][LngColumn] == -9999.0;
+      DblCell = DblCell == -9999.0 || !std::isfinite(DblCell) || BlnKept ? DblNoData : DblCell;
+    }
+  }
+  PtrOwned->MbrDblNoDataValue = DblNoData;
+  return Text(*PtrOwned);
+}
+
+std::string ToolTexts(const std::vector<TMap*>& VecResults, double DblNoData) {
   std::string StgTexts;
   for (TMap* PtrResult : VecResults) {
-    StgTexts += Text(PtrResult);
+    StgTexts += ToolText(PtrResult, DblNoData);
   }
   return StgTexts;
 }
+
 
 class ToolCommandsTest : public tessgrid_test::TToolTest {
  protected:
@@ -108,13 +140,15 @@ TEST_F(ToolCommandsTest, ScaleMultipliesByTheFactor) {
 }
 
 TEST_F(ToolCommandsTest, DivideByDividesByTheDivisor) {
-  EXPECT_EQ(Written({"divide-by", kU, Out(), "--divisor", "4"}),
-            Text(TMapTools::Divide(Load(kU).get(), 4.0)));
+  EXPECT_EQ(
+      Written({"divide-by", kU, Out(), "--divisor", "4"}),
+      ToolText(TMapTools::Divide(LoadForLibrary(kU).get(), 4.0), -1, LoadForLibrary(kU).get()));
 }
 
 TEST_F(ToolCommandsTest, OffsetAddsTheConstant) {
-  EXPECT_EQ(Written({"offset", kU, Out(), "--value", "-100"}),
-            Text(TMapTools::Add(Load(kU).get(), -100.0)));
+  EXPECT_EQ(
+      Written({"offset", kU, Out(), "--value", "-100"}),
+      ToolText(TMapTools::Add(LoadForLibrary(kU).get(), -100.0), -1, LoadForLibrary(kU).get()));
 }
 
 TEST_F(ToolCommandsTest, RoundRoundsEveryCell) {
@@ -123,15 +157,17 @@ TEST_F(ToolCommandsTest, RoundRoundsEveryCell) {
 
 TEST_F(ToolCommandsTest, ThresholdZeroesOrReplaces) {
   EXPECT_EQ(Written({"threshold", kE, Out(), "--min", "12"}),
-            Text(TMapTools::Threshold(Load(kE).get(), 12.0)));
-  EXPECT_EQ(Written({"threshold", kE, Out(), "--min", "12", "--replace", "1e3"}),
-            Text(TMapTools::ThresholdReplace(Load(kE).get(), 12.0, 1000.0)));
+            ToolText(TMapTools::Threshold(Load(kE).get(), 12.0), -9999, Load(kE).get()));
+  EXPECT_EQ(
+      Written({"threshold", kE, Out(), "--min", "12", "--replace", "1e3"}),
+      ToolText(TMapTools::ThresholdReplace(Load(kE).get(), 12.0, 1000.0), -9999, Load(kE).get()));
 }
 
 TEST_F(ToolCommandsTest, ReclassLooksCellsUpInTheTable) {
   const std::string StgTable = Put("table.csv", "1,10\n\n 2 , 20\r\n");
   EXPECT_EQ(Written({"reclass", kZ, Out(), "--table", StgTable, "--default", "-1"}),
-            Text(TMapTools::ReplaceValue(Load(kZ).get(), {{1, 10}, {2, 20}}, -1)));
+            ToolText(TMapTools::ReplaceValue(Load(kZ).get(), {{1, 10}, {2, 20}}, -1), -9999,
+                     Load(kZ).get()));
 }
 
 TEST_F(ToolCommandsTest, MaskReplacesTheMatchOnTheGridMap) {
@@ -148,7 +184,9 @@ TEST_F(ToolCommandsTest, FillSetsTheBlockAndKeepsTheNoDataValue) {
 
 TEST_F(ToolCommandsTest, SumAddsTheList) {
   EXPECT_EQ(Written({"sum", Out(), kE, kU, kZ}),
-            Text(TMapTools::Sum({Load(kE).get(), Load(kU).get(), Load(kZ).get()})));
+            ToolText(TMapTools::Sum({LoadForLibrary(kE).get(), LoadForLibrary(kU).get(),
+                                     LoadForLibrary(kZ).get()}),
+                     -9999));
 }
 
 TEST_F(ToolCommandsTest, CountReadsItsListFromAFile) {
@@ -164,16 +202,24 @@ TEST_F(ToolCommandsTest, AverageAveragesTheList) {
 
 TEST_F(ToolCommandsTest, MovingAverageWritesOneOutputPerWindow) {
   const std::string StgOutputs = Put("outs.txt", Work("m1.asc") + "\n" + Work("m2.asc") + "\n");
-  EXPECT_EQ(Written({"moving-average", "--window", "2", kE, kU, kZ, "--outputs", StgOutputs},
-                    {"m1.asc", "m2.asc"}),
-            Texts(TMapTools::MovingAverage({Load(kE).get(), Load(kU).get(), Load(kZ).get()}, 2)));
+  EXPECT_EQ(
+      Written({"moving-average", "--window", "2", kE, kU, kZ, "--outputs", StgOutputs},
+              {"m1.asc", "m2.asc"}),
+      ToolText(TMapTools::MovingAverage({LoadForLibrary(kE).get(), LoadForLibrary(kU).get()}, 2)[0],
+               -9999) +
+          ToolText(
+              TMapTools::MovingAverage({LoadForLibrary(kU).get(), LoadForLibrary(kZ).get()}, 2)[0],
+              -1));
 }
 
 TEST_F(ToolCommandsTest, GradientsWritesOneOutputPerWindow) {
   const std::string StgOutputs = Put("outs.txt", Work("g1.asc") + "\n" + Work("g2.asc") + "\n");
   EXPECT_EQ(Written({"gradients", "--window", "1", kE, kU, kZ, "--outputs", StgOutputs},
                     {"g1.asc", "g2.asc"}),
-            Texts(TMapTools::ValueGradients({Load(kE).get(), Load(kU).get(), Load(kZ).get()}, 1)));
+            ToolTexts(TMapTools::ValueGradients({LoadForLibrary(kE).get(), LoadForLibrary(kU).get(),
+                                                 LoadForLibrary(kZ).get()},
+                                                1),
+                      -9999));
 }
 
 TEST_F(ToolCommandsTest, DownscaleWritesTheEmptyTemplate) {

@@ -113,12 +113,13 @@ TEST_F(ToolConventionsTest, WrongCommandLinesExitTwoWithOneLineAndWriteNothing) 
 }
 
 TEST_F(ToolConventionsTest, FailedOperationsPrintTheLibrarysMessageOnStandardError) {
-  ExpectFailure(RunTool({"subtract", kE, kC, Work("out.asc")}), 1,
+  ExpectFailure(RunTool({"subtract", kE, kC, Work("out.asc"), "--by-index"}), 1,
                 "X dimensions do not match in TMapTools::Subtract");
   ExpectFailure(RunTool({"add", Work("missing.asc"), kE, Work("out.asc")}), 1,
                 "Unable to open file " + Work("missing.asc"));
   ExpectFailure(RunTool({"sum", Work("out.asc"), kE}), 1,
-                "Must have more than 2 maps to sum in TMapTools::Sum");
+                "sum: needs two or more grids, got 1 (Must have more than 2 maps to sum in "
+                "TMapTools::Sum)");
   EXPECT_FALSE(fs::exists(Work("out.asc")));
 }
 

@@ -1,0 +1,157 @@
+// app/tool/NoDataModel.cpp - the no-data translation and the geometry checks of tessgrid-tool.
+// The contracts are in app/tool/NoDataModel.h.
+#include "app/tool/NoDataModel.h"
+
+#include <cmath>
+#include <cstddef>
+#include <sstream>
+
+#include "io/NumberText.h"
+#include "model/Fail.h"
+
+namespace tessgrid::detail {
+
+namespace {
+
+// A number as the grid writer writes it.
+std::string Shown(double DblValue) {
+  static const TNumberFormat kFormat = NumberFormatOf(std::ostringstream());
+  return NumberText(DblValue, kFormat);
+}
+
+std::string CellName(std::size_t LngRow, std::size_t LngColumn) {
+  return "row " + std::to_string(LngRow) + ", column " + std::to_string(LngColumn);
+}
+
+// Corners may differ by rounding: a grid written with fewer digits than it was computed with
+// still lies where the other does.
+bool SameEdge(double DblA, double DblB, double DblCellSize) {
+  return std::fabs(DblA - DblB) <= 1e-6 * std::fabs(DblCellSize);
+}
+
+}  // namespace
+
+TInputGrid DescribeInput(const std::string& StgName, const TMap& Map) {
+  TInputGrid Input;
+  Input.StgName = StgName;
+  Input.LngColumns = Map.MbrLngXDim;
+  Input.LngRows = Map.MbrLngYDim;
+  Input.DblCellSize = Map.MbrDblResolution;
+  Input.DblNoData = Map.MbrDblNoDataValue;
+  // The reader builds the edges by running sums from the corner it read, so the first X edge and
+  // the last Y edge are the header's corners to the bit.
+  if (Map.MbrPtrXAxisInterval != nullptr && Map.MbrPtrYAxisInterval != nullptr) {
+    Input.DblWest = Map.MbrPtrXAxisInterval->GetPoint(0)->MbrDblX;
+    Input.DblSouth = Map.MbrPtrYAxisInterval->GetPoint(Map.MbrLngYDim)->MbrDblY;
+  }
+  return Input;
+}
+
+void ToLibraryNoData(TMap& Map, const TInputGrid& Input) {
+  const double DblDeclared = Input.DblNoData;
+  Map.MbrDblNoDataValue = kDblLibraryNoData;
+  if (DblDeclared == kDblLibraryNoData) {
+    return;
+  }
+  const bool BlnNaN = std::isnan(DblDeclared);
+  for (std::size_t LngRow = 0; LngRow < Map.MbrVecValues.size(); ++LngRow) {
+    std::vector<double>& VecRow = Map.MbrVecValues[LngRow];
+    for (std::size_t LngColumn = 0; LngColumn < VecRow.size(); ++LngColumn) {
+      double& DblCell = VecRow[LngColumn];
+      if (DblCell == DblDeclared || (BlnNaN && std::isnan(DblCell))) {
+        DblCell = kDblLibraryNoData;
+      } else if (DblCell == kDblLibraryNoData) {
+        Fail(Input.StgName + ": the cell at " + CellName(LngRow, LngColumn) +
+             " holds -9999, a data value in this grid (NODATA_value " + Shown(DblDeclared) +
+             "), which tessgrid-tool cannot tell from no-data");
+      }
+    }
+  }
+}
+
+void KeepNoData(const TMap& Input, TMap& Result) {
+  for (std::size_t LngRow = 0; LngRow < Input.MbrVecValues.size(); ++LngRow) {
+    const std::vector<double>& VecIn = Input.MbrVecValues[LngRow];
+    std::vector<double>& VecOut = Result.MbrVecValues[LngRow];
+    for (std::size_t LngColumn = 0; LngColumn < VecIn.size(); ++LngColumn) {
+      if (VecIn[LngColumn] == kDblLibraryNoData) {
+        VecOut[LngColumn] = kDblLibraryNoData;
+      }
+    }
+  }
+}
+
+void ToDeclaredNoData(TMap& Map, double DblNoData, const std::string& StgOutput) {
+  const bool BlnNaN = std::isnan(DblNoData);
+  for (std::size_t LngRow = 0; LngRow < Map.MbrVecValues.size(); ++LngRow) {
+    std::vector<double>& VecRow = Map.MbrVecValues[LngRow];
+    for (std::size_t LngColumn = 0; LngColumn < VecRow.size(); ++LngColumn) {
+      double& DblCell = VecRow[LngColumn];
+      if (DblCell == kDblLibraryNoData || !std::isfinite(DblCell)) {
+        DblCell = DblNoData;
+      } else if (!BlnNaN && DblCell == DblNoData) {
+        Fail(StgOutput + ": the result holds " + Shown(DblNoData) + " at " +
+             CellName(LngRow, LngColumn) +
+             ", a data value equal to the NODATA_value it declares; choose another with --nodata");
+      }
+    }
+  }
+  Map.MbrDblNoDataValue = DblNoData;
+}
+
+double ToLibraryValue(double DblValue, const TInputGrid& Input) {
+  const bool BlnNoData =
+      DblValue == Input.DblNoData || (std::isnan(DblValue) && std::isnan(Input.DblNoData));
+  return BlnNoData ? kDblLibraryNoData : DblValue;
+}
+
+bool OnGridOf(const TMap& Map, const TInputGrid& Input) {
+  if (Map.MbrLngXDim != Input.LngColumns || Map.MbrLngYDim != Input.LngRows ||
+      Map.MbrDblResolution != Input.DblCellSize || Map.MbrPtrXAxisInterval == nullptr ||
+      Map.MbrPtrYAxisInterval == nullptr) {
+    return false;
+  }
+  const TInputGrid Result = DescribeInput("", Map);
+  return SameEdge(Result.DblWest, Input.DblWest, Input.DblCellSize) &&
+         SameEdge(Result.DblSouth, Input.DblSouth, Input.DblCellSize);
+}
+
+void CheckAligned(const std::vector<const TInputGrid*>& VecGrids) {
+  if (VecGrids.empty()) {
+    return;
+  }
+  const TInputGrid& First = *VecGrids.front();
+  for (const TInputGrid* PtrOther : VecGrids) {
+    const TInputGrid& Other = *PtrOther;
+    const char* PtrEntry = nullptr;
+    std::string StgFirst;
+    std::string StgOther;
+    if (Other.LngColumns != First.LngColumns) {
+      PtrEntry = "ncols";
+      StgFirst = std::to_string(First.LngColumns);
+      StgOther = std::to_string(Other.LngColumns);
+    } else if (Other.LngRows != First.LngRows) {
+      PtrEntry = "nrows";
+      StgFirst = std::to_string(First.LngRows);
+      StgOther = std::to_string(Other.LngRows);
+    } else if (Other.DblCellSize != First.DblCellSize) {
+      PtrEntry = "cellsize";
+      StgFirst = Shown(First.DblCellSize);
+      StgOther = Shown(Other.DblCellSize);
+    } else if (!SameEdge(Other.DblWest, First.DblWest, First.DblCellSize)) {
+      PtrEntry = "xllcorner";
+      StgFirst = Shown(First.DblWest);
+      StgOther = Shown(Other.DblWest);
+    } else if (!SameEdge(Other.DblSouth, First.DblSouth, First.DblCellSize)) {
+      PtrEntry = "yllcorner";
+      StgFirst = Shown(First.DblSouth);
+      StgOther = Shown(Other.DblSouth);
+    }
+    if (PtrEntry != nullptr) {
+      Fail("grids are not aligned: " + First.StgName + " and " + Other.StgName + " differ in " +
+           PtrEntry + " (" + StgFirst + " vs " + StgOther + ")");
+    }
+  }
+}
+
+}  // namespace tessgrid::detail

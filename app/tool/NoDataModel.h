@@ -1,0 +1,66 @@
+// app/tool/NoDataModel.h - the tool's data model at its edge: every input's declared no-data
+// becomes the library's marker on the way in, and the value an output declares on the way out.
+// app/tool/NoDataModel.cpp holds it; app/tool/ToolFrame.cpp applies it to every grid it moves.
+#ifndef APP_TOOL_NODATAMODEL_H
+#define APP_TOOL_NODATAMODEL_H
+
+#include <string>
+#include <vector>
+
+#include "model/TMap.h"
+
+namespace tessgrid::detail {
+
+/// The no-data value every library operation keys on, and so every map the commands hand it.
+constexpr double kDblLibraryNoData = -9999.0;
+
+/// An input grid as its file states it: the geometry of its header, exactly as read, and the
+/// no-data value it declares. Outputs on its grid state the same, and pairing commands compare
+/// inputs by it.
+struct TInputGrid {
+  std::string StgName;       ///< as given on the command line ("-" for standard input)
+  long LngColumns = 0;       ///< ncols
+  long LngRows = 0;          ///< nrows
+  double DblWest = 0.0;      ///< xllcorner as read (a centre already turned into the corner)
+  double DblSouth = 0.0;     ///< yllcorner as read
+  double DblCellSize = 0.0;  ///< cellsize as read
+  double DblNoData = kDblLibraryNoData;  ///< NODATA_value, NaN included; -9999 when none is stated
+};
+
+/// Returns what the file of a map just read states; the map must be as the reader returned it.
+TInputGrid DescribeInput(const std::string& StgName, const TMap& Map);
+
+/// Turns the input's declared no-data cells (NaN cells for a NaN value) into -9999 and sets the
+/// map's no-data value to -9999.
+/// Throws "<name>: the cell at row <r>, column <c> holds -9999, a data value in this grid
+/// (NODATA_value <v>), which tessgrid-tool cannot tell from no-data" for the first such cell.
+void ToLibraryNoData(TMap& Map, const TInputGrid& Input);
+
+/// Makes every cell that is no-data in the input no-data in the result of a cell-wise command on
+/// it, whatever the operation made of it; both maps have the same size.
+void KeepNoData(const TMap& Input, TMap& Result);
+
+/// Turns the result's no-data cells (-9999, and cells that are not finite) into the value the
+/// output declares, and sets its no-data value to it.
+/// Throws "<output>: the result holds <v> at row <r>, column <c>, a data value equal to the
+/// NODATA_value it declares; choose another with --nodata" for the first data cell equal to it.
+void ToDeclaredNoData(TMap& Map, double DblNoData, const std::string& StgOutput);
+
+/// Returns the value the map's user means by a command's number: the grid's declared no-data
+/// value stands for no-data.
+double ToLibraryValue(double DblValue, const TInputGrid& Input);
+
+/// Returns whether the map lies on the input's grid: the same size and cell size, and corners
+/// that differ by at most 1e-6 of a cell.
+bool OnGridOf(const TMap& Map, const TInputGrid& Input);
+
+/// Checks that the grids pair cell for cell by column and row: the same ncols, nrows and
+/// cellsize, and corners within 1e-6 of a cell.
+/// Throws "grids are not aligned: a.asc and b.asc differ in xllcorner (1000 vs 900000)" for the
+/// first entry that differs (ncols, nrows, cellsize, xllcorner, yllcorner, in that order) between
+/// the first grid and a later one.
+void CheckAligned(const std::vector<const TInputGrid*>& VecGrids);
+
+}  // namespace tessgrid::detail
+
+#endif  // APP_TOOL_NODATAMODEL_H
