@@ -393,6 +393,16 @@ TEST(GridReaderTest, TheLenientRuleReadsWhatOtherWritersWrite) {
        "File format error: invalid cellsize in TARCGISFileTools::LoadARCGISFile"},
       {"ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize",
        "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile"},
+      {"ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize 0\n3 4\n",
+       "File format error: invalid cellsize in TARCGISFileTools::LoadARCGISFile"},
+      {"ncols 2 nrows 1 xllcorner 0 yllcorner 0 cellsize -1\n3 4\n",
+       "File format error: invalid cellsize in TARCGISFileTools::LoadARCGISFile"},
+      {"ncols 2 nrows 1 xllcorner 0 yllcorner 0 dx -2 dy -2\n3 4\n",
+       "File format error: invalid dx in TARCGISFileTools::LoadARCGISFile"},
+      {"ncols 2 nrows 1 xllcorner 1.7e308 yllcorner 0 cellsize 1e308\n3 4\n",
+       "File format error: grid extent is not finite in TARCGISFileTools::LoadARCGISFile"},
+      {"ncols 2 nrows 1 xllcenter -1.7e308 yllcorner 0 cellsize 1e308\n3 4\n",
+       "File format error: grid extent is not finite in TARCGISFileTools::LoadARCGISFile"},
   };
   for (const auto& Failure : VecFailures) {
     EXPECT_MESSAGE(LoadLenient(Failure.PtrText), Failure.PtrMessage) << Failure.PtrText;
