@@ -309,12 +309,21 @@ const double* RowData(const TMap& Map, long LngRow) {
   return Map.MbrVecValues[static_cast<std::size_t>(LngRow)].data();
 }
 
+// A no-data neighbour would lend its marker number to the mean and give a value that looks
+// like data; the sample is no-data instead.
 double SampleValue(const double* PtrRow1, const double* PtrRow2, const TColumn& Column,
-                   const TRow& Row) {
+                   const TRow& Row, double DblNoData) {
   const std::size_t LngX1 = static_cast<std::size_t>(Column.LngX1);
   const std::size_t LngX2 = static_cast<std::size_t>(Column.LngX2);
-  return Blend(PtrRow1[LngX1], PtrRow1[LngX2], PtrRow2[LngX1], PtrRow2[LngX2], Column.DblDx1,
-               Column.DblDx2, Row.DblDy1, Row.DblDy2, Column.DblWidth * Row.DblHeight);
+  const double DblQ11 = PtrRow1[LngX1];
+  const double DblQ21 = PtrRow1[LngX2];
+  const double DblQ12 = PtrRow2[LngX1];
+  const double DblQ22 = PtrRow2[LngX2];
+  if (DblQ11 == DblNoData || DblQ21 == DblNoData || DblQ12 == DblNoData || DblQ22 == DblNoData) {
+    return DblNoData;
+  }
+  return Blend(DblQ11, DblQ21, DblQ12, DblQ22, Column.DblDx1, Column.DblDx2, Row.DblDy1, Row.DblDy2,
+               Column.DblWidth * Row.DblHeight);
 }
 
 }  // namespace
@@ -425,21 +434,23 @@ TMap* TMapTools::BilinearInterpolate(const TMap* PtrSource, double DblResolution
   // leaves the last row of the last column there; row by row leaves the last column of the last
   // row. The two agree unless samples share both a result column and a result row.
   std::vector<std::vector<double>>& VecValues = PtrResult->MbrVecValues;
+  const double DblNoData = Source.MbrDblNoDataValue;
   if (IsStrictlyMonotonic(VecColumns) || IsStrictlyMonotonic(VecRows)) {
     for (const TRow& Row : VecRows) {
       const double* PtrRow1 = RowData(Source, Row.LngY1);
       const double* PtrRow2 = RowData(Source, Row.LngY2);
       double* PtrTarget = VecValues[static_cast<std::size_t>(Row.LngResult)].data();
       for (const TColumn& Column : VecColumns) {
-        PtrTarget[Column.LngResult] = SampleValue(PtrRow1, PtrRow2, Column, Row);
+        PtrTarget[Column.LngResult] = SampleValue(PtrRow1, PtrRow2, Column, Row, DblNoData);
       }
     }
   } else {
     for (const TColumn& Column : VecColumns) {
       for (const TRow& Row : VecRows) {
         VecValues[static_cast<std::size_t>(Row.LngResult)]
-                 [static_cast<std::size_t>(Column.LngResult)] = SampleValue(
-                     RowData(Source, Row.LngY1), RowData(Source, Row.LngY2), Column, Row);
+                 [static_cast<std::size_t>(Column.LngResult)] =
+                     SampleValue(RowData(Source, Row.LngY1), RowData(Source, Row.LngY2), Column,
+                                 Row, DblNoData);
       }
     }
   }

@@ -167,9 +167,10 @@ class TMapTools {
   /// Returns Downscale(source, R) filled by bilinear interpolation between the centres of the
   /// four source cells around one sample point per cell, taken at a fixed offset from the cell's
   /// first edges inside a band r (the source's resolution) within the map, and r + R within on
-  /// its far X side and, where its Y edges fall, on its first (northern) Y side. No-data cells
-  /// take part with their number. Cells no sample reaches, and the no-data value the result
-  /// declares, are the source's no-data value.
+  /// its far X side and, where its Y edges fall, on its first (northern) Y side. A sample with a
+  /// no-data cell (equal to the source's no-data value) among its four neighbours is no-data.
+  /// Cells no sample reaches, and the no-data value the result declares, are the source's no-data
+  /// value. TMapTools::Resample samples at cell centres instead.
   /// Throws "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate" for an R that is
   /// not greater than 0, then the failures of Downscale, then for the first sample that has no
   /// four neighbours "LngGetX1 is out of range in TMapTools::BilinearInterpolate" (likewise

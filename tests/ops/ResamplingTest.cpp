@@ -160,7 +160,11 @@ TMapPtr DefinedInterpolate(const TMap& Source, double DblRes) {
       TMapPoint Sample(DblX, DblY, 0);
       TMapTools::BilinearInterpolate(PtrC11.get(), PtrC21.get(), PtrC12.get(), PtrC22.get(),
                                      &Sample);
-      PtrM->SetPoint(&Target, Sample.MbrDblValue);
+      bool BlnNoData = false;
+      for (const TMapPoint* PtrC : {PtrC11.get(), PtrC21.get(), PtrC12.get(), PtrC22.get()}) {
+        BlnNoData = BlnNoData || PtrC->MbrDblValue == Source.MbrDblNoDataValue;
+      }
+      PtrM->SetPoint(&Target, BlnNoData ? Source.MbrDblNoDataValue : Sample.MbrDblValue);
       DblY += BlnFalling ? -DblRes : DblRes;
     } while (BlnFalling ? DblY >= DblYE : DblY <= DblYE);
     DblX += DblRes;
@@ -391,11 +395,22 @@ TEST(ResamplingTest, InterpolationOfAFlatSourceGivesItsValue) {
   EXPECT_GT(LngSampled, 0);
 }
 
-TEST(ResamplingTest, NoDataNeighboursArePartOfTheMean) {
-  std::vector<std::vector<double>> VecRows = Filled(4, 4, 8.0);
+TEST(ResamplingTest, SamplesWithANoDataNeighbourAreNoData) {
+  // The one sample of a 4 x 4 source at R = 2 lands in cell (0, 1), between cells 0 and 1 of
+  // source rows 2 and 3.
+  std::vector<std::vector<double>> VecRows = Filled(4, 4, 100.0);
+  const TMapPtr PtrClean(TMapTools::BilinearInterpolate(MakeMap(0, 0, 1, VecRows).get(), 2));
+  EXPECT_EQ(PtrClean->GetPointVal(0, 1), 100.0);
   VecRows[2][1] = -9999.0;
   const TMapPtr PtrMap(TMapTools::BilinearInterpolate(MakeMap(0, 0, 1, VecRows).get(), 2));
-  EXPECT_DOUBLE_EQ(PtrMap->GetPointVal(0, 1), (3 * 8.0 - 9999.0) / 4);
+  EXPECT_EQ(PtrMap->GetPointVal(0, 1), -9999.0);  // not (3 x 100 - 9999) / 4 = -2424.75
+  // The source's own marker counts, by exact equality; another -9999 is a number.
+  VecRows[2][1] = -1.0;
+  const TMapPtr PtrOwn(TMapTools::BilinearInterpolate(MakeMap(0, 0, 1, VecRows, -1).get(), 2));
+  EXPECT_EQ(PtrOwn->GetPointVal(0, 1), -1.0);
+  VecRows[2][1] = -9999.0;
+  const TMapPtr PtrNumber(TMapTools::BilinearInterpolate(MakeMap(0, 0, 1, VecRows, -1).get(), 2));
+  EXPECT_EQ(PtrNumber->GetPointVal(0, 1), (3 * 100.0 - 9999.0) / 4);
 }
 
 TEST(ResamplingTest, SamplesWithoutFourNeighboursFailWithTheFirstMissingOne) {
