@@ -1,4 +1,5 @@
-// ops/Resampling.cpp - TMapTools resampling: Downscale, Subdivide and bilinear interpolation.
+// ops/Resampling.cpp - TMapTools resampling: Downscale, Subdivide, bilinear interpolation and
+// Resample.
 // The declarations and their contracts are in ops/TMapTools.h, section "Resampling".
 #include "ops/TMapTools.h"
 
@@ -29,6 +30,7 @@ using tessgrid::detail::LookupIndices;
 using tessgrid::detail::NewUnfilledMap;
 using tessgrid::detail::Note;
 using tessgrid::detail::NoteLookup;
+using tessgrid::detail::RowOf;
 using tessgrid::detail::TIndexList;
 using tessgrid::detail::TLineFault;
 
@@ -309,12 +311,145 @@ const double* RowData(const TMap& Map, long LngRow) {
   return Map.MbrVecValues[static_cast<std::size_t>(LngRow)].data();
 }
 
+// A no-data neighbour would lend its marker number to the mean and give a value that looks
+// like data; the sample is no-data instead.
 double SampleValue(const double* PtrRow1, const double* PtrRow2, const TColumn& Column,
-                   const TRow& Row) {
+                   const TRow& Row, double DblNoData) {
   const std::size_t LngX1 = static_cast<std::size_t>(Column.LngX1);
   const std::size_t LngX2 = static_cast<std::size_t>(Column.LngX2);
-  return Blend(PtrRow1[LngX1], PtrRow1[LngX2], PtrRow2[LngX1], PtrRow2[LngX2], Column.DblDx1,
-               Column.DblDx2, Row.DblDy1, Row.DblDy2, Column.DblWidth * Row.DblHeight);
+  const double DblQ11 = PtrRow1[LngX1];
+  const double DblQ21 = PtrRow1[LngX2];
+  const double DblQ12 = PtrRow2[LngX1];
+  const double DblQ22 = PtrRow2[LngX2];
+  if (DblQ11 == DblNoData || DblQ21 == DblNoData || DblQ12 == DblNoData || DblQ22 == DblNoData) {
+    return DblNoData;
+  }
+  return Blend(DblQ11, DblQ21, DblQ12, DblQ22, Column.DblDx1, Column.DblDx2, Row.DblDy1, Row.DblDy2,
+               Column.DblWidth * Row.DblHeight);
+}
+
+// Where one target column (or row) meets the source: the cell that holds its centre and the
+// neighbour on the centre's side of that cell's middle, found once for the whole line.
+struct TSampleLine {
+  long LngCell;       // -1 when no source cell holds the centre
+  long LngNeighbour;  // the holding cell itself in the outer half-cell band
+  double DblWeight;   // the neighbour's, 0 to 0.5; the holding cell's is 1 minus it
+};
+
+double Coordinate(const TPoint* PtrPoint, char ChrAxis) {
+  return ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY;
+}
+
+std::vector<TSampleLine> PlanSampleLines(const TAxis& Edges, long LngCells,
+                                         const std::vector<double>& VecCentres, char ChrAxis) {
+  const TIndexList List = LookupIndices(Edges, VecCentres, ChrAxis);
+  const std::vector<TPoint*>& VecEdges = Edges.MbrVecPoints;
+  std::vector<TSampleLine> VecLines(VecCentres.size(), TSampleLine{-1, -1, 0.0});
+  for (std::size_t LngI = 0; LngI < VecCentres.size(); ++LngI) {
+    const long LngCell = List.MbrVecIndices[LngI];
+    if (List.MbrVecStatus[LngI] != TAxis::TLookupStatus::kFound || !IsIndexIn(LngCell, LngCells)) {
+      continue;
+    }
+    const std::size_t LngK = static_cast<std::size_t>(LngCell);
+    const double DblFrom = Coordinate(VecEdges[LngK], ChrAxis);
+    const double DblTo = Coordinate(VecEdges[LngK + 1], ChrAxis);
+    // Measured by index from edge k, so it means the same whichever way the axis runs.
+    const double DblPlace = (VecCentres[LngI] - DblFrom) / (DblTo - DblFrom);
+    TSampleLine& Line = VecLines[LngI];
+    Line.LngCell = LngCell;
+    Line.LngNeighbour = DblPlace < 0.5 ? LngCell - 1 : LngCell + 1;
+    Line.DblWeight = DblPlace < 0.5 ? 0.5 - DblPlace : DblPlace - 0.5;
+    if (!IsIndexIn(Line.LngNeighbour, LngCells)) {
+      // Leaving the missing neighbour out and scaling the rest back to 1 is the same as giving
+      // the holding cell the whole weight.
+      Line.LngNeighbour = LngCell;
+      Line.DblWeight = 0.0;
+    }
+  }
+  return VecLines;
+}
+
+// Edge k at k x R from the first, a product rather than a running sum, so that the far edge is
+// exactly where the size rule puts it.
+std::vector<double> EdgesFrom(double DblFirst, double DblStep, long LngCells) {
+  std::vector<double> VecEdges(static_cast<std::size_t>(LngCells) + 1);
+  for (std::size_t LngK = 0; LngK < VecEdges.size(); ++LngK) {
+    VecEdges[LngK] = DblFirst + static_cast<double>(LngK) * DblStep;
+  }
+  return VecEdges;
+}
+
+std::vector<double> CentresOf(const std::vector<double>& VecEdges) {
+  std::vector<double> VecCentres(VecEdges.size() - 1);
+  for (std::size_t LngK = 0; LngK < VecCentres.size(); ++LngK) {
+    VecCentres[LngK] = VecEdges[LngK] + (VecEdges[LngK + 1] - VecEdges[LngK]) / 2;
+  }
+  return VecCentres;
+}
+
+std::unique_ptr<TAxis> AxisOf(double DblResolution, const std::vector<double>& VecCoordinates,
+                              char ChrAxis, double DblOther) {
+  auto PtrAxis = std::make_unique<TAxis>(DblResolution, 0);
+  PtrAxis->MbrVecPoints.reserve(VecCoordinates.size());
+  for (const double DblC : VecCoordinates) {
+    PtrAxis->MbrVecPoints.push_back(ChrAxis == 'X' ? new TPoint(DblC, DblOther)
+                                                   : new TPoint(DblOther, DblC));
+  }
+  return PtrAxis;
+}
+
+// Hands the map its four axes built in place, as the grid reader does: the setters would derive
+// centres for falling Y edges only.
+void GiveAxes(TMap& Map, double DblResolution, const std::vector<double>& VecXEdges,
+              const std::vector<double>& VecYEdges) {
+  std::unique_ptr<TAxis> PtrXEdges = AxisOf(DblResolution, VecXEdges, 'X', VecYEdges.front());
+  std::unique_ptr<TAxis> PtrXCentres =
+      AxisOf(DblResolution, CentresOf(VecXEdges), 'X', VecYEdges.front());
+  std::unique_ptr<TAxis> PtrYEdges = AxisOf(DblResolution, VecYEdges, 'Y', VecXEdges.front());
+  std::unique_ptr<TAxis> PtrYCentres =
+      AxisOf(DblResolution, CentresOf(VecYEdges), 'Y', VecXEdges.front());
+  Map.MbrPtrXAxis = PtrXCentres.release();
+  Map.MbrPtrYAxis = PtrYCentres.release();
+  Map.MbrPtrXAxisInterval = PtrXEdges.release();
+  Map.MbrPtrYAxisInterval = PtrYEdges.release();
+}
+
+void SampleNearest(const double* PtrRow, const std::vector<TSampleLine>& VecColumns,
+                   double DblNoData, double* PtrOut) {
+  for (const TSampleLine& Column : VecColumns) {
+    *PtrOut++ = Column.LngCell < 0 ? DblNoData : PtrRow[Column.LngCell];
+  }
+}
+
+// One target row from the source row that holds its centres and the neighbour row. A cell
+// whose holding cell is no-data stays no-data, so the no-data area keeps the shape nearest gives
+// it; elsewhere no-data neighbours drop out and the others' weights are scaled back to 1, as
+// gdalwarp does.
+void SampleBilinear(const double* PtrNear, const double* PtrFar, double DblWy,
+                    const std::vector<TSampleLine>& VecColumns, double DblNoData, double* PtrOut) {
+  for (const TSampleLine& Column : VecColumns) {
+    const double DblHeld = Column.LngCell < 0 ? DblNoData : PtrNear[Column.LngCell];
+    if (DblHeld == DblNoData) {
+      *PtrOut++ = DblNoData;
+      continue;
+    }
+    const double DblWx = Column.DblWeight;
+    const double DblWeights[3] = {DblWx * (1 - DblWy), (1 - DblWx) * DblWy, DblWx * DblWy};
+    const double DblValues[3] = {PtrNear[Column.LngNeighbour], PtrFar[Column.LngCell],
+                                 PtrFar[Column.LngNeighbour]};
+    double DblSum = (1 - DblWx) * (1 - DblWy) * DblHeld;
+    double DblWeightSum = (1 - DblWx) * (1 - DblWy);
+    bool BlnSkipped = false;
+    for (int IntK = 0; IntK < 3; ++IntK) {
+      if (DblValues[IntK] == DblNoData) {
+        BlnSkipped = true;
+      } else {
+        DblSum += DblWeights[IntK] * DblValues[IntK];
+        DblWeightSum += DblWeights[IntK];
+      }
+    }
+    *PtrOut++ = BlnSkipped ? DblSum / DblWeightSum : DblSum;
+  }
 }
 
 }  // namespace
@@ -425,23 +560,91 @@ TMap* TMapTools::BilinearInterpolate(const TMap* PtrSource, double DblResolution
   // leaves the last row of the last column there; row by row leaves the last column of the last
   // row. The two agree unless samples share both a result column and a result row.
   std::vector<std::vector<double>>& VecValues = PtrResult->MbrVecValues;
+  const double DblNoData = Source.MbrDblNoDataValue;
   if (IsStrictlyMonotonic(VecColumns) || IsStrictlyMonotonic(VecRows)) {
     for (const TRow& Row : VecRows) {
       const double* PtrRow1 = RowData(Source, Row.LngY1);
       const double* PtrRow2 = RowData(Source, Row.LngY2);
       double* PtrTarget = VecValues[static_cast<std::size_t>(Row.LngResult)].data();
       for (const TColumn& Column : VecColumns) {
-        PtrTarget[Column.LngResult] = SampleValue(PtrRow1, PtrRow2, Column, Row);
+        PtrTarget[Column.LngResult] = SampleValue(PtrRow1, PtrRow2, Column, Row, DblNoData);
       }
     }
   } else {
     for (const TColumn& Column : VecColumns) {
       for (const TRow& Row : VecRows) {
         VecValues[static_cast<std::size_t>(Row.LngResult)]
-                 [static_cast<std::size_t>(Column.LngResult)] = SampleValue(
-                     RowData(Source, Row.LngY1), RowData(Source, Row.LngY2), Column, Row);
+                 [static_cast<std::size_t>(Column.LngResult)] =
+                     SampleValue(RowData(Source, Row.LngY1), RowData(Source, Row.LngY2), Column,
+                                 Row, DblNoData);
       }
     }
   }
+  return PtrResult.release();
+}
+
+TMap* TMapTools::Resample(const TMap* PtrSource, double DblResolution, TResampleMethod Method) {
+  if (!(DblResolution > 0.0) || !std::isfinite(DblResolution)) {
+    Fail("New resolution cannot be <= 0.0 in TMapTools::Resample");
+  }
+  const TMap& Source = *PtrSource;
+  if (Source.MbrLngXDim < 0 || Source.MbrLngYDim < 0 ||
+      !IsFilled(Source.MbrPtrXAxisInterval, Source.MbrLngXDim + 1) ||
+      !IsFilled(Source.MbrPtrYAxisInterval, Source.MbrLngYDim + 1)) {
+    Fail("Map has no interval axes in TMapTools::Resample");
+  }
+  if (Source.MbrLngXDim == 0 || Source.MbrLngYDim == 0) {
+    Fail("Map has no cells in TMapTools::Resample");
+  }
+  const double DblXFirst = FirstXEdge(Source);
+  const double DblXLast = LastXEdge(Source);
+  const double DblYFirst = FirstYEdge(Source);
+  const double DblYLast = LastYEdge(Source);
+  const double DblWidth = std::fabs(DblXLast - DblXFirst);
+  const double DblHeight = std::fabs(DblYLast - DblYFirst);
+  if (!std::isfinite(DblWidth) || !std::isfinite(DblHeight)) {
+    Fail("New resolution is too small for the map in TMapTools::Resample");
+  }
+  // gdalwarp's own size rule for a given extent and cell size, in its own double arithmetic, so
+  // that both make the same grid.
+  const double DblCols = std::max(1.0, std::floor((DblWidth + DblResolution / 2) / DblResolution));
+  const double DblRows = std::max(1.0, std::floor((DblHeight + DblResolution / 2) / DblResolution));
+  const double DblMaxCells = static_cast<double>(std::numeric_limits<std::ptrdiff_t>::max() /
+                                                 static_cast<std::ptrdiff_t>(sizeof(double)));
+  if (!(DblCols * DblRows <= DblMaxCells)) {
+    Fail("New resolution is too small for the map in TMapTools::Resample");
+  }
+  long LngXDim = 0;
+  long LngYDim = 0;
+  FitDimensions(DblCols, DblRows, LngXDim, LngYDim);
+
+  const double DblWest = std::min(DblXFirst, DblXLast);
+  const double DblNorth = std::max(DblYFirst, DblYLast);
+  const bool BlnRising = DblYLast > DblYFirst;
+  const std::vector<double> VecXEdges = EdgesFrom(DblWest, DblResolution, LngXDim);
+  std::vector<double> VecYEdges = EdgesFrom(DblNorth, -DblResolution, LngYDim);
+  if (BlnRising) {
+    std::reverse(VecYEdges.begin(), VecYEdges.end());
+  }
+  const std::vector<TSampleLine> VecColumns =
+      PlanSampleLines(*Source.MbrPtrXAxisInterval, Source.MbrLngXDim, CentresOf(VecXEdges), 'X');
+  const std::vector<TSampleLine> VecRows =
+      PlanSampleLines(*Source.MbrPtrYAxisInterval, Source.MbrLngYDim, CentresOf(VecYEdges), 'Y');
+
+  std::unique_ptr<TMap> PtrResult = NewUnfilledMap(DblResolution, LngXDim, LngYDim);
+  const double DblNoData = Source.MbrDblNoDataValue;
+  PtrResult->MbrDblNoDataValue = DblNoData;
+  FillRows(*PtrResult, LngXDim, LngYDim, [&](long LngY, double* PtrOut) {
+    const TSampleLine& Row = VecRows[static_cast<std::size_t>(LngY)];
+    if (Row.LngCell < 0) {
+      std::fill(PtrOut, PtrOut + LngXDim, DblNoData);
+    } else if (Method == TResampleMethod::kNearest) {
+      SampleNearest(RowOf(Source, Row.LngCell), VecColumns, DblNoData, PtrOut);
+    } else {
+      SampleBilinear(RowOf(Source, Row.LngCell), RowOf(Source, Row.LngNeighbour), Row.DblWeight,
+                     VecColumns, DblNoData, PtrOut);
+    }
+  });
+  GiveAxes(*PtrResult, DblResolution, VecXEdges, VecYEdges);
   return PtrResult.release();
 }

@@ -12,6 +12,12 @@
 #include "model/TMap.h"
 #include "model/TPoint.h"
 
+/// How TMapTools::Resample finds the value at a target cell centre.
+enum class TResampleMethod {
+  kNearest,   ///< the value of the source cell that holds the centre
+  kBilinear,  ///< interpolated between the centres of the source cells around it
+};
+
 /// Operations on maps. None keeps state. Argument maps are only read, except where an operation
 /// says it changes its argument in place. An operation that returns a new map, point or vector of
 /// them hands it to the caller, who deletes it. Every check runs before any visible change: a
@@ -133,7 +139,8 @@ class TMapTools {
   // a map read from a grid file) and follow the direction of its Y edges. A map's Y edges rise
   // when its last Y edge is greater than its first. Sources need their four axes, as the setters
   // leave them; a map without them fails with "Map has no complete axes in TMapTools::<name>".
-  // A map too large for memory fails with std::bad_alloc before any of it is built.
+  // A map too large for memory fails with std::bad_alloc before any of it is built. Resample
+  // states its own grid and messages.
 
   /// Returns the bilinear interpolation at (x, y) of q11 at (x1, y1), q21 at (x2, y1), q12 at
   /// (x1, y2) and q22 at (x2, y2): each value divided by the rectangle's area, times its two
@@ -167,9 +174,10 @@ class TMapTools {
   /// Returns Downscale(source, R) filled by bilinear interpolation between the centres of the
   /// four source cells around one sample point per cell, taken at a fixed offset from the cell's
   /// first edges inside a band r (the source's resolution) within the map, and r + R within on
-  /// its far X side and, where its Y edges fall, on its first (northern) Y side. No-data cells
-  /// take part with their number. Cells no sample reaches, and the no-data value the result
-  /// declares, are the source's no-data value.
+  /// its far X side and, where its Y edges fall, on its first (northern) Y side. A sample with a
+  /// no-data cell (equal to the source's no-data value) among its four neighbours is no-data.
+  /// Cells no sample reaches, and the no-data value the result declares, are the source's no-data
+  /// value. TMapTools::Resample samples at cell centres instead.
   /// Throws "New resolution cannot be <= 0.0 in TMapTools::BilinearInterpolate" for an R that is
   /// not greater than 0, then the failures of Downscale, then for the first sample that has no
   /// four neighbours "LngGetX1 is out of range in TMapTools::BilinearInterpolate" (likewise
@@ -179,6 +187,37 @@ class TMapTools {
   /// coordinates in TMapTools::BilinearInterpolate" when adding R no longer moves a sample
   /// coordinate, where sampling would never end. Returns a new map; the caller owns it.
   [[nodiscard]] static TMap* BilinearInterpolate(const TMap* PtrSource, double DblResolution);
+
+  /// Returns the source resampled to cell size R over its whole area, every cell sampled at its
+  /// centre, the grid and the samples as GDAL's gdalwarp makes them for -tr R R with -te the
+  /// source's extent. The grid starts at the source's western and northern edges and has
+  /// (width + R / 2) / R columns and (height + R / 2) / R rows, truncated (width / R rounded,
+  /// halves up), at least 1 each; edge k lies k x R east of the western edge (south of the
+  /// northern one), so the southern edge is north - rows x R and the eastern and southern edges
+  /// may lie up to R / 2 within or beyond the source's. Rows follow the direction of the source's
+  /// Y edges. A centre that no source cell holds (a cell holds its western and southern edges),
+  /// or whose holding cell is no-data (the source's no-data value, by exact equality), is
+  /// no-data with either method; the result declares the source's no-data value.
+  /// kNearest takes the holding cell's value.
+  /// kBilinear interpolates between the centres of the two source columns and the two source
+  /// rows around the centre, weighted by distance, over those of the four cells that lie in the
+  /// map and are not no-data, their weights scaled to sum to 1. In the outer half-cell band,
+  /// between the outermost centres and the edge, the missing column or row drops out, which
+  /// carries the outermost centres' values out to the edge.
+  /// Where gdalwarp differs: a centre exactly on a source row boundary belongs to the northern
+  /// row here and to the southern one there, and one on the source's southern edge is no-data
+  /// there; and once the grid has fewer than 0.95 times the source's columns or rows (R above
+  /// about 1.05 r) gdalwarp's bilinear widens its kernel over more cells, where this stays with
+  /// the four around the centre. Elsewhere the two agree to within rounding (1e-12).
+  /// Throws "New resolution cannot be <= 0.0 in TMapTools::Resample" for an R that is not a
+  /// finite number above 0, "Map has no interval axes in TMapTools::Resample" for a source
+  /// without its two complete edge axes, "Map has no cells in TMapTools::Resample" for one
+  /// without columns or rows, and "New resolution is too small for the map in
+  /// TMapTools::Resample" when the grid would hold more cells than memory can be indexed by (or
+  /// the source's extent is not finite); a grid too large for this machine's memory throws
+  /// std::bad_alloc. Returns a new map; the caller owns it.
+  [[nodiscard]] static TMap* Resample(const TMap* PtrSource, double DblResolution,
+                                      TResampleMethod Method);
 
   // Map extents (ops/Extents.cpp).
   /// Returns a new map of the cells from the one holding P1 to the one holding P2 (any two

@@ -1,4 +1,4 @@
-// app/tool/ResamplingCommands.cpp - downscale, subdivide, interpolate.
+// app/tool/ResamplingCommands.cpp - downscale, subdivide, interpolate, resample.
 // Each is one call of TMapTools (ops/TMapTools.h); the frame is app/tool/ToolFrame.h.
 #include <memory>
 #include <string>
@@ -13,8 +13,9 @@ namespace {
 struct TResamplingArguments {
   std::string StgIn;
   std::string StgOut;
-  double DblResolution = 0.0;  ///< downscale, interpolate: the new cell size R
-  int IntFactor = 0;           ///< subdivide: the factor K
+  double DblResolution = 0.0;      ///< downscale, interpolate, resample: the new cell size R
+  int IntFactor = 0;               ///< subdivide: the factor K
+  std::string StgMethod = "near";  ///< resample: "near" or "bilinear"
 };
 
 using TResample = TMap* (*)(const TResamplingArguments&, const TMap*);
@@ -61,13 +62,32 @@ void AddResamplingCommands(CLI::App& App, TToolContext& Context) {
 
   auto PtrInterpolate = std::make_shared<TResamplingArguments>();
   PtrCommand = AddResamplingCommand(
-      App, Context, "interpolate", "IN resampled to cell size R by bilinear interpolation",
+      App, Context, "interpolate",
+      "IN resampled to cell size R bilinearly at a fixed offset from each cell's first edges, not "
+      "at its centre (see resample); a no-data neighbour gives no-data",
       "tessgrid-tool interpolate dem.asc dem_10m.asc --resolution 10", PtrInterpolate,
       [](const TResamplingArguments& Args, const TMap* PtrIn) {
         return TMapTools::BilinearInterpolate(PtrIn, Args.DblResolution);
       });
   AddNumber(PtrCommand, "--resolution", PtrInterpolate->DblResolution, "the new cell size R")
       ->required();
+
+  auto PtrResample = std::make_shared<TResamplingArguments>();
+  PtrCommand = AddResamplingCommand(
+      App, Context, "resample",
+      "IN at cell size R over its whole area, each cell's centre sampled from the nearest cell or "
+      "bilinearly (as gdalwarp -tr R R over IN's extent)",
+      "tessgrid-tool resample dem.asc dem_10m.asc --method bilinear --resolution 10", PtrResample,
+      [](const TResamplingArguments& Args, const TMap* PtrIn) {
+        return TMapTools::Resample(
+            PtrIn, Args.DblResolution,
+            Args.StgMethod == "bilinear" ? TResampleMethod::kBilinear : TResampleMethod::kNearest);
+      });
+  AddNumber(PtrCommand, "--resolution", PtrResample->DblResolution, "the new cell size R")
+      ->required();
+  PtrCommand->add_option("--method", PtrResample->StgMethod, "near or bilinear")
+      ->check(CLI::IsMember({"near", "bilinear"}))
+      ->capture_default_str();
 }
 
 }  // namespace tessgrid::detail

@@ -237,6 +237,13 @@ TEST_F(ToolCommandsTest, InterpolateResamplesBilinearly) {
             Text(TMapTools::BilinearInterpolate(Load(kE).get(), 5)));
 }
 
+TEST_F(ToolCommandsTest, ResampleSamplesCentresByTheNamedMethodNearestByDefault) {
+  EXPECT_EQ(Written({"resample", kE, Out(), "--resolution", "5"}),
+            Text(TMapTools::Resample(Load(kE).get(), 5, TResampleMethod::kNearest)));
+  EXPECT_EQ(Written({"resample", kE, Out(), "--method", "bilinear", "--resolution", "4"}),
+            Text(TMapTools::Resample(Load(kE).get(), 4, TResampleMethod::kBilinear)));
+}
+
 TEST_F(ToolCommandsTest, ExtractTakesTheCellsBetweenTheCorners) {
   const TPoint Corner1(125, 215);
   const TPoint Corner2(105, 205);

@@ -73,11 +73,12 @@ TEST_F(ToolConventionsTest, HelpAndVersionGoToStandardOutputWithStatusZero) {
   const TRun Help = RunTool({"--help"});
   ExpectSuccess(Help);
   for (const char* PtrCommand :
-       {"add",          "subtract",     "multiply",  "divide",         "scale",     "divide-by",
-        "offset",       "round",        "threshold", "reclass",        "mask",      "fill",
-        "sum",          "count",        "average",   "moving-average", "gradients", "downscale",
-        "subdivide",    "interpolate",  "extract",   "insert",         "intersect", "patch",
-        "count-values", "first-values", "sample",    "overlay-table",  "to-csv",    "info"}) {
+       {"add",       "subtract",     "multiply",     "divide",         "scale",         "divide-by",
+        "offset",    "round",        "threshold",    "reclass",        "mask",          "fill",
+        "sum",       "count",        "average",      "moving-average", "gradients",     "downscale",
+        "subdivide", "interpolate",  "resample",     "extract",        "insert",        "intersect",
+        "patch",     "count-values", "first-values", "sample",         "overlay-table", "to-csv",
+        "info"}) {
     EXPECT_NE(Help.StgOut.find(std::string("\n  ") + PtrCommand + " "), std::string::npos)
         << PtrCommand;
   }
@@ -94,6 +95,9 @@ TEST_F(ToolConventionsTest, WrongCommandLinesExitTwoWithOneLineAndWriteNothing) 
   ExpectFailure(RunTool({"bogus", kE}), 2, "unknown command bogus");
   ExpectFailure(RunTool({"scale", kE, Work("out.asc"), "--factor", "2x"}), 2,
                 "--factor: not a number: 2x");
+  ExpectFailure(
+      RunTool({"resample", kE, Work("out.asc"), "--resolution", "5", "--method", "cubic"}), 2,
+      "--method: cubic not in {near,bilinear}");
   ExpectFailure(RunTool({"add", "-", "-", Work("out.asc")}), 2,
                 "standard input (-) can be read by one grid argument only");
   ExpectFailure(RunTool({"intersect", kE, kU, Work("out.asc"), Work("out.asc")}), 2,

@@ -1,7 +1,8 @@
-// tests/ops/ResamplingTest.cpp - Downscale, Subdivide and bilinear interpolation: geometry,
-// values, failures, and the map form against its sample-by-sample definition.
+// tests/ops/ResamplingTest.cpp - Downscale, Subdivide, bilinear interpolation and Resample:
+// geometry, values, failures, and the map form against its sample-by-sample definition.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -160,7 +161,11 @@ TMapPtr DefinedInterpolate(const TMap& Source, double DblRes) {
       TMapPoint Sample(DblX, DblY, 0);
       TMapTools::BilinearInterpolate(PtrC11.get(), PtrC21.get(), PtrC12.get(), PtrC22.get(),
                                      &Sample);
-      PtrM->SetPoint(&Target, Sample.MbrDblValue);
+      bool BlnNoData = false;
+      for (const TMapPoint* PtrC : {PtrC11.get(), PtrC21.get(), PtrC12.get(), PtrC22.get()}) {
+        BlnNoData = BlnNoData || PtrC->MbrDblValue == Source.MbrDblNoDataValue;
+      }
+      PtrM->SetPoint(&Target, BlnNoData ? Source.MbrDblNoDataValue : Sample.MbrDblValue);
       DblY += BlnFalling ? -DblRes : DblRes;
     } while (BlnFalling ? DblY >= DblYE : DblY <= DblYE);
     DblX += DblRes;
@@ -391,11 +396,22 @@ TEST(ResamplingTest, InterpolationOfAFlatSourceGivesItsValue) {
   EXPECT_GT(LngSampled, 0);
 }
 
-TEST(ResamplingTest, NoDataNeighboursArePartOfTheMean) {
-  std::vector<std::vector<double>> VecRows = Filled(4, 4, 8.0);
+TEST(ResamplingTest, SamplesWithANoDataNeighbourAreNoData) {
+  // The one sample of a 4 x 4 source at R = 2 lands in cell (0, 1), between cells 0 and 1 of
+  // source rows 2 and 3.
+  std::vector<std::vector<double>> VecRows = Filled(4, 4, 100.0);
+  const TMapPtr PtrClean(TMapTools::BilinearInterpolate(MakeMap(0, 0, 1, VecRows).get(), 2));
+  EXPECT_EQ(PtrClean->GetPointVal(0, 1), 100.0);
   VecRows[2][1] = -9999.0;
   const TMapPtr PtrMap(TMapTools::BilinearInterpolate(MakeMap(0, 0, 1, VecRows).get(), 2));
-  EXPECT_DOUBLE_EQ(PtrMap->GetPointVal(0, 1), (3 * 8.0 - 9999.0) / 4);
+  EXPECT_EQ(PtrMap->GetPointVal(0, 1), -9999.0);  // not (3 x 100 - 9999) / 4 = -2424.75
+  // The source's own marker counts, by exact equality; another -9999 is a number.
+  VecRows[2][1] = -1.0;
+  const TMapPtr PtrOwn(TMapTools::BilinearInterpolate(MakeMap(0, 0, 1, VecRows, -1).get(), 2));
+  EXPECT_EQ(PtrOwn->GetPointVal(0, 1), -1.0);
+  VecRows[2][1] = -9999.0;
+  const TMapPtr PtrNumber(TMapTools::BilinearInterpolate(MakeMap(0, 0, 1, VecRows, -1).get(), 2));
+  EXPECT_EQ(PtrNumber->GetPointVal(0, 1), (3 * 100.0 - 9999.0) / 4);
 }
 
 TEST(ResamplingTest, SamplesWithoutFourNeighboursFailWithTheFirstMissingOne) {
@@ -452,4 +468,160 @@ TEST(ResamplingTest, MapFormFailsWhereItsDefinitionFailsOnOddAxes) {
       ExpectAsDefined(*PtrSource, DblRes);
     }
   }
+}
+
+namespace {
+
+TMapPtr Resampled(const TMap& Source, double DblRes, TResampleMethod Method) {
+  return TMapPtr(TMapTools::Resample(&Source, DblRes, Method));
+}
+
+// Cell (i, j) of a grid file's map over (0, 0) at cell size 1 has its centre at (i + 0.5,
+// LngRows - j - 0.5) and holds 3 x + 7 y there, so bilinear weights reproduce it exactly.
+TMapPtr Ramp(std::size_t LngCols, std::size_t LngRows) {
+  std::vector<std::vector<double>> VecRows = Filled(LngCols, LngRows, 0);
+  for (std::size_t LngJ = 0; LngJ < LngRows; ++LngJ) {
+    for (std::size_t LngI = 0; LngI < LngCols; ++LngI) {
+      VecRows[LngJ][LngI] = 3 * (LngI + 0.5) + 7 * (LngRows - LngJ - 0.5);
+    }
+  }
+  return MakeMap(0, 0, 1, VecRows);
+}
+
+double XCentre(const TMap& Map, long LngI) {
+  return Map.MbrPtrXAxis->GetPoint(LngI)->MbrDblX;
+}
+
+}  // namespace
+
+TEST(ResampleTest, GridStartsAtTheWesternAndNorthernEdgesWithRoundedCellCounts) {
+  // 5 x 3 cells of 1: R = 2 gives 2.5 -> 3 columns and 1.5 -> 2 rows, R = 4 one of each, and
+  // R = 16, whose count rounds to 0, still one.
+  const TMapPtr PtrSource = MakeMap(10, 20, 1, Varied(5, 3), -1);
+  const TMapPtr PtrTwo = Resampled(*PtrSource, 2, TResampleMethod::kNearest);
+  EXPECT_EQ(PtrTwo->MbrLngXDim, 3);
+  EXPECT_EQ(PtrTwo->MbrLngYDim, 2);
+  EXPECT_EQ(PtrTwo->MbrDblResolution, 2.0);
+  EXPECT_EQ(PtrTwo->MbrDblNoDataValue, -1.0);
+  EXPECT_EQ(XEdge(*PtrTwo, 0), 10.0);
+  EXPECT_EQ(XEdge(*PtrTwo, 3), 16.0);  // beyond the source's 15
+  EXPECT_EQ(YEdge(*PtrTwo, 0), 23.0);
+  EXPECT_EQ(YEdge(*PtrTwo, 2), 19.0);  // north - rows x R, beyond the source's 20
+  EXPECT_EQ(XCentre(*PtrTwo, 2), 15.0);
+  EXPECT_EQ(YCentre(*PtrTwo, 1), 20.0);
+  for (double DblRes : {4.0, 16.0}) {
+    const TMapPtr PtrOne = Resampled(*PtrSource, DblRes, TResampleMethod::kBilinear);
+    EXPECT_EQ(PtrOne->MbrLngXDim, 1) << DblRes;
+    EXPECT_EQ(PtrOne->MbrLngYDim, 1) << DblRes;
+    EXPECT_EQ(YEdge(*PtrOne, 1), 23.0 - DblRes);
+  }
+}
+
+TEST(ResampleTest, NearestTakesTheCellHoldingEachCentre) {
+  // Halving the cell size puts four centres in every cell.
+  const TMapPtr PtrFalling = MakeMap(0, 0, 1, Varied(5, 4));
+  const TMapPtr PtrRising = Ascending(0, 0, 1, 5, 4);
+  for (const TMap* PtrSource : {PtrFalling.get(), PtrRising.get()}) {
+    const TMapPtr PtrFine = Resampled(*PtrSource, 0.5, TResampleMethod::kNearest);
+    const TMapPtr PtrBlocks(TMapTools::Subdivide(PtrSource, 2));
+    EXPECT_EQ(PtrFine->MbrVecValues, PtrBlocks->MbrVecValues);
+    EXPECT_EQ(YEdge(*PtrFine, 0), YEdge(*PtrBlocks, 0));
+    EXPECT_EQ(YEdge(*PtrFine, 8), YEdge(*PtrBlocks, 8));
+  }
+  // Doubling it puts every centre on a corner of four cells: the cell that holds its western
+  // and southern edges holds it, so columns 1 and 3 of rows 0 and 2.
+  const TMapPtr PtrSource = TenByTen();
+  const TMapPtr PtrCoarse = Resampled(*PtrSource, 2, TResampleMethod::kNearest);
+  ASSERT_EQ(PtrCoarse->MbrLngXDim, 5);
+  EXPECT_EQ(PtrCoarse->MbrVecValues[0], (std::vector<double>{1, 3, 5, 7, 9}));
+  EXPECT_EQ(PtrCoarse->MbrVecValues[1], (std::vector<double>{21, 23, 25, 27, 29}));
+  // The same cell size keeps every cell.
+  EXPECT_EQ(Resampled(*PtrSource, 1, TResampleMethod::kNearest)->MbrVecValues,
+            PtrSource->MbrVecValues);
+}
+
+TEST(ResampleTest, CentresOnTheEasternEdgeAreNoDataAndOnTheSouthernEdgeAreHeld) {
+  // 5 x 3 at R = 2: the last column's centre lies on the eastern edge, which no cell holds, the
+  // last row's on the southern edge, which the southern row holds.
+  const TMapPtr PtrSource = MakeMap(0, 0, 1, Varied(5, 3), -1);
+  for (TResampleMethod Method : {TResampleMethod::kNearest, TResampleMethod::kBilinear}) {
+    const TMapPtr PtrMap = Resampled(*PtrSource, 2, Method);
+    EXPECT_EQ(PtrMap->GetPointVal(2, 0), -1.0);
+    EXPECT_EQ(PtrMap->GetPointVal(2, 1), -1.0);
+    EXPECT_NE(PtrMap->GetPointVal(1, 1), -1.0);
+  }
+  const TMapPtr PtrNearest = Resampled(*PtrSource, 2, TResampleMethod::kNearest);
+  EXPECT_EQ(PtrNearest->GetPointVal(1, 1), PtrSource->GetPointVal(3, 2));
+}
+
+TEST(ResampleTest, BilinearReproducesARampAndCarriesTheOutermostCentresToTheEdges) {
+  const TMapPtr PtrSource = Ramp(6, 5);
+  for (double DblRes : {0.25, 0.5, 1.0}) {
+    const TMapPtr PtrMap = Resampled(*PtrSource, DblRes, TResampleMethod::kBilinear);
+    for (long LngJ = 0; LngJ < PtrMap->MbrLngYDim; ++LngJ) {
+      for (long LngI = 0; LngI < PtrMap->MbrLngXDim; ++LngI) {
+        // Inside the outermost centres the ramp itself; in the band, its value at the nearest
+        // point between them.
+        const double DblX = std::clamp(XCentre(*PtrMap, LngI), 0.5, 5.5);
+        const double DblY = std::clamp(YCentre(*PtrMap, LngJ), 0.5, 4.5);
+        ASSERT_EQ(PtrMap->GetPointVal(LngI, LngJ), 3 * DblX + 7 * DblY)
+            << "R = " << DblRes << ", cell " << LngI << ", " << LngJ;
+      }
+    }
+  }
+}
+
+TEST(ResampleTest, BilinearLeavesNoDataNeighboursOutAndKeepsNoDataCells) {
+  // 4 x 3 cells of 1 over (0, 0) with cell (1, 1) no-data, at R = 0.5.
+  const TMapPtr PtrSource = MakeMap(
+      0, 0, 1, {{1.5, 2.5, 3.5, 4.5}, {11.5, -1, 13.5, 14.5}, {21.5, 22.5, 23.5, 24.5}}, -1);
+  const TMapPtr PtrMap = Resampled(*PtrSource, 0.5, TResampleMethod::kBilinear);
+  // Centre (0.75, 2.25): weights 9, 3, 3 and the no-data cell's 1 (sixteenths).
+  EXPECT_DOUBLE_EQ(PtrMap->GetPointVal(1, 1), (9 * 1.5 + 3 * 2.5 + 3 * 11.5) / 15);
+  // Centre (1.25, 2.25): 3 x 1.5, 9 x 2.5, 1 x 11.5 and the no-data cell's 3.
+  EXPECT_DOUBLE_EQ(PtrMap->GetPointVal(2, 1), (3 * 1.5 + 9 * 2.5 + 1 * 11.5) / 13);
+  // Every centre the no-data cell holds stays no-data, however much data is around it.
+  for (long LngJ : {2, 3}) {
+    for (long LngI : {2, 3}) {
+      EXPECT_EQ(PtrMap->GetPointVal(LngI, LngJ), -1.0) << LngI << ", " << LngJ;
+    }
+  }
+  // A -9999 that is not the source's no-data value is a number like any other.
+  const TMapPtr PtrNumber = MakeMap(0, 0, 1, {{-9999, 1}}, -1);
+  EXPECT_EQ(Resampled(*PtrNumber, 0.5, TResampleMethod::kBilinear)->GetPointVal(1, 0),
+            (3 * -9999.0 + 1) / 4);
+}
+
+TEST(ResampleTest, FailuresComeInTheirOrder) {
+  const double DblInf = std::numeric_limits<double>::infinity();
+  const double DblNaN = std::numeric_limits<double>::quiet_NaN();
+  const TMapPtr PtrSource = TenByTen();
+  TMap Bare(1, 2, 2);
+  for (double DblRes : {0.0, -2.0, DblNaN, DblInf}) {
+    EXPECT_MESSAGE(TMapTools::Resample(PtrSource.get(), DblRes, TResampleMethod::kNearest),
+                   "New resolution cannot be <= 0.0 in TMapTools::Resample");
+    EXPECT_MESSAGE(TMapTools::Resample(&Bare, DblRes, TResampleMethod::kNearest),
+                   "New resolution cannot be <= 0.0 in TMapTools::Resample");
+  }
+  TMapPtr PtrGrown = TenByTen();
+  PtrGrown->AddRow(std::vector<double>(10, 0.0));
+  for (const TMap* PtrMap : {&Bare, PtrGrown.get()}) {
+    EXPECT_MESSAGE(TMapTools::Resample(PtrMap, 1, TResampleMethod::kBilinear),
+                   "Map has no interval axes in TMapTools::Resample");
+  }
+  for (const TMapPtr& PtrEmpty : {MakeMap(0, 0, 1, {}), MakeMap(0, 0, 1, {{}, {}})}) {
+    EXPECT_MESSAGE(TMapTools::Resample(PtrEmpty.get(), 1, TResampleMethod::kBilinear),
+                   "Map has no cells in TMapTools::Resample");
+  }
+  for (double DblRes : {1e-9, 1e-300}) {
+    EXPECT_MESSAGE(TMapTools::Resample(PtrSource.get(), DblRes, TResampleMethod::kNearest),
+                   "New resolution is too small for the map in TMapTools::Resample");
+  }
+  const TMapPtr PtrEndless = MakeMap(0, 0, 1e308, Filled(2, 2, 1));
+  EXPECT_MESSAGE(TMapTools::Resample(PtrEndless.get(), 1, TResampleMethod::kNearest),
+                 "New resolution is too small for the map in TMapTools::Resample");
+  // 1e8 x 1e8 cells can be indexed but not held.
+  EXPECT_THROW(
+      static_cast<void>(TMapTools::Resample(PtrSource.get(), 1e-7, TResampleMethod::kNearest)),
+      std::bad_alloc);
 }
