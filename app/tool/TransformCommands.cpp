@@ -53,15 +53,29 @@ CLI::App* AddInOutCommand(CLI::App& App, TToolContext& Context, const std::strin
 
 // The reclass table with its keys as the library sees them: the key of the input's declared
 // no-data value stands for the no-data cells, and a key -9999 that is data to the input matches
-// no cell (such a cell fails the load).
+// no cell (such a cell fails the load). A NaN key is kept out of the ordered maps, whose order
+// it would break (it compares equal to every key): it stands for the no-data cells of a grid
+// that declares NaN, and matches no cell of another.
 std::map<double, double> ReclassTable(const TToolRun& Run, const TTransformArguments& Args,
                                       bool& BlnNoDataEntry) {
   std::map<double, double> MapTable;
   std::map<double, long> MapSeen;
   const TInputGrid& Input = Run.Input(Args.StgIn);
   BlnNoDataEntry = false;
+  bool BlnNaNSeen = false;
   for (const TNumberLine& Line : ReadNumberTable(Args.StgSecond, "from,to")) {
-    AddKey(MapSeen, Line.VecFields[0], Line.LngLine, Args.StgSecond);
+    if (std::isnan(Line.VecFields[0])) {
+      if (BlnNaNSeen) {
+        Fail("File format error: duplicate key at line " + std::to_string(Line.LngLine) + " of " +
+             Args.StgSecond);
+      }
+      BlnNaNSeen = true;
+      if (!std::isnan(Input.DblNoData)) {
+        continue;
+      }
+    } else {
+      AddKey(MapSeen, Line.VecFields[0], Line.LngLine, Args.StgSecond);
+    }
     const double DblKey = ToLibraryValue(Line.VecFields[0], Input);
     if (DblKey == kDblLibraryNoData && Line.VecFields[0] != Input.DblNoData &&
         !(std::isnan(Line.VecFields[0]) && std::isnan(Input.DblNoData))) {
