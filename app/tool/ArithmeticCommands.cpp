@@ -64,6 +64,11 @@ void AddPairCommand(CLI::App& App, TToolContext& Context, const std::string& Stg
                                (Overlap(A, B) ? " overlap only in part" : " do not overlap") +
                                " (" + StgMessage + ")";
                       }));
+        // Where the cells pair by column and row, a result of -9999 from two data cells shows.
+        if (PtrA->MbrLngXDim == PtrB->MbrLngXDim && PtrA->MbrLngYDim == PtrB->MbrLngYDim &&
+            PtrA->MbrDblResolution == PtrB->MbrDblResolution) {
+          CheckDataKept({PtrA.get(), PtrB.get()}, *PtrResult);
+        }
         const bool BlnFromB = BlnFinerGrid && PtrB->MbrDblResolution < PtrA->MbrDblResolution;
         Run.Write(PtrResult.get(), PtrArgs->StgOut, BlnFromB ? PtrArgs->StgB : PtrArgs->StgA);
       });
@@ -84,6 +89,7 @@ void AddConstantCommand(CLI::App& App, TToolContext& Context, const std::string&
         Run.Prepare({PtrArgs->StgIn}, {PtrArgs->StgOut});
         const std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgIn);
         const std::unique_ptr<TMap> PtrResult(PtrOperation(PtrIn.get(), PtrArgs->DblConstant));
+        CheckDataKept({PtrIn.get()}, *PtrResult);
         KeepNoData(*PtrIn, *PtrResult);
         Run.Write(PtrResult.get(), PtrArgs->StgOut, PtrArgs->StgIn);
       });

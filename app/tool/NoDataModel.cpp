@@ -2,6 +2,7 @@
 // The contracts are in app/tool/NoDataModel.h.
 #include "app/tool/NoDataModel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <sstream>
@@ -76,6 +77,26 @@ void KeepNoData(const TMap& Input, TMap& Result) {
     for (std::size_t LngColumn = 0; LngColumn < VecIn.size(); ++LngColumn) {
       if (VecIn[LngColumn] == kDblLibraryNoData) {
         VecOut[LngColumn] = kDblLibraryNoData;
+      }
+    }
+  }
+}
+
+void CheckDataKept(const std::vector<const TMap*>& VecInputs, const TMap& Result) {
+  for (std::size_t LngRow = 0; LngRow < Result.MbrVecValues.size(); ++LngRow) {
+    const std::vector<double>& VecOut = Result.MbrVecValues[LngRow];
+    for (std::size_t LngColumn = 0; LngColumn < VecOut.size(); ++LngColumn) {
+      if (VecOut[LngColumn] != kDblLibraryNoData) {
+        continue;
+      }
+      const bool BlnNoDataIn =
+          std::any_of(VecInputs.begin(), VecInputs.end(), [&](const TMap* PtrInput) {
+            return PtrInput->MbrVecValues[LngRow][LngColumn] == kDblLibraryNoData;
+          });
+      if (!BlnNoDataIn) {
+        Fail("the result at " + CellName(LngRow, LngColumn) +
+             " comes to -9999, which the library's operations take for no-data; tessgrid-tool "
+             "cannot keep it as data");
       }
     }
   }

@@ -40,6 +40,12 @@ void ToLibraryNoData(TMap& Map, const TInputGrid& Input);
 /// it, whatever the operation made of it; both maps have the same size.
 void KeepNoData(const TMap& Input, TMap& Result);
 
+/// Checks that no data cell became no-data: the result of a command that pairs the inputs cell
+/// for cell (all of the result's size) is -9999 only where one of them is.
+/// Throws "the result at row <r>, column <c> comes to -9999, which the library's operations take
+/// for no-data; tessgrid-tool cannot keep it as data" for the first such cell.
+void CheckDataKept(const std::vector<const TMap*>& VecInputs, const TMap& Result);
+
 /// Turns the result's no-data cells (-9999, and cells that are not finite) into the value the
 /// output declares, and sets its no-data value to it.
 /// Throws "<output>: the result holds <v> at row <r>, column <c>, a data value equal to the

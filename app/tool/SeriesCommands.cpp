@@ -37,6 +37,16 @@ std::string ExplainTooFew(const std::string& StgName, const std::string& StgMess
          std::to_string(LngMaps) + " (" + StgMessage + ")";
 }
 
+// The maps from LngFirst on, LngCount of them, as the checks take them.
+std::vector<const TMap*> ConstMaps(const std::vector<std::unique_ptr<TMap>>& VecMaps,
+                                   std::size_t LngFirst, std::size_t LngCount) {
+  std::vector<const TMap*> VecView;
+  for (std::size_t LngI = LngFirst; LngI < LngFirst + LngCount && LngI < VecMaps.size(); ++LngI) {
+    VecView.push_back(VecMaps[LngI].get());
+  }
+  return VecView;
+}
+
 void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
                          const std::string& StgSummary, TAggregate PtrAggregate) {
   auto PtrArgs = std::make_shared<TSeriesArguments>();
@@ -54,6 +64,9 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
                       [&](const std::string& StgMessage) {
                         return ExplainTooFew(StgName, StgMessage, VecMaps.size());
                       }));
+        if (PtrAggregate != TMapTools::DataCounts) {
+          CheckDataKept(ConstMaps(VecMaps, 0, VecMaps.size()), *PtrResult);
+        }
         VecMaps.clear();
         // The result lies on the first map's grid.
         Run.Write(PtrResult.get(), PtrArgs->StgOut, VecIns.empty() ? "" : VecIns.front());
@@ -85,6 +98,12 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
         Run.CheckAligned(PtrArgs->VecIns);
         const std::vector<std::unique_ptr<TMap>> VecResults =
             tessgrid::Own(PtrOperation(tessgrid::Borrow(VecMaps), PtrArgs->IntWindow));
+        // A window's average is -9999 only where one of its grids has no data; slopes keep the
+        // library's own no-data rules (a first value of 0).
+        for (std::size_t LngI = 0; BlnWindowsOnTheirFirstMap && LngI < VecResults.size(); ++LngI) {
+          CheckDataKept(ConstMaps(VecMaps, LngI, static_cast<std::size_t>(PtrArgs->IntWindow)),
+                        *VecResults[LngI]);
+        }
         VecMaps.clear();
         if (VecResults.size() != VecOutputs.size()) {
           Fail(PtrArgs->StgOutputs + " names " + std::to_string(VecOutputs.size()) +

@@ -27,9 +27,14 @@ struct TTransformArguments {
 // Turns the loaded input into the result; the run tells what the input's file states.
 using TTransform = std::unique_ptr<TMap> (*)(TToolRun&, const TMap&, const TTransformArguments&);
 
-// Returns the result of a cell-wise operation with the input's no-data cells kept no-data.
-std::unique_ptr<TMap> Kept(const TMap& Input, TMap* PtrResult) {
+// Returns the result of a cell-wise operation with the input's no-data cells kept no-data. A
+// computed cell of -9999 fails the run (it would pass for no-data); one the user asked for (a
+// replacement value) is no-data as the user meant.
+std::unique_ptr<TMap> Kept(const TMap& Input, TMap* PtrResult, bool BlnComputed) {
   std::unique_ptr<TMap> PtrOwned(PtrResult);
+  if (BlnComputed) {
+    CheckDataKept({&Input}, *PtrOwned);
+  }
   KeepNoData(Input, *PtrOwned);
   return PtrOwned;
 }
@@ -94,7 +99,7 @@ void AddTransformCommands(CLI::App& App, TToolContext& Context) {
                   "every cell rounded, halves up; negative cells truncated toward zero",
                   "tessgrid-tool round in.asc out.asc", std::make_shared<TTransformArguments>(),
                   [](TToolRun&, const TMap& In, const TTransformArguments&) {
-                    return Kept(In, TMapTools::RoundContents(&In));
+                    return Kept(In, TMapTools::RoundContents(&In), true);
                   });
 
   auto PtrThreshold = std::make_shared<TTransformArguments>();
@@ -103,10 +108,13 @@ void AddTransformCommands(CLI::App& App, TToolContext& Context) {
       "cells below T become 0; with --replace, cells at or above T become V instead; no-data "
       "cells stay",
       "tessgrid-tool threshold dem.asc high.asc --min 500", PtrThreshold,
-      [](TToolRun&, const TMap& In, const TTransformArguments& Args) {
-        return Kept(In, Args.PtrReplace->count() > 0
-                            ? TMapTools::ThresholdReplace(&In, Args.DblA, Args.DblB)
-                            : TMapTools::Threshold(&In, Args.DblA));
+      [](TToolRun& Run, const TMap& In, const TTransformArguments& Args) {
+        const bool BlnReplace = Args.PtrReplace->count() > 0;
+        return Kept(In,
+                    BlnReplace ? TMapTools::ThresholdReplace(
+                                     &In, Args.DblA, Run.ToLibraryValue(Args.DblB, Args.StgIn))
+                               : TMapTools::Threshold(&In, Args.DblA),
+                    !BlnReplace);
       });
   AddNumber(PtrCommand, "--min", PtrThreshold->DblA, "the threshold T")->required();
   PtrThreshold->PtrReplace =

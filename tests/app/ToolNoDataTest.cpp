@@ -194,3 +194,17 @@ TEST_F(ToolNoDataTest, FailuresNameTheirCauseBeforeTheLibrarysMessage) {
   EXPECT_EQ(RunTool({"scale", StgA, Work("out.asc"), "--factor", "1e999"}).StgErr,
             "tessgrid-tool: --factor: out of range: 1e999\n");
 }
+
+TEST_F(ToolNoDataTest,
+       AComputedMinusNineThousandNineHundredNinetyNineFailsWhereTheUserAskedForNoData) {
+  const std::string StgIn = Put("in.asc", Row("-99999", "-99999 9999 5"));
+  const std::string StgMessage =
+      "the result at row 0, column 1 comes to -9999, which the library's operations take for "
+      "no-data; tessgrid-tool cannot keep it as data";
+  ExpectFailure({"scale", StgIn, Work("out.asc"), "--factor", "-1"}, StgMessage);
+  ExpectFailure({"sum", Work("out.asc"), StgIn, Put("b.asc", Row("-99999", "1 -19998 2"))},
+                StgMessage);
+  // A -9999 the user gives is the tool's word for no-data.
+  EXPECT_EQ(Output({"threshold", StgIn, Work("out.asc"), "--min", "6", "--replace", "-9999"}),
+            Written("-99999", "-99999 -99999 5"));
+}
