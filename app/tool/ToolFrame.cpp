@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <set>
@@ -50,25 +49,6 @@ class TProgress {
   const char* MbrPtrVerb;   ///< "loaded" or "written"
   std::size_t MbrLngTotal;  ///< maps in the list
 };
-
-// The failures the safe replace would meet, found before anything is written, so that a run
-// with several outputs does not replace some of them and then fail on another.
-void CheckWritable(const std::string& StgFileName) {
-  struct stat FileStat {};
-  if (::stat(StgFileName.c_str(), &FileStat) == 0) {
-    if (S_ISDIR(FileStat.st_mode) || ::access(StgFileName.c_str(), W_OK) != 0) {
-      Fail("Unable to open file " + StgFileName);
-    }
-    return;
-  }
-  const std::size_t LngSlash = StgFileName.find_last_of('/');
-  const std::string StgFolder = LngSlash == std::string::npos ? "."
-                                : LngSlash == 0               ? "/"
-                                                              : StgFileName.substr(0, LngSlash);
-  if (errno != ENOENT || ::access(StgFolder.c_str(), W_OK | X_OK) != 0) {
-    Fail("Unable to open file " + StgFileName);
-  }
-}
 
 // True for outputs that get a sidecar: files, not standard output or devices and pipes.
 bool TakesSidecar(const std::string& StgOutput) {
@@ -265,6 +245,8 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
                                 : std::nullopt;
     }
   }
+  // The safe replace's own checks: an output is refused when its temporary could not be made
+  // beside the file its link chain ends at, not only when the name itself is not writable.
   for (const std::string& StgOutput : VecOutputs) {
     if (IsStandardStream(StgOutput)) {
       continue;
