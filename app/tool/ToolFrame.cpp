@@ -50,11 +50,11 @@ class TProgress {
   std::size_t MbrLngTotal;  ///< maps in the list
 };
 
-// True for outputs that get a sidecar: files, not standard output or devices and pipes.
+// True for outputs that get a sidecar: files written through a temporary, not standard output,
+// devices or pipes. A grid named like its own sidecar (out.prj) gets none: it would replace it.
 bool TakesSidecar(const std::string& StgOutput) {
-  struct stat FileStat {};
-  return !IsStandardStream(StgOutput) &&
-         (::stat(StgOutput.c_str(), &FileStat) != 0 || S_ISREG(FileStat.st_mode));
+  return !IsStandardStream(StgOutput) && WritesThroughTemporary(StgOutput) &&
+         TPrjFileTools::GetPrjFileName(StgOutput) != StgOutput;
 }
 
 std::string Trimmed(const std::string& StgText) {
@@ -228,6 +228,42 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
                                      : "output " + StgOutput + " is named twice");
     }
   }
+  // x.asc, ./x.asc, a link to it or a hard link: the later result would replace the earlier one.
+  std::map<std::string, std::string> MapIdentities;
+  for (const std::string& StgOutput : VecOutputs) {
+    const std::string StgIdentity = IsStandardStream(StgOutput) ? "" : FileIdentity(StgOutput);
+    if (StgIdentity.empty()) {
+      continue;
+    }
+    const auto Inserted = MapIdentities.emplace(StgIdentity, StgOutput);
+    if (!Inserted.second) {
+      throw CLI::ValidationError("outputs " + Inserted.first->second + " and " + StgOutput +
+                                 " are the same file");
+    }
+  }
+  // The same for sidecars: x.asc's would replace an output x.prj, or the sidecar x.asc and x.txt
+  // share would be written for one of them only.
+  std::map<std::string, std::string> MapSidecars;
+  for (const std::string& StgOutput : VecOutputs) {
+    if (!TakesSidecar(StgOutput)) {
+      continue;
+    }
+    const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);
+    const std::string StgIdentity = FileIdentity(StgPrjName);
+    if (StgIdentity.empty()) {
+      continue;
+    }
+    const auto ItOutput = MapIdentities.find(StgIdentity);
+    if (ItOutput != MapIdentities.end()) {
+      throw CLI::ValidationError("output " + ItOutput->second + " is the sidecar of output " +
+                                 StgOutput);
+    }
+    const auto Inserted = MapSidecars.emplace(StgIdentity, StgOutput);
+    if (!Inserted.second) {
+      throw CLI::ValidationError("outputs " + Inserted.first->second + " and " + StgOutput +
+                                 " share the sidecar " + StgPrjName);
+    }
+  }
   std::vector<std::string> VecFiles;
   for (const std::string& StgInput : VecInputs) {
     if (!IsStandardStream(StgInput)) {
@@ -245,8 +281,8 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
                                 : std::nullopt;
     }
   }
-  // The safe replace's own checks: an output is refused when its temporary could not be made
-  // beside the file its link chain ends at, not only when the name itself is not writable.
+  // The safe replace's own checks, so that a run fails before it reads its inputs when an
+  // output cannot take its temporary; staging would find it too, only later.
   for (const std::string& StgOutput : VecOutputs) {
     if (IsStandardStream(StgOutput)) {
       continue;
@@ -254,7 +290,7 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
     CheckWritable(StgOutput);
     const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);
     struct stat PrjStat {};
-    if (TakesSidecar(StgOutput) && ::stat(StgPrjName.c_str(), &PrjStat) == 0) {
+    if (TakesSidecar(StgOutput) && ::lstat(StgPrjName.c_str(), &PrjStat) == 0) {
       CheckWritable(StgPrjName);
     }
   }
@@ -281,28 +317,29 @@ std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(
   return VecMaps;
 }
 
-void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput,
-                     const std::string& StgSource) const {
+void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource) {
   WriteText(StgOutput,
             [PtrMap](std::ostream& Output) { TARCGISFileTools::WriteARCGISFile(PtrMap, Output); });
   WriteSidecar(StgOutput, StgSource);
 }
 
-void TToolRun::WriteSidecar(const std::string& StgOutput, const std::string& StgSource) const {
+void TToolRun::WriteSidecar(const std::string& StgOutput, const std::string& StgSource) {
   if (!TakesSidecar(StgOutput)) {
     return;
   }
+  const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);
   const auto It = MbrMapPrjs.find(StgSource);
   if (It != MbrMapPrjs.end() && It->second.has_value()) {
-    TPrjFileTools::WritePrjFile(*It->second, StgOutput);
+    const std::string& StgText = *It->second;
+    MbrOutputs.Stage(StgPrjName, [&StgText](std::ostream& Output) { Output << StgText; });
   } else {
-    TPrjFileTools::RemovePrjFile(StgOutput);
+    MbrOutputs.StageRemoval(StgPrjName);
   }
 }
 
 void TToolRun::WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,
                         const std::vector<std::string>& VecOutputs,
-                        const std::vector<std::string>& VecSources) const {
+                        const std::vector<std::string>& VecSources) {
   const TProgress Progress(MbrOptions, "written", VecMaps.size());
   for (std::size_t LngI = 0; LngI < VecMaps.size(); ++LngI) {
     Write(VecMaps[LngI].get(), VecOutputs[LngI], VecSources[LngI]);
@@ -311,15 +348,16 @@ void TToolRun::WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,
 }
 
 void TToolRun::WriteText(const std::string& StgOutput,
-                         const std::function<void(std::ostream&)>& WriteTo) const {
-  if (!IsStandardStream(StgOutput)) {
-    WriteFileSafely(StgOutput, WriteTo);
-    return;
+                         const std::function<void(std::ostream&)>& WriteTo) {
+  if (IsStandardStream(StgOutput)) {
+    MbrOutputs.StageStandardOutput(WriteTo);
+  } else {
+    MbrOutputs.Stage(StgOutput, WriteTo);
   }
-  WriteTo(std::cout);
-  if (!std::cout.flush()) {
-    Fail("Unable to write standard output");
-  }
+}
+
+void TToolRun::Commit() {
+  MbrOutputs.Commit();
 }
 
 }  // namespace tessgrid::detail

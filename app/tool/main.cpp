@@ -57,6 +57,8 @@ int main(int argc, char** argv) {
     App.parse(argc, argv);
     TToolRun Run(Context.Options);
     Context.Action(Run);
+    // The command staged its outputs; they take their places together, or none does.
+    Run.Commit();
     return 0;
   } catch (const CLI::ParseError& Error) {
     // Help and version are "errors" of status 0 that CLI11 prints on standard output.
