@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <set>
+#include <streambuf>
 #include <utility>
 
 #include "io/ConsoleLine.h"
@@ -48,6 +50,50 @@ class TProgress {
   bool MbrBlnShown;         ///< standard error is a terminal and the run is not quiet
   const char* MbrPtrVerb;   ///< "loaded" or "written"
   std::size_t MbrLngTotal;  ///< maps in the list
+};
+
+// Standard error, apart from the standard streams: the failure line comes out also when they
+// could not be set up (sync_with_stdio that runs out of memory leaves them unusable), and
+// writing it needs no memory.
+class TStandardErrorBuffer : public std::streambuf {
+ public:
+  TStandardErrorBuffer() { setp(MbrChrBlock, MbrChrBlock + sizeof MbrChrBlock); }
+  ~TStandardErrorBuffer() override { sync(); }
+  TStandardErrorBuffer(const TStandardErrorBuffer&) = delete;
+  TStandardErrorBuffer& operator=(const TStandardErrorBuffer&) = delete;
+
+ protected:
+  int_type overflow(int_type LngChar) override {
+    if (sync() != 0) {
+      return traits_type::eof();
+    }
+    if (!traits_type::eq_int_type(LngChar, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(LngChar);
+      pbump(1);
+    }
+    return traits_type::not_eof(LngChar);
+  }
+
+  int sync() override {
+    const char* PtrText = pbase();
+    while (PtrText < pptr()) {
+      const ssize_t LngWritten =
+          ::write(STDERR_FILENO, PtrText, static_cast<std::size_t>(pptr() - PtrText));
+      if (LngWritten < 0 && errno == EINTR) {
+        continue;
+      }
+      if (LngWritten <= 0) {
+        break;
+      }
+      PtrText += LngWritten;
+    }
+    const bool BlnWritten = PtrText == pptr();
+    setp(MbrChrBlock, MbrChrBlock + sizeof MbrChrBlock);
+    return BlnWritten ? 0 : -1;
+  }
+
+ private:
+  char MbrChrBlock[256];  ///< the put area; a line longer than it goes out in parts
 };
 
 // True for outputs that get a sidecar: files written through a temporary, not standard output,
@@ -106,8 +152,10 @@ void PrepareProcess() {
 void Report(std::string_view StgMessage) {
   // Built from two writes rather than one joined string: reporting "Out of memory" must not
   // need memory, and the message's control bytes are escaped so the line stays one line.
-  std::cerr << "tessgrid-tool: ";
-  WriteConsoleLine(std::cerr, StgMessage);
+  TStandardErrorBuffer Buffer;
+  std::ostream Output(&Buffer);
+  Output << "tessgrid-tool: ";
+  WriteConsoleLine(Output, StgMessage);
 }
 
 CLI::App* AddCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
