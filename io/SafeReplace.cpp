@@ -1,5 +1,5 @@
-// io/SafeReplace.cpp - the link chain, the temporary beside the file, the descriptor stream, the
-// rename, and the signal handlers that remove an unfinished temporary. Contract in
+// io/SafeReplace.cpp - the link chain, the temporaries beside the files, the descriptor stream,
+// the renames, and the signal handlers that remove unfinished temporaries. Contracts in
 // io/SafeReplace.h.
 #include "io/SafeReplace.h"
 
@@ -7,6 +7,7 @@
 #include <limits.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,9 +17,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <memory>
+#include <map>
+#include <new>
 #include <streambuf>
 #include <utility>
+#include <vector>
 
 #include "model/Fail.h"
 
@@ -30,37 +33,58 @@ constexpr int kLngMaxLinks = 40;
 constexpr std::size_t kLngNameMax = 255;
 constexpr int kLngAttempts = 100;
 constexpr std::size_t kLngBlockSize = std::size_t{1} << 16;
+constexpr std::size_t kLngSlotsPerBlock = 64;
 constexpr int kLngCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// The temporary the signal handler removes: one at a time, claimed by the writer that sets the
-// name, published by storing its folder. Lock-free atomics are safe to read in a handler.
-std::atomic<bool> BlnCleanupClaimed{false};
-std::atomic<int> LngCleanupFolder{-1};
-char ChrCleanupName[kLngNameMax + 1];
+// One temporary the signal handler removes: claimed by its writer, published by storing its
+// folder after the name. Lock-free atomics are safe to read in a handler, on any thread.
+struct TCleanupSlot {
+  std::atomic<bool> BlnClaimed{false};  ///< a writer owns the slot
+  std::atomic<int> LngFolder{-1};       ///< the temporary's folder while it exists, else -1
+  char ChrName[kLngNameMax + 1];        ///< the temporary's name within the folder
+};
 
-void RemoveTemporaryAndExit(int LngSignal) {
-  const int LngFolder = LngCleanupFolder.load();
-  if (LngFolder >= 0) {
-    ::unlinkat(LngFolder, ChrCleanupName, 0);
+// Slots come in blocks that are never freed, so that a handler walking them on another thread
+// never meets released memory; a run holds as many temporaries as it has outputs.
+struct TCleanupBlock {
+  TCleanupSlot Slots[kLngSlotsPerBlock];
+  TCleanupBlock* PtrNext = nullptr;  ///< set before the block is published, never changed
+};
+
+std::atomic<TCleanupBlock*> PtrCleanupBlocks{nullptr};
+
+void RemoveTemporariesAndExit(int LngSignal) {
+  for (TCleanupBlock* PtrBlock = PtrCleanupBlocks.load(); PtrBlock != nullptr;
+       PtrBlock = PtrBlock->PtrNext) {
+    for (TCleanupSlot& Slot : PtrBlock->Slots) {
+      const int LngFolder = Slot.LngFolder.load();
+      if (LngFolder >= 0) {
+        ::unlinkat(LngFolder, Slot.ChrName, 0);
+      }
+    }
   }
   ::_exit(128 + LngSignal);
 }
 
-bool RegisterForSignals(int LngFolder, const std::string& StgName) {
-  if (BlnCleanupClaimed.exchange(true)) {
-    return false;
+TCleanupSlot& ClaimCleanupSlot() {
+  for (TCleanupBlock* PtrBlock = PtrCleanupBlocks.load(); PtrBlock != nullptr;
+       PtrBlock = PtrBlock->PtrNext) {
+    for (TCleanupSlot& Slot : PtrBlock->Slots) {
+      if (!Slot.BlnClaimed.exchange(true)) {
+        return Slot;
+      }
+    }
   }
-  std::memcpy(ChrCleanupName, StgName.c_str(), StgName.size() + 1);
-  LngCleanupFolder.store(LngFolder);
-  return true;
+  TCleanupBlock* const PtrBlock = new TCleanupBlock;
+  PtrBlock->Slots[0].BlnClaimed.store(true);
+  TCleanupBlock* PtrFirst = PtrCleanupBlocks.load();
+  do {
+    PtrBlock->PtrNext = PtrFirst;
+  } while (!PtrCleanupBlocks.compare_exchange_weak(PtrFirst, PtrBlock));
+  return PtrBlock->Slots[0];
 }
 
-void UnregisterForSignals() {
-  LngCleanupFolder.store(-1);
-  BlnCleanupClaimed.store(false);
-}
-
-// Holds SIGINT, SIGTERM and SIGHUP back for its lifetime, so that creating or renaming the
+// Holds SIGINT, SIGTERM and SIGHUP back for its lifetime, so that creating or renaming a
 // temporary and telling the handler about it happen as one step.
 class TSignalBlock {
  public:
@@ -77,6 +101,42 @@ class TSignalBlock {
   TSignalBlock& operator=(const TSignalBlock&) = delete;
 
  private:
+  sigset_t MbrOldMask;  ///< the mask to restore
+};
+
+// While temporaries wait for their renames, a reader that closed its pipe must not end the
+// process with them on disk: held back, SIGPIPE becomes a failed write (EPIPE), and the signal
+// it left pending is taken before the mask returns.
+class TBrokenPipeHold {
+ public:
+  explicit TBrokenPipeHold(bool BlnHold) : MbrBlnHeld(BlnHold) {
+    if (MbrBlnHeld) {
+      sigset_t Signals;
+      ::sigemptyset(&Signals);
+      ::sigaddset(&Signals, SIGPIPE);
+      ::pthread_sigmask(SIG_BLOCK, &Signals, &MbrOldMask);
+    }
+  }
+  ~TBrokenPipeHold() {
+    if (!MbrBlnHeld) {
+      return;
+    }
+    sigset_t Pending;
+    sigset_t Signals;
+    ::sigemptyset(&Signals);
+    ::sigaddset(&Signals, SIGPIPE);
+    if (::sigismember(&MbrOldMask, SIGPIPE) == 0 && ::sigpending(&Pending) == 0 &&
+        ::sigismember(&Pending, SIGPIPE) == 1) {
+      const struct timespec Now {};
+      ::sigtimedwait(&Signals, nullptr, &Now);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &MbrOldMask, nullptr);
+  }
+  TBrokenPipeHold(const TBrokenPipeHold&) = delete;
+  TBrokenPipeHold& operator=(const TBrokenPipeHold&) = delete;
+
+ private:
+  bool MbrBlnHeld;      ///< SIGPIPE is held back
   sigset_t MbrOldMask;  ///< the mask to restore
 };
 
@@ -178,12 +238,57 @@ class TDescriptorBuffer : public std::streambuf {
   std::unique_ptr<char[]> MbrPtrBlock;  ///< kLngBlockSize bytes, the put area
 };
 
+// A stream buffer that gathers the text in memory, for a target that takes it only at commit.
+// A text that finds no memory ends the write as std::bad_alloc, once Write returns.
+class TTextBuffer : public std::streambuf {
+ public:
+  explicit TTextBuffer(std::string& StgText) : MbrStgText(StgText) {}
+  bool OutOfMemory() const { return MbrBlnOutOfMemory; }
+
+ protected:
+  int_type overflow(int_type LngChar) override {
+    if (traits_type::eq_int_type(LngChar, traits_type::eof())) {
+      return traits_type::not_eof(LngChar);
+    }
+    const char ChrChar = traits_type::to_char_type(LngChar);
+    return xsputn(&ChrChar, 1) == 1 ? LngChar : traits_type::eof();
+  }
+
+  std::streamsize xsputn(const char* PtrText, std::streamsize LngCount) override {
+    // A stream would take the exception for a bad stream, and the writers stop at one quietly.
+    try {
+      MbrStgText.append(PtrText, static_cast<std::size_t>(LngCount));
+      return LngCount;
+    } catch (const std::bad_alloc&) {
+      MbrBlnOutOfMemory = true;
+      return 0;
+    }
+  }
+
+ private:
+  std::string& MbrStgText;         ///< the text so far; its owner keeps it
+  bool MbrBlnOutOfMemory = false;  ///< an append found no memory
+};
+
+void FillText(const std::function<void(std::ostream&)>& Write, std::string& StgText) {
+  TTextBuffer Buffer(StgText);
+  std::ostream Output(&Buffer);
+  Write(Output);
+  if (Buffer.OutOfMemory()) {
+    throw std::bad_alloc();
+  }
+}
+
 [[noreturn]] void FailOpen(const std::string& StgFileName) {
   Fail("Unable to open file " + StgFileName);
 }
 
 [[noreturn]] void FailWrite(const std::string& StgFileName) {
   Fail("Unable to write file " + StgFileName);
+}
+
+[[noreturn]] void FailRemove(const std::string& StgFileName) {
+  Fail("Unable to remove file " + StgFileName);
 }
 
 // Lets Write fill a stream over the descriptor; every flush reaches the target.
@@ -273,7 +378,7 @@ std::string TemporaryName(const std::string& StgBase, int LngAttempt) {
   return StgBase.substr(0, LngKeep) + StgSuffix;
 }
 
-// The temporary beside the target: created exclusively, known to the signal handler while it
+// A temporary beside its target: created exclusively, known to the signal handler while it
 // exists, removed unless it was renamed into place.
 class TTemporary {
  public:
@@ -285,9 +390,7 @@ class TTemporary {
     if (MbrBlnNamed) {
       ::unlinkat(MbrLngFolder, MbrStgName.c_str(), 0);
     }
-    if (MbrBlnRegistered) {
-      UnregisterForSignals();
-    }
+    Unregister();
   }
   TTemporary(const TTemporary&) = delete;
   TTemporary& operator=(const TTemporary&) = delete;
@@ -296,6 +399,7 @@ class TTemporary {
 
   // Creates the first free name of its shape; false when the folder takes none.
   bool Create(const std::string& StgBase, mode_t Mode) {
+    MbrPtrSlot = &ClaimCleanupSlot();
     for (int LngAttempt = 0; LngAttempt < kLngAttempts; ++LngAttempt) {
       std::string StgName = TemporaryName(StgBase, LngAttempt);
       const TSignalBlock Block;
@@ -305,7 +409,8 @@ class TTemporary {
         MbrLngFd = LngFd;
         MbrStgName = std::move(StgName);
         MbrBlnNamed = true;
-        MbrBlnRegistered = RegisterForSignals(MbrLngFolder, MbrStgName);
+        std::memcpy(MbrPtrSlot->ChrName, MbrStgName.c_str(), MbrStgName.size() + 1);
+        MbrPtrSlot->LngFolder.store(MbrLngFolder);
         return ::fstat(MbrLngFd, &MbrIdentity) == 0;
       }
       if (errno != EEXIST) {
@@ -321,7 +426,7 @@ class TTemporary {
     return ::close(LngFd) == 0;
   }
 
-  // True while the name still holds the file written; a file put in its place while we wrote is
+  // True while the name still holds the file written; a file put in its place meanwhile is
   // neither renamed over the target nor removed.
   bool StillNamed() {
     struct stat Named {};
@@ -339,72 +444,26 @@ class TTemporary {
       return false;
     }
     MbrBlnNamed = false;
-    if (MbrBlnRegistered) {
-      UnregisterForSignals();
-      MbrBlnRegistered = false;
-    }
+    Unregister();
     return true;
   }
 
  private:
-  int MbrLngFolder;               ///< the folder of target and temporary, opened as a path
-  int MbrLngFd = -1;              ///< open for writing until Close
-  std::string MbrStgName;         ///< the temporary's name within the folder
-  bool MbrBlnNamed = false;       ///< the name is ours to remove
-  bool MbrBlnRegistered = false;  ///< the signal handler knows the name
-  struct stat MbrIdentity {};     ///< device and inode of the file created
-};
+  void Unregister() {
+    if (MbrPtrSlot != nullptr) {
+      MbrPtrSlot->LngFolder.store(-1);
+      MbrPtrSlot->BlnClaimed.store(false);
+      MbrPtrSlot = nullptr;
+    }
+  }
 
-// Writes a temporary beside the regular file at StgPath (PtrTarget its status, or null when it
-// does not exist yet) and renames it over the file.
-void ReplaceRegular(const std::string& StgPath, const struct stat* PtrTarget,
-                    const std::string& StgFileName,
-                    const std::function<void(std::ostream&)>& Write) {
-  const std::string StgBase = BaseOf(StgPath);
-  if (StgBase.empty()) {
-    FailOpen(StgFileName);
-  }
-  const TDescriptor Folder(::open(FolderOf(StgPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (Folder.Get() < 0) {
-    FailOpen(StgFileName);
-  }
-  // Renaming would replace a file its owner made read-only; opening it would not.
-  if (PtrTarget != nullptr && ::faccessat(Folder.Get(), StgBase.c_str(), W_OK, AT_EACCESS) != 0) {
-    FailOpen(StgFileName);
-  }
-  TTemporary Temporary(Folder.Get());
-  // The mode of a replacement is set exactly below; until then only its writer may open it.
-  if (!Temporary.Create(StgBase, PtrTarget != nullptr ? S_IRUSR | S_IWUSR : 0666)) {
-    if (PtrTarget != nullptr) {
-      FailWrite(StgFileName);
-    }
-    FailOpen(StgFileName);
-  }
-  if (PtrTarget != nullptr) {
-    // Only root (or an owner changing to another of its groups) may keep the target's owners;
-    // anyone else owns the replacement, as after every replace by renaming.
-    if (PtrTarget->st_uid != ::geteuid() || PtrTarget->st_gid != ::getegid()) {
-      [[maybe_unused]] const int LngChown =
-          ::fchown(Temporary.Fd(), PtrTarget->st_uid, PtrTarget->st_gid);
-    }
-    if (::fchmod(Temporary.Fd(), PtrTarget->st_mode & 07777) != 0) {
-      FailWrite(StgFileName);
-    }
-  }
-  {
-    TDescriptorBuffer Buffer(Temporary.Fd(), false);
-    std::ostream Output(&Buffer);
-    Write(Output);
-    if (!Buffer.Drain() || Output.fail()) {
-      FailWrite(StgFileName);
-    }
-  }
-  // Synced before the rename, so that a crash just after it cannot leave an empty file.
-  if (::fsync(Temporary.Fd()) != 0 || !Temporary.Close() || !Temporary.StillNamed() ||
-      !Temporary.RenameTo(StgBase)) {
-    FailWrite(StgFileName);
-  }
-}
+  int MbrLngFolder;                    ///< the folder of target and temporary, opened as a path
+  int MbrLngFd = -1;                   ///< open for writing until Close
+  std::string MbrStgName;              ///< the temporary's name within the folder
+  bool MbrBlnNamed = false;            ///< the name is ours to remove
+  TCleanupSlot* MbrPtrSlot = nullptr;  ///< where the signal handler finds the name, once claimed
+  struct stat MbrIdentity {};          ///< device and inode of the file created
+};
 
 // Where a name leads, as WriteFileSafely writes it.
 enum class TTargetKind {
@@ -421,6 +480,10 @@ struct TTarget {
   int LngFd = -1;       ///< the inherited descriptor
   struct stat Status {};
 };
+
+bool TakesTemporary(TTargetKind Kind) {
+  return Kind == TTargetKind::kReplaced || Kind == TTargetKind::kCreated;
+}
 
 // Follows the link chain from the name to what WriteFileSafely writes.
 TTarget FindTarget(const std::string& StgFileName) {
@@ -456,43 +519,354 @@ TTarget FindTarget(const std::string& StgFileName) {
   return Target;
 }
 
+std::string IdentityKey(const struct stat& Status) {
+  return std::to_string(Status.st_dev) + ":" + std::to_string(Status.st_ino);
+}
+
+// Renaming over or removing a file in a sticky folder takes owning the file or the folder.
+bool StickyFolderAllows(const struct stat& Folder, const struct stat& File) {
+  const uid_t LngUser = ::geteuid();
+  return (Folder.st_mode & S_ISVTX) == 0 || LngUser == 0 || LngUser == File.st_uid ||
+         LngUser == Folder.st_uid;
+}
+
+// The failures a write of the target meets before its first byte, found without writing and
+// without opening a device or a pipe: the one place that says what a temporary needs.
+void CheckTarget(const TTarget& Target, const std::string& StgFileName) {
+  switch (Target.Kind) {
+    case TTargetKind::kUnopenable:
+      FailOpen(StgFileName);
+    case TTargetKind::kInherited: {
+      const int LngFlags = ::fcntl(Target.LngFd, F_GETFL);
+      if (LngFlags < 0 || (LngFlags & O_ACCMODE) == O_RDONLY) {
+        FailOpen(StgFileName);
+      }
+      return;
+    }
+    case TTargetKind::kInPlace:
+      if (::faccessat(AT_FDCWD, Target.StgPath.c_str(), W_OK, AT_EACCESS) != 0) {
+        FailOpen(StgFileName);
+      }
+      return;
+    case TTargetKind::kReplaced:
+    case TTargetKind::kCreated:
+      break;
+  }
+  const std::string StgFolder = FolderOf(Target.StgPath);
+  struct stat Folder {};
+  if (BaseOf(Target.StgPath).empty() || ::stat(StgFolder.c_str(), &Folder) != 0 ||
+      !S_ISDIR(Folder.st_mode)) {
+    FailOpen(StgFileName);
+  }
+  const bool BlnFolderTakesFiles =
+      ::faccessat(AT_FDCWD, StgFolder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+  if (Target.Kind == TTargetKind::kCreated) {
+    if (!BlnFolderTakesFiles) {
+      FailOpen(StgFileName);
+    }
+    return;
+  }
+  // Renaming would replace a file its owner made read-only; opening it would not.
+  if (::faccessat(AT_FDCWD, Target.StgPath.c_str(), W_OK, AT_EACCESS) != 0) {
+    FailOpen(StgFileName);
+  }
+  if (!BlnFolderTakesFiles || !StickyFolderAllows(Folder, Target.Status)) {
+    FailWrite(StgFileName);
+  }
+}
+
+// Lets Write fill a target that takes no temporary, now.
+void WriteUnstaged(const TTarget& Target, const std::string& StgFileName,
+                   const std::function<void(std::ostream&)>& Write) {
+  if (Target.Kind == TTargetKind::kInherited) {
+    WriteInherited(Target.LngFd, StgFileName, Write);
+    return;
+  }
+  const TDescriptor Device(
+      ::open(Target.StgPath.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
+  if (Device.Get() < 0) {
+    FailOpen(StgFileName);
+  }
+  WriteThrough(Device.Get(), StgFileName, Write);
+}
+
+// A folder opened as a path, with the key that names it.
+struct TFolder {
+  std::shared_ptr<const TDescriptor> PtrDescriptor;  ///< null when the folder did not open
+  std::string StgKey;                                ///< its device and inode
+};
+
+// The folders of a set's outputs, each opened once however many outputs it holds, so that a run
+// with many outputs stays within the limit on open descriptors.
+class TFolders {
+ public:
+  TFolder Open(const std::string& StgPath) {
+    auto PtrDescriptor = std::make_shared<const TDescriptor>(
+        ::open(StgPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat Status {};
+    if (PtrDescriptor->Get() < 0 || ::fstat(PtrDescriptor->Get(), &Status) != 0) {
+      return TFolder();
+    }
+    TFolder& Known = MbrMapFolders[IdentityKey(Status)];
+    if (!Known.PtrDescriptor) {
+      Known.PtrDescriptor = std::move(PtrDescriptor);
+      Known.StgKey = IdentityKey(Status);
+    }
+    return Known;
+  }
+
+ private:
+  std::map<std::string, TFolder> MbrMapFolders;  ///< by key; each stays open as long as the set
+};
+
+enum class TStagedKind {
+  kRename,          ///< a temporary, renamed over its file at commit
+  kRemoval,         ///< a file removed at commit
+  kText,            ///< a target without temporary, written at commit
+  kStandardOutput,  ///< std::cout, written at commit
+};
+
+struct TStagedOutput {
+  TStagedKind Kind = TStagedKind::kText;
+  std::string StgFileName;                   ///< as named, for the messages
+  TFolder Folder;                            ///< kRename, kRemoval: where the file is
+  std::string StgBase;                       ///< kRename, kRemoval: its name there
+  std::unique_ptr<TTemporary> PtrTemporary;  ///< kRename: written, synced and closed
+  TTarget Target;                            ///< kText: where the text goes
+  std::string StgText;                       ///< kText, kStandardOutput: what goes there
+};
+
 }  // namespace
 
+struct TOutputSet::TStaged {
+  // Folders first, so that they close after the temporaries in them are removed.
+  TFolders Folders;
+  std::vector<TStagedOutput> VecOutputs;             ///< in the order staged
+  std::map<std::string, std::string> MapIdentities;  ///< FileIdentity -> the name staged
+  bool BlnCommitted = false;                         ///< Commit began its renames
+
+  // Throws unless no earlier output of the set is the file of this key.
+  void CheckNew(const std::string& StgKey, const std::string& StgFileName) const {
+    const auto It = MapIdentities.find(StgKey);
+    if (It != MapIdentities.end()) {
+      Fail("outputs " + It->second + " and " + StgFileName + " are the same file");
+    }
+  }
+
+  void StageTemporary(const TTarget& Target, const std::string& StgFileName,
+                      const std::function<void(std::ostream&)>& Write) {
+    CheckTarget(Target, StgFileName);
+    const bool BlnExists = Target.Kind == TTargetKind::kReplaced;
+    TStagedOutput Output;
+    Output.Kind = TStagedKind::kRename;
+    Output.StgFileName = StgFileName;
+    Output.StgBase = BaseOf(Target.StgPath);
+    Output.Folder = Folders.Open(FolderOf(Target.StgPath));
+    if (!Output.Folder.PtrDescriptor) {
+      FailOpen(StgFileName);
+    }
+    const std::string StgKey =
+        BlnExists ? IdentityKey(Target.Status) : Output.Folder.StgKey + "/" + Output.StgBase;
+    CheckNew(StgKey, StgFileName);
+    Output.PtrTemporary = std::make_unique<TTemporary>(Output.Folder.PtrDescriptor->Get());
+    TTemporary& Temporary = *Output.PtrTemporary;
+    // The mode of a replacement is set exactly below; until then only its writer may open it.
+    if (!Temporary.Create(Output.StgBase, BlnExists ? S_IRUSR | S_IWUSR : 0666)) {
+      if (BlnExists) {
+        FailWrite(StgFileName);
+      }
+      FailOpen(StgFileName);
+    }
+    if (BlnExists) {
+      // Only root (or an owner changing to another of its groups) may keep the target's owners;
+      // anyone else owns the replacement, as after every replace by renaming.
+      if (Target.Status.st_uid != ::geteuid() || Target.Status.st_gid != ::getegid()) {
+        [[maybe_unused]] const int LngChown =
+            ::fchown(Temporary.Fd(), Target.Status.st_uid, Target.Status.st_gid);
+      }
+      if (::fchmod(Temporary.Fd(), Target.Status.st_mode & 07777) != 0) {
+        FailWrite(StgFileName);
+      }
+    }
+    {
+      TDescriptorBuffer Buffer(Temporary.Fd(), false);
+      std::ostream Stream(&Buffer);
+      Write(Stream);
+      if (!Buffer.Drain() || Stream.fail()) {
+        FailWrite(StgFileName);
+      }
+    }
+    // Synced before any rename, so that a crash just after it cannot leave an empty file.
+    if (::fsync(Temporary.Fd()) != 0 || !Temporary.Close() || !Temporary.StillNamed()) {
+      FailWrite(StgFileName);
+    }
+    VecOutputs.push_back(std::move(Output));
+    MapIdentities.emplace(StgKey, StgFileName);
+  }
+
+  void Commit() {
+    if (BlnCommitted) {
+      return;
+    }
+    const bool BlnTemporariesWait = std::any_of(
+        VecOutputs.begin(), VecOutputs.end(),
+        [](const TStagedOutput& Output) { return Output.Kind == TStagedKind::kRename; });
+    {
+      const TBrokenPipeHold Hold(BlnTemporariesWait);
+      for (const TStagedOutput& Output : VecOutputs) {
+        const auto WriteText = [&Output](std::ostream& Stream) {
+          Stream.write(Output.StgText.data(), static_cast<std::streamsize>(Output.StgText.size()));
+        };
+        if (Output.Kind == TStagedKind::kText) {
+          WriteUnstaged(Output.Target, Output.StgFileName, WriteText);
+        } else if (Output.Kind == TStagedKind::kStandardOutput) {
+          WriteText(std::cout);
+          if (!std::cout.flush()) {
+            Fail("Unable to write standard output");
+          }
+        }
+      }
+    }
+    BlnCommitted = true;
+    // The renames are quick; a signal meanwhile waits for the last of them.
+    const TSignalBlock Block;
+    for (TStagedOutput& Output : VecOutputs) {
+      if (Output.Kind == TStagedKind::kRename) {
+        if (!Output.PtrTemporary->StillNamed() || !Output.PtrTemporary->RenameTo(Output.StgBase)) {
+          FailWrite(Output.StgFileName);
+        }
+      } else if (Output.Kind == TStagedKind::kRemoval) {
+        if (::unlinkat(Output.Folder.PtrDescriptor->Get(), Output.StgBase.c_str(), 0) != 0 &&
+            errno != ENOENT) {
+          FailRemove(Output.StgFileName);
+        }
+      }
+    }
+  }
+};
+
+TOutputSet::TOutputSet() : MbrPtrStaged(std::make_unique<TStaged>()) {}
+
+TOutputSet::~TOutputSet() = default;
+
+void TOutputSet::Stage(const std::string& StgFileName,
+                       const std::function<void(std::ostream&)>& Write) {
+  const TTarget Target = FindTarget(StgFileName);
+  if (TakesTemporary(Target.Kind)) {
+    MbrPtrStaged->StageTemporary(Target, StgFileName, Write);
+    return;
+  }
+  CheckTarget(Target, StgFileName);
+  TStagedOutput Output;
+  Output.Kind = TStagedKind::kText;
+  Output.StgFileName = StgFileName;
+  Output.Target = Target;
+  FillText(Write, Output.StgText);
+  MbrPtrStaged->VecOutputs.push_back(std::move(Output));
+}
+
+void TOutputSet::StageStandardOutput(const std::function<void(std::ostream&)>& Write) {
+  TStagedOutput Output;
+  Output.Kind = TStagedKind::kStandardOutput;
+  Output.StgFileName = "-";
+  FillText(Write, Output.StgText);
+  MbrPtrStaged->VecOutputs.push_back(std::move(Output));
+}
+
+void TOutputSet::StageRemoval(const std::string& StgFileName) {
+  struct stat File {};
+  if (::lstat(StgFileName.c_str(), &File) != 0) {
+    if (errno != ENOENT && errno != ENOTDIR) {
+      FailRemove(StgFileName);
+    }
+    // Nothing to remove; the name still counts, so that another output cannot take it.
+    const TFolder Folder = MbrPtrStaged->Folders.Open(FolderOf(StgFileName));
+    if (Folder.PtrDescriptor && !BaseOf(StgFileName).empty()) {
+      const std::string StgKey = Folder.StgKey + "/" + BaseOf(StgFileName);
+      MbrPtrStaged->CheckNew(StgKey, StgFileName);
+      MbrPtrStaged->MapIdentities.emplace(StgKey, StgFileName);
+    }
+    return;
+  }
+  const std::string StgFolder = FolderOf(StgFileName);
+  struct stat Folder {};
+  if (S_ISDIR(File.st_mode) || ::stat(StgFolder.c_str(), &Folder) != 0 ||
+      ::faccessat(AT_FDCWD, StgFolder.c_str(), W_OK | X_OK, AT_EACCESS) != 0 ||
+      !StickyFolderAllows(Folder, File)) {
+    FailRemove(StgFileName);
+  }
+  const std::string StgKey = IdentityKey(File);
+  MbrPtrStaged->CheckNew(StgKey, StgFileName);
+  TStagedOutput Output;
+  Output.Kind = TStagedKind::kRemoval;
+  Output.StgFileName = StgFileName;
+  Output.StgBase = BaseOf(StgFileName);
+  Output.Folder = MbrPtrStaged->Folders.Open(StgFolder);
+  if (!Output.Folder.PtrDescriptor) {
+    FailRemove(StgFileName);
+  }
+  MbrPtrStaged->VecOutputs.push_back(std::move(Output));
+  MbrPtrStaged->MapIdentities.emplace(StgKey, StgFileName);
+}
+
+void TOutputSet::Commit() {
+  MbrPtrStaged->Commit();
+}
+
+std::string TemporaryFolder(const std::string& StgFileName) {
+  const TTarget Target = FindTarget(StgFileName);
+  return TakesTemporary(Target.Kind) ? FolderOf(Target.StgPath) : std::string();
+}
+
 bool WritesThroughTemporary(const std::string& StgFileName) {
-  const TTargetKind Kind = FindTarget(StgFileName).Kind;
-  return Kind == TTargetKind::kReplaced || Kind == TTargetKind::kCreated;
+  return TakesTemporary(FindTarget(StgFileName).Kind);
+}
+
+void CheckWritable(const std::string& StgFileName) {
+  CheckTarget(FindTarget(StgFileName), StgFileName);
+}
+
+std::string FileIdentity(const std::string& StgFileName) {
+  const TTarget Target = FindTarget(StgFileName);
+  struct stat Status {};
+  switch (Target.Kind) {
+    case TTargetKind::kUnopenable:
+      return std::string();
+    case TTargetKind::kInherited:
+      return ::fstat(Target.LngFd, &Status) == 0 ? IdentityKey(Status) : std::string();
+    case TTargetKind::kInPlace:
+    case TTargetKind::kReplaced:
+      return IdentityKey(Target.Status);
+    case TTargetKind::kCreated:
+      break;
+  }
+  const std::string StgBase = BaseOf(Target.StgPath);
+  if (StgBase.empty() || ::stat(FolderOf(Target.StgPath).c_str(), &Status) != 0 ||
+      !S_ISDIR(Status.st_mode)) {
+    return std::string();
+  }
+  return IdentityKey(Status) + "/" + StgBase;
 }
 
 void WriteFileSafely(const std::string& StgFileName,
                      const std::function<void(std::ostream&)>& Write) {
   const TTarget Target = FindTarget(StgFileName);
-  switch (Target.Kind) {
-    case TTargetKind::kUnopenable:
+  if (!TakesTemporary(Target.Kind)) {
+    if (Target.Kind == TTargetKind::kUnopenable) {
       FailOpen(StgFileName);
-    case TTargetKind::kInherited:
-      WriteInherited(Target.LngFd, StgFileName, Write);
-      return;
-    case TTargetKind::kInPlace: {
-      const TDescriptor Device(
-          ::open(Target.StgPath.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
-      if (Device.Get() < 0) {
-        FailOpen(StgFileName);
-      }
-      WriteThrough(Device.Get(), StgFileName, Write);
-      return;
     }
-    case TTargetKind::kReplaced:
-      ReplaceRegular(Target.StgPath, &Target.Status, StgFileName, Write);
-      return;
-    case TTargetKind::kCreated:
-      break;
+    // Written as it comes: each row reaches a pipe or a terminal at once.
+    WriteUnstaged(Target, StgFileName, Write);
+    return;
   }
-  ReplaceRegular(Target.StgPath, nullptr, StgFileName, Write);
+  TOutputSet::TStaged Staged;
+  Staged.StageTemporary(Target, StgFileName, Write);
+  Staged.Commit();
 }
 
 void InstallCommandSignalHandlers() {
   struct sigaction Action {};
-  Action.sa_handler = RemoveTemporaryAndExit;
+  Action.sa_handler = RemoveTemporariesAndExit;
   ::sigemptyset(&Action.sa_mask);
   for (const int LngSignal : kLngCleanupSignals) {
     ::sigaddset(&Action.sa_mask, LngSignal);

@@ -1,9 +1,11 @@
-// io/SafeReplace.h - WriteFileSafely: writes a named file so that a failed or interrupted write
-// never destroys what the file held before; the signal set-up of the commands. io/SafeReplace.cpp.
+// io/SafeReplace.h - WriteFileSafely and TOutputSet: named files written so that a failed or
+// interrupted run never destroys what they held before; the signal set-up of the commands.
+// io/SafeReplace.cpp.
 #ifndef IO_SAFEREPLACE_H
 #define IO_SAFEREPLACE_H
 
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -12,13 +14,14 @@ namespace tessgrid::detail {
 /// Lets Write fill a stream and puts the text into the named file, by the kind of target:
 /// - A regular file, also one reached through a chain of up to 40 symbolic links (a relative
 ///   link counts from the link's folder): the text goes to a new temporary file beside the file
-///   the chain finally names, created exclusively (never through a link) with that file's
-///   permissions (0666 less the umask for a new file), written through the descriptor that
-///   created it, synced to the disk and renamed over the file. The links stay links. The
-///   temporary is named "NAME.tessgrid-PID-K.tmp" (NAME the file's own name, cut at the end to
-///   keep the whole within 255 bytes; PID the writing process; K from 0 to 99, the first free);
-///   it is removed on every failure and, once the command set up its signals, on SIGINT, SIGTERM
-///   and SIGHUP. A regular file is never written in place and never truncated.
+///   the chain finally names (TemporaryFolder), created exclusively (never through a link) with
+///   that file's permissions (0666 less the umask for a new file), written through the
+///   descriptor that created it, synced to the disk and renamed over the file. The links stay
+///   links. The temporary is named "NAME.tessgrid-PID-K.tmp" (NAME the file's own name, cut at
+///   the end to keep the whole within 255 bytes; PID the writing process; K from 0 to 99, the
+///   first free); it is removed on every failure and, once the command set up its signals, on
+///   SIGINT, SIGTERM and SIGHUP. A regular file is never written in place and never truncated.
+///   This is a TOutputSet of one output, staged and committed at once.
 /// - "/dev/stdout", "/dev/stderr", "/dev/fd/N" and "/proc/self/fd/N" (also at the end of a
 ///   link chain): written through the descriptor the process already holds, at its position,
 ///   neither opened nor truncated, so an output appended to by the shell stays appended to.
@@ -32,23 +35,96 @@ namespace tessgrid::detail {
 /// closed or read-only, a device or pipe that does not open.
 /// Throws "Unable to write file " followed by the name when an existing regular file cannot get a
 /// temporary beside it (a folder without write permission, no free space or inodes, a name taken
-/// by 100 others), when writing (a full disk, the file-size limit), syncing or closing fails,
-/// when the temporary's name was taken over by another file while writing, or when the rename
-/// fails. The target is then byte for byte as it was. Both messages are std::string.
+/// by 100 others) or cannot be renamed over (a sticky folder where we own neither the folder nor
+/// the file), when writing (a full disk, the file-size limit), syncing or closing fails, when
+/// the temporary's name was taken over by another file while writing, or when the rename fails.
+/// The target is then byte for byte as it was. Both messages are std::string.
 /// Exceptions of Write (std::bad_alloc among them) pass through after the temporary is removed.
 void WriteFileSafely(const std::string& StgFileName,
                      const std::function<void(std::ostream&)>& Write);
+
+/// The outputs of one run, put in place together or not at all. Stage writes each output that
+/// goes through a temporary (see WriteFileSafely) into its temporary at once, synced and checked;
+/// StageRemoval checks that a file can be removed. Nothing a reader can see changes before
+/// Commit, which renames every temporary over its file and removes the files staged for removal,
+/// in the order they were staged (so a sidecar staged after its grid follows it).
+/// Targets that take no temporary (standard output, the descriptors the process holds, devices,
+/// pipes) cannot be staged: Write fills a text in memory at once, and Commit writes it, after
+/// every temporary is ready and before the first rename.
+/// Destroying a set that was not committed, or a failure of Commit before its renames, removes
+/// every temporary the set made; so do SIGINT, SIGTERM and SIGHUP once
+/// InstallCommandSignalHandlers ran. Once the renames begin, those signals wait until they end.
+class TOutputSet {
+ public:
+  TOutputSet();
+  ~TOutputSet();
+  TOutputSet(const TOutputSet&) = delete;
+  TOutputSet& operator=(const TOutputSet&) = delete;
+
+  /// Stages the text Write puts in the stream as the new content of the named file.
+  /// Throws the failures WriteFileSafely meets before its rename, with the target as it was and
+  /// no temporary of this output left; "outputs A and B are the same file" when an earlier
+  /// Stage or StageRemoval of the set named the file B names (std::string); the exceptions of
+  /// Write.
+  void Stage(const std::string& StgFileName, const std::function<void(std::ostream&)>& Write);
+
+  /// Stages the text Write puts in the stream for standard output (std::cout).
+  /// Throws the exceptions of Write.
+  void StageStandardOutput(const std::function<void(std::ostream&)>& Write);
+
+  /// Stages the removal of the named file itself (a link, not what it names), if it exists.
+  /// Throws "Unable to remove file " followed by the name (std::string) when it exists and
+  /// cannot be removed: a folder, or its folder does not let us (no write permission, a
+  /// read-only file system, a sticky folder where we own neither the folder nor the file); and
+  /// "outputs A and B are the same file" as Stage does.
+  void StageRemoval(const std::string& StgFileName);
+
+  /// Writes the texts of the targets that take no temporary, in the order staged, then renames
+  /// every temporary over its file and removes the files staged for removal, in the order
+  /// staged. Does nothing a second time.
+  /// Throws "Unable to write standard output" and the failures of WriteFileSafely for a target
+  /// that takes no temporary; no file is renamed or removed then. While temporaries wait, a
+  /// closed pipe on such a target is that failure rather than SIGPIPE.
+  /// Throws "Unable to write file " followed by the name when a rename fails and "Unable to
+  /// remove file " followed by the name when a removal fails: the outputs staged before it are
+  /// then in place and those after it as they were.
+  void Commit();
+
+  struct TStaged;  ///< what the set prepared; defined in io/SafeReplace.cpp
+
+ private:
+  std::unique_ptr<TStaged> MbrPtrStaged;  ///< the outputs staged, in order; never null
+};
+
+/// Returns the folder where WriteFileSafely and TOutputSet::Stage put the temporary of the named
+/// file: the folder of the file at the end of its link chain, as named there ("." for a bare
+/// name). Returns "" when the name takes no temporary (see WritesThroughTemporary).
+std::string TemporaryFolder(const std::string& StgFileName);
 
 /// Returns whether WriteFileSafely would now write the named file through a temporary (a
 /// regular file, a name that does not exist yet, or a link chain ending in one), so that no
 /// reader of the file sees a byte of it before the write is complete.
 bool WritesThroughTemporary(const std::string& StgFileName);
 
+/// Checks, writing nothing and opening no device or pipe, that WriteFileSafely could write the
+/// named file: that the target can be opened or created, and that an existing regular file can
+/// get a temporary in its TemporaryFolder and be renamed over.
+/// Throws the message WriteFileSafely would throw for the cases it can tell ahead: "Unable to
+/// open file " or "Unable to write file " followed by the name, as std::string. A full disk
+/// shows only while writing.
+void CheckWritable(const std::string& StgFileName);
+
+/// Returns a key that two names share when they lead to one file as WriteFileSafely writes it:
+/// the device and inode of a file that exists (links followed, so hard links and links share
+/// it), else the device and inode of the TemporaryFolder and the file's name there. Returns ""
+/// for a name that leads to no file at all (a missing folder, a link loop).
+std::string FileIdentity(const std::string& StgFileName);
+
 /// Sets up the signals of a command; call it once at its start. SIGINT, SIGTERM and SIGHUP then
-/// remove the temporary that WriteFileSafely is writing, if any, and end the process with status
-/// 128 + the signal number (a signal the process inherited as ignored stays ignored, as nohup
-/// wants). SIGXFSZ is ignored, so that a write beyond the file-size limit fails with EFBIG and
-/// is reported instead of killing the process.
+/// remove every temporary that WriteFileSafely or a TOutputSet holds, and end the process with
+/// status 128 + the signal number (a signal the process inherited as ignored stays ignored, as
+/// nohup wants). SIGXFSZ is ignored, so that a write beyond the file-size limit fails with EFBIG
+/// and is reported instead of killing the process.
 void InstallCommandSignalHandlers();
 
 }  // namespace tessgrid::detail

@@ -2,12 +2,11 @@
 // The declarations and their contracts are in io/TPrjFileTools.h.
 #include "io/TPrjFileTools.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <ostream>
 
 #include "io/SafeReplace.h"
@@ -16,6 +15,26 @@
 using tessgrid::detail::Fail;
 
 namespace {
+
+// A coordinate system fits easily; a bigger file is no sidecar.
+constexpr off_t kLngMaxPrjSize = 64 * 1024;
+
+// Closes the descriptor it owns.
+class TFileDescriptor {
+ public:
+  explicit TFileDescriptor(int LngFd) : MbrLngFd(LngFd) {}
+  ~TFileDescriptor() {
+    if (MbrLngFd >= 0) {
+      ::close(MbrLngFd);
+    }
+  }
+  TFileDescriptor(const TFileDescriptor&) = delete;
+  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+  int Get() const { return MbrLngFd; }
+
+ private:
+  int MbrLngFd;  ///< an open descriptor, or negative
+};
 
 // The text as it compares: line ends as LF, no white space at either end.
 std::string Normalised(const std::string& StgText) {
@@ -52,17 +71,51 @@ std::string TPrjFileTools::GetPrjFileName(std::string StgGridFileName) {
 bool TPrjFileTools::LoadPrjFile(std::string StgGridFileName, std::string& StgText) {
   const std::string StgPrjName = GetPrjFileName(std::move(StgGridFileName));
   struct stat PrjStat {};
-  if (::stat(StgPrjName.c_str(), &PrjStat) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
-    return false;
-  }
-  std::ifstream Input(StgPrjName, std::ios_base::in | std::ios_base::binary);
-  if (!Input.is_open() || S_ISDIR(PrjStat.st_mode)) {
+  if (::stat(StgPrjName.c_str(), &PrjStat) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      return false;
+    }
     Fail("Unable to open file " + StgPrjName);
   }
-  std::string StgContent((std::istreambuf_iterator<char>(Input)), std::istreambuf_iterator<char>());
-  if (Input.bad()) {
+  // Refused before it is opened: a device or a pipe could hand out text without end, or none.
+  if (S_ISDIR(PrjStat.st_mode)) {
     Fail("Unable to open file " + StgPrjName);
   }
+  if (!S_ISREG(PrjStat.st_mode)) {
+    Fail("Unable to read file " + StgPrjName + ": not a regular file");
+  }
+  // Non-blocking, should a pipe have taken the name since.
+  const TFileDescriptor File(
+      ::open(StgPrjName.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (File.Get() < 0 || ::fstat(File.Get(), &PrjStat) != 0) {
+    Fail("Unable to open file " + StgPrjName);
+  }
+  if (!S_ISREG(PrjStat.st_mode)) {
+    Fail("Unable to read file " + StgPrjName + ": not a regular file");
+  }
+  if (PrjStat.st_size > kLngMaxPrjSize) {
+    Fail("Unable to read file " + StgPrjName + ": larger than 64 KiB");
+  }
+  // One byte over the limit tells a file that grew since fstat.
+  std::string StgContent(static_cast<std::size_t>(kLngMaxPrjSize) + 1, '\0');
+  std::size_t LngRead = 0;
+  while (LngRead < StgContent.size()) {
+    const ssize_t LngCount = ::read(File.Get(), &StgContent[LngRead], StgContent.size() - LngRead);
+    if (LngCount < 0 && errno == EINTR) {
+      continue;
+    }
+    if (LngCount < 0) {
+      Fail("Unable to read file " + StgPrjName);
+    }
+    if (LngCount == 0) {
+      break;
+    }
+    LngRead += static_cast<std::size_t>(LngCount);
+  }
+  if (LngRead > static_cast<std::size_t>(kLngMaxPrjSize)) {
+    Fail("Unable to read file " + StgPrjName + ": larger than 64 KiB");
+  }
+  StgContent.resize(LngRead);
   StgText.swap(StgContent);
   return true;
 }

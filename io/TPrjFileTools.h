@@ -22,9 +22,12 @@ class TPrjFileTools {
   static std::string GetPrjFileName(std::string StgGridFileName);
 
   /// Returns true and sets the text to the content of the grid's sidecar, or returns false and
-  /// leaves the text alone when there is no sidecar.
-  /// Throws "Unable to open file " followed by the sidecar's name, as std::string, when the
-  /// sidecar exists but cannot be read.
+  /// leaves the text alone when there is no sidecar. Reads at most 64 KiB and never waits.
+  /// Throws, as std::string, with the sidecar's name N: "Unable to open file N" when it exists
+  /// but cannot be opened (a folder, no read permission); "Unable to read file N: not a regular
+  /// file" for a device, a pipe or a socket (also at the end of a link), which is not opened;
+  /// "Unable to read file N: larger than 64 KiB" for a larger file; "Unable to read file N"
+  /// when reading fails. Lets std::bad_alloc pass.
   static bool LoadPrjFile(std::string StgGridFileName, std::string& StgText);
 
   /// Returns whether the two sidecar texts describe the same coordinate system.

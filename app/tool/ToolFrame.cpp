@@ -12,6 +12,7 @@
 #include <iostream>
 #include <set>
 #include <sstream>
+#include <streambuf>
 #include <utility>
 
 #include "io/ConsoleLine.h"
@@ -53,30 +54,55 @@ class TProgress {
   std::size_t MbrLngTotal;  ///< maps in the list
 };
 
-// The failures the safe replace would meet, found before anything is written, so that a run
-// with several outputs does not replace some of them and then fail on another.
-void CheckWritable(const std::string& StgFileName) {
-  struct stat FileStat {};
-  if (::stat(StgFileName.c_str(), &FileStat) == 0) {
-    if (S_ISDIR(FileStat.st_mode) || ::access(StgFileName.c_str(), W_OK) != 0) {
-      Fail("Unable to open file " + StgFileName);
-    }
-    return;
-  }
-  const std::size_t LngSlash = StgFileName.find_last_of('/');
-  const std::string StgFolder = LngSlash == std::string::npos ? "."
-                                : LngSlash == 0               ? "/"
-                                                              : StgFileName.substr(0, LngSlash);
-  if (errno != ENOENT || ::access(StgFolder.c_str(), W_OK | X_OK) != 0) {
-    Fail("Unable to open file " + StgFileName);
-  }
-}
+// Standard error, apart from the standard streams: the failure line comes out also when they
+// could not be set up (sync_with_stdio that runs out of memory leaves them unusable), and
+// writing it needs no memory.
+class TStandardErrorBuffer : public std::streambuf {
+ public:
+  TStandardErrorBuffer() { setp(MbrChrBlock, MbrChrBlock + sizeof MbrChrBlock); }
+  ~TStandardErrorBuffer() override { sync(); }
+  TStandardErrorBuffer(const TStandardErrorBuffer&) = delete;
+  TStandardErrorBuffer& operator=(const TStandardErrorBuffer&) = delete;
 
-// True for outputs that get a sidecar: files, not standard output or devices and pipes.
+ protected:
+  int_type overflow(int_type LngChar) override {
+    if (sync() != 0) {
+      return traits_type::eof();
+    }
+    if (!traits_type::eq_int_type(LngChar, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(LngChar);
+      pbump(1);
+    }
+    return traits_type::not_eof(LngChar);
+  }
+
+  int sync() override {
+    const char* PtrText = pbase();
+    while (PtrText < pptr()) {
+      const ssize_t LngWritten =
+          ::write(STDERR_FILENO, PtrText, static_cast<std::size_t>(pptr() - PtrText));
+      if (LngWritten < 0 && errno == EINTR) {
+        continue;
+      }
+      if (LngWritten <= 0) {
+        break;
+      }
+      PtrText += LngWritten;
+    }
+    const bool BlnWritten = PtrText == pptr();
+    setp(MbrChrBlock, MbrChrBlock + sizeof MbrChrBlock);
+    return BlnWritten ? 0 : -1;
+  }
+
+ private:
+  char MbrChrBlock[256];  ///< the put area; a line longer than it goes out in parts
+};
+
+// True for outputs that get a sidecar: files written through a temporary, not standard output,
+// devices or pipes. A grid named like its own sidecar (out.prj) gets none: it would replace it.
 bool TakesSidecar(const std::string& StgOutput) {
-  struct stat FileStat {};
-  return !IsStandardStream(StgOutput) &&
-         (::stat(StgOutput.c_str(), &FileStat) != 0 || S_ISREG(FileStat.st_mode));
+  return !IsStandardStream(StgOutput) && WritesThroughTemporary(StgOutput) &&
+         TPrjFileTools::GetPrjFileName(StgOutput) != StgOutput;
 }
 
 std::string Trimmed(const std::string& StgText) {
@@ -135,8 +161,10 @@ void PrepareProcess() {
 void Report(std::string_view StgMessage) {
   // Built from two writes rather than one joined string: reporting "Out of memory" must not
   // need memory, and the message's control bytes are escaped so the line stays one line.
-  std::cerr << "tessgrid-tool: ";
-  WriteConsoleLine(std::cerr, StgMessage);
+  TStandardErrorBuffer Buffer;
+  std::ostream Output(&Buffer);
+  Output << "tessgrid-tool: ";
+  WriteConsoleLine(Output, StgMessage);
 }
 
 CLI::App* AddCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
@@ -268,6 +296,42 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
                                      : "output " + StgOutput + " is named twice");
     }
   }
+  // x.asc, ./x.asc, a link to it or a hard link: the later result would replace the earlier one.
+  std::map<std::string, std::string> MapIdentities;
+  for (const std::string& StgOutput : VecOutputs) {
+    const std::string StgIdentity = IsStandardStream(StgOutput) ? "" : FileIdentity(StgOutput);
+    if (StgIdentity.empty()) {
+      continue;
+    }
+    const auto Inserted = MapIdentities.emplace(StgIdentity, StgOutput);
+    if (!Inserted.second) {
+      throw CLI::ValidationError("outputs " + Inserted.first->second + " and " + StgOutput +
+                                 " are the same file");
+    }
+  }
+  // The same for sidecars: x.asc's would replace an output x.prj, or the sidecar x.asc and x.txt
+  // share would be written for one of them only.
+  std::map<std::string, std::string> MapSidecars;
+  for (const std::string& StgOutput : VecOutputs) {
+    if (!TakesSidecar(StgOutput)) {
+      continue;
+    }
+    const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);
+    const std::string StgIdentity = FileIdentity(StgPrjName);
+    if (StgIdentity.empty()) {
+      continue;
+    }
+    const auto ItOutput = MapIdentities.find(StgIdentity);
+    if (ItOutput != MapIdentities.end()) {
+      throw CLI::ValidationError("output " + ItOutput->second + " is the sidecar of output " +
+                                 StgOutput);
+    }
+    const auto Inserted = MapSidecars.emplace(StgIdentity, StgOutput);
+    if (!Inserted.second) {
+      throw CLI::ValidationError("outputs " + Inserted.first->second + " and " + StgOutput +
+                                 " share the sidecar " + StgPrjName);
+    }
+  }
   std::vector<std::string> VecFiles;
   for (const std::string& StgInput : VecInputs) {
     if (!IsStandardStream(StgInput)) {
@@ -285,6 +349,8 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
                                 : std::nullopt;
     }
   }
+  // The safe replace's own checks, so that a run fails before it reads its inputs when an
+  // output cannot take its temporary; staging would find it too, only later.
   for (const std::string& StgOutput : VecOutputs) {
     if (IsStandardStream(StgOutput)) {
       continue;
@@ -292,7 +358,7 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
     CheckWritable(StgOutput);
     const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);
     struct stat PrjStat {};
-    if (TakesSidecar(StgOutput) && ::stat(StgPrjName.c_str(), &PrjStat) == 0) {
+    if (TakesSidecar(StgOutput) && ::lstat(StgPrjName.c_str(), &PrjStat) == 0) {
       CheckWritable(StgPrjName);
     }
   }
@@ -360,29 +426,30 @@ double TToolRun::OutputNoData(const std::string& StgSource) const {
   return It == MbrMapInputs.end() ? kDblLibraryNoData : It->second.DblNoData;
 }
 
-void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput,
-                     const std::string& StgSource) const {
+void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource) {
   ToDeclaredNoData(*PtrMap, OutputNoData(StgSource), StgOutput);
   WriteText(StgOutput,
             [PtrMap](std::ostream& Output) { TARCGISFileTools::WriteARCGISFile(PtrMap, Output); });
   WriteSidecar(StgOutput, StgSource);
 }
 
-void TToolRun::WriteSidecar(const std::string& StgOutput, const std::string& StgSource) const {
+void TToolRun::WriteSidecar(const std::string& StgOutput, const std::string& StgSource) {
   if (!TakesSidecar(StgOutput)) {
     return;
   }
+  const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);
   const auto It = MbrMapPrjs.find(StgSource);
   if (It != MbrMapPrjs.end() && It->second.has_value()) {
-    TPrjFileTools::WritePrjFile(*It->second, StgOutput);
+    const std::string& StgText = *It->second;
+    MbrOutputs.Stage(StgPrjName, [&StgText](std::ostream& Output) { Output << StgText; });
   } else {
-    TPrjFileTools::RemovePrjFile(StgOutput);
+    MbrOutputs.StageRemoval(StgPrjName);
   }
 }
 
 void TToolRun::WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,
                         const std::vector<std::string>& VecOutputs,
-                        const std::vector<std::string>& VecSources) const {
+                        const std::vector<std::string>& VecSources) {
   const TProgress Progress(MbrOptions, "written", VecMaps.size());
   for (std::size_t LngI = 0; LngI < VecMaps.size(); ++LngI) {
     Write(VecMaps[LngI].get(), VecOutputs[LngI], VecSources[LngI]);
@@ -391,15 +458,16 @@ void TToolRun::WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,
 }
 
 void TToolRun::WriteText(const std::string& StgOutput,
-                         const std::function<void(std::ostream&)>& WriteTo) const {
-  if (!IsStandardStream(StgOutput)) {
-    WriteFileSafely(StgOutput, WriteTo);
-    return;
+                         const std::function<void(std::ostream&)>& WriteTo) {
+  if (IsStandardStream(StgOutput)) {
+    MbrOutputs.StageStandardOutput(WriteTo);
+  } else {
+    MbrOutputs.Stage(StgOutput, WriteTo);
   }
-  WriteTo(std::cout);
-  if (!std::cout.flush()) {
-    Fail("Unable to write standard output");
-  }
+}
+
+void TToolRun::Commit() {
+  MbrOutputs.Commit();
 }
 
 }  // namespace tessgrid::detail

@@ -17,6 +17,7 @@
 
 #include "app/tool/NoDataModel.h"
 #include "io/BlockWriter.h"
+#include "io/SafeReplace.h"
 #include "model/Fail.h"
 #include "model/TMap.h"
 #include "model/TPoint.h"
@@ -120,19 +121,23 @@ void AddKey(std::map<double, long>& MapSeen, double DblKey, long LngLine,
 /// Throws "Unable to write standard output" when standard output takes no more text.
 void Print(const std::function<void(TBlockWriter&)>& Fill);
 
-/// One run of a command: reads its grids, writes its results and their sidecars, shows
-/// progress, and keeps the promise that a failing run leaves every output as it was.
+/// One run of a command: reads its grids, stages its results and their sidecars, shows
+/// progress, and keeps the promise that a failing run leaves every output as it was. The
+/// outputs are prepared whole first (every temporary written and synced) and put in place by
+/// Commit; a run that ends without Commit leaves no temporary behind (see TOutputSet).
 class TToolRun {
  public:
   explicit TToolRun(const TToolOptions& Options);
 
   /// Checks, before anything is read or written: standard input is named at most once and
-  /// standard output at most once, no output is named twice (command-line errors), the inputs'
-  /// sidecars agree unless --ignore-crs was given, and every output can be written.
+  /// standard output at most once, no output is named twice, no two outputs are the same file
+  /// (command-line errors), the inputs' sidecars agree unless --ignore-crs was given, and every
+  /// output can be written by the safe replace's own rule (CheckWritable).
   /// Keeps the inputs' sidecar texts, so outputs get them even when an output replaces an input.
-  /// Throws CLI::ValidationError for a command-line error, "inputs have different coordinate
-  /// systems: a.prj, b.prj", and "Unable to open file " followed by the first output that cannot
-  /// be written.
+  /// Throws CLI::ValidationError for a command-line error ("output x.asc is named twice",
+  /// "outputs x.asc and ./x.asc are the same file"), "inputs have different coordinate
+  /// systems: a.prj, b.prj", the failures of TPrjFileTools::LoadPrjFile, and those of
+  /// CheckWritable for the first output (or its sidecar) that cannot be written.
   void Prepare(const std::vector<std::string>& VecInputs,
                const std::vector<std::string>& VecOutputs);
 
@@ -162,24 +167,32 @@ class TToolRun {
   /// else the value the input declares (-9999 for no input).
   double OutputNoData(const std::string& StgSource) const;
 
-  /// Writes the map as a grid ("-" is standard output), then gives it the sidecar of the input
-  /// whose grid it takes, or removes its old sidecar when that input has none. The map's -9999
-  /// and non-finite cells are written as OutputNoData(StgSource) (see ToDeclaredNoData); on the
-  /// input's grid the header states the input's corners and cell size as they were read.
-  void Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource) const;
+  /// Stages the map as a grid ("-" is standard output), then gives it the sidecar of the input
+  /// whose grid it takes, or stages the removal of its old sidecar when that input has none. The
+  /// map's -9999 and non-finite cells are written as OutputNoData(StgSource) (see
+  /// ToDeclaredNoData); on the input's grid the header states the input's corners and cell size
+  /// as they were read. Throws the failures of ToDeclaredNoData, TOutputSet::Stage and
+  /// StageRemoval.
+  void Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource);
 
-  /// Gives a grid output the sidecar of the input whose grid it takes, or removes its old
-  /// sidecar when that input has none; standard output, devices and pipes get none.
-  void WriteSidecar(const std::string& StgOutput, const std::string& StgSource) const;
+  /// Stages the sidecar of the input whose grid a grid output takes, or the removal of the
+  /// output's old sidecar when that input has none; standard output, devices and pipes get
+  /// none. Throws the failures of TOutputSet::Stage and StageRemoval.
+  void WriteSidecar(const std::string& StgOutput, const std::string& StgSource);
 
-  /// Writes map i to output i with the sidecar of source i, showing progress.
+  /// Stages map i for output i with the sidecar of source i, showing progress.
   void WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,
                 const std::vector<std::string>& VecOutputs,
-                const std::vector<std::string>& VecSources) const;
+                const std::vector<std::string>& VecSources);
 
-  /// Writes a text output ("-" is standard output) with the safe replace.
-  void WriteText(const std::string& StgOutput,
-                 const std::function<void(std::ostream&)>& WriteTo) const;
+  /// Stages a text output ("-" is standard output).
+  /// Throws the failures of TOutputSet::Stage.
+  void WriteText(const std::string& StgOutput, const std::function<void(std::ostream&)>& WriteTo);
+
+  /// Puts every staged output in place: standard output, devices and pipes are written, then
+  /// the temporaries renamed and old sidecars removed, each sidecar right after its grid.
+  /// Throws the failures of TOutputSet::Commit.
+  void Commit();
 
  private:
   // Loads the grid and records what its file states.
@@ -188,6 +201,7 @@ class TToolRun {
   TToolOptions MbrOptions;                                       ///< the run's flags
   std::map<std::string, std::optional<std::string>> MbrMapPrjs;  ///< input -> sidecar text
   std::map<std::string, TInputGrid> MbrMapInputs;                ///< input -> what it states
+  TOutputSet MbrOutputs;  ///< what the run stages; uncommitted, it removes its temporaries
 };
 
 /// The commands, one registration function per group (app/tool/*Commands.cpp).

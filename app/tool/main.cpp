@@ -1,6 +1,11 @@
 // app/tool/main.cpp - tessgrid-tool COMMAND [OPTIONS] ARGUMENTS...: every library operation from
 // the shell. Parses the command line, runs the command, turns failures into one line and a status.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include "app/tool/ToolFrame.h"
@@ -17,6 +22,35 @@ namespace {
 constexpr int kLngFailed = 1;
 constexpr int kLngUsage = 2;
 
+// The terminate handler in place before TerminateOnFailure; it takes every other case.
+std::terminate_handler PtrEarlierTerminate = nullptr;
+
+// The command-line library builds validator objects in every file that includes it, before main
+// runs; an allocation that fails there meets no handler. Nothing is written by then, so it is
+// reported as main reports one instead of aborting; any other exception aborts as before.
+[[noreturn]] void TerminateOnFailure() {
+  if (const std::exception_ptr PtrCurrent = std::current_exception()) {
+    try {
+      std::rethrow_exception(PtrCurrent);
+    } catch (const std::bad_alloc&) {
+      static const char kChrOutOfMemory[] = "tessgrid-tool: Out of memory\n";
+      [[maybe_unused]] const ssize_t LngWritten =
+          ::write(STDERR_FILENO, kChrOutOfMemory, sizeof kChrOutOfMemory - 1);
+      std::_Exit(kLngFailed);
+    } catch (...) {
+    }
+  }
+  if (PtrEarlierTerminate != nullptr) {
+    PtrEarlierTerminate();
+  }
+  std::abort();
+}
+
+// Priority 101 runs before every static object of the program that has none.
+__attribute__((constructor(101))) void InstallTerminateHandler() {
+  PtrEarlierTerminate = std::set_terminate(TerminateOnFailure);
+}
+
 // CLI11 calls a word that names no command an extra argument; the user meant a command.
 std::string UnknownCommand(int argc, char** argv, const std::string& StgParseMessage) {
   for (int IntI = 1; IntI < argc; ++IntI) {
@@ -27,9 +61,9 @@ std::string UnknownCommand(int argc, char** argv, const std::string& StgParseMes
   return StgParseMessage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Builds the command table, parses the command line and runs the command. Every allocation of
+// it happens inside main's guard, so that running out of memory anywhere is a reported failure.
+int RunTool(int argc, char** argv) {
   tessgrid::detail::PrepareProcess();
   TToolContext Context;
   CLI::App App(
@@ -69,6 +103,8 @@ int main(int argc, char** argv) {
     }
     TToolRun Run(Context.Options);
     Context.Action(Run);
+    // The command staged its outputs; they take their places together, or none does.
+    Run.Commit();
     return 0;
   } catch (const CLI::ParseError& Error) {
     // Help and version are "errors" of status 0 that CLI11 prints on standard output.
@@ -77,6 +113,14 @@ int main(int argc, char** argv) {
     }
     Report(App.get_subcommands().empty() ? UnknownCommand(argc, argv, Error.what()) : Error.what());
     return kLngUsage;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return RunTool(argc, argv);
   } catch (...) {
     tessgrid::detail::ReportCurrentFailure(Report, "Unknown failure in tessgrid-tool");
   }

@@ -1,7 +1,9 @@
 // tests/app/AllocationFailureTest.cpp - the command under one failing allocation, for each one a
-// run makes. tests/support/FailingMalloc.cpp is preloaded; sanitized builds go without it.
+// run makes, and tessgrid-tool under a spread of them. tests/support/FailingMalloc.cpp is
+// preloaded; sanitized builds go without it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using tessgrid_test::ReadFile;
 using tessgrid_test::TRun;
 
@@ -25,6 +28,18 @@ class AllocationFailureTest : public tessgrid_test::TCommandTest {
                  "LD_PRELOAD=" + tessgrid_test::Quote(TESSGRID_FAILING_MALLOC) +
                      " TESSGRID_FAIL_ALLOCATION=" + std::to_string(LngFailAt) +
                      " TESSGRID_ALLOCATION_COUNT=" + tessgrid_test::Quote(Work("count.txt")) + " ");
+    return std::stoul("0" + ReadFile(Work("count.txt")));
+  }
+
+  // The same for tessgrid-tool with the arguments.
+  unsigned long RunToolFailing(unsigned long LngFailAt, const std::vector<std::string>& VecArgs,
+                               TRun& Result) const {
+    Result = RunProgram(
+        tessgrid_test::kToolExe, VecArgs,
+        "LD_PRELOAD=" + tessgrid_test::Quote(TESSGRID_FAILING_MALLOC) +
+            " TESSGRID_FAIL_ALLOCATION=" + std::to_string(LngFailAt) +
+            " TESSGRID_ALLOCATION_COUNT=" + tessgrid_test::Quote(Work("count.txt")) + " ",
+        "/dev/null", ">");
     return std::stoul("0" + ReadFile(Work("count.txt")));
   }
 };
@@ -61,9 +76,59 @@ TEST_F(AllocationFailureTest, EveryFailedAllocationIsOutOfMemoryAndLosesNothing)
   EXPECT_EQ(VecFaults, std::vector<std::string>{});
 }
 
+TEST_F(AllocationFailureTest, AFailedAllocationOfTheToolIsOutOfMemoryAndLosesNothing) {
+  if (tessgrid_test::kToolExe.empty()) {
+    GTEST_SKIP() << "tessgrid-tool is not built (CLI11 was not found)";
+  }
+  fs::copy_file(Data("elevation_4x3.asc"), Work("in.asc"));
+  std::ofstream(Work("in.prj")) << "UTM 32\n";
+  const std::vector<std::string> VecArgs = {"scale", Work("in.asc"), Work("out.asc"), "--factor",
+                                            "2"};
+  TRun Result;
+  const unsigned long LngTotal = RunToolFailing(0, VecArgs, Result);
+  ASSERT_EQ(Result.LngStatus, 0) << Result.StgErr;
+  const std::string StgScaled = ReadFile(Work("out.asc"));
+  const std::vector<std::string> VecFiles = {"count.txt", "in.asc",     "in.prj",    "out.asc",
+                                             "out.prj",   "stderr.txt", "stdout.txt"};
+  // Every one of the first allocations (the command-line library's objects built before main,
+  // the standard streams, the command table), then a spread over the rest.
+  std::vector<unsigned long> VecFailAt;
+  for (unsigned long LngN = 1; LngN <= LngTotal; LngN += LngN < 120 ? 1 : 17) {
+    VecFailAt.push_back(LngN);
+  }
+  std::vector<std::string> VecFaults;
+  for (const unsigned long LngN : VecFailAt) {
+    std::ofstream(Work("out.asc")) << "earlier\n";
+    std::ofstream(Work("out.prj")) << "stale\n";
+    RunToolFailing(LngN, VecArgs, Result);
+    const bool BlnSafe = Result.LngStatus == 0
+                             ? Result.StgErr.empty() && ReadFile(Work("out.asc")) == StgScaled &&
+                                   ReadFile(Work("out.prj")) == "UTM 32\n"
+                             : Result.LngStatus == 1 &&
+                                   Result.StgErr == "tessgrid-tool: Out of memory\n" &&
+                                   ReadFile(Work("out.asc")) == "earlier\n" &&
+                                   ReadFile(Work("out.prj")) == "stale\n";
+    const std::vector<std::string> VecEntries = Entries();
+    if (!BlnSafe || !Result.StgOut.empty() || VecEntries != VecFiles) {
+      std::string StgFault = "allocation " + std::to_string(LngN) + ": status " +
+                             std::to_string(Result.LngStatus) + ", printed " + Result.StgOut +
+                             Result.StgErr + " leaving";
+      for (const std::string& StgEntry : VecEntries) {
+        StgFault += " " + StgEntry;
+      }
+      VecFaults.push_back(StgFault);
+    }
+  }
+  EXPECT_EQ(VecFaults, std::vector<std::string>{});
+}
+
 #else
 
 TEST(AllocationFailureTest, EveryFailedAllocationIsOutOfMemoryAndLosesNothing) {
+  GTEST_SKIP() << "the sanitizers bring allocators of their own";
+}
+
+TEST(AllocationFailureTest, AFailedAllocationOfTheToolIsOutOfMemoryAndLosesNothing) {
   GTEST_SKIP() << "the sanitizers bring allocators of their own";
 }
 

@@ -1,6 +1,8 @@
 // tests/app/ToolConventionsTest.cpp - tessgrid-tool's conventions as a user meets them: help,
 // statuses, failure line, '-', progress, sidecars, all-or-nothing outputs, other writers' headers.
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -55,6 +57,34 @@ class ToolConventionsTest : public tessgrid_test::TToolTest {
     EXPECT_EQ(Result.StgErr, "tessgrid-tool: " + StgLine + "\n");
     EXPECT_EQ(Result.StgOut, "");
     EXPECT_EQ(Result.LngStatus, LngStatus);
+  }
+
+  // Runs the tool as a user whom folder permissions bind, after the shell prefix: as root (who
+  // ignores them) the user nobody, who is given the work folder first. False when there is no
+  // such user or no setpriv(1) to become it.
+  bool RunUnprivileged(const std::vector<std::string>& VecArgs, TRun& Result,
+                       const std::string& StgPrefix = "") const {
+    std::string StgUser;
+    if (::geteuid() == 0) {
+      const struct passwd* PtrNobody = ::getpwnam("nobody");
+      if (PtrNobody == nullptr || std::system("command -v setpriv >/dev/null") != 0) {
+        return false;
+      }
+      for (const fs::directory_entry& Entry : fs::recursive_directory_iterator(MbrPathWork)) {
+        ::lchown(Entry.path().c_str(), PtrNobody->pw_uid, PtrNobody->pw_gid);
+      }
+      ::lchown(MbrPathWork.c_str(), PtrNobody->pw_uid, PtrNobody->pw_gid);
+      StgUser = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+    }
+    Result = RunProgram(tessgrid_test::kToolExe, VecArgs, StgPrefix + StgUser, "/dev/null", ">");
+    return true;
+  }
+
+  // The names in the work folder, with the two files every run leaves for its streams.
+  std::vector<std::string> EntriesWithStreams() const {
+    Put("stdout.txt", "");
+    Put("stderr.txt", "");
+    return Entries();
   }
 
   static void ExpectSuccess(const TRun& Result) {
@@ -275,4 +305,129 @@ TEST_F(ToolConventionsTest, ArithmeticBetweenFilesReadsAsFromStandardInput) {
     EXPECT_EQ(Files.LngStatus, 1) << PtrCommand;
     EXPECT_EQ(Files.StgErr, Stdin.StgErr) << PtrCommand;
   }
+}
+
+TEST_F(ToolConventionsTest, OutputsThatAreOneFileUnderTwoNamesAreACommandLineError) {
+  const std::string StgP = Data("piece_2x1.asc");
+  Put("x.asc", "earlier\n");
+  fs::create_symlink("x.asc", Work("link.asc"));
+  fs::create_hard_link(Work("x.asc"), Work("hard.asc"));
+  fs::create_symlink("new.asc", Work("dangling.asc"));
+  const std::string StgDotX = MbrPathWork.string() + "/./x.asc";
+  const std::vector<std::string> VecBefore = EntriesWithStreams();
+  for (const auto& Pair : std::vector<std::pair<std::string, std::string>>{
+           {Work("x.asc"), StgDotX},
+           {Work("link.asc"), Work("x.asc")},
+           {Work("x.asc"), Work("hard.asc")},
+           {Work("new.asc"), MbrPathWork.string() + "/./new.asc"},
+           {Work("dangling.asc"), Work("new.asc")}}) {
+    ExpectFailure(RunTool({"intersect", kE, StgP, Pair.first, Pair.second}), 2,
+                  "outputs " + Pair.first + " and " + Pair.second + " are the same file");
+  }
+  // A sidecar would replace another output, or be written for one of two outputs only.
+  ExpectFailure(RunTool({"intersect", kE, StgP, Work("x.asc"), Work("x.prj")}), 2,
+                "output " + Work("x.prj") + " is the sidecar of output " + Work("x.asc"));
+  ExpectFailure(
+      RunTool({"intersect", kE, StgP, Work("x.asc"), Work("x.txt")}), 2,
+      "outputs " + Work("x.asc") + " and " + Work("x.txt") + " share the sidecar " + Work("x.prj"));
+  EXPECT_EQ(Entries(), VecBefore);
+  EXPECT_EQ(ReadFile(Work("x.asc")), "earlier\n");
+  // A grid named like a sidecar is no sidecar of itself.
+  ExpectSuccess(RunTool({"round", kE, Work("grid.prj")}));
+  EXPECT_EQ(ReadFile(Work("grid.prj")).rfind("ncols 4\n", 0), 0U);
+}
+
+TEST_F(ToolConventionsTest, AnOutputThatCannotTakeItsTemporaryLeavesEveryOutputAsItWas) {
+  const std::string StgE = Grid("elevation_4x3.asc", "e.asc");
+  const std::string StgP = Grid("piece_2x1.asc", "p.asc");
+  Put("a.asc", "earlier a\n");
+  fs::create_directory(Work("locked"));
+  Put("locked/b.asc", "earlier b\n");
+  // The temporary goes where the link chain ends, into the folder nobody may write to.
+  fs::create_symlink(Work("locked/new.asc"), Work("dangling.asc"));
+  fs::create_symlink("locked/b.asc", Work("link.asc"));
+  const std::vector<std::string> VecBefore = EntriesWithStreams();
+  std::vector<TRun> VecRuns(4);
+  fs::permissions(Work("locked"), fs::perms::owner_read | fs::perms::owner_exec);
+  const bool BlnRan =
+      RunUnprivileged({"intersect", StgE, StgP, Work("a.asc"), Work("locked/b.asc")}, VecRuns[0]) &&
+      RunUnprivileged({"intersect", StgE, StgP, Work("a.asc"), Work("dangling.asc")}, VecRuns[1]) &&
+      RunUnprivileged({"intersect", StgE, StgP, Work("a.asc"), Work("link.asc")}, VecRuns[2]) &&
+      RunUnprivileged({"scale", StgE, Work("locked/new.asc"), "--factor", "2"}, VecRuns[3]);
+  fs::permissions(Work("locked"), fs::perms::owner_all);
+  if (!BlnRan) {
+    GTEST_SKIP() << "no unprivileged user to meet the folder's permissions";
+  }
+  ExpectFailure(VecRuns[0], 1, "Unable to write file " + Work("locked/b.asc"));
+  ExpectFailure(VecRuns[1], 1, "Unable to open file " + Work("dangling.asc"));
+  ExpectFailure(VecRuns[2], 1, "Unable to write file " + Work("link.asc"));
+  ExpectFailure(VecRuns[3], 1, "Unable to open file " + Work("locked/new.asc"));
+  EXPECT_EQ(ReadFile(Work("a.asc")), "earlier a\n");
+  EXPECT_EQ(ReadFile(Work("locked/b.asc")), "earlier b\n");
+  EXPECT_EQ(Entries(), VecBefore);
+  EXPECT_EQ(fs::directory_iterator(Work("locked"))->path().filename(), "b.asc");
+  EXPECT_EQ(std::distance(fs::directory_iterator(Work("locked")), fs::directory_iterator()), 1);
+}
+
+TEST_F(ToolConventionsTest, OutputsThatFailWhileStagedLeaveEveryGridAndSidecarAsTheyWere) {
+  // b.prj cannot be written within the file-size limit, after a.asc and its sidecar were staged.
+  const std::string StgE = Grid("elevation_4x3.asc", "e.asc", "UTM 32\n");
+  const std::string StgP = Grid("piece_2x1.asc", "p.asc", std::string(40 * 1024, 'x'));
+  Put("a.asc", "earlier a\n");
+  Put("a.prj", "stale a\n");
+  Put("b.asc", "earlier b\n");
+  const std::vector<std::string> VecBefore = EntriesWithStreams();
+  const std::string StgLimit = "ulimit -f 20; ";
+  ExpectFailure(RunProgram(tessgrid_test::kToolExe,
+                           {"intersect", StgE, StgP, Work("a.asc"), Work("b.asc"), "--ignore-crs"},
+                           StgLimit, "/dev/null", ">"),
+                1, "Unable to write file " + Work("b.prj"));
+  // Standard output takes its text only once every file is ready.
+  ExpectFailure(RunProgram(tessgrid_test::kToolExe,
+                           {"intersect", StgE, StgP, "-", Work("b.asc"), "--ignore-crs"}, StgLimit,
+                           "/dev/null", ">"),
+                1, "Unable to write file " + Work("b.prj"));
+  EXPECT_EQ(ReadFile(Work("a.asc")), "earlier a\n");
+  EXPECT_EQ(ReadFile(Work("a.prj")), "stale a\n");
+  EXPECT_EQ(ReadFile(Work("b.asc")), "earlier b\n");
+  EXPECT_EQ(Entries(), VecBefore);
+  ExpectSuccess(RunTool({"intersect", StgE, StgP, Work("a.asc"), Work("b.asc"), "--ignore-crs"}));
+  EXPECT_EQ(ReadFile(Work("a.prj")), "UTM 32\n");
+  EXPECT_EQ(ReadFile(Work("b.prj")).size(), 40U * 1024);
+}
+
+TEST_F(ToolConventionsTest, ASidecarThatCannotBeReplacedOrRemovedKeepsItsGridAsItWas) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "needs root to leave the sidecar to a user other than the one who runs";
+  }
+  const std::string StgE = Grid("elevation_4x3.asc", "e.asc");
+  fs::create_directory(Work("shared"));
+  Put("shared/out.asc", "earlier\n");
+  Put("shared/out.prj", "theirs\n");
+  TRun Result;
+  ASSERT_TRUE(RunUnprivileged({"--version"}, Result));
+  // Everyone may write in the folder and to the sidecar, but the sticky folder and the sidecar
+  // are root's: nobody may neither replace nor remove it.
+  ::lchown(Work("shared").c_str(), 0, 0);
+  ::lchown(Work("shared/out.prj").c_str(), 0, 0);
+  fs::permissions(Work("shared"), fs::perms::all | fs::perms::sticky_bit);
+  fs::permissions(Work("shared/out.prj"), fs::perms::all);
+  const std::string StgUser = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+  ExpectFailure(RunProgram(tessgrid_test::kToolExe, {"round", StgE, Work("shared/out.asc")},
+                           StgUser, "/dev/null", ">"),
+                1, "Unable to write file " + Work("shared/out.prj"));
+  EXPECT_EQ(ReadFile(Work("shared/out.asc")), "earlier\n");
+  EXPECT_EQ(ReadFile(Work("shared/out.prj")), "theirs\n");
+}
+
+TEST_F(ToolConventionsTest, SidecarsThatAreNoSmallRegularFilesFailTheRunFast) {
+  const std::string StgE = Grid("elevation_4x3.asc", "e.asc");
+  fs::create_symlink("/dev/zero", Work("e.prj"));
+  ExpectFailure(RunTool({"round", StgE, Work("out.asc")}), 1,
+                "Unable to read file " + Work("e.prj") + ": not a regular file");
+  fs::remove(Work("e.prj"));
+  Put("e.prj", std::string(64 * 1024 + 1, 'x'));
+  ExpectFailure(RunTool({"round", StgE, Work("out.asc")}), 1,
+                "Unable to read file " + Work("e.prj") + ": larger than 64 KiB");
+  EXPECT_FALSE(fs::exists(Work("out.asc")));
 }

@@ -1,16 +1,22 @@
 // tests/io/SafeReplaceTest.cpp - how a named grid file is written: replaced through a temporary,
-// links followed, descriptors the process holds written where they stand, failures named.
+// links followed, descriptors the process holds written where they stand, failures named; and
+// how the outputs of one run are staged and committed together.
 #include "io/SafeReplace.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -23,6 +29,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tessgrid::detail::TOutputSet;
 using tessgrid::detail::WriteFileSafely;
 
 std::string ReadFile(const std::string& StgName) {
@@ -47,6 +54,86 @@ std::string TemporarySuffix() {
   return ".tessgrid-" + std::to_string(::getpid()) + "-0.tmp";
 }
 
+void Text(std::ostream& Output, const std::string& StgText) {
+  Output << StgText;
+}
+
+// The user nobody, whom folder permissions bind; null when there is none.
+const struct passwd* Nobody() {
+  return ::getpwnam("nobody");
+}
+
+// Gives the folder and everything in it to the user nobody, when the test runs as root.
+void GiveToUnprivileged(const std::string& StgFolder) {
+  const struct passwd* PtrNobody = Nobody();
+  if (::geteuid() != 0 || PtrNobody == nullptr) {
+    return;
+  }
+  for (const fs::directory_entry& Entry : fs::recursive_directory_iterator(StgFolder)) {
+    ::lchown(Entry.path().c_str(), PtrNobody->pw_uid, PtrNobody->pw_gid);
+  }
+  ::lchown(StgFolder.c_str(), PtrNobody->pw_uid, PtrNobody->pw_gid);
+}
+
+// Runs Body in a child process and returns the message it threw ("" when none). As root, who
+// ignores folder permissions, the child runs as the user nobody; "no user" when it cannot.
+std::string MessageAsUnprivileged(const std::function<void()>& Body) {
+  const struct passwd* PtrNobody = Nobody();
+  if (::geteuid() == 0 && PtrNobody == nullptr) {
+    return "no user";
+  }
+  int LngPipe[2];
+  if (::pipe(LngPipe) != 0) {
+    return "no pipe";
+  }
+  const pid_t LngPid = ::fork();
+  if (LngPid == 0) {
+    ::close(LngPipe[0]);
+    std::string StgMessage;
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 ||
+         ::setresgid(PtrNobody->pw_gid, PtrNobody->pw_gid, PtrNobody->pw_gid) != 0 ||
+         ::setresuid(PtrNobody->pw_uid, PtrNobody->pw_uid, PtrNobody->pw_uid) != 0)) {
+      StgMessage = "no user";
+    } else {
+      try {
+        Body();
+      } catch (const std::string& StgThrown) {
+        StgMessage = StgThrown;
+      } catch (...) {
+        StgMessage = "an exception of another type";
+      }
+    }
+    [[maybe_unused]] const ssize_t LngWritten =
+        ::write(LngPipe[1], StgMessage.data(), StgMessage.size());
+    ::_exit(0);
+  }
+  ::close(LngPipe[1]);
+  std::string StgMessage;
+  char ChrBlock[256];
+  ssize_t LngRead = 0;
+  while ((LngRead = ::read(LngPipe[0], ChrBlock, sizeof ChrBlock)) > 0) {
+    StgMessage.append(ChrBlock, static_cast<std::size_t>(LngRead));
+  }
+  ::close(LngPipe[0]);
+  ::waitpid(LngPid, nullptr, 0);
+  return StgMessage;
+}
+
+// Runs each check in turn and returns the messages they threw, one a line ("nothing" for none).
+std::string MessagesOf(const std::vector<std::function<void()>>& VecChecks) {
+  std::string StgSeen;
+  for (const std::function<void()>& Check : VecChecks) {
+    try {
+      Check();
+      StgSeen += "nothing\n";
+    } catch (const std::string& StgMessage) {
+      StgSeen += StgMessage + "\n";
+    }
+  }
+  return StgSeen;
+}
+
 class SafeReplaceTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,6 +155,10 @@ class SafeReplaceTest : public ::testing::Test {
   }
 
   std::string Path(const std::string& StgName) const { return MbrStgFolder + "/" + StgName; }
+
+  std::string FileIdentityOf(const std::string& StgName) const {
+    return tessgrid::detail::FileIdentity(Path(StgName));
+  }
 
   void WriteGrid(const std::string& StgName) const {
     TARCGISFileTools::WriteARCGISFile(MbrPtrMap.get(), StgName);
@@ -235,4 +326,185 @@ TEST_F(SafeReplaceTest, TargetsThatCannotBeCreatedAtAllCannotBeOpened) {
     EXPECT_STRING_MESSAGE(WriteGrid(Path("read_only.asc")),
                           "Unable to open file " + Path("read_only.asc"));
   }
+}
+
+TEST_F(SafeReplaceTest, StagedOutputsChangeTogetherAtCommitWithEachRemovalInItsPlace) {
+  WriteText(Path("a.asc"), "earlier a\n");
+  WriteText(Path("a.prj"), "stale\n");
+  fs::create_symlink("a.asc", Path("link.asc"));
+  {
+    TOutputSet Outputs;
+    Outputs.Stage(Path("link.asc"), [](std::ostream& Output) { Text(Output, "new a\n"); });
+    Outputs.StageRemoval(Path("a.prj"));
+    Outputs.Stage(Path("b.asc"), [](std::ostream& Output) { Text(Output, "new b\n"); });
+    // Both temporaries are written; nothing a reader sees has changed.
+    EXPECT_EQ(Entries(MbrStgFolder),
+              (std::vector<std::string>{"a.asc", "a.asc" + TemporarySuffix(), "a.prj",
+                                        "b.asc" + TemporarySuffix(), "link.asc"}));
+    EXPECT_EQ(ReadFile(Path("a.asc")), "earlier a\n");
+    Outputs.Commit();
+    Outputs.Commit();
+  }
+  EXPECT_EQ(ReadFile(Path("a.asc")), "new a\n");
+  EXPECT_EQ(ReadFile(Path("b.asc")), "new b\n");
+  EXPECT_TRUE(fs::is_symlink(Path("link.asc")));
+  EXPECT_EQ(Entries(MbrStgFolder), (std::vector<std::string>{"a.asc", "b.asc", "link.asc"}));
+}
+
+TEST_F(SafeReplaceTest, ASetNotCommittedLeavesEveryTargetAsItWasAndNoTemporary) {
+  WriteText(Path("a.asc"), "earlier a\n");
+  WriteText(Path("b.asc"), "earlier b\n");
+  fs::create_directory(Path("folder.prj"));
+  const std::vector<std::string> VecBefore = Entries(MbrStgFolder);
+  const auto WriteNew = [](std::ostream& Output) { Text(Output, "new\n"); };
+  {
+    TOutputSet Outputs;
+    Outputs.Stage(Path("a.asc"), WriteNew);
+    Outputs.Stage(Path("c.asc"), WriteNew);
+    EXPECT_THROW(
+        Outputs.Stage(Path("b.asc"), [](std::ostream&) { throw std::runtime_error("halfway"); }),
+        std::runtime_error);
+  }
+  {
+    TOutputSet Outputs;
+    Outputs.Stage(Path("a.asc"), WriteNew);
+    EXPECT_STRING_MESSAGE(Outputs.Stage(Path("missing/b.asc"), WriteNew),
+                          "Unable to open file " + Path("missing/b.asc"));
+    EXPECT_STRING_MESSAGE(Outputs.StageRemoval(Path("folder.prj")),
+                          "Unable to remove file " + Path("folder.prj"));
+  }
+  EXPECT_EQ(Entries(MbrStgFolder), VecBefore);
+  EXPECT_EQ(ReadFile(Path("a.asc")), "earlier a\n");
+  EXPECT_EQ(ReadFile(Path("b.asc")), "earlier b\n");
+}
+
+TEST_F(SafeReplaceTest, OneFileStagedUnderTwoNamesIsRefused) {
+  WriteText(Path("a.asc"), "earlier\n");
+  fs::create_symlink("a.asc", Path("link.asc"));
+  fs::create_hard_link(Path("a.asc"), Path("hard.asc"));
+  const auto WriteNew = [](std::ostream& Output) { Text(Output, "new\n"); };
+  for (const std::string& StgOther :
+       {Path("link.asc"), Path("hard.asc"), MbrStgFolder + "/./a.asc"}) {
+    TOutputSet Outputs;
+    Outputs.Stage(Path("a.asc"), WriteNew);
+    EXPECT_STRING_MESSAGE(Outputs.Stage(StgOther, WriteNew),
+                          "outputs " + Path("a.asc") + " and " + StgOther + " are the same file");
+  }
+  TOutputSet Outputs;
+  Outputs.StageRemoval(Path("new.prj"));
+  EXPECT_STRING_MESSAGE(
+      Outputs.Stage(MbrStgFolder + "/./new.prj", WriteNew),
+      "outputs " + Path("new.prj") + " and " + MbrStgFolder + "/./new.prj are the same file");
+  EXPECT_EQ(FileIdentityOf("link.asc"), FileIdentityOf("a.asc"));
+  EXPECT_EQ(FileIdentityOf("./new.asc"), FileIdentityOf("new.asc"));
+  EXPECT_NE(FileIdentityOf("new.asc"), FileIdentityOf("a.asc"));
+  EXPECT_EQ(FileIdentityOf("missing/new.asc"), "");
+}
+
+TEST_F(SafeReplaceTest, TargetsWithoutTemporaryTakeTheirTextAtCommit) {
+  WriteText(Path("log"), "log\n");
+  WriteText(Path("a.asc"), "earlier\n");
+  const int LngFd = ::open(Path("log").c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  ASSERT_GE(LngFd, 0);
+  {
+    TOutputSet Outputs;
+    Outputs.Stage("/dev/fd/" + std::to_string(LngFd),
+                  [](std::ostream& Output) { Text(Output, "appended\n"); });
+    Outputs.Stage(Path("a.asc"), [](std::ostream& Output) { Text(Output, "new\n"); });
+    EXPECT_EQ(ReadFile(Path("log")), "log\n");
+    Outputs.Commit();
+  }
+  EXPECT_EQ(ReadFile(Path("log")), "log\nappended\n");
+  EXPECT_EQ(ReadFile(Path("a.asc")), "new\n");
+  {
+    // A failure before the renames leaves the files as they were.
+    TOutputSet Outputs;
+    Outputs.Stage(Path("a.asc"), [](std::ostream& Output) { Text(Output, "newer\n"); });
+    Outputs.Stage("/dev/fd/" + std::to_string(LngFd),
+                  [](std::ostream& Output) { Text(Output, "lost\n"); });
+    ::close(LngFd);
+    EXPECT_STRING_MESSAGE(Outputs.Commit(), "Unable to open file /dev/fd/" + std::to_string(LngFd));
+  }
+  EXPECT_EQ(ReadFile(Path("a.asc")), "new\n");
+  EXPECT_EQ(Entries(MbrStgFolder), (std::vector<std::string>{"a.asc", "log"}));
+}
+
+TEST_F(SafeReplaceTest, TemporariesGoWhereTheLinkChainEndsAndMustFitThere) {
+  fs::create_directory(Path("locked"));
+  WriteText(Path("locked/a.asc"), "earlier\n");
+  WriteText(Path("b.asc"), "earlier b\n");
+  fs::create_symlink(Path("locked/new.asc"), Path("dangling.asc"));
+  fs::create_symlink("locked/a.asc", Path("link.asc"));
+  EXPECT_EQ(tessgrid::detail::TemporaryFolder(Path("dangling.asc")), Path("locked"));
+  EXPECT_EQ(tessgrid::detail::TemporaryFolder(Path("link.asc")), Path("locked"));
+  EXPECT_EQ(tessgrid::detail::TemporaryFolder("/dev/null"), "");
+  GiveToUnprivileged(MbrStgFolder);
+  fs::permissions(Path("locked"), fs::perms::owner_read | fs::perms::owner_exec);
+  const auto WriteNew = [](std::ostream& Output) { Text(Output, "new\n"); };
+  const std::string StgMessages = MessageAsUnprivileged([&]() {
+    throw MessagesOf({[&]() { tessgrid::detail::CheckWritable(Path("dangling.asc")); },
+                      [&]() { tessgrid::detail::CheckWritable(Path("link.asc")); },
+                      [&]() {
+                        TOutputSet Outputs;
+                        Outputs.Stage(Path("b.asc"), WriteNew);
+                        Outputs.Stage(Path("link.asc"), WriteNew);
+                      }});
+  });
+  fs::permissions(Path("locked"), fs::perms::owner_all);
+  if (StgMessages == "no user") {
+    GTEST_SKIP() << "no unprivileged user to meet the folder's permissions";
+  }
+  EXPECT_EQ(StgMessages, "Unable to open file " + Path("dangling.asc") + "\nUnable to write file " +
+                             Path("link.asc") + "\nUnable to write file " + Path("link.asc") +
+                             "\n");
+  EXPECT_EQ(ReadFile(Path("b.asc")), "earlier b\n");
+  EXPECT_EQ(Entries(MbrStgFolder),
+            (std::vector<std::string>{"b.asc", "dangling.asc", "link.asc", "locked"}));
+  EXPECT_EQ(Entries(Path("locked")), std::vector<std::string>{"a.asc"});
+}
+
+TEST_F(SafeReplaceTest, AStickyFolderKeepsOthersFilesFromRemovalAndReplacement) {
+  if (::geteuid() != 0 || Nobody() == nullptr) {
+    GTEST_SKIP() << "needs root to give the file to a user other than the one who stages";
+  }
+  // Everyone may write in the folder and to the file, but they belong to root.
+  fs::create_directory(Path("shared"));
+  WriteText(Path("shared/theirs.prj"), "theirs\n");
+  fs::permissions(Path("shared"), fs::perms::all | fs::perms::sticky_bit);
+  fs::permissions(Path("shared/theirs.prj"), fs::perms::all);
+  const std::string StgMessages = MessageAsUnprivileged([&]() {
+    TOutputSet Outputs;
+    throw MessagesOf({[&]() { Outputs.StageRemoval(Path("shared/theirs.prj")); },
+                      [&]() {
+                        Outputs.Stage(Path("shared/theirs.prj"),
+                                      [](std::ostream& Output) { Text(Output, "mine\n"); });
+                      },
+                      [&]() { tessgrid::detail::CheckWritable(Path("shared/theirs.prj")); }});
+  });
+  EXPECT_EQ(StgMessages, "Unable to remove file " + Path("shared/theirs.prj") +
+                             "\nUnable to write file " + Path("shared/theirs.prj") +
+                             "\nUnable to write file " + Path("shared/theirs.prj") + "\n");
+  EXPECT_EQ(ReadFile(Path("shared/theirs.prj")), "theirs\n");
+  EXPECT_EQ(Entries(Path("shared")), std::vector<std::string>{"theirs.prj"});
+}
+
+TEST_F(SafeReplaceTest, ASignalRemovesEveryStagedTemporary) {
+  WriteText(Path("a.asc"), "earlier a\n");
+  WriteText(Path("b.asc"), "earlier b\n");
+  const pid_t LngPid = ::fork();
+  if (LngPid == 0) {
+    tessgrid::detail::InstallCommandSignalHandlers();
+    TOutputSet Outputs;
+    for (const char* PtrName : {"a.asc", "b.asc", "c.asc"}) {
+      Outputs.Stage(Path(PtrName), [](std::ostream& Output) { Text(Output, "new\n"); });
+    }
+    ::kill(::getpid(), SIGTERM);
+    ::_exit(0);
+  }
+  int LngRaw = 0;
+  ASSERT_EQ(::waitpid(LngPid, &LngRaw, 0), LngPid);
+  EXPECT_TRUE(WIFEXITED(LngRaw));
+  EXPECT_EQ(WEXITSTATUS(LngRaw), 128 + SIGTERM);
+  EXPECT_EQ(Entries(MbrStgFolder), (std::vector<std::string>{"a.asc", "b.asc"}));
+  EXPECT_EQ(ReadFile(Path("a.asc")), "earlier a\n");
 }

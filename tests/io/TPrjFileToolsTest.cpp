@@ -3,7 +3,10 @@
 #include "io/TPrjFileTools.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -84,4 +87,27 @@ TEST_F(TPrjFileToolsTest, CheckNamesTheFirstSidecarAndTheFirstThatDiffers) {
       TPrjFileTools::CheckPrjFiles(
           {Work("none.asc"), Work("a.asc"), Work("b.asc"), Work("d.asc"), Work("e.asc")}),
       "inputs have different coordinate systems: " + Work("a.prj") + ", " + Work("d.prj"));
+}
+
+TEST_F(TPrjFileToolsTest, SidecarsThatAreNoSmallRegularFilesFailFastWithoutBeingRead) {
+  fs::create_symlink("/dev/zero", Work("zero.prj"));
+  ASSERT_EQ(::mkfifo(Work("fifo.prj").c_str(), 0600), 0);
+  Put("big.prj", std::string(64 * 1024 + 1, 'x'));
+  Put("fits.prj", std::string(64 * 1024, 'x'));
+  // Should a read wait on the pipe or run on through the device, the alarm ends the test.
+  ::alarm(20);
+  const auto Start = std::chrono::steady_clock::now();
+  std::string StgText;
+  EXPECT_STRING_MESSAGE(TPrjFileTools::LoadPrjFile(Work("zero.asc"), StgText),
+                        "Unable to read file " + Work("zero.prj") + ": not a regular file");
+  EXPECT_STRING_MESSAGE(TPrjFileTools::LoadPrjFile(Work("fifo.asc"), StgText),
+                        "Unable to read file " + Work("fifo.prj") + ": not a regular file");
+  EXPECT_STRING_MESSAGE(TPrjFileTools::LoadPrjFile(Work("big.asc"), StgText),
+                        "Unable to read file " + Work("big.prj") + ": larger than 64 KiB");
+  EXPECT_STRING_MESSAGE(TPrjFileTools::CheckPrjFiles({Work("fits.asc"), Work("zero.asc")}),
+                        "Unable to read file " + Work("zero.prj") + ": not a regular file");
+  EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(2));
+  ::alarm(0);
+  ASSERT_TRUE(TPrjFileTools::LoadPrjFile(Work("fits.asc"), StgText));
+  EXPECT_EQ(StgText.size(), 64U * 1024);
 }
