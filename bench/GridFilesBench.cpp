@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench/support/GridText.h"
+#include "io/GridWriter.h"
 #include "io/TARCGISFileTools.h"
 #include "ops/TMapTools.h"
 
@@ -190,6 +191,19 @@ void BM_Write(benchmark::State& State) {
   }
 }
 
+// The same grid with every real in the fewest digits up to 17 that read back, as
+// WriteGridWithLayout writes it for a caller who wants exact values.
+void BM_WriteSeventeenDigits(benchmark::State& State) {
+  const TMap& Map = LoadedMap();
+  tessgrid::detail::TGridLayout Layout = tessgrid::detail::GridLayoutOf(Map);
+  Layout.IntDigits = 17;
+  for (auto _ : State) {
+    TDiscardBuffer Buffer;
+    std::ostream Output(&Buffer);
+    tessgrid::detail::WriteGridWithLayout(Map, Layout, Output);
+  }
+}
+
 // The writer as stream insertion writes it: one << per value, a flush per row.
 void BM_WriteIostream(benchmark::State& State) {
   const TMap& Map = LoadedMap();
@@ -232,6 +246,7 @@ BENCHMARK(BM_LoadFile)->Arg(1)->Arg(2)->UseRealTime()->Unit(benchmark::kMillisec
 BENCHMARK(BM_LoadIostream)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareParse)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Write)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteSeventeenDigits)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteIostream)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareFormat)->Unit(benchmark::kMillisecond);
 
@@ -295,6 +310,8 @@ int main(int LngArgc, char** PtrArgv) {
   PrintRatio("iostream write / write", DblWriteStream, DblWrite, ">= 8");
   PrintRatio("load / bare from_chars parse", DblLoad, DblParse, "<= 1.2");
   PrintRatio("bare to_chars(general, 6) / write", DblFormat, DblWrite, ">= 1.5");
+  PrintRatio("write, up to 17 digits / write", Reporter.Seconds("BM_WriteSeventeenDigits"),
+             DblWrite, "<= 3");
   const double DblFile1 = Reporter.Seconds("BM_LoadFile/1/real_time");
   PrintRatio("file load, 1 thread / bare from_chars parse", DblFile1, DblParse, "<= 1.2");
   PrintRatio("unseekable stream load / load", Reporter.Seconds("BM_LoadUnseekable"), DblLoad,

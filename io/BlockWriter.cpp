@@ -8,10 +8,10 @@
 
 namespace tessgrid::detail {
 
-TBlockWriter::TBlockWriter(std::ostream& Output)
+TBlockWriter::TBlockWriter(std::ostream& Output, int LngMaxDigits)
     : MbrOutput(Output),
-      MbrFormat(NumberFormatOf(Output)),
-      MbrBlnPlainDecimals(TakesPlainDecimals(MbrFormat)),
+      MbrFormat(NumberFormatOf(Output, LngMaxDigits)),
+      MbrPlainDecimals(PlainDecimalsOf(MbrFormat)),
       MbrPtrBlock(new char[kLngBlockSize]),
       MbrPtrNext(MbrPtrBlock.get()),
       MbrPtrEnd(MbrPtrBlock.get() + kLngBlockSize) {}

@@ -12,19 +12,36 @@
 
 namespace tessgrid::detail {
 
-/// Returns whether FormatCell may take the plain-decimal path for the format: the default format
-/// with a precision of 6 to 12, for which every value's text fits in kLngNumberChars.
-inline bool TakesPlainDecimals(const TNumberFormat& Format) {
+/// Returns whether every value's text in the format fits in kLngNumberChars: the default format
+/// with a precision of 6 to 12, whose texts have at most 17 digits whatever the digit cap.
+inline bool FitsNumberChars(const TNumberFormat& Format) {
   return Format.BlnDefault && Format.LngPrecision >= 6 && Format.LngPrecision <= 12;
+}
+
+/// How FormatCell may take the plain-decimal path (FormatPlainDecimal).
+enum class TPlainDecimals {
+  kNone,   ///< not at all
+  kRule,   ///< for every value it serves: the rule's own digit cap
+  kExact,  ///< for exact short decimals only: a digit cap above twelve
+};
+
+/// Returns how FormatCell may take the plain-decimal path for the format: only for one whose
+/// texts fit in kLngNumberChars, and under a digit cap of twelve or more.
+inline TPlainDecimals PlainDecimalsOf(const TNumberFormat& Format) {
+  if (!FitsNumberChars(Format) || Format.LngMaxDigits < kLngRuleDigits) {
+    return TPlainDecimals::kNone;
+  }
+  return Format.LngMaxDigits == kLngRuleDigits ? TPlainDecimals::kRule : TPlainDecimals::kExact;
 }
 
 /// Writes the value in the format to PtrOut, which has LngRoom characters (at least
 /// kLngNumberChars), and returns the length of its text; a length beyond LngRoom means nothing
-/// was written (see FormatNumber). BlnPlainDecimals is TakesPlainDecimals(Format).
+/// was written (see FormatNumber). Plain is PlainDecimalsOf(Format).
 inline std::size_t FormatCell(char* PtrOut, std::size_t LngRoom, double DblValue,
-                              const TNumberFormat& Format, bool BlnPlainDecimals) {
-  if (BlnPlainDecimals) {
-    const std::size_t LngPlain = FormatPlainDecimal(PtrOut, DblValue, Format.LngPrecision);
+                              const TNumberFormat& Format, TPlainDecimals Plain) {
+  if (Plain != TPlainDecimals::kNone) {
+    const std::size_t LngPlain =
+        FormatPlainDecimal(PtrOut, DblValue, Format.LngPrecision, Plain == TPlainDecimals::kExact);
     if (LngPlain != 0) {
       return LngPlain;
     }
@@ -34,13 +51,14 @@ inline std::size_t FormatCell(char* PtrOut, std::size_t LngRoom, double DblValue
 
 /// Formats numbers and characters into a block and writes the block to the stream when it is
 /// full or when the caller ends a row with EndRow. Numbers follow the stream's format as
-/// captured at construction (see FormatNumber). Nothing is written after the stream has failed;
-/// the stream's state tells the caller.
+/// captured at construction, with the digit cap given there (see FormatNumber). Nothing is
+/// written after the stream has failed; the stream's state tells the caller.
 class TBlockWriter {
  public:
   static constexpr std::size_t kLngBlockSize = std::size_t{1} << 16;
 
-  explicit TBlockWriter(std::ostream& Output);
+  /// Prepares to write to the stream, numbers taking at most LngMaxDigits digits by the rule.
+  explicit TBlockWriter(std::ostream& Output, int LngMaxDigits = kLngRuleDigits);
   TBlockWriter(const TBlockWriter&) = delete;
   TBlockWriter& operator=(const TBlockWriter&) = delete;
 
@@ -50,7 +68,7 @@ class TBlockWriter {
     }
     const std::size_t LngRoom = static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext);
     const std::size_t LngLength =
-        FormatCell(MbrPtrNext, LngRoom, DblValue, MbrFormat, MbrBlnPlainDecimals);
+        FormatCell(MbrPtrNext, LngRoom, DblValue, MbrFormat, MbrPlainDecimals);
     if (LngLength > LngRoom) {
       PutLongNumber(DblValue);
       return;
@@ -90,7 +108,7 @@ class TBlockWriter {
 
   std::ostream& MbrOutput;
   TNumberFormat MbrFormat;
-  bool MbrBlnPlainDecimals;  ///< the default format with a precision of 6 to 12
+  TPlainDecimals MbrPlainDecimals;  ///< PlainDecimalsOf(MbrFormat)
   std::unique_ptr<char[]> MbrPtrBlock;
   char* MbrPtrNext;
   char* MbrPtrEnd;

@@ -1,5 +1,6 @@
 // io/GridWriter.cpp - the header lines, and the rows: one writer on the caller's thread, or
-// blocks of cells formatted by several threads into a ring of slots and written in order.
+// blocks of cells formatted by several threads into a ring of slots and written in order; and
+// whole grids of a map, under its own header or a given one.
 // The declarations and their contracts are in io/GridWriter.h.
 #include "io/GridWriter.h"
 
@@ -8,11 +9,15 @@
 #include <memory>
 #include <mutex>
 #include <streambuf>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include "io/GridReader.h"
 #include "io/NumberText.h"
+#include "model/Fail.h"
+#include "model/TAxis.h"
 
 namespace tessgrid::detail {
 
@@ -41,11 +46,12 @@ struct TSlot {
 // threads wait between runs, so that rows handed over in many runs start no threads each.
 class TRowWriter::TPipeline {
  public:
-  TPipeline(std::ostream& Output, std::size_t LngColumns, char ChrSeparator, long LngThreads)
+  TPipeline(std::ostream& Output, std::size_t LngColumns, char ChrSeparator, long LngThreads,
+            int LngMaxDigits)
       : MbrOutput(Output),
         MbrLngColumns(LngColumns),
         MbrChrSeparator(ChrSeparator),
-        MbrFormat(NumberFormatOf(Output)),
+        MbrFormat(NumberFormatOf(Output, LngMaxDigits)),
         MbrVecSlots(static_cast<std::size_t>(LngThreads) * kLngSlotsPerThread) {
     for (TSlot& Slot : MbrVecSlots) {
       // Each cell takes its number and the separator, and may end a row.
@@ -151,7 +157,7 @@ class TRowWriter::TPipeline {
   }
 
   void Format(std::size_t LngBlock, TSlot& Slot) const {
-    const bool BlnPlainDecimals = TakesPlainDecimals(MbrFormat);
+    const TPlainDecimals Plain = PlainDecimalsOf(MbrFormat);
     std::size_t LngCell = LngBlock * kLngBlockCells;
     const std::size_t LngLast = std::min(MbrLngCells, LngCell + kLngBlockCells);
     char* const PtrStart = Slot.PtrText.get();
@@ -164,7 +170,7 @@ class TRowWriter::TPipeline {
       const std::size_t LngCount = std::min(MbrLngColumns - LngColumn, LngLast - LngCell);
       const double* PtrValue = (*MbrPtrRowAt)(LngRow) + LngColumn;
       for (const double* const PtrStop = PtrValue + LngCount; PtrValue != PtrStop; ++PtrValue) {
-        PtrNext += FormatCell(PtrNext, kLngNumberChars, *PtrValue, MbrFormat, BlnPlainDecimals);
+        PtrNext += FormatCell(PtrNext, kLngNumberChars, *PtrValue, MbrFormat, Plain);
         *PtrNext++ = MbrChrSeparator;
       }
       LngCell += LngCount;
@@ -226,13 +232,15 @@ class TRowWriter::TPipeline {
 };
 
 TRowWriter::TRowWriter(std::ostream& Output, std::size_t LngColumns, char ChrSeparator,
-                       long LngThreads)
+                       long LngThreads, int LngMaxDigits)
     : MbrOutput(Output), MbrLngColumns(LngColumns), MbrChrSeparator(ChrSeparator) {
   // Rows without cells, and formats whose numbers can be long, take the one writer.
-  if (LngThreads <= 1 || LngColumns == 0 || !TakesPlainDecimals(NumberFormatOf(Output))) {
-    MbrPtrWriter = std::make_unique<TBlockWriter>(Output);
+  if (LngThreads <= 1 || LngColumns == 0 ||
+      !FitsNumberChars(NumberFormatOf(Output, LngMaxDigits))) {
+    MbrPtrWriter = std::make_unique<TBlockWriter>(Output, LngMaxDigits);
   } else {
-    MbrPtrPipeline = std::make_unique<TPipeline>(Output, LngColumns, ChrSeparator, LngThreads);
+    MbrPtrPipeline =
+        std::make_unique<TPipeline>(Output, LngColumns, ChrSeparator, LngThreads, LngMaxDigits);
   }
 }
 
@@ -283,10 +291,62 @@ void PutGridHeader(TBlockWriter& Writer, long LngColumns, long LngRows, double D
 }
 
 void WriteRows(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
-               std::size_t LngColumns, char ChrSeparator, long LngThreads) {
-  TRowWriter Writer(Output, LngColumns, ChrSeparator, LngThreads);
+               std::size_t LngColumns, char ChrSeparator, long LngThreads, int LngMaxDigits) {
+  TRowWriter Writer(Output, LngColumns, ChrSeparator, LngThreads, LngMaxDigits);
   Writer.Write(RowAt, LngRows);
   Writer.Finish();
+}
+
+TGridLayout GridLayoutOf(const TMap& Map) {
+  if (Map.MbrPtrXAxisInterval == nullptr || Map.MbrPtrYAxisInterval == nullptr) {
+    Fail("Map has no interval axes in TARCGISFileTools::WriteARCGISFile");
+  }
+  const TPoint* const PtrWest = Map.MbrPtrXAxisInterval->GetPoint(0);
+  const TPoint* const PtrLast = Map.MbrPtrYAxisInterval->GetPoint(Map.MbrLngYDim);
+  if (PtrWest == nullptr || PtrLast == nullptr) {
+    Fail("Axis has an unfilled slot in TARCGISFileTools::WriteARCGISFile");
+  }
+  // A missing first Y edge leaves the last one, which a read map's corner is anyway.
+  const TPoint* const PtrFirst = Map.MbrPtrYAxisInterval->GetPoint(0);
+  TGridLayout Layout;
+  Layout.LngColumns = Map.MbrLngXDim;
+  Layout.LngRows = Map.MbrLngYDim;
+  Layout.DblWest = PtrWest->MbrDblX;
+  Layout.DblSouth = PtrFirst == nullptr
+                        ? PtrLast->MbrDblY
+                        : SouthernEdge(PtrFirst->MbrDblY, PtrLast->MbrDblY, Map.MbrDblResolution);
+  Layout.DblCellSize = Map.MbrDblResolution;
+  Layout.DblNoData = Map.MbrDblNoDataValue;
+  Layout.IntDigits = 0;
+  return Layout;
+}
+
+void WriteGridWithLayout(const TMap& Map, const TGridLayout& Layout, std::ostream& Output) {
+  if (Layout.IntDigits != 0 && (Layout.IntDigits < 6 || Layout.IntDigits > 17)) {
+    Fail("Grid layout digits must be 0 or from 6 to 17 in WriteGridWithLayout");
+  }
+  if (Layout.LngColumns != Map.MbrLngXDim) {
+    Fail("Grid layout has " + std::to_string(Layout.LngColumns) + " columns but the map has " +
+         std::to_string(Map.MbrLngXDim) + " in WriteGridWithLayout");
+  }
+  if (Layout.LngRows != Map.MbrLngYDim) {
+    Fail("Grid layout has " + std::to_string(Layout.LngRows) + " rows but the map has " +
+         std::to_string(Map.MbrLngYDim) + " in WriteGridWithLayout");
+  }
+  if (!RowsHoldGrid(Map)) {
+    Fail("Map rows do not match its dimensions in WriteGridWithLayout");
+  }
+  const int LngMaxDigits = Layout.IntDigits == 0 ? kLngRuleDigits : Layout.IntDigits;
+  {
+    TBlockWriter Writer(Output, LngMaxDigits);
+    PutGridHeader(Writer, Layout.LngColumns, Layout.LngRows, Layout.DblWest, Layout.DblSouth,
+                  Layout.DblCellSize, Layout.DblNoData);
+  }
+  const std::size_t LngColumns = static_cast<std::size_t>(Map.MbrLngXDim > 0 ? Map.MbrLngXDim : 0);
+  const std::size_t LngRows = static_cast<std::size_t>(Map.MbrLngYDim > 0 ? Map.MbrLngYDim : 0);
+  WriteRows(
+      Output, [&Map](std::size_t LngRow) { return Map.MbrVecValues[LngRow].data(); }, LngRows,
+      LngColumns, ' ', ThreadCount(), LngMaxDigits);
 }
 
 }  // namespace tessgrid::detail

@@ -1,6 +1,7 @@
-// io/GridWriter.h - the grid writer inside the library: the six header lines, and rows of cells
-// formatted in blocks on several threads and written in order. io/GridWriter.cpp holds them;
-// TARCGISFileTools::WriteARCGISFile, TMapTools::WriteFlatFile and the tessgrid command use them.
+// io/GridWriter.h - the grid writer inside the library: the six header lines, rows of cells
+// formatted in blocks on several threads and written in order, and whole grids of a map under a
+// given header. io/GridWriter.cpp holds them; TARCGISFileTools::WriteARCGISFile,
+// TMapTools::WriteFlatFile and the commands use them.
 #ifndef IO_GRIDWRITER_H
 #define IO_GRIDWRITER_H
 
@@ -10,6 +11,7 @@
 #include <ostream>
 
 #include "io/BlockWriter.h"
+#include "model/TMap.h"
 
 namespace tessgrid::detail {
 
@@ -39,9 +41,10 @@ using TRowAt = std::function<const double*(std::size_t)>;
 /// The threads of a writer serve all its runs.
 class TRowWriter {
  public:
-  /// Prepares to write rows of LngColumns cells to the stream, on LngThreads threads as
-  /// WriteRows would.
-  TRowWriter(std::ostream& Output, std::size_t LngColumns, char ChrSeparator, long LngThreads);
+  /// Prepares to write rows of LngColumns cells to the stream, on LngThreads threads and with
+  /// the digit cap as WriteRows would.
+  TRowWriter(std::ostream& Output, std::size_t LngColumns, char ChrSeparator, long LngThreads,
+             int LngMaxDigits = kLngRuleDigits);
   ~TRowWriter();
   TRowWriter(const TRowWriter&) = delete;
   TRowWriter& operator=(const TRowWriter&) = delete;
@@ -65,13 +68,47 @@ class TRowWriter {
 };
 
 /// Writes LngRows rows of LngColumns cells, RowAt(r) holding row r, north to south: each value
-/// in the stream's number format followed by the separator, each row ended by a line end and a
-/// flush. With LngThreads above 1 (and a stream in the default format with a precision of 6 to
-/// 12) the cells are formatted in blocks on that many threads and written in order from the
-/// caller's thread; the text and the flush after each row are the same for every count. Writes
-/// nothing more once the stream has failed; the stream's state tells the caller.
+/// in the stream's number format, taking at most LngMaxDigits digits by the rule (see
+/// FormatNumber), followed by the separator, each row ended by a line end and a flush. With
+/// LngThreads above 1 (and a stream in the default format with a precision of 6 to 12) the
+/// cells are formatted in blocks on that many threads and written in order from the caller's
+/// thread; the text and the flush after each row are the same for every count. Writes nothing
+/// more once the stream has failed; the stream's state tells the caller.
 void WriteRows(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
-               std::size_t LngColumns, char ChrSeparator, long LngThreads);
+               std::size_t LngColumns, char ChrSeparator, long LngThreads,
+               int LngMaxDigits = kLngRuleDigits);
+
+/// The header of a grid file as it is to be written, and the digits of its reals. The values
+/// are written as they stand, so that a corner read from a file goes out unchanged however the
+/// map's axes were rebuilt in between.
+struct TGridLayout {
+  long LngColumns;     ///< ncols; equals the map's MbrLngXDim
+  long LngRows;        ///< nrows; equals the map's MbrLngYDim
+  double DblWest;      ///< xllcorner
+  double DblSouth;     ///< yllcorner
+  double DblCellSize;  ///< cellsize
+  double DblNoData;    ///< NODATA_value; NaN is written "nan", which the reader takes
+  int IntDigits = 0;   ///< most significant digits of every real, 6 to 17 (17 reads back every
+                       ///< double); 0 for the rule's 12
+};
+
+/// Returns the layout WriteARCGISFile writes for the map: its dimensions, the first X edge as
+/// the western corner, the southern end of the Y edges (see SouthernEdge), its resolution and
+/// no-data value, and the rule's digits.
+/// Throws "Map has no interval axes in TARCGISFileTools::WriteARCGISFile" or "Axis has an
+/// unfilled slot in TARCGISFileTools::WriteARCGISFile" when a corner is missing.
+TGridLayout GridLayoutOf(const TMap& Map);
+
+/// Writes the map as a grid to the stream under the layout: the six header lines with the
+/// layout's values, then the map's rows through WriteRows on ThreadCount() threads, every real
+/// of the header and the cells taking the layout's digits. Writes nothing more once the stream
+/// has failed; the stream's state tells the caller.
+/// Throws, before writing anything and in this order: "Grid layout digits must be 0 or from 6
+/// to 17 in WriteGridWithLayout"; as std::string "Grid layout has <n> columns but the map has
+/// <m> in WriteGridWithLayout" and "Grid layout has <n> rows but the map has <m> in
+/// WriteGridWithLayout"; "Map rows do not match its dimensions in WriteGridWithLayout" when the
+/// map's rows hold fewer cells than its dimensions say.
+void WriteGridWithLayout(const TMap& Map, const TGridLayout& Layout, std::ostream& Output);
 
 }  // namespace tessgrid::detail
 

@@ -16,24 +16,35 @@
 
 namespace tessgrid::detail {
 
+/// The most significant digits the number rule gives a value that the precision does not hold.
+/// Twelve keep projected corners to the millimetre and integers up to 10^12, and stop before the
+/// noise of binary fractions (0.1 + 0.2) shows.
+constexpr int kLngRuleDigits = 12;
+
 /// How a stream asks for its doubles, captured once per write call.
 struct TNumberFormat {
   int LngPrecision;   ///< the stream's precision; a negative one counts as 6, as printf does
   bool BlnDefault;    ///< general format without showpoint, showpos or uppercase: the fast path
   bool BlnGeneral;    ///< neither fixed nor scientific is set, so the digit rule applies
   char StgPrintf[8];  ///< printf conversion for the other flags, e.g. "%+#.*g"; "%a" for hexfloat
+  int LngMaxDigits = kLngRuleDigits;  ///< the digit rule's cap; 6 to 17 are meaningful, and 17
+                                      ///< makes every finite value read back
 };
 
-/// Returns the number format of the stream's flags and precision.
-TNumberFormat NumberFormatOf(const std::ios_base& Stream);
+/// Returns the number format of the stream's flags and precision, with the digit cap given.
+TNumberFormat NumberFormatOf(const std::ios_base& Stream, int LngMaxDigits = kLngRuleDigits);
 
 /// Room the fast path of FormatNumber needs at PtrOut.
 constexpr std::size_t kLngNumberChars = 48;
 
 /// Writes the value as the stream would with its flags, except that the general format takes
-/// p = max(precision, min(shortest round-trip digits, 12)) significant digits instead of the
-/// precision alone: values the precision represents exactly look as they always did, and the
-/// others keep the digits that make them read back. Returns the length of the text. The text is
+/// p = max(precision, min(shortest round-trip digits, N)) significant digits instead of the
+/// precision alone, N being the format's LngMaxDigits: values the precision represents exactly
+/// look as they always did, and the others keep the digits that make them read back, up to N.
+/// Under a cap other than the rule's 12, p then grows up to N while the p-digit text does not
+/// read back (a power of two halfway between two texts of its shortest length rounds to the one
+/// outside its interval), so that p is the fewest digits from the precision to N that read back,
+/// or N; under 12 the rule stays as it always was. Returns the length of the text. The text is
 /// written only when it fits into LngRoom characters (at least kLngNumberChars always fit for
 /// the default format); otherwise nothing is written and the caller retries with more room.
 std::size_t FormatNumber(char* PtrOut, std::size_t LngRoom, double DblValue,
@@ -48,8 +59,11 @@ extern const char kChrDigitPairs[201];
 /// The writers' hot path for the default format with a precision of 6 to 12: writes a value of
 /// at least 1 and below 10^precision with up to 6 decimals plainly, as %g writes it with the
 /// rule's digits, and returns the length; returns 0, having written nothing that counts, for
-/// any other value (FormatNumber handles it). Needs kLngNumberChars of room.
-inline std::size_t FormatPlainDecimal(char* PtrOut, double DblValue, int LngPrecision) {
+/// any other value (FormatNumber handles it). Needs kLngNumberChars of room. BlnExactOnly serves
+/// a digit cap above twelve: only values that are such decimals exactly are written, whose
+/// shortest digits are the text under any such cap.
+inline std::size_t FormatPlainDecimal(char* PtrOut, double DblValue, int LngPrecision,
+                                      bool BlnExactOnly = false) {
   const double DblMagnitude = DblValue < 0 ? -DblValue : DblValue;
   // Below 10^9, m = value * 10^6 stays below 2^50 and the whole part below 10^9.
   if (!(DblMagnitude >= 1.0 && DblMagnitude < 1e9)) {
@@ -70,9 +84,10 @@ inline std::size_t FormatPlainDecimal(char* PtrOut, double DblValue, int LngPrec
     // value scaled to twelve digits, v x 10^(12 - w) < 10^12 < 2^40 with one rounding of at
     // most 2^-14, lies within a quarter of m x 10^(6 - w), which is exact: the exact product is
     // then nearer to it than one half, so it rounds there.
-    if (LngWholeDigits > 6 || !(std::fabs(DblMagnitude * kDblExactPowersOfTen[12 - LngWholeDigits] -
-                                          static_cast<double>(LngMantissa) *
-                                              kDblExactPowersOfTen[6 - LngWholeDigits]) < 0.25)) {
+    if (BlnExactOnly || LngWholeDigits > 6 ||
+        !(std::fabs(DblMagnitude * kDblExactPowersOfTen[12 - LngWholeDigits] -
+                    static_cast<double>(LngMantissa) * kDblExactPowersOfTen[6 - LngWholeDigits]) <
+          0.25)) {
       return 0;
     }
   }

@@ -14,8 +14,6 @@
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "model/Fail.h"
-#include "model/TAxis.h"
-#include "ops/TMapTools.h"
 
 using tessgrid::detail::Fail;
 
@@ -48,18 +46,13 @@ tessgrid::detail::TReadOptions ReadOptions() {
 }
 
 // The writer needs both edge axes (the western and the southern edge come from them) and the
-// rows that WriteFlatFile will read.
-void CheckEdges(const TMap* PtrMap) {
-  if (PtrMap->MbrPtrXAxisInterval == nullptr || PtrMap->MbrPtrYAxisInterval == nullptr) {
-    Fail("Map has no interval axes in TARCGISFileTools::WriteARCGISFile");
-  }
-  if (PtrMap->MbrPtrXAxisInterval->GetPoint(0) == nullptr ||
-      PtrMap->MbrPtrYAxisInterval->GetPoint(PtrMap->MbrLngYDim) == nullptr) {
-    Fail("Axis has an unfilled slot in TARCGISFileTools::WriteARCGISFile");
-  }
+// rows it will read; the messages are those the writer has always given, in their order.
+tessgrid::detail::TGridLayout CheckedLayout(const TMap* PtrMap) {
+  const tessgrid::detail::TGridLayout Layout = tessgrid::detail::GridLayoutOf(*PtrMap);
   if (!tessgrid::detail::RowsHoldGrid(*PtrMap)) {
     Fail("Map rows do not match its dimensions in TMapTools::WriteFlatFile");
   }
+  return Layout;
 }
 
 }  // namespace
@@ -86,26 +79,12 @@ TMap* TARCGISFileTools::LoadARCGISFile(std::string StgFileName, TGridHeaderMode 
 }
 
 void TARCGISFileTools::WriteARCGISFile(const TMap* PtrMap, std::ostream& Output) {
-  CheckEdges(PtrMap);
-  {
-    const TAxis& YEdges = *PtrMap->MbrPtrYAxisInterval;
-    const double DblLast = YEdges.GetPoint(PtrMap->MbrLngYDim)->MbrDblY;
-    const TPoint* PtrFirst = YEdges.GetPoint(0);
-    tessgrid::detail::TBlockWriter Writer(Output);
-    tessgrid::detail::PutGridHeader(
-        Writer, PtrMap->MbrLngXDim, PtrMap->MbrLngYDim,
-        PtrMap->MbrPtrXAxisInterval->GetPoint(0)->MbrDblX,
-        PtrFirst == nullptr
-            ? DblLast
-            : tessgrid::detail::SouthernEdge(PtrFirst->MbrDblY, DblLast, PtrMap->MbrDblResolution),
-        PtrMap->MbrDblResolution, PtrMap->MbrDblNoDataValue);
-  }
-  TMapTools::WriteFlatFile(PtrMap, Output, ' ');
+  tessgrid::detail::WriteGridWithLayout(*PtrMap, CheckedLayout(PtrMap), Output);
 }
 
 void TARCGISFileTools::WriteARCGISFile(const TMap* PtrMap, std::string StgFileName) {
   // Every check runs before the file is touched.
-  CheckEdges(PtrMap);
+  CheckedLayout(PtrMap);
   tessgrid::detail::WriteFileSafely(
       StgFileName, [PtrMap](std::ostream& Output) { WriteARCGISFile(PtrMap, Output); });
 }

@@ -1,15 +1,32 @@
 // tests/io/GridWriterTest.cpp - the rows writer: the same text and the same flushes for every
-// thread count, whatever the shape of the grid against the blocks the threads format.
+// thread count, whatever the shape of the grid against the blocks the threads format; and grids
+// written under a given header and digit cap.
 #include "io/GridWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <ostream>
+#include <random>
+#include <sstream>
 #include <streambuf>
 #include <string>
 #include <vector>
+
+#include "io/TARCGISFileTools.h"
+#include "ops/TMapTools.h"
+#include "tests/support/ExpectMessage.h"
+#include "tests/support/MapBuilders.h"
+
+using tessgrid::detail::GridLayoutOf;
+using tessgrid::detail::TGridLayout;
+using tessgrid::detail::WriteGridWithLayout;
 
 namespace {
 
@@ -79,6 +96,75 @@ TWritten Write(const std::vector<double>& VecCells, std::size_t LngRows, std::si
   return TWritten{Buffer.MbrStgText, Buffer.MbrVecFlushes};
 }
 
+std::string WriteWithLayout(const TMap& Map, const TGridLayout& Layout) {
+  std::ostringstream Output;
+  WriteGridWithLayout(Map, Layout, Output);
+  return Output.str();
+}
+
+std::unique_ptr<TMap> Load(const std::string& StgText) {
+  std::istringstream Input(StgText);
+  return std::unique_ptr<TMap>(TARCGISFileTools::LoadARCGISFile(Input));
+}
+
+bool SameBits(double DblA, double DblB) {
+  return std::memcmp(&DblA, &DblB, sizeof DblA) == 0;
+}
+
+// Rows of finite doubles of any bits, with the values that are hard to write among them.
+std::vector<std::vector<double>> HardRows(std::size_t LngRows, std::size_t LngColumns) {
+  const double kVecHard[] = {100.0 + 0.1 + 0.1 + 0.1,
+                             0.1 + 0.2,
+                             1.0 / 3.0,
+                             -0.0,
+                             1e22,
+                             std::ldexp(1.0, -24),
+                             std::ldexp(1.0, -1074),
+                             std::numeric_limits<double>::max(),
+                             1234567.8901234567,
+                             -9999};
+  std::mt19937_64 Random(3);
+  std::vector<std::vector<double>> VecRows(LngRows, std::vector<double>(LngColumns));
+  std::size_t LngK = 0;
+  for (std::vector<double>& VecRow : VecRows) {
+    for (double& DblCell : VecRow) {
+      if (LngK < sizeof kVecHard / sizeof kVecHard[0]) {
+        DblCell = kVecHard[LngK];
+      } else {
+        const std::uint64_t LngBits = Random();
+        std::memcpy(&DblCell, &LngBits, sizeof DblCell);
+        DblCell = std::isfinite(DblCell) ? DblCell : static_cast<double>(LngK) / 7.0;
+      }
+      ++LngK;
+    }
+  }
+  return VecRows;
+}
+
+// Sets TESSGRID_THREADS for its lifetime and puts the earlier value back.
+class TThreadsVariable {
+ public:
+  explicit TThreadsVariable(const char* PtrThreads) {
+    const char* PtrOld = std::getenv("TESSGRID_THREADS");
+    MbrBlnHadValue = PtrOld != nullptr;
+    MbrStgOld = MbrBlnHadValue ? PtrOld : "";
+    ::setenv("TESSGRID_THREADS", PtrThreads, 1);
+  }
+  ~TThreadsVariable() {
+    if (MbrBlnHadValue) {
+      ::setenv("TESSGRID_THREADS", MbrStgOld.c_str(), 1);
+    } else {
+      ::unsetenv("TESSGRID_THREADS");
+    }
+  }
+  TThreadsVariable(const TThreadsVariable&) = delete;
+  TThreadsVariable& operator=(const TThreadsVariable&) = delete;
+
+ private:
+  bool MbrBlnHadValue;    ///< the variable was set before
+  std::string MbrStgOld;  ///< its earlier value when it was set
+};
+
 }  // namespace
 
 TEST(GridWriterTest, EveryThreadCountWritesTheSameTextAndFlushesEachRow) {
@@ -115,4 +201,107 @@ TEST(GridWriterTest, NothingIsWrittenAfterTheStreamFails) {
     EXPECT_TRUE(Output.bad()) << LngThreads << " threads";
     EXPECT_EQ(Buffer.MbrStgText, StgAll.substr(0, StgAll.size() / 3)) << LngThreads << " threads";
   }
+}
+
+TEST(GridWriterTest, ALayoutsCornerIsWrittenAsGivenNotRebuiltFromTheAxes) {
+  // A thousand rows of 0.1 from yllcorner 0: an operation rebuilds the edges from the centres,
+  // and the southern edge drifts off zero.
+  const auto PtrRead = tessgrid_test::MakeMap(0, 0, 0.1, HardRows(1000, 3));
+  const std::unique_ptr<TMap> PtrResult(TMapTools::Multiply(PtrRead.get(), 1.0));
+  ASSERT_NE(GridLayoutOf(*PtrResult).DblSouth, 0.0);
+  TGridLayout Layout = GridLayoutOf(*PtrRead);
+  Layout.IntDigits = 17;
+  const std::string StgText = WriteWithLayout(*PtrResult, Layout);
+  EXPECT_EQ(StgText.substr(0, StgText.find("\nNODATA")),
+            "ncols 3\nnrows 1000\nxllcorner        0\nyllcorner        0\ncellsize 0.1");
+  const auto PtrBack = Load(StgText);
+  EXPECT_EQ(GridLayoutOf(*PtrBack).DblSouth, 0.0);
+  for (std::size_t LngRow = 0; LngRow < 1000; ++LngRow) {
+    for (std::size_t LngColumn = 0; LngColumn < 3; ++LngColumn) {
+      ASSERT_TRUE(SameBits(PtrBack->MbrVecValues[LngRow][LngColumn],
+                           PtrResult->MbrVecValues[LngRow][LngColumn]))
+          << LngRow << ", " << LngColumn;
+    }
+  }
+}
+
+TEST(GridWriterTest, SeventeenDigitsBringEveryCellAndHeaderRealBack) {
+  const auto PtrMap = tessgrid_test::MakeMap(0, 0, 1, HardRows(40, 250));
+  const TGridLayout Layout{250, 40, 0.1 + 0.2, -1.0 / 3.0, 2.0 / 3.0, -9999.123456789012, 17};
+  const auto PtrBack = Load(WriteWithLayout(*PtrMap, Layout));
+  const TGridLayout Back = GridLayoutOf(*PtrBack);
+  EXPECT_EQ(Back.DblWest, Layout.DblWest);
+  EXPECT_EQ(Back.DblSouth, Layout.DblSouth);
+  EXPECT_EQ(Back.DblCellSize, Layout.DblCellSize);
+  EXPECT_EQ(Back.DblNoData, Layout.DblNoData);
+  for (std::size_t LngRow = 0; LngRow < 40; ++LngRow) {
+    for (std::size_t LngColumn = 0; LngColumn < 250; ++LngColumn) {
+      ASSERT_TRUE(SameBits(PtrBack->MbrVecValues[LngRow][LngColumn],
+                           PtrMap->MbrVecValues[LngRow][LngColumn]))
+          << LngRow << ", " << LngColumn;
+    }
+  }
+}
+
+TEST(GridWriterTest, ANoDataValueThatIsNotANumberIsWrittenAsTheReaderReadsIt) {
+  const auto PtrMap = tessgrid_test::MakeMap(0, 0, 1, {{1, std::nan("")}});
+  TGridLayout Layout = GridLayoutOf(*PtrMap);
+  Layout.DblNoData = std::numeric_limits<double>::quiet_NaN();
+  const std::string StgText = WriteWithLayout(*PtrMap, Layout);
+  EXPECT_NE(StgText.find("\nNODATA_value nan\n1 nan \n"), std::string::npos) << StgText;
+  EXPECT_TRUE(std::isnan(Load(StgText)->MbrDblNoDataValue));
+}
+
+TEST(GridWriterTest, TheRuleLayoutOfAMapWritesWhatWriteARCGISFileWrites) {
+  const auto PtrMap = tessgrid_test::MakeMap(512345.125, 5123456.75, 0.1, HardRows(7, 5), -9999.5);
+  std::ostringstream Expected;
+  TARCGISFileTools::WriteARCGISFile(PtrMap.get(), Expected);
+  TGridLayout Layout{5, 7, 512345.125, 5123456.75, 0.1, -9999.5};
+  EXPECT_EQ(WriteWithLayout(*PtrMap, Layout), Expected.str());
+  Layout.IntDigits = 12;
+  EXPECT_EQ(WriteWithLayout(*PtrMap, Layout), Expected.str());
+  EXPECT_EQ(WriteWithLayout(*PtrMap, GridLayoutOf(*PtrMap)), Expected.str());
+}
+
+TEST(GridWriterTest, EveryThreadCountWritesTheSameGridUnderADigitCap) {
+  // Blocks of the threaded writer end inside rows; the digits differ from cell to cell.
+  const auto PtrMap = tessgrid_test::MakeMap(0, 0, 1, HardRows(200, 333));
+  TGridLayout Layout = GridLayoutOf(*PtrMap);
+  for (const int IntDigits : {17, 9}) {
+    Layout.IntDigits = IntDigits;
+    std::string StgOneThread;
+    {
+      const TThreadsVariable Threads("1");
+      StgOneThread = WriteWithLayout(*PtrMap, Layout);
+    }
+    for (const char* PtrThreads : {"2", "7"}) {
+      const TThreadsVariable Threads(PtrThreads);
+      EXPECT_TRUE(WriteWithLayout(*PtrMap, Layout) == StgOneThread)
+          << PtrThreads << " threads, " << IntDigits << " digits";
+    }
+  }
+}
+
+TEST(GridWriterTest, ALayoutThatDoesNotFitTheMapIsRejectedBeforeWriting) {
+  const auto PtrMap = tessgrid_test::MakeMap(0, 0, 1, {{1, 2, 3}, {4, 5, 6}});
+  const TGridLayout Layout = GridLayoutOf(*PtrMap);
+  std::ostringstream Output;
+  for (const int IntDigits : {-1, 1, 5, 18}) {
+    TGridLayout Wrong = Layout;
+    Wrong.IntDigits = IntDigits;
+    EXPECT_MESSAGE(WriteGridWithLayout(*PtrMap, Wrong, Output),
+                   "Grid layout digits must be 0 or from 6 to 17 in WriteGridWithLayout");
+  }
+  TGridLayout Wrong = Layout;
+  Wrong.LngColumns = 4;
+  EXPECT_STRING_MESSAGE(WriteGridWithLayout(*PtrMap, Wrong, Output),
+                        "Grid layout has 4 columns but the map has 3 in WriteGridWithLayout");
+  Wrong = Layout;
+  Wrong.LngRows = 1;
+  EXPECT_STRING_MESSAGE(WriteGridWithLayout(*PtrMap, Wrong, Output),
+                        "Grid layout has 1 rows but the map has 2 in WriteGridWithLayout");
+  PtrMap->MbrVecValues[1].pop_back();
+  EXPECT_MESSAGE(WriteGridWithLayout(*PtrMap, Layout, Output),
+                 "Map rows do not match its dimensions in WriteGridWithLayout");
+  EXPECT_EQ(Output.str(), "");
 }

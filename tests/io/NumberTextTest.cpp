@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -28,8 +29,14 @@ std::string Written(double DblValue, std::streamsize LngPrecision = 6) {
   return NumberText(DblValue, NumberFormatOf(Stream));
 }
 
-// printf with the rule's digit count: what the formatter must equal.
-std::string Expected(double DblValue, int LngPrecision) {
+std::string WrittenWithCap(double DblValue, int LngMaxDigits, std::streamsize LngPrecision = 6) {
+  std::ostringstream Stream;
+  Stream.precision(LngPrecision);
+  return NumberText(DblValue, NumberFormatOf(Stream, LngMaxDigits));
+}
+
+// The fewest digits from the precision on whose printf text reads back, or 17.
+int FewestDigits(double DblValue, int LngPrecision) {
   char ChrText[64];
   int LngDigits = LngPrecision;
   for (; LngDigits < 17; ++LngDigits) {
@@ -38,9 +45,70 @@ std::string Expected(double DblValue, int LngPrecision) {
       break;
     }
   }
-  std::snprintf(ChrText, sizeof ChrText, "%.*g", std::max(LngPrecision, std::min(LngDigits, 12)),
-                DblValue);
+  return LngDigits;
+}
+
+std::string Printf(double DblValue, int LngDigits) {
+  char ChrText[64];
+  std::snprintf(ChrText, sizeof ChrText, "%.*g", LngDigits, DblValue);
   return ChrText;
+}
+
+// printf with the rule's digit count: what the formatter must equal.
+std::string Expected(double DblValue, int LngPrecision, int LngMaxDigits = 12) {
+  return Printf(DblValue, std::max(LngPrecision,
+                                   std::min(FewestDigits(DblValue, LngPrecision), LngMaxDigits)));
+}
+
+// Values of every kind the formatter has a path for, and powers of two, some of which round at
+// a tie to a text of their shortest length that does not read back.
+std::vector<double> VariedValues() {
+  std::vector<double> VecValues = {0.1 + 0.2,
+                                   1.0 / 3.0,
+                                   2.0 / 3.0,
+                                   -0.0,
+                                   0.0,
+                                   1e22,
+                                   1e23,
+                                   5123456.25,
+                                   -9999.0,
+                                   123456789012345.0,
+                                   std::numeric_limits<double>::max(),
+                                   std::numeric_limits<double>::min(),
+                                   std::numeric_limits<double>::denorm_min(),
+                                   std::numeric_limits<double>::epsilon()};
+  for (int LngExponent = -1074; LngExponent <= 1023; ++LngExponent) {
+    VecValues.push_back(std::ldexp(1.0, LngExponent));
+  }
+  std::mt19937_64 Random(17);
+  std::uniform_real_distribution<double> Uniform(0.0, 1.0);
+  std::uniform_int_distribution<int> Decimals(0, 9);
+  std::uniform_int_distribution<int> Scale(-30, 30);
+  for (int LngI = 0; LngI < 40000; ++LngI) {
+    char ChrText[64];
+    switch (LngI % 4) {
+      case 0:  // short decimals, as in real grids
+        std::snprintf(ChrText, sizeof ChrText, "%.*f", Decimals(Random),
+                      (Uniform(Random) - 0.3) * 5000.0);
+        VecValues.push_back(std::strtod(ChrText, nullptr));
+        break;
+      case 1:  // sums of short decimals: one rounding off a decimal
+        VecValues.push_back(std::round(Uniform(Random) * 1e6) / 1e3 +
+                            std::round(Uniform(Random) * 1e5) / 1e5);
+        break;
+      case 2:  // any bits of any magnitude
+        VecValues.push_back((Uniform(Random) - 0.5) * std::pow(10.0, Scale(Random)));
+        break;
+      default: {  // any finite bit pattern, subnormals included
+        std::uint64_t LngBits = Random();
+        double DblValue = 0.0;
+        std::memcpy(&DblValue, &LngBits, sizeof DblValue);
+        VecValues.push_back(std::isfinite(DblValue) ? DblValue : 1.0 + LngI);
+        break;
+      }
+    }
+  }
+  return VecValues;
 }
 
 TParseResult Parse(const std::string& StgToken, double& DblValue) {
@@ -86,6 +154,68 @@ TEST(NumberTextTest, ValuesThatAreNotFiniteUseThePrintfWords) {
   EXPECT_EQ(Written(-std::numeric_limits<double>::infinity()), "-inf");
   EXPECT_EQ(Written(std::numeric_limits<double>::quiet_NaN()), "nan");
   EXPECT_EQ(Written(-std::numeric_limits<double>::quiet_NaN()), "-nan");
+  for (const int LngMaxDigits : {6, 17}) {
+    EXPECT_EQ(WrittenWithCap(std::numeric_limits<double>::infinity(), LngMaxDigits), "inf");
+    EXPECT_EQ(WrittenWithCap(-std::numeric_limits<double>::infinity(), LngMaxDigits), "-inf");
+    EXPECT_EQ(WrittenWithCap(std::numeric_limits<double>::quiet_NaN(), LngMaxDigits), "nan");
+    EXPECT_EQ(WrittenWithCap(-std::numeric_limits<double>::quiet_NaN(), LngMaxDigits), "-nan");
+  }
+}
+
+TEST(NumberTextTest, ADigitCapBoundsTheDigitsAValueTakesToReadBack) {
+  EXPECT_EQ(WrittenWithCap(1.0 / 3.0, 6), "0.333333");
+  EXPECT_EQ(WrittenWithCap(123456.789, 6), "123457");
+  EXPECT_EQ(WrittenWithCap(5123456.25, 8), "5123456.2");
+  EXPECT_EQ(WrittenWithCap(1.0 / 3.0, 12), "0.333333333333");
+  EXPECT_EQ(WrittenWithCap(1.0 / 3.0, 17), "0.3333333333333333");
+  EXPECT_EQ(WrittenWithCap(0.1 + 0.2, 17), "0.30000000000000004");
+  // Values that read back in fewer digits take no more under any cap.
+  EXPECT_EQ(WrittenWithCap(0.1, 17), "0.1");
+  EXPECT_EQ(WrittenWithCap(-9999, 17), "-9999");
+  EXPECT_EQ(WrittenWithCap(552.18, 6), "552.18");
+  // 2^-24 lies halfway between two texts of sixteen digits, and the even one does not read back.
+  EXPECT_EQ(WrittenWithCap(std::ldexp(1.0, -24), 16), "5.960464477539062e-08");
+  EXPECT_EQ(WrittenWithCap(std::ldexp(1.0, -24), 17), "5.9604644775390625e-08");
+  // The cap bounds the rule's digits, not the precision the stream asks for.
+  EXPECT_EQ(WrittenWithCap(1.0 / 3.0, 6, 9), "0.333333333");
+}
+
+TEST(NumberTextTest, EveryDigitCapEqualsPrintfWithTheFewestDigitsThatReadBack) {
+  // The cap of 12 is the rule the writers have always followed.
+  for (const double DblValue : VariedValues()) {
+    const int LngFewest = FewestDigits(DblValue, 6);
+    for (int LngMaxDigits = 6; LngMaxDigits <= 17; ++LngMaxDigits) {
+      ASSERT_EQ(WrittenWithCap(DblValue, LngMaxDigits),
+                Printf(DblValue, std::max(6, std::min(LngFewest, LngMaxDigits))))
+          << std::hexfloat << DblValue << ", cap " << LngMaxDigits;
+    }
+    ASSERT_EQ(WrittenWithCap(DblValue, 12), Written(DblValue)) << std::hexfloat << DblValue;
+    ASSERT_EQ(WrittenWithCap(DblValue, 17, 9), Expected(DblValue, 9, 17))
+        << std::hexfloat << DblValue;
+  }
+}
+
+TEST(NumberTextTest, SeventeenDigitsReadEveryFiniteDoubleBackExactly) {
+  std::vector<double> VecValues = VariedValues();
+  std::mt19937_64 Random(23);
+  for (int LngI = 0; LngI < 200000; ++LngI) {
+    const std::uint64_t LngBits = Random();
+    double DblValue = 0.0;
+    std::memcpy(&DblValue, &LngBits, sizeof DblValue);
+    if (std::isfinite(DblValue)) {
+      VecValues.push_back(DblValue);
+    }
+  }
+  for (const double DblValue : VecValues) {
+    for (const double DblSigned : {DblValue, -DblValue}) {
+      const std::string StgText = WrittenWithCap(DblSigned, 17);
+      double DblRead = 1.0;
+      ASSERT_EQ(Parse(StgText, DblRead), TParseResult::kOk) << StgText;
+      // Bit for bit, so that -0 keeps its sign.
+      ASSERT_EQ(std::memcmp(&DblRead, &DblSigned, sizeof DblRead), 0)
+          << StgText << " for " << std::hexfloat << DblSigned;
+    }
+  }
 }
 
 TEST(NumberTextTest, AHigherStreamPrecisionIsHonoured) {
@@ -105,6 +235,8 @@ TEST(NumberTextTest, FixedScientificAndOtherFlagsGiveWhatTheCallerSet) {
   Flags << std::showpos << std::uppercase;
   EXPECT_EQ(NumberText(1e-7, NumberFormatOf(Flags)), "+1E-07");
   EXPECT_EQ(NumberText(2.0 / 3.0, NumberFormatOf(Flags)), "+0.666666666667");
+  EXPECT_EQ(NumberText(std::ldexp(1.0, -24), NumberFormatOf(Flags, 17)), "+5.9604644775390625E-08");
+  EXPECT_EQ(NumberText(2.0 / 3.0, NumberFormatOf(Stream, 17)), "6.67e-01");
 }
 
 TEST(NumberTextTest, FormatterEqualsPrintfWithTheRulesDigitsOnManyValues) {
@@ -369,4 +501,31 @@ TEST(NumberTextTest, PlainDecimalPathEqualsPrintfOrDefers) {
     }
   }
   EXPECT_GT(LngOff, 100000);  // most values a little off their decimal are served too
+}
+
+TEST(NumberTextTest, PlainDecimalPathUnderAHigherCapServesExactDecimalsOnly) {
+  std::mt19937_64 Random(13);
+  std::uniform_real_distribution<double> Uniform(0.0, 1.0);
+  std::uniform_int_distribution<int> Decimals(0, 6);
+  long LngTaken = 0;
+  for (int LngI = 0; LngI < 100000; ++LngI) {
+    char ChrText[64];
+    std::snprintf(ChrText, sizeof ChrText, "%.*f", Decimals(Random), (Uniform(Random) - 0.2) * 1e4);
+    const double DblDecimal = std::strtod(ChrText, nullptr);
+    // A sum of two short decimals: its rule text is the decimal's, not its seventeen digits.
+    const double DblSum = DblDecimal + 0.1;
+    for (const double DblValue : {DblDecimal, DblSum}) {
+      for (const int LngPrecision : {6, 12}) {
+        char ChrOut[tessgrid::detail::kLngNumberChars];
+        const std::size_t LngLength =
+            tessgrid::detail::FormatPlainDecimal(ChrOut, DblValue, LngPrecision, true);
+        if (LngLength != 0) {
+          LngTaken += DblValue == DblDecimal ? 1 : 0;
+          ASSERT_EQ(std::string(ChrOut, LngLength), Expected(DblValue, LngPrecision, 17))
+              << std::hexfloat << DblValue;
+        }
+      }
+    }
+  }
+  EXPECT_GT(LngTaken, 150000);  // the path still serves the usual values
 }
