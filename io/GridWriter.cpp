@@ -47,15 +47,16 @@ struct TSlot {
 class TRowWriter::TPipeline {
  public:
   TPipeline(std::ostream& Output, std::size_t LngColumns, char ChrSeparator, long LngThreads,
-            int LngMaxDigits)
+            int LngMaxDigits, bool BlnIndentRows)
       : MbrOutput(Output),
         MbrLngColumns(LngColumns),
         MbrChrSeparator(ChrSeparator),
+        MbrBlnIndentRows(BlnIndentRows),
         MbrFormat(NumberFormatOf(Output, LngMaxDigits)),
         MbrVecSlots(static_cast<std::size_t>(LngThreads) * kLngSlotsPerThread) {
     for (TSlot& Slot : MbrVecSlots) {
-      // Each cell takes its number and the separator, and may end a row.
-      Slot.PtrText.reset(new char[kLngBlockCells * (kLngNumberChars + 2)]);
+      // Each cell takes its number and the separator, and may begin and end a row.
+      Slot.PtrText.reset(new char[kLngBlockCells * (kLngNumberChars + 3)]);
       Slot.VecRowEnds.reserve(kLngBlockCells);
     }
     for (long LngI = 1; LngI < LngThreads; ++LngI) {
@@ -169,6 +170,9 @@ class TRowWriter::TPipeline {
     while (LngCell < LngLast) {
       const std::size_t LngCount = std::min(MbrLngColumns - LngColumn, LngLast - LngCell);
       const double* PtrValue = (*MbrPtrRowAt)(LngRow) + LngColumn;
+      if (MbrBlnIndentRows && LngColumn == 0) {
+        *PtrNext++ = ' ';
+      }
       for (const double* const PtrStop = PtrValue + LngCount; PtrValue != PtrStop; ++PtrValue) {
         PtrNext += FormatCell(PtrNext, kLngNumberChars, *PtrValue, MbrFormat, Plain);
         *PtrNext++ = MbrChrSeparator;
@@ -216,6 +220,7 @@ class TRowWriter::TPipeline {
   std::ostream& MbrOutput;
   const std::size_t MbrLngColumns;
   const char MbrChrSeparator;
+  const bool MbrBlnIndentRows;  ///< each row begins with a blank
   const TNumberFormat MbrFormat;
   std::vector<TSlot> MbrVecSlots;
   std::vector<std::thread> MbrVecThreads;
@@ -232,15 +237,18 @@ class TRowWriter::TPipeline {
 };
 
 TRowWriter::TRowWriter(std::ostream& Output, std::size_t LngColumns, char ChrSeparator,
-                       long LngThreads, int LngMaxDigits)
-    : MbrOutput(Output), MbrLngColumns(LngColumns), MbrChrSeparator(ChrSeparator) {
+                       long LngThreads, int LngMaxDigits, bool BlnIndentRows)
+    : MbrOutput(Output),
+      MbrLngColumns(LngColumns),
+      MbrChrSeparator(ChrSeparator),
+      MbrBlnIndentRows(BlnIndentRows) {
   // Rows without cells, and formats whose numbers can be long, take the one writer.
   if (LngThreads <= 1 || LngColumns == 0 ||
       !FitsNumberChars(NumberFormatOf(Output, LngMaxDigits))) {
     MbrPtrWriter = std::make_unique<TBlockWriter>(Output, LngMaxDigits);
   } else {
-    MbrPtrPipeline =
-        std::make_unique<TPipeline>(Output, LngColumns, ChrSeparator, LngThreads, LngMaxDigits);
+    MbrPtrPipeline = std::make_unique<TPipeline>(Output, LngColumns, ChrSeparator, LngThreads,
+                                                 LngMaxDigits, BlnIndentRows);
   }
 }
 
@@ -255,6 +263,9 @@ void TRowWriter::Write(const TRowAt& RowAt, std::size_t LngRows) {
   for (std::size_t LngRow = 0; LngRow < LngRows && Writer.Good(); ++LngRow) {
     const double* PtrCell = RowAt(LngRow);
     const double* const PtrStop = PtrCell + MbrLngColumns;
+    if (MbrBlnIndentRows) {
+      Writer.PutChar(' ');
+    }
     for (; PtrCell != PtrStop; ++PtrCell) {
       Writer.PutNumber(*PtrCell);
       Writer.PutChar(MbrChrSeparator);
@@ -291,8 +302,9 @@ void PutGridHeader(TBlockWriter& Writer, long LngColumns, long LngRows, double D
 }
 
 void WriteRows(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
-               std::size_t LngColumns, char ChrSeparator, long LngThreads, int LngMaxDigits) {
-  TRowWriter Writer(Output, LngColumns, ChrSeparator, LngThreads, LngMaxDigits);
+               std::size_t LngColumns, char ChrSeparator, long LngThreads, int LngMaxDigits,
+               bool BlnIndentRows) {
+  TRowWriter Writer(Output, LngColumns, ChrSeparator, LngThreads, LngMaxDigits, BlnIndentRows);
   Writer.Write(RowAt, LngRows);
   Writer.Finish();
 }
@@ -346,7 +358,7 @@ void WriteGridWithLayout(const TMap& Map, const TGridLayout& Layout, std::ostrea
   const std::size_t LngRows = static_cast<std::size_t>(Map.MbrLngYDim > 0 ? Map.MbrLngYDim : 0);
   WriteRows(
       Output, [&Map](std::size_t LngRow) { return Map.MbrVecValues[LngRow].data(); }, LngRows,
-      LngColumns, ' ', ThreadCount(), LngMaxDigits);
+      LngColumns, ' ', ThreadCount(), LngMaxDigits, Layout.BlnIndentRows);
 }
 
 }  // namespace tessgrid::detail

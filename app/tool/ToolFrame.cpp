@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "io/ConsoleLine.h"
+#include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "io/TARCGISFileTools.h"
 #include "io/TPrjFileTools.h"
@@ -428,8 +429,20 @@ double TToolRun::OutputNoData(const std::string& StgSource) const {
 
 void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource) {
   ToDeclaredNoData(*PtrMap, OutputNoData(StgSource), StgOutput);
-  WriteText(StgOutput,
-            [PtrMap](std::ostream& Output) { TARCGISFileTools::WriteARCGISFile(PtrMap, Output); });
+  TGridLayout Layout = GridLayoutOf(*PtrMap);
+  // Operations rebuild edges from centres, which drifts in the last bits; on its source's grid
+  // the output states the corners and cell size the source's header stated.
+  const auto It = MbrMapInputs.find(StgSource);
+  if (It != MbrMapInputs.end() && OnGridOf(*PtrMap, It->second)) {
+    Layout.DblWest = It->second.DblWest;
+    Layout.DblSouth = It->second.DblSouth;
+    Layout.DblCellSize = It->second.DblCellSize;
+  }
+  Layout.IntDigits = MbrOptions.IntDigits;
+  Layout.BlnIndentRows = std::isnan(Layout.DblNoData);
+  WriteText(StgOutput, [PtrMap, Layout](std::ostream& Output) {
+    WriteGridWithLayout(*PtrMap, Layout, Output);
+  });
   WriteSidecar(StgOutput, StgSource);
 }
 

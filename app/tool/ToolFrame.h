@@ -171,7 +171,9 @@ class TToolRun {
   /// whose grid it takes, or stages the removal of its old sidecar when that input has none. The
   /// map's -9999 and non-finite cells are written as OutputNoData(StgSource) (see
   /// ToDeclaredNoData); on the input's grid the header states the input's corners and cell size
-  /// as they were read. Throws the failures of ToDeclaredNoData, TOutputSet::Stage and
+  /// as they were read. Numbers take --digits; an output that declares nan begins every row
+  /// with a blank, so that readers that take a line starting with a letter for a header read a
+  /// row starting with nan. Throws the failures of ToDeclaredNoData, TOutputSet::Stage and
   /// StageRemoval.
   void Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource);
 
