@@ -188,9 +188,10 @@ std::array<bool, kLngLetters> TestedVariables(const std::string& StgExpr) {
 // Throws CLI::ValidationError for a syntax error, a name muparser does not know, and a variable
 // without an input grid.
 std::array<bool, kLngLetters> CheckExpression(const TCalcArguments& Args) {
-  const std::unique_ptr<TCellParser> PtrParser = NewParser(Args);
   std::array<bool, kLngLetters> ArrNamed{};
   try {
+    // SetExpr already refuses some texts (one too long).
+    const std::unique_ptr<TCellParser> PtrParser = NewParser(Args);
     for (const auto& Used : PtrParser->Parser.GetUsedVar()) {
       const std::string& StgName = Used.first;
       if (StgName.size() != 1 || StgName[0] < 'A' || StgName[0] > 'Z') {
