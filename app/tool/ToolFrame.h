@@ -213,6 +213,10 @@ void AddSeriesCommands(CLI::App& App, TToolContext& Context);
 void AddResamplingCommands(CLI::App& App, TToolContext& Context);
 void AddExtentCommands(CLI::App& App, TToolContext& Context);
 void AddTableCommands(CLI::App& App, TToolContext& Context);
+#ifdef TESSGRID_WITH_CALC
+/// calc is built only with muparser (app/tool/CalcCommand.cpp).
+void AddCalcCommand(CLI::App& App, TToolContext& Context);
+#endif
 
 }  // namespace tessgrid::detail
 

@@ -95,6 +95,9 @@ int RunTool(int argc, char** argv) {
   tessgrid::detail::AddResamplingCommands(App, Context);
   tessgrid::detail::AddExtentCommands(App, Context);
   tessgrid::detail::AddTableCommands(App, Context);
+#ifdef TESSGRID_WITH_CALC
+  tessgrid::detail::AddCalcCommand(App, Context);
+#endif
 
   try {
     App.parse(argc, argv);
