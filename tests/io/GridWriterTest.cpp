@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -87,12 +85,12 @@ struct TWritten {
 };
 
 TWritten Write(const std::vector<double>& VecCells, std::size_t LngRows, std::size_t LngColumns,
-               long LngThreads, std::size_t LngLimit = std::string::npos) {
-  TRecordingBuffer Buffer(LngLimit);
+               long LngThreads, int LngMaxDigits = 12) {
+  TRecordingBuffer Buffer;
   std::ostream Output(&Buffer);
   tessgrid::detail::WriteRows(
       Output, [&](std::size_t LngRow) { return VecCells.data() + LngRow * LngColumns; }, LngRows,
-      LngColumns, ' ', LngThreads);
+      LngColumns, ' ', LngThreads, LngMaxDigits);
   return TWritten{Buffer.MbrStgText, Buffer.MbrVecFlushes};
 }
 
@@ -141,30 +139,6 @@ std::vector<std::vector<double>> HardRows(std::size_t LngRows, std::size_t LngCo
   return VecRows;
 }
 
-// Sets TESSGRID_THREADS for its lifetime and puts the earlier value back.
-class TThreadsVariable {
- public:
-  explicit TThreadsVariable(const char* PtrThreads) {
-    const char* PtrOld = std::getenv("TESSGRID_THREADS");
-    MbrBlnHadValue = PtrOld != nullptr;
-    MbrStgOld = MbrBlnHadValue ? PtrOld : "";
-    ::setenv("TESSGRID_THREADS", PtrThreads, 1);
-  }
-  ~TThreadsVariable() {
-    if (MbrBlnHadValue) {
-      ::setenv("TESSGRID_THREADS", MbrStgOld.c_str(), 1);
-    } else {
-      ::unsetenv("TESSGRID_THREADS");
-    }
-  }
-  TThreadsVariable(const TThreadsVariable&) = delete;
-  TThreadsVariable& operator=(const TThreadsVariable&) = delete;
-
- private:
-  bool MbrBlnHadValue;    ///< the variable was set before
-  std::string MbrStgOld;  ///< its earlier value when it was set
-};
-
 }  // namespace
 
 TEST(GridWriterTest, EveryThreadCountWritesTheSameTextAndFlushesEachRow) {
@@ -174,17 +148,23 @@ TEST(GridWriterTest, EveryThreadCountWritesTheSameTextAndFlushesEachRow) {
     std::size_t LngRows;
     std::size_t LngColumns;
   } VecShapes[] = {{45000, 1}, {3, 20971}, {2, 50000}, {200, 333}, {1, 1}};
+  // Under every digit cap: texts of other lengths move the ends of the blocks.
   for (const auto& Shape : VecShapes) {
     const std::vector<double> VecCells = MakeCells(Shape.LngRows * Shape.LngColumns);
-    const TWritten Expected = Write(VecCells, Shape.LngRows, Shape.LngColumns, 1);
-    ASSERT_EQ(Expected.VecFlushes.back(), Expected.StgText.size());
-    for (const long LngThreads : {2L, 3L, 7L}) {
-      const TWritten Written = Write(VecCells, Shape.LngRows, Shape.LngColumns, LngThreads);
-      EXPECT_TRUE(Written.StgText == Expected.StgText)
-          << Shape.LngRows << " x " << Shape.LngColumns << ", " << LngThreads << " threads";
-      // A flush at the end of every row, and one at the very end.
-      EXPECT_EQ(Written.VecFlushes, Expected.VecFlushes)
-          << Shape.LngRows << " x " << Shape.LngColumns << ", " << LngThreads << " threads";
+    for (const int LngMaxDigits : {12, 17, 9}) {
+      const TWritten Expected = Write(VecCells, Shape.LngRows, Shape.LngColumns, 1, LngMaxDigits);
+      ASSERT_EQ(Expected.VecFlushes.back(), Expected.StgText.size());
+      for (const long LngThreads : {2L, 3L, 7L}) {
+        const TWritten Written =
+            Write(VecCells, Shape.LngRows, Shape.LngColumns, LngThreads, LngMaxDigits);
+        EXPECT_TRUE(Written.StgText == Expected.StgText)
+            << Shape.LngRows << " x " << Shape.LngColumns << ", " << LngThreads << " threads, "
+            << LngMaxDigits << " digits";
+        // A flush at the end of every row, and one at the very end.
+        EXPECT_EQ(Written.VecFlushes, Expected.VecFlushes)
+            << Shape.LngRows << " x " << Shape.LngColumns << ", " << LngThreads << " threads, "
+            << LngMaxDigits << " digits";
+      }
     }
   }
 }
@@ -261,25 +241,6 @@ TEST(GridWriterTest, TheRuleLayoutOfAMapWritesWhatWriteARCGISFileWrites) {
   Layout.IntDigits = 12;
   EXPECT_EQ(WriteWithLayout(*PtrMap, Layout), Expected.str());
   EXPECT_EQ(WriteWithLayout(*PtrMap, GridLayoutOf(*PtrMap)), Expected.str());
-}
-
-TEST(GridWriterTest, EveryThreadCountWritesTheSameGridUnderADigitCap) {
-  // Blocks of the threaded writer end inside rows; the digits differ from cell to cell.
-  const auto PtrMap = tessgrid_test::MakeMap(0, 0, 1, HardRows(200, 333));
-  TGridLayout Layout = GridLayoutOf(*PtrMap);
-  for (const int IntDigits : {17, 9}) {
-    Layout.IntDigits = IntDigits;
-    std::string StgOneThread;
-    {
-      const TThreadsVariable Threads("1");
-      StgOneThread = WriteWithLayout(*PtrMap, Layout);
-    }
-    for (const char* PtrThreads : {"2", "7"}) {
-      const TThreadsVariable Threads(PtrThreads);
-      EXPECT_TRUE(WriteWithLayout(*PtrMap, Layout) == StgOneThread)
-          << PtrThreads << " threads, " << IntDigits << " digits";
-    }
-  }
 }
 
 TEST(GridWriterTest, ALayoutThatDoesNotFitTheMapIsRejectedBeforeWriting) {
