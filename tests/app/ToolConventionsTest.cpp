@@ -2,6 +2,7 @@
 // statuses, failure line, '-', progress, sidecars, all-or-nothing outputs, other writers' headers.
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -277,6 +278,39 @@ TEST_F(ToolConventionsTest, HeadersThatTheMapCannotHoldFailWithOneLine) {
     EXPECT_EQ(std::count(Result.StgErr.begin(), Result.StgErr.end(), '\n'), 1) << Result.StgErr;
   }
   EXPECT_FALSE(fs::exists(Work("out.asc")));
+}
+
+TEST_F(ToolConventionsTest, AClaimTheInputCannotHoldFailsAtOnceInEveryPosition) {
+  const std::string StgShort =
+      Put("short.asc",
+          "ncols 200000000\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n"
+          "1 2 3 4\n");
+  const std::string StgGood = Grid("uplift_4x3.asc", "good.asc");
+  const std::string StgOut = Work("out.asc");
+  // Under a memory limit, so that a reader which allocated for the claim fails another way.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const std::string StgLimit;
+#else
+  const std::string StgLimit = "ulimit -v 262144; ";
+#endif
+  const std::vector<std::vector<std::string>> VecRuns = {
+      {"scale", StgShort, StgOut, "--factor", "2"},
+      {"add", StgShort, StgGood, StgOut},
+      {"add", StgGood, StgShort, StgOut},
+      {"sum", StgOut, StgGood, StgShort},
+  };
+  for (const std::vector<std::string>& VecArgs : VecRuns) {
+    ExpectFailure(RunProgram(tessgrid_test::kToolExe, VecArgs, StgLimit, "/dev/null", ">"), 1,
+                  "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile");
+  }
+  // Standard input as a file and as a pipe.
+  ExpectFailure(RunProgram(tessgrid_test::kToolExe, {"scale", "-", StgOut, "--factor", "2"},
+                           StgLimit, StgShort, ">"),
+                1, "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile");
+  ExpectFailure(RunProgram(tessgrid_test::kToolExe, {"scale", "-", StgOut, "--factor", "2"},
+                           StgLimit + "cat " + tessgrid_test::Quote(StgShort) + " | ", "", ">"),
+                1, "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile");
+  EXPECT_FALSE(fs::exists(StgOut));
 }
 
 TEST_F(ToolConventionsTest, ArithmeticBetweenFilesReadsAsFromStandardInput) {
