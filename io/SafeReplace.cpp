@@ -878,6 +878,9 @@ void InstallCommandSignalHandlers() {
     }
   }
   ::signal(SIGXFSZ, SIG_IGN);
+  // A reader that closed its pipe makes the write fail (EPIPE), reported like any other failed
+  // write, rather than ending the run without a word.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace tessgrid::detail

@@ -2,9 +2,11 @@
 // standard output as a target, the file-size limit, signals and names holding control bytes.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -83,6 +85,16 @@ TEST_F(OutputSafetyTest, ASignalDuringTheWriteRemovesTheTemporaryAndEndsWith128P
     EXPECT_EQ(ReadFile(Work("out.asc")), "earlier\n");
     EXPECT_EQ(Entries(), VecFiles);
   }
+}
+
+TEST_F(OutputSafetyTest, APipeWhoseReaderQuitsIsAWriteFailure) {
+  // Several MB, far beyond what the pipe buffers, so the write meets the closed pipe.
+  const std::string StgInput = MakeGrid("in.asc", 500);
+  const std::string StgFifo = Work("fifo");
+  ASSERT_EQ(::mkfifo(StgFifo.c_str(), 0600), 0);
+  ExpectFailure(Run({StgInput, StgInput, StgFifo, "+"},
+                    "head -c 10 " + tessgrid_test::Quote(StgFifo) + " > /dev/null & "),
+                "Unable to write file " + StgFifo);
 }
 
 TEST_F(OutputSafetyTest, ControlBytesInTheFailureLineAreShownEscaped) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -311,6 +312,32 @@ TEST_F(ToolConventionsTest, AClaimTheInputCannotHoldFailsAtOnceInEveryPosition) 
                            StgLimit + "cat " + tessgrid_test::Quote(StgShort) + " | ", "", ">"),
                 1, "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile");
   EXPECT_FALSE(fs::exists(StgOut));
+}
+
+TEST_F(ToolConventionsTest, APipeWhoseReaderQuitsIsAWriteFailure) {
+  // 500 x 500 cells: several MB, far beyond what a pipe buffers.
+  std::string StgGrid = "ncols 500\nnrows 500\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+  for (int LngRow = 0; LngRow < 500; ++LngRow) {
+    for (int LngColumn = 0; LngColumn < 500; ++LngColumn) {
+      StgGrid += "0.666666666667 ";
+    }
+    StgGrid += "\n";
+  }
+  const std::string StgInput = Put("in.asc", StgGrid);
+  const std::string StgFifo = Work("fifo");
+  ASSERT_EQ(::mkfifo(StgFifo.c_str(), 0600), 0);
+  ExpectFailure(RunProgram(tessgrid_test::kToolExe, {"scale", StgInput, StgFifo, "--factor", "2"},
+                           "head -c 10 " + tessgrid_test::Quote(StgFifo) + " > /dev/null & ",
+                           "/dev/null", ">"),
+                1, "Unable to write file " + StgFifo);
+  // tessgrid-tool scale in.asc - --factor 2 | head -c 10
+  const std::string StgCommand =
+      "{ " + tessgrid_test::Quote(tessgrid_test::kToolExe) + " scale " +
+      tessgrid_test::Quote(StgInput) + " - --factor 2 2> " + tessgrid_test::Quote(Work("err.txt")) +
+      "; echo $? > " + tessgrid_test::Quote(Work("status.txt")) + "; } | head -c 10 > /dev/null";
+  ASSERT_EQ(std::system(StgCommand.c_str()), 0);
+  EXPECT_EQ(ReadFile(Work("err.txt")), "tessgrid-tool: Unable to write standard output\n");
+  EXPECT_EQ(ReadFile(Work("status.txt")), "1\n");
 }
 
 TEST_F(ToolConventionsTest, ArithmeticBetweenFilesReadsAsFromStandardInput) {
