@@ -543,15 +543,19 @@ std::size_t MaxBlockCells(const TReadOptions& Options) {
 }
 
 long ThreadCount() {
+  const long LngCores = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+  // Each thread brings a read block of a few MiB and a row-formatting buffer: beyond a few per
+  // core they only cost memory.
+  const long LngCap = std::min(kLngMaxThreadsPerCore * LngCores, kLngMaxThreads);
   // Read where the reader starts, so that a caller may change it between loads.
   if (const char* PtrText = std::getenv("TESSGRID_THREADS")) {
     char* PtrEnd = nullptr;
     const long LngThreads = std::strtol(PtrText, &PtrEnd, 10);
-    if (PtrEnd != PtrText && *PtrEnd == '\0' && LngThreads >= 1 && LngThreads <= 1024) {
-      return LngThreads;
+    if (PtrEnd != PtrText && *PtrEnd == '\0' && LngThreads >= 1) {
+      return std::min(LngThreads, LngCap);
     }
   }
-  return std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+  return std::min(LngCores, LngCap);
 }
 
 bool HoldsClaim(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell) {
