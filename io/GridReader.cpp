@@ -52,6 +52,12 @@ std::size_t BlockCapacity(long LngThreads, std::size_t LngChunkBytes) {
          kLngMaxCellToken + 1;
 }
 
+// Whether LngRemaining bytes after a first cell token of LngFirstBytes can hold LngCells cells:
+// every cell takes a byte and all but the last a separator.
+bool ClaimFits(std::size_t LngCells, long long LngRemaining, std::size_t LngFirstBytes) {
+  return LngCells <= (static_cast<unsigned long long>(LngRemaining) + LngFirstBytes + 1) / 2;
+}
+
 // Threads for the parts of a block; the caller's thread works too. Threads the system refuses to
 // start are done without.
 class TWorkers {
@@ -210,13 +216,12 @@ class TCellReader {
 
   void Read(const std::string& StgFirstCell) {
     const long long LngRemaining = MbrSource.BeginCells();
-    // Every cell takes a byte and all but the last a separator: a claim the input cannot hold
-    // is read into memory that grows with the input, and never given storage.
-    MbrBlnDirect =
-        MbrLngCells == 0 ||
-        (LngRemaining >= 0 &&
-         MbrLngCells <=
-             (static_cast<unsigned long long>(LngRemaining) + StgFirstCell.size() + 1) / 2);
+    // A claim the input cannot hold is never given storage: when the input's size is unknown its
+    // cells go to segments that grow as they arrive; when the input is known to be too short
+    // they are only checked, so that its first failure is still the one a reading meets first.
+    MbrBlnDirect = MbrLngCells == 0 ||
+                   (LngRemaining >= 0 && ClaimFits(MbrLngCells, LngRemaining, StgFirstCell.size()));
+    MbrBlnDiscard = !MbrBlnDirect && LngRemaining >= 0;
     if (MbrBlnDirect) {
       MbrStorage.Prepare(MbrHeader);
       MbrLngUnit = MbrLngWidth;
@@ -252,6 +257,8 @@ class TCellReader {
       const char* const PtrAfter = ReadBlock(PtrBuffer, PtrBuffer + LngCut);
       if (MbrBlnDirect) {
         MbrStorage.CellsPlaced(MbrLngPlaced);
+      } else if (MbrBlnDiscard) {
+        ReleaseSegmentsBefore(MbrLngOpenRow);
       }
       if (MbrLngPlaced == MbrLngCells) {
         MbrSource.Finish(static_cast<std::size_t>(PtrBuffer + LngFilled - PtrAfter));
@@ -263,12 +270,25 @@ class TCellReader {
       LngCarried = LngFilled - LngCut;
       std::memmove(PtrBuffer, PtrBuffer + LngCut, LngCarried);
     }
+    if (MbrBlnDiscard) {
+      // Only a file that grew while it was read gets here; its cells are gone, and what its size
+      // said when it was opened cannot hold them.
+      Fail(kStgEndOfFile);
+    }
     if (!MbrBlnDirect) {
       MoveStaged();
     }
   }
 
  private:
+  // Gives back the segments before the one a later block may still continue.
+  void ReleaseSegmentsBefore(std::size_t LngSegment) {
+    const std::size_t LngEnd = std::min(LngSegment, MbrVecSegments.size());
+    for (; MbrLngReleased < LngEnd; ++MbrLngReleased) {
+      MbrVecSegments[MbrLngReleased].reset();
+    }
+  }
+
   // Places the cells of the tokens in [PtrFirst, PtrLast); returns the end of the last token
   // placed. Throws the failure of the first cell that fails.
   const char* ReadBlock(const char* PtrFirst, const char* PtrLast) {
@@ -504,6 +524,8 @@ class TCellReader {
   const std::size_t MbrLngCells;          ///< cells of the grid
   std::size_t MbrLngPlaced;               ///< cells placed so far, in order
   bool MbrBlnDirect;                      ///< cells go straight to the storage, else to segments
+  bool MbrBlnDiscard = false;             ///< the input is too short: segments are only checked
+  std::size_t MbrLngReleased = 0;         ///< segments before this one are given back
   std::size_t MbrLngOpenRow = kLngNoRow;  ///< row (or segment) of the last cell placed
   double* MbrPtrOpenRow = nullptr;        ///< its storage
   std::vector<std::unique_ptr<double[]>> MbrVecSegments;  ///< cells so far while not direct
@@ -521,15 +543,26 @@ std::size_t MaxBlockCells(const TReadOptions& Options) {
 }
 
 long ThreadCount() {
+  const long LngCores = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+  // Each thread brings a read block of a few MiB and a row-formatting buffer: beyond a few per
+  // core they only cost memory.
+  const long LngCap = std::min(kLngMaxThreadsPerCore * LngCores, kLngMaxThreads);
   // Read where the reader starts, so that a caller may change it between loads.
   if (const char* PtrText = std::getenv("TESSGRID_THREADS")) {
     char* PtrEnd = nullptr;
     const long LngThreads = std::strtol(PtrText, &PtrEnd, 10);
-    if (PtrEnd != PtrText && *PtrEnd == '\0' && LngThreads >= 1 && LngThreads <= 1024) {
-      return LngThreads;
+    if (PtrEnd != PtrText && *PtrEnd == '\0' && LngThreads >= 1) {
+      return std::min(LngThreads, LngCap);
     }
   }
-  return std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+  return std::min(LngCores, LngCap);
+}
+
+bool HoldsClaim(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell) {
+  const long long LngRemaining = Source.BeginCells();
+  return LngRemaining >= 0 && ClaimFits(static_cast<std::size_t>(Header.LngColumns) *
+                                            static_cast<std::size_t>(Header.LngRows),
+                                        LngRemaining, StgFirstCell.size());
 }
 
 void ReadGridCells(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell,

@@ -49,16 +49,30 @@ struct TReadOptions {
 /// with the options: a block of input holds no more, every cell taking a byte and a separator.
 std::size_t MaxBlockCells(const TReadOptions& Options);
 
-/// Returns the number of threads for reading grids: TESSGRID_THREADS when it holds a whole
-/// number from 1 to 1024, otherwise the number of cores (at least 1).
+/// Most threads per core, and most threads in all, that ThreadCount returns.
+constexpr long kLngMaxThreadsPerCore = 4;
+constexpr long kLngMaxThreads = 64;
+
+/// Returns the number of threads for reading and writing grids: TESSGRID_THREADS when it holds a
+/// whole number from 1 on, otherwise the number of cores (at least 1); never more than
+/// kLngMaxThreadsPerCore threads per core or kLngMaxThreads, whichever is fewer.
 long ThreadCount();
 
 /// Reads a grid from the source with the header rule: the header, then ncols x nrows cells to
 /// the storage, in chunks cut at white space and parsed on Options.LngThreads threads. Returns
 /// the header. A failure is the one a reading from the first cell to the last meets first.
+/// Memory follows the input, never the claim: an input of unknown size keeps its cells in
+/// segments that grow as they arrive until the last one is read, and one known to be too short
+/// for its claim (HoldsClaim) keeps none, so it fails with what it holds, in a block's memory.
 /// Throws the reader's messages (see TARCGISFileTools::LoadARCGISFile) and the source's.
 TGridHeader ReadGrid(TGridSource& Source, TGridHeaderMode Mode, TGridStorage& Storage,
                      const TReadOptions& Options);
+
+/// Returns whether the source is known to hold the cells its header claims, the header having
+/// just been read by ReadGridHeader (with StgFirstCell, what it returned): its size is known, and
+/// the bytes left give every cell a byte and all but the last a separator. A false answer also
+/// stands for an input whose size cannot be told. Reads nothing.
+bool HoldsClaim(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell);
 
 /// Reads the cells of a grid whose header ReadGridHeader has just read from the source (with
 /// StgFirstCell, what it returned), as ReadGrid reads them.

@@ -32,8 +32,8 @@ class TGridSource {
   virtual int Peek() = 0;
   /// Takes the byte that Peek returned.
   virtual void Take() = 0;
-  /// Called once when the cells begin; returns the number of bytes left in the input, or -1
-  /// when the source cannot tell.
+  /// Called when the cells begin, before the first Read (again before it, the same answer);
+  /// returns the number of bytes left in the input, or -1 when the source cannot tell.
   virtual long long BeginCells() = 0;
   /// Reads up to LngRoom bytes to PtrOut and returns how the read ended; LngGot is the count. A
   /// source that must not read beyond the grid stops once LngTokens more tokens are complete,

@@ -53,6 +53,11 @@ struct TCleanupBlock {
 
 std::atomic<TCleanupBlock*> PtrCleanupBlocks{nullptr};
 
+// Set once the last commit has put every output of its set in place, cleared when another set
+// begins: a signal then finds the run's result complete, and ending it as a failure would
+// tell a script to distrust files that are whole.
+std::atomic<bool> BlnOutputsInPlace{false};
+
 void RemoveTemporariesAndExit(int LngSignal) {
   for (TCleanupBlock* PtrBlock = PtrCleanupBlocks.load(); PtrBlock != nullptr;
        PtrBlock = PtrBlock->PtrNext) {
@@ -63,7 +68,7 @@ void RemoveTemporariesAndExit(int LngSignal) {
       }
     }
   }
-  ::_exit(128 + LngSignal);
+  ::_exit(BlnOutputsInPlace.load() ? 0 : 128 + LngSignal);
 }
 
 TCleanupSlot& ClaimCleanupSlot() {
@@ -645,6 +650,8 @@ struct TOutputSet::TStaged {
   std::map<std::string, std::string> MapIdentities;  ///< FileIdentity -> the name staged
   bool BlnCommitted = false;                         ///< Commit began its renames
 
+  TStaged() { BlnOutputsInPlace.store(false); }
+
   // Throws unless no earlier output of the set is the file of this key.
   void CheckNew(const std::string& StgKey, const std::string& StgFileName) const {
     const auto It = MapIdentities.find(StgKey);
@@ -742,6 +749,8 @@ struct TOutputSet::TStaged {
         }
       }
     }
+    // Still inside the block: a signal held back during the renames comes after this.
+    BlnOutputsInPlace.store(true);
   }
 };
 
@@ -852,6 +861,7 @@ void WriteFileSafely(const std::string& StgFileName,
                      const std::function<void(std::ostream&)>& Write) {
   const TTarget Target = FindTarget(StgFileName);
   if (!TakesTemporary(Target.Kind)) {
+    BlnOutputsInPlace.store(false);
     if (Target.Kind == TTargetKind::kUnopenable) {
       FailOpen(StgFileName);
     }
@@ -878,6 +888,9 @@ void InstallCommandSignalHandlers() {
     }
   }
   ::signal(SIGXFSZ, SIG_IGN);
+  // A reader that closed its pipe makes the write fail (EPIPE), reported like any other failed
+  // write, rather than ending the run without a word.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace tessgrid::detail

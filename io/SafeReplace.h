@@ -123,8 +123,11 @@ std::string FileIdentity(const std::string& StgFileName);
 /// Sets up the signals of a command; call it once at its start. SIGINT, SIGTERM and SIGHUP then
 /// remove every temporary that WriteFileSafely or a TOutputSet holds, and end the process with
 /// status 128 + the signal number (a signal the process inherited as ignored stays ignored, as
-/// nohup wants). SIGXFSZ is ignored, so that a write beyond the file-size limit fails with EFBIG
-/// and is reported instead of killing the process.
+/// nohup wants); once the last WriteFileSafely or TOutputSet::Commit has put all its outputs in
+/// place (a signal during its renames waits for them), they end it with status 0 instead, as
+/// the run's result is complete. SIGXFSZ and SIGPIPE are ignored, so that a write beyond the
+/// file-size limit (EFBIG) or to a pipe whose reader has gone (EPIPE) fails and is reported
+/// instead of killing the process.
 void InstallCommandSignalHandlers();
 
 }  // namespace tessgrid::detail

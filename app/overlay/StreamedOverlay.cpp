@@ -219,7 +219,14 @@ bool StreamOverlay(const std::string& StgInputFile1, const std::string& StgInput
     ReadThrough(Source1, Header1, StgFirstCell1, Options);
     throw;
   }
-  if (!OverlayComputes(Operation, Header1, Header2)) {
+  const bool BlnSecondIsBase = SecondIsBase(Operation, Header1.DblCellSize, Header2.DblCellSize);
+  TGridSource& BaseSource = BlnSecondIsBase ? static_cast<TGridSource&>(*PtrSource2) : Source1;
+  // The plan, the ring and the row writer are sized by the base's header, before its cells are
+  // read: only a base known to hold its claim streams. Any other is read whole first, in the
+  // order of the inputs, into memory that follows what it holds.
+  if (!OverlayComputes(Operation, Header1, Header2) ||
+      !HoldsClaim(BaseSource, BlnSecondIsBase ? Header2 : Header1,
+                  BlnSecondIsBase ? StgFirstCell2 : StgFirstCell1)) {
     TOverlayInput Input1;
     TOverlayInput Input2;
     Input1.Header = Header1;
@@ -229,8 +236,6 @@ bool StreamOverlay(const std::string& StgInputFile1, const std::string& StgInput
     return FinishOverlay(Operation, Input1, Input2, StgOutputFile, LngThreads);
   }
 
-  const bool BlnSecondIsBase = SecondIsBase(Operation, Header1.DblCellSize, Header2.DblCellSize);
-  TGridSource& BaseSource = BlnSecondIsBase ? static_cast<TGridSource&>(*PtrSource2) : Source1;
   TGridSource& PartnerSource = BlnSecondIsBase ? static_cast<TGridSource&>(Source1) : *PtrSource2;
   const TGridHeader& BaseHeader = BlnSecondIsBase ? Header2 : Header1;
   const TGridHeader& PartnerHeader = BlnSecondIsBase ? Header1 : Header2;

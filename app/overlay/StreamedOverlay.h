@@ -23,7 +23,9 @@ constexpr std::size_t kLngStreamChunkBytes = std::size_t{1} << 17;
 /// Failures come in the order a single-threaded library run meets them: a failure of the
 /// partner input, of the operation's checks or pairing, or of the output's creation waits until
 /// the base input (when it is the first) has been read to its end without one of its own.
-/// Grids that OverlayComputes refuses are read whole and take FinishOverlay. Returns whether the
+/// Grids that OverlayComputes refuses, and a base input not known to hold the cells its header
+/// claims (HoldsClaim: a pipe, or a file too short for them), are read whole, each in memory
+/// that follows what it holds, and take FinishOverlay. Returns whether the
 /// result takes the second input's grid. The base input is read in parts of LngChunkBytes.
 bool StreamOverlay(const std::string& StgInputFile1, const std::string& StgInputFile2,
                    const std::string& StgOutputFile, TArithmetic Operation, TGridHeaderMode Mode,

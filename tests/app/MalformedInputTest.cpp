@@ -2,7 +2,9 @@
 // Every one ends in exactly one clear line, exit status 1, an empty error stream, no output file
 // created or damaged, and memory that stays small.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <fstream>
 #include <map>
 #include <string>
 
@@ -59,10 +61,33 @@ class MalformedInputTest : public tessgrid_test::TCommandTest {
   // Runs the command under a 256 MiB address-space limit, so that a reader which allocated for
   // what a header claims would fail with another line. Sanitizer runtimes need more room.
   TRun RunSmall(const std::vector<std::string>& VecArgs) const {
+    return Run(VecArgs, LimitPrefix());
+  }
+  static std::string LimitPrefix() {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    return Run(VecArgs);
+    return "";
 #else
-    return Run(VecArgs, "ulimit -v 262144; ");
+    return "ulimit -v 262144; ";
+#endif
+  }
+
+  // Runs the command as RunSmall does, after the shell words StgBefore, and expects the failure
+  // line. A failed allocation can hide behind the input's own failure, so where the allocator
+  // can be watched the largest request must also stay far below what the header claims.
+  void ExpectSmallFailure(const std::vector<std::string>& VecArgs, const std::string& StgLine,
+                          const std::string& StgBefore = "") const {
+    std::string StgWatch;
+#ifdef TESSGRID_FAILING_MALLOC
+    const std::string StgLargest = Work("largest.txt");
+    fs::remove(StgLargest);
+    StgWatch = "TESSGRID_THREADS=2 LD_PRELOAD=" + tessgrid_test::Quote(TESSGRID_FAILING_MALLOC) +
+               " TESSGRID_LARGEST_ALLOCATION=" + tessgrid_test::Quote(StgLargest) + " ";
+#endif
+    ExpectFailure(Run(VecArgs, StgBefore + LimitPrefix() + StgWatch), StgLine);
+#ifdef TESSGRID_FAILING_MALLOC
+    const std::string StgBytes = ReadFile(StgLargest);
+    ASSERT_FALSE(StgBytes.empty());
+    EXPECT_LT(std::stoull(StgBytes), 64ULL << 20) << VecArgs[0] << " " << VecArgs[1];
 #endif
   }
 };
@@ -82,6 +107,67 @@ TEST_F(MalformedInputTest, EachMalformedFileGivesItsOneLineAndNoOutput) {
       EXPECT_FALSE(fs::exists(StgOut)) << StgName;
     }
   }
+}
+
+TEST_F(MalformedInputTest, AClaimTheInputCannotHoldFailsAtOnceInEveryPosition) {
+  // Four cells under headers that claim far more; the plan, the ring and the row writer would be
+  // sized by the claim of a base input, the flat grid by a partner's.
+  const char* const kVecClaims[] = {"ncols 200000000\nnrows 1", "ncols 2147483648\nnrows 3",
+                                    "ncols 3\nnrows 300000000"};
+  const auto Grid = [this](const std::string& StgName, const std::string& StgSize,
+                           const char* PtrCellSize, const std::string& StgCells) {
+    std::ofstream(Work(StgName), std::ios::binary)
+        << StgSize << "\nxllcorner 0\nyllcorner 0\ncellsize " << PtrCellSize
+        << "\nNODATA_value -9999\n"
+        << StgCells;
+    return Work(StgName);
+  };
+  const std::string StgFine =
+      Grid("fine.asc", "ncols 4\nnrows 3", "1", "1 2 3 4\n5 6 7 8\n9 0 1 2\n");
+  const std::string StgCoarse = Grid("coarse.asc", "ncols 2\nnrows 2", "2", "1 2\n3 4\n");
+  const std::string StgOut = Work("out.asc");
+  const std::string StgEnd = "Unexpected end of file found" + kStgReader;
+  for (const char* PtrClaim : kVecClaims) {
+    // "+" takes the finer grid, the first on a tie.
+    const std::string StgShortFine = Grid("short_fine.asc", PtrClaim, "1", "1 2 3 4\n");
+    const std::string StgShortCoarse = Grid("short_coarse.asc", PtrClaim, "2", "1 2 3 4\n");
+    const std::vector<std::vector<std::string>> VecRuns = {
+        {StgShortFine, StgFine, StgOut, "+"},    // the base, first
+        {StgShortCoarse, StgFine, StgOut, "+"},  // the partner, first
+        {StgCoarse, StgShortFine, StgOut, "+"},  // the base, second
+        {StgFine, StgShortFine, StgOut, "+"},    // the partner, second
+        {StgShortFine, StgFine, StgOut, "-"},    // the base of an index-wise operation
+    };
+    for (const std::vector<std::string>& VecArgs : VecRuns) {
+      ExpectSmallFailure(VecArgs, StgEnd);
+      EXPECT_FALSE(fs::exists(StgOut)) << PtrClaim;
+    }
+    // A base from a pipe, whose size nobody knows: memory grows with the cells that come.
+    const std::string StgPipe = Work("pipe.asc");
+    ASSERT_EQ(::mkfifo(StgPipe.c_str(), 0600), 0);
+    ExpectSmallFailure({StgPipe, StgFine, StgOut, "+"}, StgEnd,
+                       "cat " + tessgrid_test::Quote(StgShortFine) + " > " +
+                           tessgrid_test::Quote(StgPipe) + " & ");
+    fs::remove(StgPipe);
+    // The first failure met reading the cells in order stays the one reported.
+    const std::string StgBadShort = Grid("bad_short.asc", PtrClaim, "1", "1 x 3 4\n");
+    ExpectSmallFailure({StgBadShort, StgFine, StgOut, "+"},
+                       "File format error: invalid cell value 'x' at row 0, column 1" + kStgReader);
+    ExpectSmallFailure({StgShortFine, StgBadShort, StgOut, "+"}, StgEnd);
+  }
+  // Many blocks of cells before the bad one (6 MB), none of them kept.
+  std::string StgCells;
+  for (int LngRow = 0; LngRow < 3000; ++LngRow) {
+    for (int LngColumn = 0; LngColumn < 1000; ++LngColumn) {
+      StgCells += "1 ";
+    }
+    StgCells += "\n";
+  }
+  const std::string StgLateBad =
+      Grid("late_bad.asc", "ncols 1000\nnrows 100000000", "1", StgCells + "5 6 x\n");
+  ExpectSmallFailure(
+      {StgLateBad, StgFine, StgOut, "+"},
+      "File format error: invalid cell value 'x' at row 3000, column 2" + kStgReader);
 }
 
 TEST_F(MalformedInputTest, AFailedRunLeavesAnEarlierOutputAsItWas) {

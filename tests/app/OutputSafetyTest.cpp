@@ -2,9 +2,11 @@
 // standard output as a target, the file-size limit, signals and names holding control bytes.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -83,6 +85,43 @@ TEST_F(OutputSafetyTest, ASignalDuringTheWriteRemovesTheTemporaryAndEndsWith128P
     EXPECT_EQ(ReadFile(Work("out.asc")), "earlier\n");
     EXPECT_EQ(Entries(), VecFiles);
   }
+}
+
+TEST_F(OutputSafetyTest, APipeWhoseReaderQuitsIsAWriteFailure) {
+  // Several MB, far beyond what the pipe buffers, so the write meets the closed pipe.
+  const std::string StgInput = MakeGrid("in.asc", 500);
+  const std::string StgFifo = Work("fifo");
+  ASSERT_EQ(::mkfifo(StgFifo.c_str(), 0600), 0);
+  ExpectFailure(Run({StgInput, StgInput, StgFifo, "+"},
+                    "head -c 10 " + tessgrid_test::Quote(StgFifo) + " > /dev/null & "),
+                "Unable to write file " + StgFifo);
+}
+
+// The rename's return is held back by strace for two seconds, with the output already in
+// place: a SIGTERM sent then waits for the renames, as one sent just after them would find
+// them done.
+TEST_F(OutputSafetyTest, ASignalOnceTheOutputIsInPlaceEndsWithSuccess) {
+  if (std::system("strace -f -qq -o /dev/null -e trace=/rename true > /dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "strace cannot trace here";
+  }
+  const std::string StgInput = MakeGrid("in.asc", 40);
+  ASSERT_EQ(Run({StgInput, StgInput, Work("expected.asc"), "+"}).LngStatus, 0);
+  std::ofstream(Work("out.asc")) << "earlier\n";
+  const std::string StgOut = tessgrid_test::Quote(Work("out.asc"));
+  const std::string StgScript =
+      "strace -f -qq -o /dev/null -e trace=/rename -e inject=/rename:delay_exit=2000000 " +
+      tessgrid_test::Quote(TESSGRID_EXE) + " " + tessgrid_test::Quote(StgInput) + " " +
+      tessgrid_test::Quote(StgInput) + " " + StgOut + " + > " +
+      tessgrid_test::Quote(Work("stdout.txt")) + " 2> " + tessgrid_test::Quote(Work("stderr.txt")) +
+      " & S=$!; I=0; while [ \"$(head -c 5 " + StgOut + ")\" != ncols ] && [ $I -lt 500 ]; do " +
+      "sleep 0.01; I=$((I + 1)); done; kill -TERM $(cat /proc/$S/task/$S/children); wait $S; " +
+      "echo $? > " + tessgrid_test::Quote(Work("status.txt"));
+  ASSERT_EQ(std::system(StgScript.c_str()), 0);
+  EXPECT_EQ(ReadFile(Work("status.txt")), "0\n");
+  EXPECT_EQ(ReadFile(Work("stdout.txt")) + ReadFile(Work("stderr.txt")), "");
+  EXPECT_TRUE(ReadFile(Work("out.asc")) == ReadFile(Work("expected.asc")));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"expected.asc", "in.asc", "out.asc", "status.txt",
+                                                 "stderr.txt", "stdout.txt"}));
 }
 
 TEST_F(OutputSafetyTest, ControlBytesInTheFailureLineAreShownEscaped) {

@@ -71,6 +71,28 @@ TEST_F(OverlayThreadsTest, EveryThreadCountWritesTheSameResult) {
   }
 }
 
+TEST_F(OverlayThreadsTest, ACountBeyondTheCapRunsAtTheCapWithTheSameResult) {
+  Put("a.asc", GridText(1, 500));
+  Put("b.asc", GridText(2, 250));
+  ASSERT_EQ(RunOn(1, "+").LngStatus, 0);
+  const std::string StgExpected = ReadFile(Work("out.asc"));
+  // Each thread would bring a read block of 2 MiB and a stack: 1024 of them do not fit the
+  // limit, the capped count does.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const std::string StgLimit;
+#else
+  const std::string StgLimit = "ulimit -v 2097152; ";
+#endif
+  for (const char* PtrThreads : {"1024", "100000", "99999999999999999999"}) {
+    std::remove(Work("out.asc").c_str());
+    const TRun Result = Run({Work("a.asc"), Work("b.asc"), Work("out.asc"), "+"},
+                            StgLimit + "TESSGRID_THREADS=" + PtrThreads + " ");
+    EXPECT_EQ(Result.StgOut + Result.StgErr, "") << PtrThreads;
+    EXPECT_EQ(Result.LngStatus, 0) << PtrThreads;
+    EXPECT_TRUE(ReadFile(Work("out.asc")) == StgExpected) << PtrThreads;
+  }
+}
+
 TEST_F(OverlayThreadsTest, TheFirstFailureOfASingleThreadedRunWins) {
   // Bad cells early and late in each file (in different parts of the parse): the first file's
   // early one is what a single-threaded run meets first.

@@ -2,9 +2,11 @@
 // statuses, failure line, '-', progress, sidecars, all-or-nothing outputs, other writers' headers.
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -277,6 +279,65 @@ TEST_F(ToolConventionsTest, HeadersThatTheMapCannotHoldFailWithOneLine) {
     EXPECT_EQ(std::count(Result.StgErr.begin(), Result.StgErr.end(), '\n'), 1) << Result.StgErr;
   }
   EXPECT_FALSE(fs::exists(Work("out.asc")));
+}
+
+TEST_F(ToolConventionsTest, AClaimTheInputCannotHoldFailsAtOnceInEveryPosition) {
+  const std::string StgShort =
+      Put("short.asc",
+          "ncols 200000000\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n"
+          "1 2 3 4\n");
+  const std::string StgGood = Grid("uplift_4x3.asc", "good.asc");
+  const std::string StgOut = Work("out.asc");
+  // Under a memory limit, so that a reader which allocated for the claim fails another way.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const std::string StgLimit;
+#else
+  const std::string StgLimit = "ulimit -v 262144; ";
+#endif
+  const std::vector<std::vector<std::string>> VecRuns = {
+      {"scale", StgShort, StgOut, "--factor", "2"},
+      {"add", StgShort, StgGood, StgOut},
+      {"add", StgGood, StgShort, StgOut},
+      {"sum", StgOut, StgGood, StgShort},
+  };
+  for (const std::vector<std::string>& VecArgs : VecRuns) {
+    ExpectFailure(RunProgram(tessgrid_test::kToolExe, VecArgs, StgLimit, "/dev/null", ">"), 1,
+                  "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile");
+  }
+  // Standard input as a file and as a pipe.
+  ExpectFailure(RunProgram(tessgrid_test::kToolExe, {"scale", "-", StgOut, "--factor", "2"},
+                           StgLimit, StgShort, ">"),
+                1, "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile");
+  ExpectFailure(RunProgram(tessgrid_test::kToolExe, {"scale", "-", StgOut, "--factor", "2"},
+                           StgLimit + "cat " + tessgrid_test::Quote(StgShort) + " | ", "", ">"),
+                1, "Unexpected end of file found in TARCGISFileTools::LoadARCGISFile");
+  EXPECT_FALSE(fs::exists(StgOut));
+}
+
+TEST_F(ToolConventionsTest, APipeWhoseReaderQuitsIsAWriteFailure) {
+  // 500 x 500 cells: several MB, far beyond what a pipe buffers.
+  std::string StgGrid = "ncols 500\nnrows 500\nxllcorner 0\nyllcorner 0\ncellsize 1\n";
+  for (int LngRow = 0; LngRow < 500; ++LngRow) {
+    for (int LngColumn = 0; LngColumn < 500; ++LngColumn) {
+      StgGrid += "0.666666666667 ";
+    }
+    StgGrid += "\n";
+  }
+  const std::string StgInput = Put("in.asc", StgGrid);
+  const std::string StgFifo = Work("fifo");
+  ASSERT_EQ(::mkfifo(StgFifo.c_str(), 0600), 0);
+  ExpectFailure(RunProgram(tessgrid_test::kToolExe, {"scale", StgInput, StgFifo, "--factor", "2"},
+                           "head -c 10 " + tessgrid_test::Quote(StgFifo) + " > /dev/null & ",
+                           "/dev/null", ">"),
+                1, "Unable to write file " + StgFifo);
+  // tessgrid-tool scale in.asc - --factor 2 | head -c 10
+  const std::string StgCommand =
+      "{ " + tessgrid_test::Quote(tessgrid_test::kToolExe) + " scale " +
+      tessgrid_test::Quote(StgInput) + " - --factor 2 2> " + tessgrid_test::Quote(Work("err.txt")) +
+      "; echo $? > " + tessgrid_test::Quote(Work("status.txt")) + "; } | head -c 10 > /dev/null";
+  ASSERT_EQ(std::system(StgCommand.c_str()), 0);
+  EXPECT_EQ(ReadFile(Work("err.txt")), "tessgrid-tool: Unable to write standard output\n");
+  EXPECT_EQ(ReadFile(Work("status.txt")), "1\n");
 }
 
 TEST_F(ToolConventionsTest, ArithmeticBetweenFilesReadsAsFromStandardInput) {

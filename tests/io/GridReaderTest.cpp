@@ -6,6 +6,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <ios>
@@ -14,6 +15,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "io/GridSource.h"
@@ -412,16 +414,24 @@ TEST(GridReaderTest, TheLenientRuleReadsWhatOtherWritersWrite) {
                  "File format error: expected to find ncols tag");
 }
 
-TEST(GridReaderTest, ThreadCountComesFromTheEnvironment) {
+TEST(GridReaderTest, ThreadCountComesFromTheEnvironmentUpToTheCap) {
   const char* PtrOld = std::getenv("TESSGRID_THREADS");
   const std::string StgOld = PtrOld != nullptr ? PtrOld : "";
   ::unsetenv("TESSGRID_THREADS");
   const long LngCores = tessgrid::detail::ThreadCount();
   ::setenv("TESSGRID_THREADS", "3", 1);
   EXPECT_EQ(tessgrid::detail::ThreadCount(), 3);
-  for (const char* PtrText : {"0", "-2", "2x", "", "100000"}) {
+  for (const char* PtrText : {"0", "-2", "2x", ""}) {
     ::setenv("TESSGRID_THREADS", PtrText, 1);
     EXPECT_EQ(tessgrid::detail::ThreadCount(), LngCores) << PtrText;
+  }
+  const long LngCap =
+      std::min(tessgrid::detail::kLngMaxThreads,
+               tessgrid::detail::kLngMaxThreadsPerCore *
+                   std::max(1L, static_cast<long>(std::thread::hardware_concurrency())));
+  for (const char* PtrText : {"1024", "100000", "99999999999999999999"}) {
+    ::setenv("TESSGRID_THREADS", PtrText, 1);
+    EXPECT_EQ(tessgrid::detail::ThreadCount(), LngCap) << PtrText;
   }
   if (PtrOld != nullptr) {
     ::setenv("TESSGRID_THREADS", StgOld.c_str(), 1);

@@ -1,11 +1,13 @@
 // tests/support/FailingMalloc.cpp - a preload library that makes one chosen allocation fail.
 // TESSGRID_FAIL_ALLOCATION=N fails the Nth call of malloc, calloc or realloc (counted from 1; 0
-// fails none); TESSGRID_ALLOCATION_COUNT names a file that receives the number of calls at exit.
+// fails none); TESSGRID_ALLOCATION_COUNT names a file that receives the number of calls at exit,
+// TESSGRID_LARGEST_ALLOCATION one that receives the most bytes a call asked for.
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 
 extern "C" {
@@ -18,10 +20,12 @@ namespace {
 
 unsigned long LngCalls = 0;
 unsigned long LngFailAt = 0;
+std::size_t LngLargest = 0;
 
-// Counts the call; true when it is the one to fail. Nothing here may allocate.
-bool FailThisCall() {
+// Counts the call of LngSize bytes; true when it is the one to fail. Nothing here may allocate.
+bool FailThisCall(std::size_t LngSize) {
   ++LngCalls;
+  LngLargest = LngSize > LngLargest ? LngSize : LngLargest;
   if (LngCalls == LngFailAt) {
     errno = ENOMEM;
     return true;
@@ -36,14 +40,14 @@ __attribute__((constructor)) void ReadFailAt() {
   }
 }
 
-__attribute__((destructor)) void WriteCount() {
-  const char* PtrPath = std::getenv("TESSGRID_ALLOCATION_COUNT");
+// Writes the number to the file named by the environment variable, if it is set.
+void WriteNumber(const char* PtrVariable, unsigned long LngValue) {
+  const char* PtrPath = std::getenv(PtrVariable);
   if (PtrPath == nullptr) {
     return;
   }
   char ChrDigits[24];
   char* PtrFirst = ChrDigits + sizeof ChrDigits;
-  unsigned long LngValue = LngCalls;
   do {
     *--PtrFirst = static_cast<char>('0' + LngValue % 10);
     LngValue /= 10;
@@ -56,16 +60,23 @@ __attribute__((destructor)) void WriteCount() {
   }
 }
 
+__attribute__((destructor)) void WriteCounts() {
+  WriteNumber("TESSGRID_ALLOCATION_COUNT", LngCalls);
+  WriteNumber("TESSGRID_LARGEST_ALLOCATION", LngLargest);
+}
+
 }  // namespace
 
 extern "C" void* malloc(std::size_t LngSize) {
-  return FailThisCall() ? nullptr : __libc_malloc(LngSize);
+  return FailThisCall(LngSize) ? nullptr : __libc_malloc(LngSize);
 }
 
 extern "C" void* calloc(std::size_t LngCount, std::size_t LngSize) {
-  return FailThisCall() ? nullptr : __libc_calloc(LngCount, LngSize);
+  const std::size_t LngBytes =
+      LngSize != 0 && LngCount > SIZE_MAX / LngSize ? SIZE_MAX : LngCount * LngSize;
+  return FailThisCall(LngBytes) ? nullptr : __libc_calloc(LngCount, LngSize);
 }
 
 extern "C" void* realloc(void* PtrOld, std::size_t LngSize) {
-  return FailThisCall() ? nullptr : __libc_realloc(PtrOld, LngSize);
+  return FailThisCall(LngSize) ? nullptr : __libc_realloc(PtrOld, LngSize);
 }
