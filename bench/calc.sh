@@ -9,24 +9,9 @@
 # compiled loop, so the ratio shows what the generality costs on the simplest expression.
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=$ROOT/build/release
-DATA=${TESSGRID_BENCH_DATA:-$BUILD/bench_data}
-SIZES=("$@")
-[ ${#SIZES[@]} -gt 0 ] || SIZES=(3000)
 RUNS=${TESSGRID_BENCH_RUNS:-3}
-
-cmake --workflow --preset release >/dev/null
-mkdir -p "$DATA"
-
-# Prints the wall time of one run of the command line, in seconds.
-wall() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null
-  end=$(date +%s.%N)
-  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f\n", e - s }'
-}
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
 
 # Keeps the smaller of the best so far (named by $1) and the time $2.
 keep_best() {

@@ -8,24 +8,9 @@
 # header rule to the same library calls, so the ratio should stay within 1.05.
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=$ROOT/build/release
-DATA=${TESSGRID_BENCH_DATA:-$BUILD/bench_data}
-SIZES=("$@")
-[ ${#SIZES[@]} -gt 0 ] || SIZES=(3000)
 RUNS=${TESSGRID_BENCH_RUNS:-5}
-
-cmake --workflow --preset release >/dev/null
-mkdir -p "$DATA"
-
-# Prints the wall time of one run of the command line, in seconds.
-wall() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null
-  end=$(date +%s.%N)
-  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.3f\n", e - s }'
-}
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
 
 printf '%-12s %12s %16s %8s\n' case "tessgrid s" "tessgrid-tool s" ratio
 for N in "${SIZES[@]}"; do

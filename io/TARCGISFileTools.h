@@ -72,9 +72,9 @@ class TARCGISFileTools {
   /// yllcorner, xllcenter, yllcenter, cellsize, dx, dy) for a value that is not a number of its
   /// kind (a cell size must be greater than 0, the others finite), "File format error: grid
   /// extent is not finite in TARCGISFileTools::LoadARCGISFile" when an edge of the grid lies
-  /// beyond the range of double, and "File format error: cells are not square (dx differs from dy) in
-  /// TARCGISFileTools::LoadARCGISFile"; a missing entry fails with the strict rule's message
-  /// of its key. As std::string: "File format error: unknown header key '<key>' in
+  /// beyond the range of double, and "File format error: cells are not square (dx differs from dy)
+  /// in TARCGISFileTools::LoadARCGISFile"; a missing entry fails with the strict rule's message of
+  /// its key. As std::string: "File format error: unknown header key '<key>' in
   /// TARCGISFileTools::LoadARCGISFile", "File format error: duplicate header entry <key> in
   /// TARCGISFileTools::LoadARCGISFile" (xllcorner and xllcenter are one entry, and so are
   /// cellsize and dx, dy), and "File format error: cell at row <r>, column <c> holds -9999 but

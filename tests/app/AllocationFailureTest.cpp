@@ -20,6 +20,18 @@ using tessgrid_test::TRun;
 
 class AllocationFailureTest : public tessgrid_test::TCommandTest {
  protected:
+  // How a run with allocation LngN failing went wrong, and what it left in the work folder.
+  static std::string Fault(unsigned long LngN, const TRun& Result,
+                           const std::vector<std::string>& VecEntries) {
+    std::string StgFault = "allocation " + std::to_string(LngN) + ": status " +
+                           std::to_string(Result.LngStatus) + ", printed " + Result.StgOut +
+                           Result.StgErr + " leaving";
+    for (const std::string& StgEntry : VecEntries) {
+      StgFault += " " + StgEntry;
+    }
+    return StgFault;
+  }
+
   // Runs the command with the Nth allocation failing (0: none) and returns the number of
   // allocations the run made.
   unsigned long RunFailing(unsigned long LngFailAt, const std::string& StgOperation,
@@ -64,13 +76,7 @@ TEST_F(AllocationFailureTest, EveryFailedAllocationIsOutOfMemoryAndLosesNothing)
                                    Result.StgOut == "Out of memory\n";
     const std::vector<std::string> VecEntries = Entries();
     if (!BlnSafe || !Result.StgErr.empty() || VecEntries != VecFiles) {
-      std::string StgFault = "allocation " + std::to_string(LngN) + ": status " +
-                             std::to_string(Result.LngStatus) + ", printed " + Result.StgOut +
-                             Result.StgErr + " leaving";
-      for (const std::string& StgEntry : VecEntries) {
-        StgFault += " " + StgEntry;
-      }
-      VecFaults.push_back(StgFault);
+      VecFaults.push_back(Fault(LngN, Result, VecEntries));
     }
   }
   EXPECT_EQ(VecFaults, std::vector<std::string>{});
@@ -110,13 +116,7 @@ TEST_F(AllocationFailureTest, AFailedAllocationOfTheToolIsOutOfMemoryAndLosesNot
                                    ReadFile(Work("out.prj")) == "stale\n";
     const std::vector<std::string> VecEntries = Entries();
     if (!BlnSafe || !Result.StgOut.empty() || VecEntries != VecFiles) {
-      std::string StgFault = "allocation " + std::to_string(LngN) + ": status " +
-                             std::to_string(Result.LngStatus) + ", printed " + Result.StgOut +
-                             Result.StgErr + " leaving";
-      for (const std::string& StgEntry : VecEntries) {
-        StgFault += " " + StgEntry;
-      }
-      VecFaults.push_back(StgFault);
+      VecFaults.push_back(Fault(LngN, Result, VecEntries));
     }
   }
   EXPECT_EQ(VecFaults, std::vector<std::string>{});

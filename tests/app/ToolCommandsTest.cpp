@@ -74,7 +74,6 @@ std::string ToolTexts(const std::vector<TMap*>& VecResults, double DblNoData) {
   return StgTexts;
 }
 
-
 class ToolCommandsTest : public tessgrid_test::TToolTest {
  protected:
   // Runs a command that must succeed silently; returns the bytes of the named outputs.
