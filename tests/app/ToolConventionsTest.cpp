@@ -25,18 +25,6 @@ namespace fs = std::filesystem;
 using tessgrid_test::ReadFile;
 using tessgrid_test::TRun;
 
-// True once the grid reader takes the header variants of other programs.
-bool LenientReaderMerged() {
-  std::istringstream Input(
-      "NCOLS 1\nNROWS 1\nXLLCORNER 0\nYLLCORNER 0\nCELLSIZE 1\nNODATA_VALUE -9999\n5\n");
-  try {
-    delete TARCGISFileTools::LoadARCGISFile(Input, TGridHeaderMode::kLenient);
-    return true;
-  } catch (...) {
-    return false;
-  }
-}
-
 class ToolConventionsTest : public tessgrid_test::TToolTest {
  protected:
   std::string Put(const std::string& StgName, const std::string& StgText) const {
@@ -249,9 +237,6 @@ TEST_F(ToolConventionsTest, SeveralOutputsAreWrittenOnlyWhenAllOfThemCanBe) {
 }
 
 TEST_F(ToolConventionsTest, HeadersOfOtherWritersAreRead) {
-  if (!LenientReaderMerged()) {
-    GTEST_SKIP() << "the grid reader does not take other programs' header variants yet";
-  }
   // Keys in capitals and another order, the corner given by the centre of the corner cell.
   Put("saga.asc",
       "NCOLS 4\nNROWS 3\nCELLSIZE 10\nXLLCENTER 105\nYLLCENTER 205\nNODATA_VALUE -9999\n"
@@ -267,9 +252,6 @@ TEST_F(ToolConventionsTest, HeadersOfOtherWritersAreRead) {
 }
 
 TEST_F(ToolConventionsTest, HeadersThatTheMapCannotHoldFailWithOneLine) {
-  if (!LenientReaderMerged()) {
-    GTEST_SKIP() << "the grid reader does not take other programs' header variants yet";
-  }
   Put("taken.asc", "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n-9999 8\n");
   Put("oblong.asc", "ncols 2\nnrows 1\nxllcorner 0\nyllcorner 0\ndx 1\ndy 2\n7 8\n");
   for (const char* PtrName : {"taken.asc", "oblong.asc"}) {
@@ -341,9 +323,6 @@ TEST_F(ToolConventionsTest, APipeWhoseReaderQuitsIsAWriteFailure) {
 }
 
 TEST_F(ToolConventionsTest, ArithmeticBetweenFilesReadsAsFromStandardInput) {
-  if (!LenientReaderMerged()) {
-    GTEST_SKIP() << "the grid reader does not take other programs' header variants yet";
-  }
   // Between files tessgrid's overlay reads the grids; standard input takes the library's calls.
   const std::string StgSaga =
       Put("saga.asc",
