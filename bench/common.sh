@@ -1,6 +1,6 @@
 # bench/common.sh - what the command timing scripts share: the release build and its data
-# folder, the sizes asked for, and the wall time of one run. Sourced by bench/tool.sh and
-# bench/calc.sh after they set RUNS.
+# folder, the sizes asked for, and the wall time of one run. Sourced by bench/tool.sh,
+# bench/calc.sh and bench/peers.sh.
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=$ROOT/build/release

@@ -5,25 +5,12 @@
 # and gdal_calc.py (Debian: gdal-bin, python3-gdal); CI never runs it.
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=$ROOT/build/release
-DATA=${TESSGRID_BENCH_DATA:-$BUILD/bench_data}
+# shellcheck source=bench/common.sh
+source "$(dirname "$0")/common.sh"
 N=${1:-3000}
-
-cmake --workflow --preset release >/dev/null
-mkdir -p "$DATA"
 A=$DATA/a_$N.asc B=$DATA/b_$N.asc
 [ -f "$A" ] || "$BUILD/bench/GenerateGrid" "$A" "$N" "$N" 25 500000 5100000 1
 [ -f "$B" ] || "$BUILD/bench/GenerateGrid" "$B" "$N" "$N" 25 500000 5100000 2
-
-# Prints the wall time of one run of the command line, in seconds.
-wall() {
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null
-  end=$(date +%s.%N)
-  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f\n", e - s }'
-}
 
 # The numpy peer: the six header lines read as key and value, the cells with np.loadtxt, the
 # no-data rule with np.where, the rows written with np.savetxt.

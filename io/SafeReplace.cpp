@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "io/FileDescriptor.h"
 #include "model/Fail.h"
 
 namespace tessgrid::detail {
@@ -143,23 +144,6 @@ class TBrokenPipeHold {
  private:
   bool MbrBlnHeld;      ///< SIGPIPE is held back
   sigset_t MbrOldMask;  ///< the mask to restore
-};
-
-// Closes the descriptor it owns.
-class TDescriptor {
- public:
-  explicit TDescriptor(int LngFd) : MbrLngFd(LngFd) {}
-  ~TDescriptor() {
-    if (MbrLngFd >= 0) {
-      ::close(MbrLngFd);
-    }
-  }
-  TDescriptor(const TDescriptor&) = delete;
-  TDescriptor& operator=(const TDescriptor&) = delete;
-  int Get() const { return MbrLngFd; }
-
- private:
-  int MbrLngFd;  ///< an open descriptor, or negative
 };
 
 bool WriteAll(int LngFd, const char* PtrText, std::size_t LngCount) {
@@ -587,7 +571,7 @@ void WriteUnstaged(const TTarget& Target, const std::string& StgFileName,
     WriteInherited(Target.LngFd, StgFileName, Write);
     return;
   }
-  const TDescriptor Device(
+  const TFileDescriptor Device(
       ::open(Target.StgPath.c_str(), O_WRONLY | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC));
   if (Device.Get() < 0) {
     FailOpen(StgFileName);
@@ -597,8 +581,8 @@ void WriteUnstaged(const TTarget& Target, const std::string& StgFileName,
 
 // A folder opened as a path, with the key that names it.
 struct TFolder {
-  std::shared_ptr<const TDescriptor> PtrDescriptor;  ///< null when the folder did not open
-  std::string StgKey;                                ///< its device and inode
+  std::shared_ptr<const TFileDescriptor> PtrDescriptor;  ///< null when the folder did not open
+  std::string StgKey;                                    ///< its device and inode
 };
 
 // The folders of a set's outputs, each opened once however many outputs it holds, so that a run
@@ -606,7 +590,7 @@ struct TFolder {
 class TFolders {
  public:
   TFolder Open(const std::string& StgPath) {
-    auto PtrDescriptor = std::make_shared<const TDescriptor>(
+    auto PtrDescriptor = std::make_shared<const TFileDescriptor>(
         ::open(StgPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     struct stat Status {};
     if (PtrDescriptor->Get() < 0 || ::fstat(PtrDescriptor->Get(), &Status) != 0) {

@@ -9,32 +9,17 @@
 #include <cerrno>
 #include <ostream>
 
+#include "io/FileDescriptor.h"
 #include "io/SafeReplace.h"
 #include "model/Fail.h"
 
 using tessgrid::detail::Fail;
+using tessgrid::detail::TFileDescriptor;
 
 namespace {
 
 // A coordinate system fits easily; a bigger file is no sidecar.
 constexpr off_t kLngMaxPrjSize = 64 * 1024;
-
-// Closes the descriptor it owns.
-class TFileDescriptor {
- public:
-  explicit TFileDescriptor(int LngFd) : MbrLngFd(LngFd) {}
-  ~TFileDescriptor() {
-    if (MbrLngFd >= 0) {
-      ::close(MbrLngFd);
-    }
-  }
-  TFileDescriptor(const TFileDescriptor&) = delete;
-  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-  int Get() const { return MbrLngFd; }
-
- private:
-  int MbrLngFd;  ///< an open descriptor, or negative
-};
 
 // The text as it compares: line ends as LF, no white space at either end.
 std::string Normalised(const std::string& StgText) {
