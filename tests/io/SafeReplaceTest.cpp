@@ -76,8 +76,9 @@ void GiveToUnprivileged(const std::string& StgFolder) {
 }
 
 // Runs Body in a child process and returns the message it threw ("" when none). As root, who
-// ignores folder permissions, the child runs as the user nobody; "no user" when it cannot.
-std::string MessageAsUnprivileged(const std::function<void()>& Body) {
+// ignores folder permissions, the child runs as the user nobody; "no user" when it cannot, or
+// when nobody cannot reach StgFolder (a build tree inside a folder only root may enter).
+std::string MessageAsUnprivileged(const std::string& StgFolder, const std::function<void()>& Body) {
   const struct passwd* PtrNobody = Nobody();
   if (::geteuid() == 0 && PtrNobody == nullptr) {
     return "no user";
@@ -94,6 +95,8 @@ std::string MessageAsUnprivileged(const std::function<void()>& Body) {
         (::setgroups(0, nullptr) != 0 ||
          ::setresgid(PtrNobody->pw_gid, PtrNobody->pw_gid, PtrNobody->pw_gid) != 0 ||
          ::setresuid(PtrNobody->pw_uid, PtrNobody->pw_uid, PtrNobody->pw_uid) != 0)) {
+      StgMessage = "no user";
+    } else if (::access(StgFolder.c_str(), X_OK) != 0) {
       StgMessage = "no user";
     } else {
       try {
@@ -441,7 +444,7 @@ TEST_F(SafeReplaceTest, TemporariesGoWhereTheLinkChainEndsAndMustFitThere) {
   GiveToUnprivileged(MbrStgFolder);
   fs::permissions(Path("locked"), fs::perms::owner_read | fs::perms::owner_exec);
   const auto WriteNew = [](std::ostream& Output) { Text(Output, "new\n"); };
-  const std::string StgMessages = MessageAsUnprivileged([&]() {
+  const std::string StgMessages = MessageAsUnprivileged(MbrStgFolder, [&]() {
     throw MessagesOf({[&]() { tessgrid::detail::CheckWritable(Path("dangling.asc")); },
                       [&]() { tessgrid::detail::CheckWritable(Path("link.asc")); },
                       [&]() {
@@ -452,7 +455,7 @@ TEST_F(SafeReplaceTest, TemporariesGoWhereTheLinkChainEndsAndMustFitThere) {
   });
   fs::permissions(Path("locked"), fs::perms::owner_all);
   if (StgMessages == "no user") {
-    GTEST_SKIP() << "no unprivileged user to meet the folder's permissions";
+    GTEST_SKIP() << "no unprivileged user who can reach the build folder";
   }
   EXPECT_EQ(StgMessages, "Unable to open file " + Path("dangling.asc") + "\nUnable to write file " +
                              Path("link.asc") + "\nUnable to write file " + Path("link.asc") +
@@ -472,7 +475,7 @@ TEST_F(SafeReplaceTest, AStickyFolderKeepsOthersFilesFromRemovalAndReplacement) 
   WriteText(Path("shared/theirs.prj"), "theirs\n");
   fs::permissions(Path("shared"), fs::perms::all | fs::perms::sticky_bit);
   fs::permissions(Path("shared/theirs.prj"), fs::perms::all);
-  const std::string StgMessages = MessageAsUnprivileged([&]() {
+  const std::string StgMessages = MessageAsUnprivileged(MbrStgFolder, [&]() {
     TOutputSet Outputs;
     throw MessagesOf({[&]() { Outputs.StageRemoval(Path("shared/theirs.prj")); },
                       [&]() {
@@ -481,6 +484,9 @@ TEST_F(SafeReplaceTest, AStickyFolderKeepsOthersFilesFromRemovalAndReplacement) 
                       },
                       [&]() { tessgrid::detail::CheckWritable(Path("shared/theirs.prj")); }});
   });
+  if (StgMessages == "no user") {
+    GTEST_SKIP() << "the user nobody cannot reach the build folder";
+  }
   EXPECT_EQ(StgMessages, "Unable to remove file " + Path("shared/theirs.prj") +
                              "\nUnable to write file " + Path("shared/theirs.prj") +
                              "\nUnable to write file " + Path("shared/theirs.prj") + "\n");
