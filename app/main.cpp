@@ -1,11 +1,11 @@
 // app/main.cpp - the tessgrid command: tessgrid InputFile1 InputFile2 OutputFile Operation.
 // The frame: checks the command line and turns every failure into one line; the overlay run
-// (app/overlay/OverlayRun.h) does the rest.
+// (engine/Engine.h) does the rest.
 #include <iostream>
 #include <string>
 #include <string_view>
 
-#include "app/overlay/OverlayRun.h"
+#include "engine/Engine.h"
 #include "io/ConsoleLine.h"
 #include "io/SafeReplace.h"
 #include "model/Fail.h"

@@ -82,6 +82,12 @@ void KeepNoData(const TMap& Input, TMap& Result) {
   }
 }
 
+void FailDataLost(std::size_t LngRow, std::size_t LngColumn) {
+  Fail("the result at " + CellName(LngRow, LngColumn) +
+       " comes to -9999, which the library's operations take for no-data; tessgrid-tool cannot "
+       "keep it as data");
+}
+
 void CheckDataKept(const std::vector<const TMap*>& VecInputs, const TMap& Result) {
   for (std::size_t LngRow = 0; LngRow < Result.MbrVecValues.size(); ++LngRow) {
     const std::vector<double>& VecOut = Result.MbrVecValues[LngRow];
@@ -94,9 +100,7 @@ void CheckDataKept(const std::vector<const TMap*>& VecInputs, const TMap& Result
             return PtrInput->MbrVecValues[LngRow][LngColumn] == kDblLibraryNoData;
           });
       if (!BlnNoDataIn) {
-        Fail("the result at " + CellName(LngRow, LngColumn) +
-             " comes to -9999, which the library's operations take for no-data; tessgrid-tool "
-             "cannot keep it as data");
+        FailDataLost(LngRow, LngColumn);
       }
     }
   }

@@ -4,6 +4,7 @@
 #ifndef APP_TOOL_NODATAMODEL_H
 #define APP_TOOL_NODATAMODEL_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ void KeepNoData(const TMap& Input, TMap& Result);
 /// Throws "the result at row <r>, column <c> comes to -9999, which the library's operations take
 /// for no-data; tessgrid-tool cannot keep it as data" for the first such cell.
 void CheckDataKept(const std::vector<const TMap*>& VecInputs, const TMap& Result);
+
+/// Throws the failure of CheckDataKept for the cell at the row and column (counted from 0).
+[[noreturn]] void FailDataLost(std::size_t LngRow, std::size_t LngColumn);
 
 /// Turns the result's no-data cells (-9999, and cells that are not finite) into the value the
 /// output declares, and sets its no-data value to it.

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/overlay/OverlayRun.h"
+#include "engine/OverlayRun.h"
 #include "io/GridReader.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "app/overlay/OverlayRun.h"
-#include "app/overlay/StreamedOverlay.h"
+#include "engine/OverlayRun.h"
+#include "engine/StreamedOverlay.h"
 #include "io/TARCGISFileTools.h"
 #include "ops/TMapTools.h"
 #include "tests/support/CommandRunner.h"

@@ -1,7 +1,7 @@
-// app/overlay/StreamedOverlay.cpp - the base input through a ring of rows: handed on as the reader
+// engine/StreamedOverlay.cpp - the base input through a ring of rows: handed on as the reader
 // completes them, combined in place and written by a consumer thread while the reader goes on.
-// The contract is in app/overlay/StreamedOverlay.h.
-#include "app/overlay/StreamedOverlay.h"
+// The contract is in engine/StreamedOverlay.h.
+#include "engine/StreamedOverlay.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -12,8 +12,8 @@
 #include <system_error>
 #include <thread>
 
-#include "app/overlay/OverlayPlan.h"
-#include "app/overlay/OverlayRun.h"
+#include "engine/OverlayPlan.h"
+#include "engine/OverlayRun.h"
 #include "io/BlockWriter.h"
 #include "io/FlatGrid.h"
 #include "io/GridReader.h"

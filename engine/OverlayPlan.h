@@ -1,8 +1,8 @@
-// app/overlay/OverlayPlan.h - TOverlayPlan: how the overlay computes a result from the cells of
+// engine/OverlayPlan.h - TOverlayPlan: how the overlay computes a result from the cells of
 // its base input and its partner's: the geometry the writer states and every base cell's partner.
-// app/overlay/OverlayPlan.cpp holds it; the flat and the streamed overlay both combine through it.
-#ifndef APP_OVERLAY_OVERLAYPLAN_H
-#define APP_OVERLAY_OVERLAYPLAN_H
+// engine/OverlayPlan.cpp holds it; the flat and the streamed overlay both combine through it.
+#ifndef ENGINE_OVERLAYPLAN_H
+#define ENGINE_OVERLAYPLAN_H
 
 #include <cstddef>
 #include <memory>
@@ -80,4 +80,4 @@ class TOverlayPlan {
 
 }  // namespace tessgrid::detail
 
-#endif  // APP_OVERLAY_OVERLAYPLAN_H
+#endif  // ENGINE_OVERLAYPLAN_H

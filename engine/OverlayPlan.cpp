@@ -1,6 +1,6 @@
-// app/overlay/OverlayPlan.cpp - the result's edges, the partner lookups by blocks of rows, and
-// the rows combined in runs. The contract is in app/overlay/OverlayPlan.h.
-#include "app/overlay/OverlayPlan.h"
+// engine/OverlayPlan.cpp - the result's edges, the partner lookups by blocks of rows, and
+// the rows combined in runs. The contract is in engine/OverlayPlan.h.
+#include "engine/OverlayPlan.h"
 
 #include <algorithm>
 #include <cmath>

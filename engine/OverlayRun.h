@@ -1,25 +1,14 @@
-// app/overlay/OverlayRun.h - RunOverlay: the body of the tessgrid command, two grid files in, one
-// out, and the steps it takes; tessgrid-tool's arithmetic runs the same. app/overlay/*.cpp hold
-// them; app/main.cpp is the frame that reports its failures; bench/tools/OverlaySteps times the
-// steps one by one.
-#ifndef APP_OVERLAY_OVERLAYRUN_H
-#define APP_OVERLAY_OVERLAYRUN_H
+// engine/OverlayRun.h - the steps of the overlay (engine/Engine.h's RunOverlay): two grid files
+// in, one out. engine/OverlayRun.cpp holds them; bench/tools/OverlaySteps times them one by one.
+#ifndef ENGINE_OVERLAYRUN_H
+#define ENGINE_OVERLAYRUN_H
 
 #include <string>
 
+#include "engine/Engine.h"
 #include "io/FlatGrid.h"
 #include "io/GridHeader.h"
 #include "ops/CombineRows.h"
-
-/// Loads both input grids, combines them with the operation the character selects ('+' Add,
-/// '-' Subtract, 'x' Multiply, '/' Divide; first input first) and writes the result, exactly as
-/// TARCGISFileTools::LoadARCGISFile, the TMapTools operation and
-/// TARCGISFileTools::WriteARCGISFile would, on TESSGRID_THREADS threads (see
-/// tessgrid::detail::ThreadCount). Releases all it claimed, on every path.
-/// Throws the failures of the grid reader (first input, then second), then "Unknown operation"
-/// for any other character, then the failures of the operation and of the grid writer.
-void RunOverlay(const std::string& StgInputFile1, const std::string& StgInputFile2,
-                const std::string& StgOutputFile, char ChrOperation);
 
 namespace tessgrid::detail {
 
@@ -83,4 +72,4 @@ bool FinishOverlay(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput& 
 
 }  // namespace tessgrid::detail
 
-#endif  // APP_OVERLAY_OVERLAYRUN_H
+#endif  // ENGINE_OVERLAYRUN_H

@@ -1,8 +1,8 @@
-// app/overlay/StreamedOverlay.h - StreamOverlay: the overlay with its base input read a block at a
+// engine/StreamedOverlay.h - StreamOverlay: the overlay with its base input read a block at a
 // time into a small ring of rows, each block's rows combined and written while the next is read.
-// app/overlay/StreamedOverlay.cpp holds it; app/overlay/OverlayRun.cpp decides when it runs.
-#ifndef APP_OVERLAY_STREAMEDOVERLAY_H
-#define APP_OVERLAY_STREAMEDOVERLAY_H
+// engine/StreamedOverlay.cpp holds it; engine/OverlayRun.cpp decides when it runs.
+#ifndef ENGINE_STREAMEDOVERLAY_H
+#define ENGINE_STREAMEDOVERLAY_H
 
 #include <cstddef>
 #include <string>
@@ -33,4 +33,4 @@ bool StreamOverlay(const std::string& StgInputFile1, const std::string& StgInput
 
 }  // namespace tessgrid::detail
 
-#endif  // APP_OVERLAY_STREAMEDOVERLAY_H
+#endif  // ENGINE_STREAMEDOVERLAY_H

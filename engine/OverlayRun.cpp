@@ -1,8 +1,8 @@
-// app/overlay/OverlayRun.cpp - the overlay run: the streamed path where it may be taken; else
+// engine/OverlayRun.cpp - the overlay run: the streamed path where it may be taken; else
 // both inputs read at once into flat storage, the result computed into the cells of its base
 // input, and written with its rows formatted on every thread. The contract is in
-// app/overlay/OverlayRun.h.
-#include "app/overlay/OverlayRun.h"
+// engine/OverlayRun.h.
+#include "engine/OverlayRun.h"
 
 #include <sys/stat.h>
 
@@ -15,8 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/overlay/OverlayPlan.h"
-#include "app/overlay/StreamedOverlay.h"
+#include "engine/OverlayPlan.h"
+#include "engine/StreamedOverlay.h"
 #include "io/BlockWriter.h"
 #include "io/GridReader.h"
 #include "io/GridWriter.h"
