@@ -3,7 +3,13 @@
 #ifndef ENGINE_ENGINE_H
 #define ENGINE_ENGINE_H
 
+#include <cstddef>
+#include <memory>
+#include <ostream>
 #include <string>
+#include <vector>
+
+#include "io/GridHeader.h"
 
 /// Loads both input grids, combines them with the operation the character selects ('+' Add,
 /// '-' Subtract, 'x' Multiply, '/' Divide; first input first) and writes the result, exactly as
@@ -14,5 +20,75 @@
 /// for any other character, then the failures of the operation and of the grid writer.
 void RunOverlay(const std::string& StgInputFile1, const std::string& StgInputFile2,
                 const std::string& StgOutputFile, char ChrOperation);
+
+namespace tessgrid::detail {
+
+/// What a series stream (TSeriesStream) does with the rows of its inputs: rows are counted from
+/// the north, cells from the west, and every input has the same number of each.
+class TSeriesCombiner {
+ public:
+  virtual ~TSeriesCombiner() = default;
+
+  /// Takes row LngRow of input LngInput as soon as it is read, before any CombineRow reads it:
+  /// may check it and change its cells in place. Called from any of the stream's threads, for
+  /// different rows and inputs at once. A throw is a failure of that input, which ranks after
+  /// the failures its reader meets anywhere in it; of its throws, the one of the first row counts.
+  virtual void TakeRow(std::size_t LngInput, std::size_t LngRow, double* PtrCells) = 0;
+
+  /// Computes row LngRow of the result to PtrOut from PtrRows[i], row LngRow of input i. Called
+  /// on worker LngWorker (0 to the stream's thread count - 1; a worker runs one call at a time)
+  /// for different rows at once. A throw ends the writing; the throw of the first row counts.
+  virtual void CombineRow(long LngWorker, std::size_t LngRow, const double* const* PtrRows,
+                          double* PtrOut) = 0;
+};
+
+/// Any number of grid files that share one grid, read in step a block of rows at a time, each
+/// into a small ring of rows; every block's rows are combined on every thread and written by
+/// another thread while the next block is read. Memory is the rings and the blocks, about
+/// a budget (kLngSeriesBudget) in all whatever the number of inputs, never the grids; an input
+/// whose size cannot be told (a pipe) is held whole, in memory that grows as its cells arrive, and
+/// a regular file too short for the cells its header claims is only read to its failure. Failures
+/// come as a run that loads the inputs one after the other and then combines them meets them: the
+/// first input that fails (its reader's failure, else its first TakeRow failure), then the first
+/// row's CombineRow failure, then the writing's.
+class TSeriesStream {
+ public:
+  /// Bytes the rings and blocks of all the inputs take together by default: each input has at
+  /// least a few KiB and a few rows whatever the number of inputs.
+  static constexpr std::size_t kLngSeriesBudget = std::size_t{24} << 20;
+
+  /// Prepares to read the named grid files with the header rule on LngThreads threads (at
+  /// least 1), the rings and blocks taking about LngBudget bytes. Opens nothing.
+  TSeriesStream(std::vector<std::string> VecFiles, TGridHeaderMode Mode, long LngThreads,
+                std::size_t LngBudget = kLngSeriesBudget);
+  ~TSeriesStream();
+  TSeriesStream(const TSeriesStream&) = delete;
+  TSeriesStream& operator=(const TSeriesStream&) = delete;
+
+  /// Opens the inputs in order and reads their headers, up to the first that fails, whose
+  /// failure Run reports in its place. Returns whether every header was read. Call it once.
+  bool ReadHeaders();
+
+  /// Returns the headers read, in input order.
+  const std::vector<TGridHeader>& Headers() const;
+
+  /// Reads the cells of every input whose header was read, hands each row to the combiner, and
+  /// with an output writes the result rows there, after whatever it holds (the caller writes the
+  /// grid header first), each number taking at most IntMaxDigits digits by the rule and each
+  /// row begun by a blank with BlnIndentRows, as TRowWriter writes them. Without an output, or
+  /// once anything failed, the inputs are only read on to their ends, so that the failure
+  /// reported is the first a run in input order meets. Call it once, after ReadHeaders.
+  /// Throws that failure; "Inputs of a series stream differ in size" when an output is given
+  /// for inputs of different sizes.
+  void Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int IntMaxDigits,
+           bool BlnIndentRows);
+
+  struct TState;
+
+ private:
+  std::unique_ptr<TState> MbrPtrState;  ///< the inputs and their readers; never null
+};
+
+}  // namespace tessgrid::detail
 
 #endif  // ENGINE_ENGINE_H

@@ -197,7 +197,9 @@ std::size_t CountTokens(const char* PtrFirst, const char* PtrLast) {
   return LngCount;
 }
 
-// Reads the cells of one grid from the source once the header is read.
+}  // namespace
+
+// Reads the cells of one grid from the source once the header is read, a block at a time.
 class TCellReader {
  public:
   TCellReader(TGridSource& Source, const TGridHeader& Header, TGridStorage& Storage,
@@ -214,7 +216,8 @@ class TCellReader {
         MbrLngPlaced(0),
         MbrBlnDirect(false) {}
 
-  void Read(const std::string& StgFirstCell) {
+  // Takes the cells' size from the source and sets up the block; the first Step reads on.
+  void Begin(const std::string& StgFirstCell) {
     const long long LngRemaining = MbrSource.BeginCells();
     // A claim the input cannot hold is never given storage: when the input's size is unknown its
     // cells go to segments that grow as they arrive; when the input is known to be too short
@@ -228,48 +231,63 @@ class TCellReader {
     }
     if (MbrLngCells == 0) {
       MbrSource.Finish(StgFirstCell.size());
+      MbrBlnEnded = true;
       return;
     }
-    const std::size_t LngCapacity = BlockCapacity(MbrLngThreads, MbrLngChunk);
-    const std::unique_ptr<char[]> PtrBlock(new char[LngCapacity + 1]);
-    char* const PtrBuffer = PtrBlock.get();
-    std::size_t LngCarried = StgFirstCell.size();
-    std::memcpy(PtrBuffer, StgFirstCell.data(), LngCarried);
-    for (;;) {
-      std::size_t LngGot = 0;
-      const TReadEnd End = MbrSource.Read(PtrBuffer + LngCarried, LngCapacity - LngCarried,
-                                          MbrLngCells - MbrLngPlaced, LngCarried > 0, LngGot);
-      const std::size_t LngFilled = LngCarried + LngGot;
-      PtrBuffer[LngFilled] = '\0';
-      // A full block ends at its last white space; the token after it is carried to the next.
-      // A token that fills the room up to a block's end is too long for a number and fails
-      // where it stands.
-      std::size_t LngCut = LngFilled;
-      if (End == TReadEnd::kFull) {
-        while (LngCut > 0 && LngFilled - LngCut <= kLngMaxCellToken &&
-               !IsSpace(PtrBuffer[LngCut - 1])) {
-          --LngCut;
-        }
-        if (LngCut == 0 || !IsSpace(PtrBuffer[LngCut - 1])) {
-          LngCut = LngFilled;
-        }
-      }
-      const char* const PtrAfter = ReadBlock(PtrBuffer, PtrBuffer + LngCut);
-      if (MbrBlnDirect) {
-        MbrStorage.CellsPlaced(MbrLngPlaced);
-      } else if (MbrBlnDiscard) {
-        ReleaseSegmentsBefore(MbrLngOpenRow);
-      }
-      if (MbrLngPlaced == MbrLngCells) {
-        MbrSource.Finish(static_cast<std::size_t>(PtrBuffer + LngFilled - PtrAfter));
-        break;
-      }
-      if (End != TReadEnd::kFull) {
-        Fail(kStgEndOfFile);
-      }
-      LngCarried = LngFilled - LngCut;
-      std::memmove(PtrBuffer, PtrBuffer + LngCut, LngCarried);
+    MbrPtrBlock.reset(new char[BlockCapacity(MbrLngThreads, MbrLngChunk) + 1]);
+    MbrLngCarried = StgFirstCell.size();
+    std::memcpy(MbrPtrBlock.get(), StgFirstCell.data(), MbrLngCarried);
+  }
+
+  // Reads and places one block; returns false once the last cell is in place.
+  bool Step() {
+    if (MbrBlnEnded) {
+      return false;
     }
+    const std::size_t LngCapacity = BlockCapacity(MbrLngThreads, MbrLngChunk);
+    char* const PtrBuffer = MbrPtrBlock.get();
+    std::size_t LngGot = 0;
+    const TReadEnd End = MbrSource.Read(PtrBuffer + MbrLngCarried, LngCapacity - MbrLngCarried,
+                                        MbrLngCells - MbrLngPlaced, MbrLngCarried > 0, LngGot);
+    const std::size_t LngFilled = MbrLngCarried + LngGot;
+    PtrBuffer[LngFilled] = '\0';
+    // A full block ends at its last white space; the token after it is carried to the next.
+    // A token that fills the room up to a block's end is too long for a number and fails
+    // where it stands.
+    std::size_t LngCut = LngFilled;
+    if (End == TReadEnd::kFull) {
+      while (LngCut > 0 && LngFilled - LngCut <= kLngMaxCellToken &&
+             !IsSpace(PtrBuffer[LngCut - 1])) {
+        --LngCut;
+      }
+      if (LngCut == 0 || !IsSpace(PtrBuffer[LngCut - 1])) {
+        LngCut = LngFilled;
+      }
+    }
+    const char* const PtrAfter = ReadBlock(PtrBuffer, PtrBuffer + LngCut);
+    if (MbrBlnDirect) {
+      MbrStorage.CellsPlaced(MbrLngPlaced);
+    } else if (MbrBlnDiscard) {
+      ReleaseSegmentsBefore(MbrLngOpenRow);
+    }
+    if (MbrLngPlaced == MbrLngCells) {
+      MbrSource.Finish(static_cast<std::size_t>(PtrBuffer + LngFilled - PtrAfter));
+      Finish();
+      return false;
+    }
+    if (End != TReadEnd::kFull) {
+      Fail(kStgEndOfFile);
+    }
+    MbrLngCarried = LngFilled - LngCut;
+    std::memmove(PtrBuffer, PtrBuffer + LngCut, MbrLngCarried);
+    return true;
+  }
+
+ private:
+  // After the last cell: a staged claim goes to the storage.
+  void Finish() {
+    MbrBlnEnded = true;
+    MbrPtrBlock.reset();
     if (MbrBlnDiscard) {
       // Only a file that grew while it was read gets here; its cells are gone, and what its size
       // said when it was opened cannot hold them.
@@ -280,7 +298,6 @@ class TCellReader {
     }
   }
 
- private:
   // Gives back the segments before the one a later block may still continue.
   void ReleaseSegmentsBefore(std::size_t LngSegment) {
     const std::size_t LngEnd = std::min(LngSegment, MbrVecSegments.size());
@@ -525,6 +542,9 @@ class TCellReader {
   std::size_t MbrLngPlaced;               ///< cells placed so far, in order
   bool MbrBlnDirect;                      ///< cells go straight to the storage, else to segments
   bool MbrBlnDiscard = false;             ///< the input is too short: segments are only checked
+  bool MbrBlnEnded = false;               ///< the last cell is read, or there is none
+  std::unique_ptr<char[]> MbrPtrBlock;    ///< the block of input bytes, while cells remain
+  std::size_t MbrLngCarried = 0;          ///< bytes of a cut token at the block's start
   std::size_t MbrLngReleased = 0;         ///< segments before this one are given back
   std::size_t MbrLngOpenRow = kLngNoRow;  ///< row (or segment) of the last cell placed
   double* MbrPtrOpenRow = nullptr;        ///< its storage
@@ -532,8 +552,6 @@ class TCellReader {
   std::vector<TPart> MbrVecParts;                         ///< parts of the current block
   std::unique_ptr<TWorkers> MbrPtrWorkers;  ///< started when a block first has two parts
 };
-
-}  // namespace
 
 std::size_t MaxBlockCells(const TReadOptions& Options) {
   const std::size_t LngCapacity = BlockCapacity(std::max(1L, Options.LngThreads),
@@ -565,9 +583,24 @@ bool HoldsClaim(TGridSource& Source, const TGridHeader& Header, const std::strin
                                         LngRemaining, StgFirstCell.size());
 }
 
+TCellScanner::TCellScanner(TGridSource& Source, const TGridHeader& Header,
+                           const std::string& StgFirstCell, TGridStorage& Storage,
+                           const TReadOptions& Options)
+    : MbrPtrReader(std::make_unique<TCellReader>(Source, Header, Storage, Options)) {
+  MbrPtrReader->Begin(StgFirstCell);
+}
+
+TCellScanner::~TCellScanner() = default;
+
+bool TCellScanner::Step() {
+  return MbrPtrReader->Step();
+}
+
 void ReadGridCells(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell,
                    TGridStorage& Storage, const TReadOptions& Options) {
-  TCellReader(Source, Header, Storage, Options).Read(StgFirstCell);
+  TCellScanner Scanner(Source, Header, StgFirstCell, Storage, Options);
+  while (Scanner.Step()) {
+  }
 }
 
 TGridHeader ReadGrid(TGridSource& Source, TGridHeaderMode Mode, TGridStorage& Storage,

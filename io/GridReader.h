@@ -74,6 +74,32 @@ TGridHeader ReadGrid(TGridSource& Source, TGridHeaderMode Mode, TGridStorage& St
 /// stands for an input whose size cannot be told. Reads nothing.
 bool HoldsClaim(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell);
 
+class TCellReader;
+
+/// The cells of a grid read a block at a time at the caller's pace, as ReadGridCells reads them
+/// all: the storage is prepared and told of the cells placed just as there, so that callers can
+/// read several grids in step, each through a small ring of rows.
+class TCellScanner {
+ public:
+  /// Prepares to read the cells of a grid whose header ReadGridHeader has just read from the
+  /// source (with StgFirstCell, what it returned); prepares the storage when the source is known
+  /// to hold the claim (see HoldsClaim). Throws the source's failures.
+  TCellScanner(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell,
+               TGridStorage& Storage, const TReadOptions& Options);
+  ~TCellScanner();
+  TCellScanner(const TCellScanner&) = delete;
+  TCellScanner& operator=(const TCellScanner&) = delete;
+
+  /// Reads one block of input and places its cells, then calls the storage's CellsPlaced.
+  /// Returns false once the last cell is in place (the call that placed it included), and does
+  /// nothing then. An input whose size is unknown places its cells only with its last block.
+  /// Throws the reader's cell messages and the source's, as ReadGridCells would meet them.
+  bool Step();
+
+ private:
+  std::unique_ptr<TCellReader> MbrPtrReader;  ///< the reader and its block
+};
+
 /// Reads the cells of a grid whose header ReadGridHeader has just read from the source (with
 /// StgFirstCell, what it returned), as ReadGrid reads them.
 /// Throws the reader's cell messages and the source's.

@@ -1,5 +1,6 @@
 // app/tool/CalcCommand.cpp - calc: a cell-wise expression over up to 26 aligned grids, A to Z.
-// muparser parses the expression; the frame (app/tool/ToolFrame.h) reads and writes the grids.
+// muparser parses the expression; inputs that share one grid stream (app/tool/CellWiseStream.h),
+// others are read whole by the frame (app/tool/ToolFrame.h).
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -11,6 +12,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/tool/CellWiseStream.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/Expression.h"
 #include "io/GridReader.h"
@@ -125,6 +127,46 @@ void Evaluate(const TExpression& Expression, const std::array<const TMap*, kLngL
   }
 }
 
+// The expression over the streamed rows: each worker evaluates through an evaluator of its own,
+// made when it first takes a row.
+class TCalcRule final : public TCellRule {
+ public:
+  TCalcRule(const TExpression& Expression, const TCalcArguments& Args)
+      : MbrExpression(Expression), MbrVecEvaluators(static_cast<std::size_t>(ThreadCount())) {
+    for (std::size_t LngI = 0, LngInput = 0; LngI < kLngLetters; ++LngI) {
+      MbrArrInputs[LngI] = Args.ArrGrids[LngI].empty() ? kLngNone : LngInput++;
+    }
+  }
+
+  std::size_t FewestInputs() const override { return 1; }
+
+  long Row(long LngWorker, std::size_t, const double* const* PtrRows, std::size_t,
+           std::size_t LngColumns, double* PtrOut) override {
+    std::unique_ptr<TExpression::TEvaluator>& PtrEvaluator =
+        MbrVecEvaluators[static_cast<std::size_t>(LngWorker)];
+    std::array<const double*, kLngLetters> ArrRows{};
+    for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
+      ArrRows[LngI] = MbrArrInputs[LngI] == kLngNone ? nullptr : PtrRows[MbrArrInputs[LngI]];
+    }
+    try {
+      if (!PtrEvaluator) {
+        PtrEvaluator = MbrExpression.NewEvaluator();
+      }
+      return PtrEvaluator->EvaluateRow(ArrRows, PtrOut, static_cast<long>(LngColumns),
+                                       kDblLibraryNoData);
+    } catch (const TExpressionError& Error) {
+      Fail(std::string("--expr: ") + Error.what());
+    }
+  }
+
+ private:
+  static constexpr std::size_t kLngNone = kLngLetters;
+
+  const TExpression& MbrExpression;
+  std::array<std::size_t, kLngLetters> MbrArrInputs{};  ///< input of variable A + i, or kLngNone
+  std::vector<std::unique_ptr<TExpression::TEvaluator>> MbrVecEvaluators;  ///< one per worker
+};
+
 // --by-index lets grids on different places through; calc still pairs cells by column and row.
 void CheckSameSize(const std::vector<std::unique_ptr<TMap>>& VecMaps,
                    const std::vector<std::string>& VecNames) {
@@ -150,6 +192,10 @@ void RunCalc(const TCalcArguments& Args, TToolRun& Run) {
     }
   }
   Run.Prepare(VecNames, {Args.StgOut});
+  TCalcRule Rule(Expression, Args);
+  if (StreamCellWise(Run, VecNames, Args.StgOut, Rule)) {
+    return;
+  }
   std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(VecNames);
   Run.CheckAligned(VecNames);
   CheckSameSize(VecMaps, VecNames);

@@ -48,24 +48,35 @@ TInputGrid DescribeInput(const std::string& StgName, const TMap& Map) {
   return Input;
 }
 
-void ToLibraryNoData(TMap& Map, const TInputGrid& Input) {
-  const double DblDeclared = Input.DblNoData;
-  Map.MbrDblNoDataValue = kDblLibraryNoData;
+long LibraryNoDataRow(double* PtrCells, std::size_t LngColumns, double DblDeclared) {
   if (DblDeclared == kDblLibraryNoData) {
-    return;
+    return -1;
   }
   const bool BlnNaN = std::isnan(DblDeclared);
+  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+    double& DblCell = PtrCells[LngColumn];
+    if (DblCell == DblDeclared || (BlnNaN && std::isnan(DblCell))) {
+      DblCell = kDblLibraryNoData;
+    } else if (DblCell == kDblLibraryNoData) {
+      return static_cast<long>(LngColumn);
+    }
+  }
+  return -1;
+}
+
+void FailNoDataHeld(const TInputGrid& Input, std::size_t LngRow, std::size_t LngColumn) {
+  Fail(Input.StgName + ": the cell at " + CellName(LngRow, LngColumn) +
+       " holds -9999, a data value in this grid (NODATA_value " + Shown(Input.DblNoData) +
+       "), which tessgrid-tool cannot tell from no-data");
+}
+
+void ToLibraryNoData(TMap& Map, const TInputGrid& Input) {
+  Map.MbrDblNoDataValue = kDblLibraryNoData;
   for (std::size_t LngRow = 0; LngRow < Map.MbrVecValues.size(); ++LngRow) {
     std::vector<double>& VecRow = Map.MbrVecValues[LngRow];
-    for (std::size_t LngColumn = 0; LngColumn < VecRow.size(); ++LngColumn) {
-      double& DblCell = VecRow[LngColumn];
-      if (DblCell == DblDeclared || (BlnNaN && std::isnan(DblCell))) {
-        DblCell = kDblLibraryNoData;
-      } else if (DblCell == kDblLibraryNoData) {
-        Fail(Input.StgName + ": the cell at " + CellName(LngRow, LngColumn) +
-             " holds -9999, a data value in this grid (NODATA_value " + Shown(DblDeclared) +
-             "), which tessgrid-tool cannot tell from no-data");
-      }
+    const long LngHeld = LibraryNoDataRow(VecRow.data(), VecRow.size(), Input.DblNoData);
+    if (LngHeld >= 0) {
+      FailNoDataHeld(Input, LngRow, static_cast<std::size_t>(LngHeld));
     }
   }
 }
@@ -88,37 +99,63 @@ void FailDataLost(std::size_t LngRow, std::size_t LngColumn) {
        "keep it as data");
 }
 
+long DataLostColumn(const double* const* PtrInputs, std::size_t LngInputs, const double* PtrResult,
+                    std::size_t LngColumns) {
+  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+    if (PtrResult[LngColumn] != kDblLibraryNoData) {
+      continue;
+    }
+    bool BlnNoDataIn = false;
+    for (std::size_t LngI = 0; LngI < LngInputs && !BlnNoDataIn; ++LngI) {
+      BlnNoDataIn = PtrInputs[LngI][LngColumn] == kDblLibraryNoData;
+    }
+    if (!BlnNoDataIn) {
+      return static_cast<long>(LngColumn);
+    }
+  }
+  return -1;
+}
+
 void CheckDataKept(const std::vector<const TMap*>& VecInputs, const TMap& Result) {
+  std::vector<const double*> VecRows(VecInputs.size());
   for (std::size_t LngRow = 0; LngRow < Result.MbrVecValues.size(); ++LngRow) {
+    for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
+      VecRows[LngI] = VecInputs[LngI]->MbrVecValues[LngRow].data();
+    }
     const std::vector<double>& VecOut = Result.MbrVecValues[LngRow];
-    for (std::size_t LngColumn = 0; LngColumn < VecOut.size(); ++LngColumn) {
-      if (VecOut[LngColumn] != kDblLibraryNoData) {
-        continue;
-      }
-      const bool BlnNoDataIn =
-          std::any_of(VecInputs.begin(), VecInputs.end(), [&](const TMap* PtrInput) {
-            return PtrInput->MbrVecValues[LngRow][LngColumn] == kDblLibraryNoData;
-          });
-      if (!BlnNoDataIn) {
-        FailDataLost(LngRow, LngColumn);
-      }
+    const long LngLost =
+        DataLostColumn(VecRows.data(), VecRows.size(), VecOut.data(), VecOut.size());
+    if (LngLost >= 0) {
+      FailDataLost(LngRow, static_cast<std::size_t>(LngLost));
     }
   }
 }
 
-void ToDeclaredNoData(TMap& Map, double DblNoData, const std::string& StgOutput) {
+long DeclaredNoDataRow(double* PtrCells, std::size_t LngColumns, double DblNoData) {
   const bool BlnNaN = std::isnan(DblNoData);
+  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+    double& DblCell = PtrCells[LngColumn];
+    if (DblCell == kDblLibraryNoData || !std::isfinite(DblCell)) {
+      DblCell = DblNoData;
+    } else if (!BlnNaN && DblCell == DblNoData) {
+      return static_cast<long>(LngColumn);
+    }
+  }
+  return -1;
+}
+
+void FailNoDataWritten(const std::string& StgOutput, double DblNoData, std::size_t LngRow,
+                       std::size_t LngColumn) {
+  Fail(StgOutput + ": the result holds " + Shown(DblNoData) + " at " + CellName(LngRow, LngColumn) +
+       ", a data value equal to the NODATA_value it declares; choose another with --nodata");
+}
+
+void ToDeclaredNoData(TMap& Map, double DblNoData, const std::string& StgOutput) {
   for (std::size_t LngRow = 0; LngRow < Map.MbrVecValues.size(); ++LngRow) {
     std::vector<double>& VecRow = Map.MbrVecValues[LngRow];
-    for (std::size_t LngColumn = 0; LngColumn < VecRow.size(); ++LngColumn) {
-      double& DblCell = VecRow[LngColumn];
-      if (DblCell == kDblLibraryNoData || !std::isfinite(DblCell)) {
-        DblCell = DblNoData;
-      } else if (!BlnNaN && DblCell == DblNoData) {
-        Fail(StgOutput + ": the result holds " + Shown(DblNoData) + " at " +
-             CellName(LngRow, LngColumn) +
-             ", a data value equal to the NODATA_value it declares; choose another with --nodata");
-      }
+    const long LngHeld = DeclaredNoDataRow(VecRow.data(), VecRow.size(), DblNoData);
+    if (LngHeld >= 0) {
+      FailNoDataWritten(StgOutput, DblNoData, LngRow, static_cast<std::size_t>(LngHeld));
     }
   }
   Map.MbrDblNoDataValue = DblNoData;

@@ -37,6 +37,14 @@ TInputGrid DescribeInput(const std::string& StgName, const TMap& Map);
 /// (NODATA_value <v>), which tessgrid-tool cannot tell from no-data" for the first such cell.
 void ToLibraryNoData(TMap& Map, const TInputGrid& Input);
 
+/// ToLibraryNoData for one row of the input (row LngRow): turns its declared no-data cells into
+/// -9999 up to the first cell that holds -9999 as data, and returns that cell's column, or -1.
+long LibraryNoDataRow(double* PtrCells, std::size_t LngColumns, double DblDeclared);
+
+/// Throws the failure of ToLibraryNoData for the input's cell at the row and column.
+[[noreturn]] void FailNoDataHeld(const TInputGrid& Input, std::size_t LngRow,
+                                 std::size_t LngColumn);
+
 /// Makes every cell that is no-data in the input no-data in the result of a cell-wise command on
 /// it, whatever the operation made of it; both maps have the same size.
 void KeepNoData(const TMap& Input, TMap& Result);
@@ -47,6 +55,11 @@ void KeepNoData(const TMap& Input, TMap& Result);
 /// for no-data; tessgrid-tool cannot keep it as data" for the first such cell.
 void CheckDataKept(const std::vector<const TMap*>& VecInputs, const TMap& Result);
 
+/// CheckDataKept for one row: returns the first column where the result (PtrResult) is -9999
+/// although no input row (PtrInputs[0] to PtrInputs[LngInputs - 1]) is, or -1.
+long DataLostColumn(const double* const* PtrInputs, std::size_t LngInputs, const double* PtrResult,
+                    std::size_t LngColumns);
+
 /// Throws the failure of CheckDataKept for the cell at the row and column (counted from 0).
 [[noreturn]] void FailDataLost(std::size_t LngRow, std::size_t LngColumn);
 
@@ -55,6 +68,14 @@ void CheckDataKept(const std::vector<const TMap*>& VecInputs, const TMap& Result
 /// Throws "<output>: the result holds <v> at row <r>, column <c>, a data value equal to the
 /// NODATA_value it declares; choose another with --nodata" for the first data cell equal to it.
 void ToDeclaredNoData(TMap& Map, double DblNoData, const std::string& StgOutput);
+
+/// ToDeclaredNoData for one row: turns its no-data cells into DblNoData up to the first data cell
+/// equal to it, and returns that cell's column, or -1.
+long DeclaredNoDataRow(double* PtrCells, std::size_t LngColumns, double DblNoData);
+
+/// Throws the failure of ToDeclaredNoData for the cell at the row and column.
+[[noreturn]] void FailNoDataWritten(const std::string& StgOutput, double DblNoData,
+                                    std::size_t LngRow, std::size_t LngColumn);
 
 /// Returns the value the map's user means by a command's number: the grid's declared no-data
 /// value stands for no-data.

@@ -1,9 +1,13 @@
 // app/tool/SeriesCommands.cpp - sum, count, average; moving-average, gradients.
-// Each is one call of TMapTools (ops/TMapTools.h) on a list; the frame is app/tool/ToolFrame.h.
+// Each is one call of TMapTools (ops/TMapTools.h) on a list; sum, count and average on grids
+// that share one grid stream instead (app/tool/CellWiseStream.h). The frame is
+// app/tool/ToolFrame.h.
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "app/tool/CellWiseStream.h"
+#include "app/tool/NoDataModel.h"
 #include "app/tool/ToolFrame.h"
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
@@ -22,6 +26,58 @@ struct TSeriesArguments {
 };
 
 using TAggregate = TMap* (*)(std::vector<TMap*>);
+
+// The cells of TMapTools::Sum, DataCounts and Average over maps whose no-data value is -9999.
+// The running sum adds in list order and stops at the first map without data, as Sum does: the
+// order of the additions is part of the result.
+class TAggregateRule final : public TCellRule {
+ public:
+  explicit TAggregateRule(TAggregate PtrAggregate) : MbrPtrAggregate(PtrAggregate) {}
+
+  std::size_t FewestInputs() const override {
+    return MbrPtrAggregate == TMapTools::DataCounts ? 1 : 2;
+  }
+
+  long Row(long, std::size_t, const double* const* PtrRows, std::size_t LngInputs,
+           std::size_t LngColumns, double* PtrOut) override {
+    if (MbrPtrAggregate == TMapTools::DataCounts) {
+      for (std::size_t LngX = 0; LngX < LngColumns; ++LngX) {
+        double DblCount = 0.0;
+        for (std::size_t LngI = 0; LngI < LngInputs; ++LngI) {
+          DblCount += PtrRows[LngI][LngX] != kDblLibraryNoData ? 1.0 : 0.0;
+        }
+        PtrOut[LngX] = DblCount;
+      }
+      return -1;
+    }
+    const bool BlnAverage = MbrPtrAggregate == TMapTools::Average;
+    long LngLost = -1;
+    for (std::size_t LngX = 0; LngX < LngColumns; ++LngX) {
+      double DblSum = 0.0;
+      bool BlnNoData = false;
+      for (std::size_t LngI = 0; LngI < LngInputs && !BlnNoData; ++LngI) {
+        const double DblCell = PtrRows[LngI][LngX];
+        BlnNoData = DblCell == kDblLibraryNoData;
+        DblSum = LngI == 0 ? DblCell : DblSum + DblCell;
+      }
+      // Without a no-data cell every map counts.
+      double DblResult = kDblLibraryNoData;
+      if (!BlnNoData) {
+        DblResult = !BlnAverage || DblSum == kDblLibraryNoData
+                        ? DblSum
+                        : DblSum / static_cast<double>(LngInputs);
+        if (DblResult == kDblLibraryNoData && LngLost < 0) {
+          LngLost = static_cast<long>(LngX);
+        }
+      }
+      PtrOut[LngX] = DblResult;
+    }
+    return LngLost;
+  }
+
+ private:
+  TAggregate MbrPtrAggregate;
+};
 using TSeriesOperation = std::vector<TMap*> (*)(std::vector<TMap*>, int);
 
 // A series of grids is paired by column and row; the library counts what it needs in its own
@@ -57,6 +113,10 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
         const std::vector<std::string> VecIns =
             PtrArgs->StgList.empty() ? PtrArgs->VecIns : ReadNameList(PtrArgs->StgList);
         Run.Prepare(VecIns, {PtrArgs->StgOut});
+        TAggregateRule Rule(PtrAggregate);
+        if (StreamCellWise(Run, VecIns, PtrArgs->StgOut, Rule)) {
+          return;
+        }
         std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(VecIns);
         Run.CheckAligned(VecIns);
         const std::unique_ptr<TMap> PtrResult(

@@ -155,6 +155,12 @@ class TToolRun {
   /// Returns what the file of a grid loaded in this run states.
   const TInputGrid& Input(const std::string& StgName) const;
 
+  /// Records what the file of a grid read outside Load states, as Load records it.
+  void Record(const TInputGrid& Grid) { MbrMapInputs[Grid.StgName] = Grid; }
+
+  /// Returns the run's flags.
+  const TToolOptions& Options() const { return MbrOptions; }
+
   /// Checks that the loaded grids pair cell for cell, unless --by-index was given.
   /// Throws the failure of CheckAligned.
   void CheckAligned(const std::vector<std::string>& VecNames) const;

@@ -175,7 +175,17 @@ TEST_F(ToolConventionsTest, DashReadsStandardInputAndWritesStandardOutput) {
 }
 
 TEST_F(ToolConventionsTest, ProgressIsShownOnlyOnATerminalAndNotWhenQuiet) {
-  const std::vector<std::string> VecArgs = {"sum", Work("out.asc"), kE, kU, kE};
+  // A moving average loads its maps one by one; a sum of grids on one grid streams them all at
+  // once and has no maps to count.
+  const std::vector<std::string> VecArgs = {
+      "moving-average",
+      "--window",
+      "2",
+      kE,
+      kU,
+      kE,
+      "--outputs",
+      Put("outs.txt", Work("m1.asc") + "\n" + Work("m2.asc") + "\n")};
   EXPECT_EQ(RunTool(VecArgs).StgErr, "");
   if (std::system("command -v script >/dev/null") != 0) {
     GTEST_SKIP() << "no script(1) to give the command a terminal";

@@ -1,0 +1,46 @@
+// app/tool/CellWiseStream.h - cell-wise commands over grids that share one grid, run on the
+// engine's series stream (engine/Engine.h) with the tool's no-data model applied row by row.
+// app/tool/CellWiseStream.cpp holds it; sum, count, average and calc use it.
+#ifndef APP_TOOL_CELLWISESTREAM_H
+#define APP_TOOL_CELLWISESTREAM_H
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "app/tool/ToolFrame.h"
+
+namespace tessgrid::detail {
+
+/// The cell rule of a command: a result row from the rows of its inputs, all with the library's
+/// no-data value (-9999), computed as the library's operation computes each cell.
+class TCellRule {
+ public:
+  virtual ~TCellRule() = default;
+  /// Returns the fewest inputs the rule takes; fewer take the library's path and its message.
+  virtual std::size_t FewestInputs() const = 0;
+  /// Computes row LngRow of the result, LngColumns cells, into PtrOut from PtrRows[0] to
+  /// PtrRows[LngInputs - 1], on worker LngWorker (below ThreadCount(); one call at a time each).
+  /// Returns the first column whose result the library path would fail CheckDataKept on, or -1.
+  /// Throws the rule's own failures.
+  virtual long Row(long LngWorker, std::size_t LngRow, const double* const* PtrRows,
+                   std::size_t LngInputs, std::size_t LngColumns, double* PtrOut) = 0;
+};
+
+/// Runs the rule over the inputs a block of rows at a time and stages the result as
+/// TToolRun::Write stages the library path's result on the first input's grid, sidecar included,
+/// with the same bytes and the same first failure: an input's reader failure or -9999 data cell
+/// (ToLibraryNoData) in input order, then the first cell CheckDataKept fails on, then the first
+/// ToDeclaredNoData fails on, then the output's. Returns false, having read no cell and staged
+/// nothing, where the run takes the library path instead: fewer inputs than the rule takes, an
+/// input that is standard input or not a regular file (a pipe cannot be read twice), an output
+/// that is standard output or not written through a temporary, and inputs whose headers all
+/// read but that CheckAligned refuses or whose grid has no cells, a cell size that is not a
+/// positive number, or edges whose cells do not hold their own centres.
+/// Call it after TToolRun::Prepare.
+bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
+                    const std::string& StgOutput, TCellRule& Rule);
+
+}  // namespace tessgrid::detail
+
+#endif  // APP_TOOL_CELLWISESTREAM_H

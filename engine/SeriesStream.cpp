@@ -1,0 +1,470 @@
+// engine/SeriesStream.cpp - TSeriesStream: the inputs read in step through rings of rows, each
+// block of rows taken, combined on the task pool and handed to a writer thread while the next
+// block is read. The contract is in engine/Engine.h.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <functional>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "engine/Engine.h"
+#include "engine/TaskPool.h"
+#include "io/GridReader.h"
+#include "io/GridSource.h"
+#include "io/GridWriter.h"
+#include "io/LargeBlock.h"
+#include "model/Fail.h"
+
+namespace tessgrid::detail {
+
+namespace {
+
+// Bytes per part of an input's reader: the block of input bytes holds four parts per thread of
+// its reader. Small parts keep many inputs within the budget; large ones keep the hand-overs of
+// a few inputs rare.
+constexpr std::size_t kLngMinChunkBytes = std::size_t{1} << 10;
+constexpr std::size_t kLngMaxChunkBytes = std::size_t{1} << 17;
+
+constexpr std::size_t kLngNoRow = std::numeric_limits<std::size_t>::max();
+
+// Rows of the result a combining task takes at a time.
+constexpr std::size_t kLngRowsPerTask = 4;
+
+// The rows of one input that the stream may still take: row r in slot r mod slots. Rows before
+// the first one not yet taken are free; between two calls of CellsPlaced the reader fills at
+// most BlockRows rows, so a round that reads until RoundRows more rows are complete never
+// reaches a slot still to be taken. An input of unknown size keeps all its rows: its reader
+// places them only once the last has arrived.
+class TInputRing final : public TGridStorage {
+ public:
+  TInputRing(std::size_t LngBlockCells, std::size_t LngRoundRows, bool BlnWhole)
+      : MbrLngBlockCells(LngBlockCells), MbrLngRoundRows(LngRoundRows), MbrBlnWhole(BlnWhole) {}
+
+  void Prepare(const TGridHeader& Header) override {
+    MbrLngColumns = static_cast<std::size_t>(Header.LngColumns);
+    const std::size_t LngRows = static_cast<std::size_t>(Header.LngRows);
+    if (MbrLngColumns == 0) {
+      return;
+    }
+    const std::size_t LngBlockRows = 2 + MbrLngBlockCells / MbrLngColumns;
+    MbrLngSlots = MbrBlnWhole ? LngRows : std::min(LngRows, MbrLngRoundRows + LngBlockRows);
+    MbrBlock = TLargeBlock(MbrLngSlots * MbrLngColumns * sizeof(double));
+  }
+
+  double* Row(long LngRow) override {
+    if (MbrLngSlots == 0) {
+      return nullptr;  // rows without cells
+    }
+    return static_cast<double*>(MbrBlock.Data()) +
+           static_cast<std::size_t>(LngRow) % MbrLngSlots * MbrLngColumns;
+  }
+
+  void CellsPlaced(std::size_t LngCells) override { MbrLngComplete = LngCells / MbrLngColumns; }
+
+  // Rows whose cells are all in place, counted from the first.
+  std::size_t Complete() const { return MbrLngComplete; }
+
+ private:
+  std::size_t MbrLngBlockCells;
+  std::size_t MbrLngRoundRows;
+  bool MbrBlnWhole;
+  std::size_t MbrLngColumns = 0;
+  std::size_t MbrLngSlots = 0;
+  std::size_t MbrLngComplete = 0;
+  TLargeBlock MbrBlock;
+};
+
+// One input: its file, its reader and what it failed with.
+struct TInput {
+  std::unique_ptr<TFileSource> PtrSource;
+  TGridHeader Header;
+  std::string StgFirstCell;  ///< the first cell's token, when the header rule took it
+  std::unique_ptr<TInputRing> PtrRing;
+  std::unique_ptr<TCellScanner> PtrScanner;
+  bool BlnEnded = false;              ///< the reader has placed its last cell, or failed
+  std::exception_ptr PtrReadFailure;  ///< of opening, the header or the cells
+  std::exception_ptr PtrRowFailure;   ///< of TakeRow, at row LngRowFailure
+  std::size_t LngRowFailure = kLngNoRow;
+
+  std::size_t Rows() const { return static_cast<std::size_t>(Header.LngRows); }
+  std::size_t Columns() const { return static_cast<std::size_t>(Header.LngColumns); }
+};
+
+// Rows handed to a thread of their own to be written while the stream goes on; written on the
+// stream's thread when no thread can be started. A hand-over waits until the one before is
+// written, so the rows of a hand-over stay untouched until the next but one.
+class TWriterThread {
+ public:
+  explicit TWriterThread(TRowWriter& Writer) : MbrWriter(Writer) {
+    StartThread(MbrThread, [this] { Serve(); });
+  }
+  ~TWriterThread() {
+    if (MbrThread.joinable()) {
+      {
+        const std::lock_guard<std::mutex> Lock(MbrMutex);
+        MbrBlnStop = true;
+      }
+      MbrChanged.notify_all();
+      MbrThread.join();
+    }
+  }
+  TWriterThread(const TWriterThread&) = delete;
+  TWriterThread& operator=(const TWriterThread&) = delete;
+
+  // Writes LngRows rows of LngColumns cells, one after the other from PtrRows.
+  void Hand(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) {
+    if (!MbrThread.joinable()) {
+      Write(PtrRows, LngRows, LngColumns);
+      return;
+    }
+    std::unique_lock<std::mutex> Lock(MbrMutex);
+    MbrChanged.wait(Lock, [this] { return !MbrBlnPending; });
+    MbrPtrRows = PtrRows;
+    MbrLngRows = LngRows;
+    MbrLngColumns = LngColumns;
+    MbrBlnPending = true;
+    MbrChanged.notify_all();
+  }
+
+  // Waits until every row handed over is written; throws the writing's failure, if any.
+  void Finish() {
+    if (MbrThread.joinable()) {
+      std::unique_lock<std::mutex> Lock(MbrMutex);
+      MbrChanged.wait(Lock, [this] { return !MbrBlnPending; });
+    }
+    if (MbrPtrError) {
+      std::rethrow_exception(MbrPtrError);
+    }
+  }
+
+ private:
+  void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) {
+    if (MbrPtrError) {
+      return;
+    }
+    try {
+      MbrWriter.Write(
+          [PtrRows, LngColumns](std::size_t LngK) { return PtrRows + LngK * LngColumns; }, LngRows);
+    } catch (...) {
+      MbrPtrError = std::current_exception();
+    }
+  }
+
+  void Serve() {
+    std::unique_lock<std::mutex> Lock(MbrMutex);
+    for (;;) {
+      MbrChanged.wait(Lock, [this] { return MbrBlnPending || MbrBlnStop; });
+      if (MbrBlnStop) {
+        return;
+      }
+      Lock.unlock();
+      Write(MbrPtrRows, MbrLngRows, MbrLngColumns);
+      Lock.lock();
+      MbrBlnPending = false;
+      MbrChanged.notify_all();
+    }
+  }
+
+  TRowWriter& MbrWriter;
+  std::thread MbrThread;               ///< the writing thread, unless none could start
+  std::mutex MbrMutex;                 ///< guards the members below while the thread runs
+  std::condition_variable MbrChanged;  ///< rows were handed over or written, or the end
+  const double* MbrPtrRows = nullptr;
+  std::size_t MbrLngRows = 0;
+  std::size_t MbrLngColumns = 0;
+  bool MbrBlnPending = false;      ///< rows handed over and not yet written
+  bool MbrBlnStop = false;         ///< the thread is to end
+  std::exception_ptr MbrPtrError;  ///< the writing's first failure; set by one thread at a time
+};
+
+// Lets the process hold a descriptor for every input at once, as far as the system allows: a
+// series of a thousand grids is read with all of them open.
+void AllowDescriptors(std::size_t LngInputs) {
+  rlimit Limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &Limit) != 0 || Limit.rlim_cur == RLIM_INFINITY ||
+      Limit.rlim_cur >= LngInputs + 64) {
+    return;
+  }
+  Limit.rlim_cur = Limit.rlim_max;
+  // Where the system refuses, the inputs beyond the limit fail to open, and say so.
+  ::setrlimit(RLIMIT_NOFILE, &Limit);
+}
+
+}  // namespace
+
+struct TSeriesStream::TState {
+  std::vector<std::string> VecFiles;
+  TGridHeaderMode Mode;
+  long LngThreads;
+  std::size_t LngBudget;                 ///< bytes of the rings and blocks in all
+  std::vector<TInput> VecInputs;         ///< one per file
+  std::vector<TGridHeader> VecHeaders;   ///< of the inputs whose header was read
+  std::mutex MbrMutex;                   ///< guards the failures the tasks record
+  std::exception_ptr PtrCombineFailure;  ///< of CombineRow, at row LngCombineFailure
+  std::size_t LngCombineFailure = kLngNoRow;
+
+  // The inputs still to be read: those before the first that failed, and that one too while
+  // only TakeRow failed in it, since its reader's failure would come first.
+  std::size_t Limit() const {
+    for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
+      if (VecInputs[LngI].PtrReadFailure) {
+        return LngI;
+      }
+      if (VecInputs[LngI].PtrRowFailure) {
+        return LngI + 1;
+      }
+    }
+    return VecInputs.size();
+  }
+
+  bool AnyFailure() const {
+    return std::any_of(VecInputs.begin(), VecInputs.end(), [](const TInput& Input) {
+      return Input.PtrReadFailure || Input.PtrRowFailure;
+    });
+  }
+
+  // Sets up the reader of every input whose header was read, in order, up to one that fails.
+  void SetUpReaders(const TReadOptions& Options, std::size_t LngRoundRows) {
+    const std::size_t LngBlockCells = MaxBlockCells(Options);
+    for (std::size_t LngI = 0; LngI < VecHeaders.size() && Limit() > LngI; ++LngI) {
+      TInput& Input = VecInputs[LngI];
+      try {
+        Input.PtrRing = std::make_unique<TInputRing>(LngBlockCells, LngRoundRows,
+                                                     Input.PtrSource->BeginCells() < 0);
+        Input.PtrScanner = std::make_unique<TCellScanner>(
+            *Input.PtrSource, Input.Header, Input.StgFirstCell, *Input.PtrRing, Options);
+      } catch (...) {
+        Input.PtrReadFailure = std::current_exception();
+        Input.BlnEnded = true;
+      }
+    }
+  }
+
+  // Reads each input before LngLimit until its rows up to LngTarget are complete or it ends.
+  void ReadTo(TTaskPool& Pool, std::size_t LngLimit, std::size_t LngTarget) {
+    std::vector<std::size_t> VecDue;
+    for (std::size_t LngI = 0; LngI < LngLimit; ++LngI) {
+      const TInput& Input = VecInputs[LngI];
+      if (!Input.BlnEnded && Input.PtrRing->Complete() < std::min(LngTarget, Input.Rows())) {
+        VecDue.push_back(LngI);
+      }
+    }
+    Pool.Run(static_cast<long>(VecDue.size()), [&](long LngTask, long) {
+      TInput& Input = VecInputs[VecDue[static_cast<std::size_t>(LngTask)]];
+      const std::size_t LngUntil = std::min(LngTarget, Input.Rows());
+      try {
+        while (!Input.BlnEnded && Input.PtrRing->Complete() < LngUntil) {
+          Input.BlnEnded = !Input.PtrScanner->Step();
+        }
+      } catch (...) {
+        Input.PtrReadFailure = std::current_exception();
+        Input.BlnEnded = true;
+      }
+    });
+  }
+
+  // Hands rows [LngFirst, LngTarget) of each input before LngLimit to TakeRow.
+  void TakeRows(TTaskPool& Pool, TSeriesCombiner& Combiner, std::size_t LngLimit,
+                std::size_t LngFirst, std::size_t LngTarget) {
+    std::vector<std::size_t> VecTaking;
+    for (std::size_t LngI = 0; LngI < LngLimit; ++LngI) {
+      if (!VecInputs[LngI].PtrReadFailure && LngFirst < VecInputs[LngI].Rows()) {
+        VecTaking.push_back(LngI);
+      }
+    }
+    const std::size_t LngSpan = LngTarget - LngFirst;
+    Pool.Run(static_cast<long>(VecTaking.size() * LngSpan), [&](long LngTask, long) {
+      const std::size_t LngK = static_cast<std::size_t>(LngTask);
+      const std::size_t LngI = VecTaking[LngK / LngSpan];
+      const std::size_t LngRow = LngFirst + LngK % LngSpan;
+      TInput& Input = VecInputs[LngI];
+      if (LngRow >= Input.Rows()) {
+        return;
+      }
+      try {
+        Combiner.TakeRow(LngI, LngRow, Input.PtrRing->Row(static_cast<long>(LngRow)));
+      } catch (...) {
+        const std::lock_guard<std::mutex> Lock(MbrMutex);
+        if (LngRow < Input.LngRowFailure) {
+          Input.PtrRowFailure = std::current_exception();
+          Input.LngRowFailure = LngRow;
+        }
+      }
+    });
+  }
+
+  // Combines rows [LngFirst, LngTarget) into PtrOut, row after row. Returns false when a row
+  // failed.
+  bool CombineRows(TTaskPool& Pool, TSeriesCombiner& Combiner, std::size_t LngFirst,
+                   std::size_t LngTarget, double* PtrOut,
+                   std::vector<std::vector<const double*>>& VecScratch) {
+    const std::size_t LngColumns = VecInputs.front().Columns();
+    const std::size_t LngTasks = (LngTarget - LngFirst + kLngRowsPerTask - 1) / kLngRowsPerTask;
+    Pool.Run(static_cast<long>(LngTasks), [&](long LngTask, long LngWorker) {
+      std::vector<const double*>& VecRows = VecScratch[static_cast<std::size_t>(LngWorker)];
+      const std::size_t LngStart = LngFirst + static_cast<std::size_t>(LngTask) * kLngRowsPerTask;
+      const std::size_t LngEnd = std::min(LngTarget, LngStart + kLngRowsPerTask);
+      for (std::size_t LngRow = LngStart; LngRow < LngEnd; ++LngRow) {
+        for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
+          VecRows[LngI] = VecInputs[LngI].PtrRing->Row(static_cast<long>(LngRow));
+        }
+        try {
+          Combiner.CombineRow(LngWorker, LngRow, VecRows.data(),
+                              PtrOut + (LngRow - LngFirst) * LngColumns);
+        } catch (...) {
+          const std::lock_guard<std::mutex> Lock(MbrMutex);
+          if (LngRow < LngCombineFailure) {
+            PtrCombineFailure = std::current_exception();
+            LngCombineFailure = LngRow;
+          }
+          return;
+        }
+      }
+    });
+    return !PtrCombineFailure;
+  }
+
+  // Throws the failure a run in input order meets first, if any.
+  void ThrowFirstFailure() const {
+    for (const TInput& Input : VecInputs) {
+      if (Input.PtrReadFailure) {
+        std::rethrow_exception(Input.PtrReadFailure);
+      }
+      if (Input.PtrRowFailure) {
+        std::rethrow_exception(Input.PtrRowFailure);
+      }
+    }
+    if (PtrCombineFailure) {
+      std::rethrow_exception(PtrCombineFailure);
+    }
+  }
+};
+
+TSeriesStream::TSeriesStream(std::vector<std::string> VecFiles, TGridHeaderMode Mode,
+                             long LngThreads, std::size_t LngBudget)
+    : MbrPtrState(std::make_unique<TState>()) {
+  MbrPtrState->LngBudget = LngBudget;
+  MbrPtrState->VecFiles = std::move(VecFiles);
+  MbrPtrState->Mode = Mode;
+  MbrPtrState->LngThreads = std::max(1L, LngThreads);
+}
+
+TSeriesStream::~TSeriesStream() = default;
+
+bool TSeriesStream::ReadHeaders() {
+  TState& State = *MbrPtrState;
+  AllowDescriptors(State.VecFiles.size());
+  State.VecInputs.resize(State.VecFiles.size());
+  for (std::size_t LngI = 0; LngI < State.VecFiles.size(); ++LngI) {
+    TInput& Input = State.VecInputs[LngI];
+    try {
+      Input.PtrSource = std::make_unique<TFileSource>(State.VecFiles[LngI]);
+      Input.Header = ReadGridHeader(*Input.PtrSource, State.Mode, Input.StgFirstCell);
+      State.VecHeaders.push_back(Input.Header);
+    } catch (...) {
+      Input.PtrReadFailure = std::current_exception();
+      Input.BlnEnded = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+const std::vector<TGridHeader>& TSeriesStream::Headers() const {
+  return MbrPtrState->VecHeaders;
+}
+
+void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int IntMaxDigits,
+                        bool BlnIndentRows) {
+  TState& State = *MbrPtrState;
+  const std::size_t LngInputs = std::max<std::size_t>(1, State.VecHeaders.size());
+  // Few inputs share the threads out among their readers; many are read side by side, one
+  // thread each, in blocks that keep all of them within the budget.
+  TReadOptions Options;
+  Options.LngThreads = std::max(1L, State.LngThreads / static_cast<long>(LngInputs));
+  const std::size_t LngBlockBytes = State.LngBudget / LngInputs / 6;
+  Options.LngChunkBytes =
+      std::clamp(LngBlockBytes / (4 * static_cast<std::size_t>(Options.LngThreads)),
+                 kLngMinChunkBytes, kLngMaxChunkBytes);
+  // A round reads about the rows one block of input holds; a block may hold four times as many
+  // rows at worst, which its ring has room for.
+  const std::size_t LngColumns =
+      State.VecHeaders.empty() ? 0 : static_cast<std::size_t>(State.VecHeaders[0].LngColumns);
+  const std::size_t LngRoundRows =
+      std::max<std::size_t>(1, MaxBlockCells(Options) / 4 / std::max<std::size_t>(1, LngColumns));
+  State.SetUpReaders(Options, LngRoundRows);
+
+  bool BlnWriting = PtrOutput != nullptr && !State.AnyFailure();
+  for (const TGridHeader& Header : State.VecHeaders) {
+    if (BlnWriting && (Header.LngColumns != State.VecHeaders[0].LngColumns ||
+                       Header.LngRows != State.VecHeaders[0].LngRows)) {
+      Fail("Inputs of a series stream differ in size");
+    }
+  }
+  TTaskPool Pool(State.LngThreads);
+  std::unique_ptr<TRowWriter> PtrRows;
+  std::unique_ptr<TWriterThread> PtrWriter;
+  std::vector<double> VecOut;
+  std::vector<std::vector<const double*>> VecScratch;
+  if (BlnWriting) {
+    PtrRows = std::make_unique<TRowWriter>(*PtrOutput, LngColumns, ' ', State.LngThreads,
+                                           IntMaxDigits, BlnIndentRows);
+    VecOut.resize(2 * LngRoundRows * LngColumns);
+    VecScratch.assign(static_cast<std::size_t>(Pool.Size()),
+                      std::vector<const double*>(State.VecInputs.size()));
+    PtrWriter = std::make_unique<TWriterThread>(*PtrRows);
+  }
+
+  std::size_t LngRound = 0;
+  for (std::size_t LngFirst = 0;; LngFirst += LngRoundRows, ++LngRound) {
+    std::size_t LngLimit = State.Limit();
+    bool BlnLeft = false;
+    for (std::size_t LngI = 0; LngI < LngLimit; ++LngI) {
+      BlnLeft = BlnLeft || LngFirst < State.VecInputs[LngI].Rows();
+    }
+    if (!BlnLeft) {
+      break;
+    }
+    const std::size_t LngTarget = LngFirst + LngRoundRows;
+    State.ReadTo(Pool, LngLimit, LngTarget);
+    LngLimit = State.Limit();
+    State.TakeRows(Pool, Combiner, LngLimit, LngFirst, LngTarget);
+    BlnWriting = BlnWriting && !State.AnyFailure();
+    if (BlnWriting) {
+      const std::size_t LngEnd = std::min(LngTarget, State.VecInputs.front().Rows());
+      double* const PtrOut = VecOut.data() + (LngRound % 2) * LngRoundRows * LngColumns;
+      BlnWriting = State.CombineRows(Pool, Combiner, LngFirst, LngEnd, PtrOut, VecScratch);
+      if (BlnWriting) {
+        PtrWriter->Hand(PtrOut, LngEnd - LngFirst, LngColumns);
+      }
+    }
+  }
+  // The writing fails only where nothing else did: a run in input order writes last.
+  std::exception_ptr PtrWriteFailure;
+  if (PtrWriter) {
+    try {
+      PtrWriter->Finish();
+    } catch (...) {
+      PtrWriteFailure = std::current_exception();
+    }
+  }
+  State.ThrowFirstFailure();
+  if (PtrWriteFailure) {
+    std::rethrow_exception(PtrWriteFailure);
+  }
+  if (PtrRows) {
+    PtrRows->Finish();
+  }
+}
+
+}  // namespace tessgrid::detail
