@@ -1,0 +1,261 @@
+// tests/app/SeriesStreamTest.cpp - sum, count, average and calc streamed over grids on one grid
+// against the path that loads every grid whole (taken for standard output): the same bytes and
+// the same first failure, on 1, 2, 3 and 7 threads, over generated series.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "tests/support/CommandRunner.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tessgrid_test::ReadFile;
+using tessgrid_test::TRun;
+
+// What a generated series breaks, if anything, in one of its grids.
+enum class TFault { kNone, kBadToken, kHeldNoData, kShort, kMissing, kBadHeader, kDataLost };
+
+class TSeriesMaker {
+ public:
+  explicit TSeriesMaker(unsigned LngSeed) : MbrRandom(LngSeed) {}
+
+  // Cells of one digit from now on, with a long one now and then: as many rows per block of
+  // input as a grid can have.
+  void UseShortCells() { MbrBlnShort = true; }
+
+  long Pick(std::vector<long> VecChoices) {
+    return VecChoices[std::uniform_int_distribution<std::size_t>(0,
+                                                                 VecChoices.size() - 1)(MbrRandom)];
+  }
+  bool Chance(double DblProbability) {
+    return std::uniform_real_distribution<double>(0.0, 1.0)(MbrRandom) < DblProbability;
+  }
+
+  // The text of a grid: its declared no-data token ("" for none), cells of every kind, about
+  // one in eight no-data; cell LngFaultCell breaks as the fault says.
+  std::string Grid(long LngColumns, long LngRows, const std::string& StgXll,
+                   const std::string& StgNoData, TFault Fault, long LngFaultCell,
+                   bool BlnFirstOfLost) {
+    std::string StgText =
+        Fault == TFault::kBadHeader ? "ncols x" : "ncols " + std::to_string(LngColumns);
+    StgText += "\nnrows " + std::to_string(LngRows) + "\nxllcorner " + StgXll +
+               "\nyllcorner -40\ncellsize 0.5\n";
+    if (!StgNoData.empty()) {
+      StgText += "NODATA_value " + StgNoData + "\n";
+    }
+    for (long LngCell = 0; LngCell < LngColumns * LngRows; ++LngCell) {
+      if (LngCell == LngFaultCell && Fault == TFault::kShort) {
+        return StgText;
+      }
+      std::string StgCell = Value();
+      if (!StgNoData.empty() && Chance(0.125)) {
+        StgCell = StgNoData;
+      }
+      if (LngCell == LngFaultCell) {
+        StgCell = Fault == TFault::kBadToken     ? "1x"
+                  : Fault == TFault::kHeldNoData ? "-9999"
+                  : Fault == TFault::kDataLost   ? (BlnFirstOfLost ? "-10000" : "1")
+                                                 : StgCell;
+      }
+      StgText += StgCell + (LngCell % LngColumns == LngColumns - 1 ? "\n" : " ");
+    }
+    return StgText;
+  }
+
+ private:
+  std::string Value() {
+    if (MbrBlnShort && !Chance(0.01)) {
+      return std::to_string(Pick({0, 1, 2, 7}));
+    }
+    switch (Pick({0, 1, 2, 3, 4})) {
+      case 0:
+        return std::to_string(Pick({0, 3, 7, 12, 999, 4096}));
+      case 1:
+        return std::to_string(std::uniform_real_distribution<double>(-500.0, 500.0)(MbrRandom));
+      case 2:
+        return "0.1";
+      case 3:
+        return "1.25e7";
+      default:
+        return std::to_string(std::uniform_int_distribution<int>(1, 99999)(MbrRandom)) + ".5e-3";
+    }
+  }
+
+  std::mt19937 MbrRandom;
+  bool MbrBlnShort = false;
+};
+
+class SeriesStreamTest : public tessgrid_test::TToolTest {
+ protected:
+  std::string Put(const std::string& StgName, const std::string& StgText) const {
+    std::ofstream(Work(StgName), std::ios::binary) << StgText;
+    return Work(StgName);
+  }
+
+  // Runs the command with its output at OUT: once to standard output, which takes the path that
+  // loads every grid whole, and once to a file on each thread count; expects the same status,
+  // line and grid, and no file left behind by a failure.
+  void ExpectSameAsLibrary(const std::vector<std::string>& VecArgs, const std::string& StgCase) {
+    const auto WithOutput = [&VecArgs](const std::string& StgOut) {
+      std::vector<std::string> VecWith = VecArgs;
+      for (std::string& StgArg : VecWith) {
+        StgArg = StgArg == "OUT" ? StgOut : StgArg;
+      }
+      return VecWith;
+    };
+    const TRun Library = RunProgram(tessgrid_test::kToolExe, WithOutput("-"), "TESSGRID_THREADS=2 ",
+                                    "/dev/null", ">");
+    const std::string StgOut = Work("out.asc");
+    for (const int IntThreads : {1, 2, 3, 7}) {
+      const TRun Streamed =
+          RunProgram(tessgrid_test::kToolExe, WithOutput(StgOut),
+                     "TESSGRID_THREADS=" + std::to_string(IntThreads) + " ", "/dev/null", ">");
+      ASSERT_EQ(Streamed.LngStatus, Library.LngStatus) << StgCase << Streamed.StgErr;
+      // A failure that names the output names the file where the other names "-".
+      std::string StgExpected = Library.StgErr;
+      if (StgExpected.rfind("tessgrid-tool: -: ", 0) == 0) {
+        StgExpected.replace(15, 1, StgOut);
+      }
+      ASSERT_EQ(Streamed.StgErr, StgExpected) << StgCase;
+      if (Library.LngStatus == 0) {
+        ASSERT_EQ(ReadFile(StgOut), Library.StgOut) << StgCase << " threads " << IntThreads;
+      } else {
+        ASSERT_FALSE(fs::exists(StgOut)) << StgCase;
+        for (const std::string& StgEntry : Entries()) {
+          ASSERT_EQ(StgEntry.find(".tmp"), std::string::npos) << StgCase;
+        }
+      }
+      fs::remove(StgOut);
+    }
+  }
+
+  // Writes a series of LngInputs grids; the fault, if any, strikes input LngFaulty (and the one
+  // after it for a lost datum). With BlnLaterEarly the fault strikes the last cell, and the input
+  // after it has a bad first cell, which a reader in step meets first.
+  std::vector<std::string> Series(TSeriesMaker& Maker, long LngInputs, TFault Fault, long LngFaulty,
+                                  bool BlnMisaligned, bool BlnLaterEarly = false) {
+    const long LngColumns = Maker.Pick({1, 2, 5, 37, 120});
+    const long LngRows = Maker.Pick({1, 3, 8, 61});
+    const long LngCells = LngColumns * LngRows;
+    const long LngFaultCell =
+        BlnLaterEarly ? LngCells - 1 : Maker.Pick({0, 1, LngCells - 1, LngCells / 2});
+    std::vector<std::string> VecFiles;
+    for (long LngI = 0; LngI < LngInputs; ++LngI) {
+      const bool BlnLost = Fault == TFault::kDataLost && (LngI == 0 || LngI == 1);
+      const bool BlnStruck = LngI == LngFaulty || BlnLost;
+      const bool BlnEarly = BlnLaterEarly && LngI == LngFaulty + 1;
+      const std::string StgNoData =
+          Fault == TFault::kHeldNoData && BlnStruck
+              ? "-1"
+              : std::vector<std::string>{"-9999", "-1", "nan",
+                                         ""}[static_cast<std::size_t>(Maker.Pick({0, 1, 2, 3}))];
+      const std::string StgFile = Work("in" + std::to_string(LngI) + ".asc");
+      if (!(BlnStruck && Fault == TFault::kMissing)) {
+        Put("in" + std::to_string(LngI) + ".asc",
+            Maker.Grid(LngColumns, LngRows, BlnMisaligned && LngI == LngInputs - 1 ? "101" : "100",
+                       BlnLost ? "" : StgNoData,
+                       BlnEarly    ? TFault::kBadToken
+                       : BlnStruck ? Fault
+                                   : TFault::kNone,
+                       BlnEarly ? 0 : LngFaultCell, LngI == 0));
+      }
+      VecFiles.push_back(StgFile);
+    }
+    return VecFiles;
+  }
+
+  // The command line of one of the streamed commands over the files.
+  static std::vector<std::string> Command(int IntCommand, const std::vector<std::string>& VecFiles,
+                                          const std::vector<std::string>& VecOptions) {
+    std::vector<std::string> VecArgs = VecOptions;
+    if (IntCommand < 3) {
+      VecArgs.push_back(std::vector<std::string>{"sum", "count", "average"}[IntCommand]);
+      VecArgs.push_back("OUT");
+      VecArgs.insert(VecArgs.end(), VecFiles.begin(), VecFiles.end());
+      return VecArgs;
+    }
+#ifdef TESSGRID_WITH_CALC
+    const char* const kExpressions[] = {"A + B", "isnodata(A) ? -1 : A * 2", "A > B ? A - B : C",
+                                        "min(A, B) / max(C, 1)"};
+    const std::size_t LngNeeds[] = {2, 1, 3, 3};
+    const std::size_t LngPick = VecFiles.size() % 4;
+    if (VecFiles.size() >= LngNeeds[LngPick]) {
+      VecArgs.insert(VecArgs.end(), {"calc", "OUT", "--expr", kExpressions[LngPick]});
+      for (std::size_t LngI = 0; LngI < VecFiles.size(); ++LngI) {
+        VecArgs.push_back(std::string("-") + static_cast<char>('A' + LngI));
+        VecArgs.push_back(VecFiles[LngI]);
+      }
+      return VecArgs;
+    }
+#endif
+    return Command(0, VecFiles, VecOptions);
+  }
+};
+
+}  // namespace
+
+TEST_F(SeriesStreamTest, SeriesOutputsEqualTheLibraryPath) {
+  TSeriesMaker Maker(19);
+  for (int IntCase = 0; IntCase < 16; ++IntCase) {
+    const long LngInputs = Maker.Pick({1, 2, 3, 4, 7});
+    const std::vector<std::string> VecFiles =
+        Series(Maker, LngInputs, TFault::kNone, -1, IntCase % 8 == 7);
+    std::vector<std::string> VecOptions;
+    if (Maker.Chance(0.25)) {
+      VecOptions = {"--digits", "17"};
+    }
+    if (Maker.Chance(0.25)) {
+      VecOptions.insert(VecOptions.end(), {"--nodata", Maker.Chance(0.5) ? "nan" : "-5"});
+    }
+    ExpectSameAsLibrary(Command(IntCase % 4, VecFiles, VecOptions),
+                        "case " + std::to_string(IntCase));
+  }
+}
+
+TEST_F(SeriesStreamTest, FailuresComeInInputOrderAsTheLibraryPathMeetsThem) {
+  TSeriesMaker Maker(23);
+  const TFault kFaults[] = {TFault::kBadToken, TFault::kHeldNoData, TFault::kShort,
+                            TFault::kMissing,  TFault::kBadHeader,  TFault::kDataLost};
+  for (int IntCase = 0; IntCase < 24; ++IntCase) {
+    const long LngInputs = Maker.Pick({2, 3, 5});
+    const TFault Fault = kFaults[IntCase % 6];
+    const long LngFaulty = Maker.Pick({0, 1, LngInputs - 1});
+    // Every other case: a fault in a later input, met first in time, must not come first.
+    const std::vector<std::string> VecFiles =
+        Series(Maker, LngInputs, Fault, LngFaulty, false, IntCase % 2 == 0);
+    // A result equal to the declared no-data value, met after any earlier failure.
+    const std::vector<std::string> VecOptions =
+        IntCase % 4 == 1 ? std::vector<std::string>{"--nodata", "0.1"} : std::vector<std::string>{};
+    ExpectSameAsLibrary(Command(IntCase % 4 == 3 ? 3 : IntCase % 3, VecFiles, VecOptions),
+                        "case " + std::to_string(IntCase));
+  }
+}
+
+TEST_F(SeriesStreamTest, BlockBoundariesAndLongRowsKeepTheBytes) {
+  TSeriesMaker Maker(29);
+  // Tall and wide grids of several hundred KB each: many blocks of input per grid, and short
+  // cells that fill each block with as many rows as it can hold.
+  for (const auto& [LngColumns, LngRows, BlnShort] : {std::tuple<long, long, bool>{1, 90000, false},
+                                                      {30000, 3, false},
+                                                      {3, 150000, true},
+                                                      {1000, 400, true}}) {
+    if (BlnShort) {
+      Maker.UseShortCells();
+    }
+    std::vector<std::string> VecFiles;
+    for (int IntI = 0; IntI < 3; ++IntI) {
+      VecFiles.push_back(Put("big" + std::to_string(IntI) + ".asc",
+                             Maker.Grid(LngColumns, LngRows, "100", IntI == 1 ? "nan" : "-9999",
+                                        TFault::kNone, -1, false)));
+    }
+    ExpectSameAsLibrary(Command(2, VecFiles, {}), "average " + std::to_string(LngColumns));
+    ExpectSameAsLibrary(Command(3, VecFiles, {}), "calc " + std::to_string(LngColumns));
+  }
+}
