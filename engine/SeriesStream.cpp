@@ -35,6 +35,11 @@ namespace {
 constexpr std::size_t kLngMinChunkBytes = std::size_t{1} << 10;
 constexpr std::size_t kLngMaxChunkBytes = std::size_t{1} << 17;
 
+// Bytes of a reader's block beyond its parts (room for a token cut at its end), and of a file
+// source's header buffer.
+constexpr std::size_t kLngTokenRoom = 4097;
+constexpr std::size_t kLngSourceBytes = 4096;
+
 constexpr std::size_t kLngNoRow = std::numeric_limits<std::size_t>::max();
 
 // Rows of the result a combining task takes at a time.
@@ -392,14 +397,20 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int 
   // thread each, in blocks that keep all of them within the budget.
   TReadOptions Options;
   Options.LngThreads = std::max(1L, State.LngThreads / static_cast<long>(LngInputs));
-  const std::size_t LngBlockBytes = State.LngBudget / LngInputs / 6;
+  const std::size_t LngColumns =
+      State.VecHeaders.empty() ? 0 : static_cast<std::size_t>(State.VecHeaders[0].LngColumns);
+  // An input takes its block of B bytes, which holds up to B / 2 cells, and a ring of about
+  // B / 8 cells for a round, B / 2 for the block read while the round is taken and three rows
+  // more (6 B and 24 bytes a column in all), and its source's header buffer.
+  const std::size_t LngFixed = 24 * LngColumns + kLngSourceBytes;
+  const std::size_t LngShare = State.LngBudget / LngInputs;
+  const std::size_t LngBlockBytes = LngShare > LngFixed ? (LngShare - LngFixed) / 6 : 0;
+  const std::size_t LngParts = 4 * static_cast<std::size_t>(Options.LngThreads);
   Options.LngChunkBytes =
-      std::clamp(LngBlockBytes / (4 * static_cast<std::size_t>(Options.LngThreads)),
+      std::clamp(LngBlockBytes > kLngTokenRoom ? (LngBlockBytes - kLngTokenRoom) / LngParts : 0,
                  kLngMinChunkBytes, kLngMaxChunkBytes);
   // A round reads about the rows one block of input holds; a block may hold four times as many
   // rows at worst, which its ring has room for.
-  const std::size_t LngColumns =
-      State.VecHeaders.empty() ? 0 : static_cast<std::size_t>(State.VecHeaders[0].LngColumns);
   const std::size_t LngRoundRows =
       std::max<std::size_t>(1, MaxBlockCells(Options) / 4 / std::max<std::size_t>(1, LngColumns));
   State.SetUpReaders(Options, LngRoundRows);
