@@ -3,6 +3,7 @@
 // preloaded; sanitized builds go without it.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -122,7 +123,45 @@ TEST_F(AllocationFailureTest, AFailedAllocationOfTheToolIsOutOfMemoryAndLosesNot
   EXPECT_EQ(VecFaults, std::vector<std::string>{});
 }
 
+TEST_F(AllocationFailureTest, AFailedAllocationOfAStreamedSeriesIsOutOfMemoryOnAnyThreads) {
+  if (tessgrid_test::kToolExe.empty()) {
+    GTEST_SKIP() << "tessgrid-tool is not built (CLI11 was not found)";
+  }
+  const std::vector<std::string> VecArgs = {"average", Work("out.asc"), Data("elevation_4x3.asc"),
+                                            Data("uplift_4x3.asc"), Data("elevation_4x3.asc")};
+  const std::vector<std::string> VecFiles = {"count.txt", "out.asc", "stderr.txt", "stdout.txt"};
+  for (const char* PtrThreads : {"1", "2", "4"}) {
+    ::setenv("TESSGRID_THREADS", PtrThreads, 1);
+    TRun Result;
+    fs::remove(Work("out.asc"));
+    const unsigned long LngTotal = RunToolFailing(0, VecArgs, Result);
+    ASSERT_EQ(Result.LngStatus, 0) << Result.StgErr;
+    const std::string StgAverage = ReadFile(Work("out.asc"));
+    // The stream's allocations come last: every one of the last 600, a spread before them.
+    std::vector<std::string> VecFaults;
+    for (unsigned long LngN = 1; LngN <= LngTotal; LngN += LngN + 600 < LngTotal ? 23 : 1) {
+      std::ofstream(Work("out.asc")) << "earlier\n";
+      RunToolFailing(LngN, VecArgs, Result);
+      const bool BlnSafe = Result.LngStatus == 0
+                               ? Result.StgErr.empty() && ReadFile(Work("out.asc")) == StgAverage
+                               : Result.LngStatus == 1 &&
+                                     Result.StgErr == "tessgrid-tool: Out of memory\n" &&
+                                     ReadFile(Work("out.asc")) == "earlier\n";
+      const std::vector<std::string> VecEntries = Entries();
+      if (!BlnSafe || !Result.StgOut.empty() || VecEntries != VecFiles) {
+        VecFaults.push_back(Fault(LngN, Result, VecEntries));
+      }
+    }
+    EXPECT_EQ(VecFaults, std::vector<std::string>{}) << PtrThreads << " threads";
+  }
+  ::unsetenv("TESSGRID_THREADS");
+}
+
 #else
+
+TEST(AllocationFailureTest, AFailedAllocationOfAStreamedSeriesIsOutOfMemoryOnAnyThreads) {
+  GTEST_SKIP() << "the sanitizers bring allocators of their own";
+}
 
 TEST(AllocationFailureTest, EveryFailedAllocationIsOutOfMemoryAndLosesNothing) {
   GTEST_SKIP() << "the sanitizers bring allocators of their own";
