@@ -8,7 +8,7 @@
 # (default 3), the ratios command / bare loop, and the command's peak resident memory against
 # the budget 1.2 x 8 bytes x (the cells of both inputs) + 32 MiB, which is 16 bytes a cell for two
 # inputs on one grid. Then, for the largest size on one grid: the command's steps timed one by
-# one (bench/tools/OverlaySteps), the command with huge pages (TESSGRID_HUGE_PAGES=1) and without
+# one (bench/tools/OverlaySteps), the command as shipped and without
 # the safe replace's fsync (bench/support/NoSync.cpp preloaded); last, a grid of 1 x 2,000,000
 # cells against the same cells as 2000 x 1000.
 set -euo pipefail
@@ -77,7 +77,6 @@ report() {
   awk -v l="$1" -v t="$T" -v rss="$RSS" 'BEGIN { printf "%-40s %10.2f %10.0f\n", l, t, rss / 1024 }'
 }
 report "as shipped" "$BUILD/tessgrid" "$A" "$B" "$DATA/out_cmd.asc" +
-report "TESSGRID_HUGE_PAGES=1" env TESSGRID_HUGE_PAGES=1 "$BUILD/tessgrid" "$A" "$B" "$DATA/out_cmd.asc" +
 report "no fsync before the rename" env LD_PRELOAD="$BUILD/bench/libtessgrid_bench_nosync.so" \
   "$BUILD/tessgrid" "$A" "$B" "$DATA/out_cmd.asc" +
 

@@ -158,7 +158,6 @@ TLetterSet TestedVariables(const std::string& StgExpr) {
   return ArrTested;
 }
 
-
 }  // namespace
 
 TExpressionError::TExpressionError(const std::string& StgMessage, char ChrMissing)
@@ -178,9 +177,8 @@ TExpression::TExpression(std::string StgText, const TLetterSet& ArrGiven)
       }
       const std::size_t LngLetter = static_cast<std::size_t>(StgName[0] - 'A');
       if (!ArrGiven[LngLetter]) {
-        throw TExpressionError("names " + StgName + ", which has no input grid in \"" +
-                                   MbrStgText + "\"",
-                               StgName[0]);
+        throw TExpressionError(
+            "names " + StgName + ", which has no input grid in \"" + MbrStgText + "\"", StgName[0]);
       }
       MbrArrNamed[LngLetter] = true;
     }

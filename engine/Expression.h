@@ -79,8 +79,8 @@ class TExpression::TEvaluator {
   /// Returns the first column whose result equals DblNoData although no named input is no-data
   /// there (a data value the output could not tell from no-data), or -1.
   /// Throws TExpressionError where muparser fails on a cell.
-  long EvaluateRow(const std::array<const double*, kLngExpressionLetters>& ArrRows,
-                   double* PtrOut, long LngColumns, double DblNoData);
+  long EvaluateRow(const std::array<const double*, kLngExpressionLetters>& ArrRows, double* PtrOut,
+                   long LngColumns, double DblNoData);
 
  private:
   struct TState;

@@ -11,7 +11,6 @@
 #include <exception>
 #include <memory>
 #include <ostream>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -22,7 +21,9 @@
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "io/TARCGISFileTools.h"
+#include "io/Threads.h"
 #include "model/Fail.h"
+#include "ops/ArithmeticTable.h"
 #include "ops/TMapTools.h"
 
 namespace tessgrid::detail {
@@ -58,22 +59,6 @@ std::unique_ptr<TMap> MapOfInput(const TOverlayInput& Input) {
   return MapOfGrid(Input.Header, VecRows);
 }
 
-using TLibraryOperation = TMap* (*)(const TMap*, const TMap*);
-
-TLibraryOperation LibraryOperation(TArithmetic Operation) {
-  switch (Operation) {
-    case TArithmetic::kAdd:
-      return TMapTools::Add;
-    case TArithmetic::kSubtract:
-      return TMapTools::Subtract;
-    case TArithmetic::kMultiply:
-      return TMapTools::Multiply;
-    case TArithmetic::kDivide:
-      break;
-  }
-  return TMapTools::Divide;
-}
-
 }  // namespace
 
 void LoadOverlayInput(const std::string& StgFileName, TGridHeaderMode Mode, TOverlayInput& Input,
@@ -95,16 +80,14 @@ void LoadOverlayInputs(const std::string& StgFileName1, const std::string& StgFi
   long LngThreads2 = 1;
   SplitThreads(StgFileName1, StgFileName2, LngThreads, LngThreads1, LngThreads2);
   std::exception_ptr PtrError2;
-  std::thread Second;
-  try {
-    Second = std::thread([&] {
-      try {
-        LoadOverlayInput(StgFileName2, Mode, Input2, LngThreads2);
-      } catch (...) {
-        PtrError2 = std::current_exception();
-      }
-    });
-  } catch (const std::system_error&) {
+  TThreadGroup Second;
+  if (Second.Start(1, [&](long) {
+        try {
+          LoadOverlayInput(StgFileName2, Mode, Input2, LngThreads2);
+        } catch (...) {
+          PtrError2 = std::current_exception();
+        }
+      }) == 0) {
     // Without a second thread the inputs are read one after the other.
     LoadOverlayInput(StgFileName1, Mode, Input1, LngThreads);
     LoadOverlayInput(StgFileName2, Mode, Input2, LngThreads);
@@ -116,7 +99,7 @@ void LoadOverlayInputs(const std::string& StgFileName1, const std::string& StgFi
   } catch (...) {
     PtrError1 = std::current_exception();
   }
-  Second.join();
+  Second.Join();
   // A single-threaded run meets the first input's failure before it opens the second.
   if (PtrError1) {
     std::rethrow_exception(PtrError1);
@@ -127,22 +110,15 @@ void LoadOverlayInputs(const std::string& StgFileName1, const std::string& StgFi
 }
 
 bool IsOperation(char ChrOperation) {
-  return ChrOperation == '+' || ChrOperation == '-' || ChrOperation == 'x' || ChrOperation == '/';
+  return EntryOfOperator(ChrOperation) != nullptr;
 }
 
 TArithmetic SelectOperation(char ChrOperation) {
-  switch (ChrOperation) {
-    case '+':
-      return TArithmetic::kAdd;
-    case '-':
-      return TArithmetic::kSubtract;
-    case 'x':
-      return TArithmetic::kMultiply;
-    case '/':
-      return TArithmetic::kDivide;
-    default:
-      Fail("Unknown operation");
+  const TArithmeticEntry* PtrEntry = EntryOfOperator(ChrOperation);
+  if (PtrEntry == nullptr) {
+    Fail("Unknown operation");
   }
+  return PtrEntry->Operation;
 }
 
 bool CombineInPlace(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput& Input2,
@@ -198,7 +174,8 @@ bool FinishOverlay(TArithmetic Operation, TOverlayInput& Input1, TOverlayInput& 
   Input1.Grid.Release();
   std::unique_ptr<TMap> PtrMap2 = MapOfInput(Input2);
   Input2.Grid.Release();
-  const std::unique_ptr<TMap> PtrResult(LibraryOperation(Operation)(PtrMap1.get(), PtrMap2.get()));
+  const std::unique_ptr<TMap> PtrResult(
+      EntryOf(Operation).PtrLibrary(PtrMap1.get(), PtrMap2.get()));
   PtrMap1.reset();
   PtrMap2.reset();
   TARCGISFileTools::WriteARCGISFile(PtrResult.get(), StgOutputFile);

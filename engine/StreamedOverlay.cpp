@@ -9,7 +9,6 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
-#include <system_error>
 #include <thread>
 
 #include "engine/OverlayPlan.h"
@@ -21,6 +20,7 @@
 #include "io/GridWriter.h"
 #include "io/LargeBlock.h"
 #include "io/SafeReplace.h"
+#include "io/Threads.h"
 
 namespace tessgrid::detail {
 
@@ -84,22 +84,19 @@ class TStreamedBase final : public TRowRing {
         MbrPtrPartnerCells(PtrPartnerCells),
         MbrOutput(Output),
         MbrWriter(Writer) {
+    // Without a thread of its own the reader's thread hands the rows on itself.
     if (LngThreads > 1) {
-      try {
-        MbrConsumer = std::thread([this] { Serve(); });
-      } catch (const std::system_error&) {
-        // Without a thread of its own the reader's thread hands the rows on itself.
-      }
+      MbrBlnConsumer = MbrConsumer.Start(1, [this](long) { Serve(); }) == 1;
     }
   }
   ~TStreamedBase() override {
-    if (MbrConsumer.joinable()) {
+    if (MbrBlnConsumer) {
       {
         const std::lock_guard<std::mutex> Lock(MbrMutex);
         MbrBlnStop = true;
       }
       MbrChanged.notify_all();
-      MbrConsumer.join();
+      MbrConsumer.Join();
     }
   }
   TStreamedBase(const TStreamedBase&) = delete;
@@ -107,7 +104,7 @@ class TStreamedBase final : public TRowRing {
 
   void CellsPlaced(std::size_t LngCells) override {
     const std::size_t LngRows = LngCells / Columns();
-    if (!MbrConsumer.joinable()) {
+    if (!MbrBlnConsumer) {
       if (!MbrPtrError && LngRows > MbrLngDone) {
         MbrPtrError = Consume(MbrLngDone, LngRows);
       }
@@ -128,7 +125,7 @@ class TStreamedBase final : public TRowRing {
 
   // Waits until the rows handed on are done; throws the failure of the combination, if any.
   void Finish() {
-    if (MbrConsumer.joinable()) {
+    if (MbrBlnConsumer) {
       std::unique_lock<std::mutex> Lock(MbrMutex);
       MbrChanged.wait(Lock, [this] { return MbrLngDone == MbrLngHanded; });
     }
@@ -189,13 +186,14 @@ class TStreamedBase final : public TRowRing {
   const double* MbrPtrPartnerCells;
   std::ostream& MbrOutput;
   TRowWriter& MbrWriter;
-  std::thread MbrConsumer;             ///< the consumer, unless the reader's thread consumes
   std::mutex MbrMutex;                 ///< guards the members below while the consumer runs
   std::condition_variable MbrChanged;  ///< rows were handed on or done, or the end
   std::size_t MbrLngHanded = 0;        ///< rows handed on, counted from the first
   std::size_t MbrLngDone = 0;          ///< rows combined and written (or dropped after a failure)
   bool MbrBlnStop = false;             ///< the consumer is to end
   std::exception_ptr MbrPtrError;      ///< the first failure of the combination
+  bool MbrBlnConsumer = false;  ///< a consumer thread runs; else the reader's thread consumes
+  TThreadGroup MbrConsumer;     ///< last: started when the rest is set, joined first
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "io/BlockWriter.h"
 #include "io/GridReader.h"
 #include "io/GridWriter.h"
+#include "io/Threads.h"
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
 

@@ -4,22 +4,18 @@
 #include "io/GridReader.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <functional>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "io/NumberText.h"
+#include "io/Threads.h"
 #include "model/AxisCoordinates.h"
 #include "model/Fail.h"
 #include "model/TAxis.h"
@@ -57,105 +53,6 @@ std::size_t BlockCapacity(long LngThreads, std::size_t LngChunkBytes) {
 bool ClaimFits(std::size_t LngCells, long long LngRemaining, std::size_t LngFirstBytes) {
   return LngCells <= (static_cast<unsigned long long>(LngRemaining) + LngFirstBytes + 1) / 2;
 }
-
-// Threads for the parts of a block; the caller's thread works too. Threads the system refuses to
-// start are done without.
-class TWorkers {
- public:
-  explicit TWorkers(long LngThreads) {
-    for (long LngI = 1; LngI < LngThreads; ++LngI) {
-      try {
-        MbrVecThreads.emplace_back([this] { Serve(); });
-      } catch (const std::system_error&) {
-        break;
-      }
-    }
-  }
-  ~TWorkers() {
-    {
-      const std::lock_guard<std::mutex> Lock(MbrMutex);
-      MbrBlnStop = true;
-    }
-    MbrStart.notify_all();
-    for (std::thread& Thread : MbrVecThreads) {
-      Thread.join();
-    }
-  }
-  TWorkers(const TWorkers&) = delete;
-  TWorkers& operator=(const TWorkers&) = delete;
-
-  long Size() const { return static_cast<long>(MbrVecThreads.size()) + 1; }
-
-  // Runs Task(0) to Task(LngTasks - 1) and waits for all of them; then rethrows the exception of
-  // the lowest task that threw one. Threads take the next task as they come free, so a thread
-  // that the system holds back delays the others by one task at most.
-  void Run(long LngTasks, const std::function<void(long)>& Task) {
-    std::vector<std::exception_ptr> VecErrors(static_cast<std::size_t>(LngTasks));
-    {
-      const std::lock_guard<std::mutex> Lock(MbrMutex);
-      MbrPtrTask = &Task;
-      MbrLngTasks = LngTasks;
-      MbrLngNextTask.store(0);
-      MbrPtrErrors = &VecErrors;
-      MbrLngPending = static_cast<long>(MbrVecThreads.size());
-      ++MbrLngGeneration;
-    }
-    MbrStart.notify_all();
-    RunTasks();
-    {
-      std::unique_lock<std::mutex> Lock(MbrMutex);
-      MbrDone.wait(Lock, [this] { return MbrLngPending == 0; });
-    }
-    for (const std::exception_ptr& PtrError : VecErrors) {
-      if (PtrError) {
-        std::rethrow_exception(PtrError);
-      }
-    }
-  }
-
- private:
-  void RunTasks() {
-    for (long LngTask = MbrLngNextTask.fetch_add(1); LngTask < MbrLngTasks;
-         LngTask = MbrLngNextTask.fetch_add(1)) {
-      try {
-        (*MbrPtrTask)(LngTask);
-      } catch (...) {
-        (*MbrPtrErrors)[static_cast<std::size_t>(LngTask)] = std::current_exception();
-      }
-    }
-  }
-
-  void Serve() {
-    long LngSeen = 0;
-    for (;;) {
-      {
-        std::unique_lock<std::mutex> Lock(MbrMutex);
-        MbrStart.wait(Lock, [this, LngSeen] { return MbrBlnStop || MbrLngGeneration != LngSeen; });
-        if (MbrBlnStop) {
-          return;
-        }
-        LngSeen = MbrLngGeneration;
-      }
-      RunTasks();
-      const std::lock_guard<std::mutex> Lock(MbrMutex);
-      if (--MbrLngPending == 0) {
-        MbrDone.notify_one();
-      }
-    }
-  }
-
-  std::vector<std::thread> MbrVecThreads;
-  std::mutex MbrMutex;
-  std::condition_variable MbrStart;
-  std::condition_variable MbrDone;
-  const std::function<void(long)>* MbrPtrTask = nullptr;
-  std::vector<std::exception_ptr>* MbrPtrErrors = nullptr;
-  long MbrLngTasks = 0;
-  std::atomic<long> MbrLngNextTask{0};
-  long MbrLngPending = 0;
-  long MbrLngGeneration = 0;
-  bool MbrBlnStop = false;
-};
 
 // One part of a block: a range of bytes that begins at white space or a token and ends at
 // white space or the end of the block's tokens.
@@ -315,7 +212,7 @@ class TCellReader {
                                              : static_cast<long>(std::max<std::size_t>(
                                                    1, (LngBytes + MbrLngChunk - 1) / MbrLngChunk));
     if (LngParts > 1 && !MbrPtrWorkers) {
-      MbrPtrWorkers = std::make_unique<TWorkers>(MbrLngThreads);
+      MbrPtrWorkers = std::make_unique<TTaskPool>(MbrLngThreads);
     }
     MbrVecParts.assign(static_cast<std::size_t>(LngParts), TPart());
     // Parts begin at white space, so no token is split between two of them.
@@ -550,7 +447,7 @@ class TCellReader {
   double* MbrPtrOpenRow = nullptr;        ///< its storage
   std::vector<std::unique_ptr<double[]>> MbrVecSegments;  ///< cells so far while not direct
   std::vector<TPart> MbrVecParts;                         ///< parts of the current block
-  std::unique_ptr<TWorkers> MbrPtrWorkers;  ///< started when a block first has two parts
+  std::unique_ptr<TTaskPool> MbrPtrWorkers;  ///< started when a block first has two parts
 };
 
 std::size_t MaxBlockCells(const TReadOptions& Options) {
@@ -558,22 +455,6 @@ std::size_t MaxBlockCells(const TReadOptions& Options) {
                                                 std::max<std::size_t>(1, Options.LngChunkBytes));
   // The first cell may stand right at the block's start and the last end it.
   return LngCapacity / 2 + 1;
-}
-
-long ThreadCount() {
-  const long LngCores = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
-  // Each thread brings a read block of a few MiB and a row-formatting buffer: beyond a few per
-  // core they only cost memory.
-  const long LngCap = std::min(kLngMaxThreadsPerCore * LngCores, kLngMaxThreads);
-  // Read where the reader starts, so that a caller may change it between loads.
-  if (const char* PtrText = std::getenv("TESSGRID_THREADS")) {
-    char* PtrEnd = nullptr;
-    const long LngThreads = std::strtol(PtrText, &PtrEnd, 10);
-    if (PtrEnd != PtrText && *PtrEnd == '\0' && LngThreads >= 1) {
-      return std::min(LngThreads, LngCap);
-    }
-  }
-  return std::min(LngCores, LngCap);
 }
 
 bool HoldsClaim(TGridSource& Source, const TGridHeader& Header, const std::string& StgFirstCell) {

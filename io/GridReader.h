@@ -49,15 +49,6 @@ struct TReadOptions {
 /// with the options: a block of input holds no more, every cell taking a byte and a separator.
 std::size_t MaxBlockCells(const TReadOptions& Options);
 
-/// Most threads per core, and most threads in all, that ThreadCount returns.
-constexpr long kLngMaxThreadsPerCore = 4;
-constexpr long kLngMaxThreads = 64;
-
-/// Returns the number of threads for reading and writing grids: TESSGRID_THREADS when it holds a
-/// whole number from 1 on, otherwise the number of cores (at least 1); never more than
-/// kLngMaxThreadsPerCore threads per core or kLngMaxThreads, whichever is fewer.
-long ThreadCount();
-
 /// Reads a grid from the source with the header rule: the header, then ncols x nrows cells to
 /// the storage, in chunks cut at white space and parsed on Options.LngThreads threads. Returns
 /// the header. A failure is the one a reading from the first cell to the last meets first.

@@ -10,12 +10,11 @@
 #include <mutex>
 #include <streambuf>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "io/GridReader.h"
 #include "io/NumberText.h"
+#include "io/Threads.h"
 #include "model/Fail.h"
 #include "model/TAxis.h"
 
@@ -59,13 +58,8 @@ class TRowWriter::TPipeline {
       Slot.PtrText.reset(new char[kLngBlockCells * (kLngNumberChars + 3)]);
       Slot.VecRowEnds.reserve(kLngBlockCells);
     }
-    for (long LngI = 1; LngI < LngThreads; ++LngI) {
-      try {
-        MbrVecThreads.emplace_back([this] { Serve(); });
-      } catch (const std::system_error&) {
-        break;
-      }
-    }
+    // Last: nothing after it can fail and leave the threads without a destructor to stop them.
+    MbrThreads.Start(LngThreads - 1, [this](long) { Serve(); });
   }
   ~TPipeline() {
     {
@@ -73,9 +67,7 @@ class TRowWriter::TPipeline {
       MbrBlnStop = true;
     }
     MbrSlotFree.notify_all();
-    for (std::thread& Thread : MbrVecThreads) {
-      Thread.join();
-    }
+    MbrThreads.Join();
   }
   TPipeline(const TPipeline&) = delete;
   TPipeline& operator=(const TPipeline&) = delete;
@@ -223,7 +215,6 @@ class TRowWriter::TPipeline {
   const bool MbrBlnIndentRows;  ///< each row begins with a blank
   const TNumberFormat MbrFormat;
   std::vector<TSlot> MbrVecSlots;
-  std::vector<std::thread> MbrVecThreads;
   std::mutex MbrMutex;
   std::condition_variable MbrBlockReady;  ///< a block was formatted
   std::condition_variable MbrSlotFree;    ///< a block was written, a run began, or the end
@@ -234,6 +225,7 @@ class TRowWriter::TPipeline {
   std::size_t MbrLngWritten = 0;          ///< blocks written
   std::size_t MbrLngFormatting = 0;       ///< blocks being formatted outside the lock
   bool MbrBlnStop = false;                ///< the end, or the stream failed
+  TThreadGroup MbrThreads;                ///< last: started when the rest is set, joined first
 };
 
 TRowWriter::TRowWriter(std::ostream& Output, std::size_t LngColumns, char ChrSeparator,

@@ -5,8 +5,6 @@
 #include <sys/mman.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 #include <utility>
 
@@ -53,15 +51,6 @@ TLargeBlock::TLargeBlock(std::size_t LngBytes) {
   }
   MbrPtrData = reinterpret_cast<void*>(LngStart);
   MbrLngMapped = LngLength;
-#ifdef MADV_HUGEPAGE
-  // Only on request: where the system backs fresh huge pages slowly (a virtual machine that hands
-  // free memory back to its host), the faults cost more than the small pages' faults they save.
-  // The advice is only advice: where it is refused, small pages serve the same.
-  const char* PtrHugePages = std::getenv("TESSGRID_HUGE_PAGES");
-  if (PtrHugePages != nullptr && std::strcmp(PtrHugePages, "1") == 0) {
-    ::madvise(MbrPtrData, MbrLngMapped, MADV_HUGEPAGE);
-  }
-#endif
 }
 
 TLargeBlock::~TLargeBlock() {

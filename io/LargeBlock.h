@@ -10,10 +10,8 @@
 namespace tessgrid::detail {
 
 /// Owns one block of LngBytes bytes whose content is undefined until written. A large block is
-/// mapped at a 2 MiB boundary; with TESSGRID_HUGE_PAGES=1 it is offered to the system for huge
-/// pages (madvise MADV_HUGEPAGE, where the platform has it): the first write to each page costs
-/// a fault, and a huge page takes one fault where small pages take 512. Small blocks come from
-/// operator new.
+/// mapped at a 2 MiB boundary, so that a system that backs mappings with huge pages on its own
+/// can give it whole ones. Small blocks come from operator new.
 class TLargeBlock {
  public:
   /// Blocks from this size on are mapped; smaller ones come from operator new.

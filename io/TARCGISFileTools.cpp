@@ -13,6 +13,7 @@
 #include "io/GridSource.h"
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
+#include "io/Threads.h"
 #include "model/Fail.h"
 
 using tessgrid::detail::Fail;

@@ -4,7 +4,13 @@
 
 #include <cmath>
 
+#include "ops/ArithmeticTable.h"
+
 namespace tessgrid::detail {
+
+bool SecondIsBase(TArithmetic Operation, double DblResolutionA, double DblResolutionB) {
+  return EntryOf(Operation).BlnFinerGrid && DblResolutionB < DblResolutionA;
+}
 
 namespace {
 

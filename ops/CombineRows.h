@@ -17,10 +17,7 @@ enum class TArithmetic { kAdd, kSubtract, kMultiply, kDivide };
 /// Returns whether the result takes the second operand's grid and no-data value: for Add and
 /// Multiply when its grid is finer. The first operand wins a tie and a NaN resolution; Subtract
 /// and Divide always work on the first operand's grid.
-inline bool SecondIsBase(TArithmetic Operation, double DblResolutionA, double DblResolutionB) {
-  return (Operation == TArithmetic::kAdd || Operation == TArithmetic::kMultiply) &&
-         DblResolutionB < DblResolutionA;
-}
+bool SecondIsBase(TArithmetic Operation, double DblResolutionA, double DblResolutionB);
 
 /// Throws the operation's checks on the shapes of its operands, made before anything is built:
 /// "X dimensions do not match in TMapTools::Subtract", then "Y dimensions do not match in

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/tool/ToolFrame.h"
+#include "ops/ArithmeticTable.h"
 #include "ops/TMapTools.h"
 
 namespace tessgrid::detail {
@@ -101,15 +102,10 @@ void AddConstantCommand(CLI::App& App, TToolContext& Context, const std::string&
 }  // namespace
 
 void AddArithmeticCommands(CLI::App& App, TToolContext& Context) {
-  AddPairCommand(App, Context, "add", "A + B cell by cell, on the finer grid", TMapTools::Add, true,
-                 false);
-  AddPairCommand(App, Context, "subtract", "A - B cell by cell, on aligned grids",
-                 TMapTools::Subtract, false, true);
-  AddPairCommand(App, Context, "multiply", "A x B cell by cell, on the finer grid",
-                 TMapTools::Multiply, true, false);
-  AddPairCommand(App, Context, "divide",
-                 "A / B cell by cell, on A's grid (B no finer); division by 0 gives no-data",
-                 TMapTools::Divide, false, false);
+  for (const TArithmeticEntry& Entry : kArrArithmetic) {
+    AddPairCommand(App, Context, Entry.PtrToolName, Entry.PtrToolSummary, Entry.PtrLibrary,
+                   Entry.BlnFinerGrid, Entry.BlnByIndex);
+  }
   AddConstantCommand(App, Context, "scale", "every cell times F; no-data cells stay", "--factor",
                      "the factor F", "2.5", TMapTools::Multiply);
   AddConstantCommand(App, Context, "divide-by", "every cell divided by D; no-data cells stay",

@@ -4,18 +4,15 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <exception>
 #include <memory>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <tuple>
 #include <vector>
 
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/Expression.h"
-#include "io/GridReader.h"
+#include "io/Threads.h"
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
 
@@ -61,7 +58,7 @@ TExpression ParseExpression(const TCalcArguments& Args) {
 
 // Fills the result on ThreadCount() threads, each with an evaluator of its own, taking blocks of
 // rows as they come free. A cell depends on its inputs alone, so every thread count gives the
-// same map. Threads the system refuses to start are done without.
+// same map.
 // Throws "the result at row <r>, column <c> comes to -9999, ..." (see CheckDataKept) for the
 // first data cell, in row order, whose result is the library's no-data value.
 void Evaluate(const TExpression& Expression, const std::array<const TMap*, kLngLetters>& ArrMaps,
@@ -79,47 +76,28 @@ void Evaluate(const TExpression& Expression, const std::array<const TMap*, kLngL
   std::atomic<long> LngNextBlock{0};
   // The first row with a collision, so that every thread count reports the same cell.
   std::vector<long> VecCollisions(static_cast<std::size_t>(Result.MbrLngYDim), -1);
-  std::vector<std::exception_ptr> VecErrors(static_cast<std::size_t>(LngThreads));
-  auto Work = [&](long LngT) {
-    try {
-      TExpression::TEvaluator& Evaluator = *VecEvaluators[static_cast<std::size_t>(LngT)];
-      std::array<const double*, kLngLetters> ArrRows{};
-      for (long LngBlock = LngNextBlock.fetch_add(1); LngBlock < LngBlocks;
-           LngBlock = LngNextBlock.fetch_add(1)) {
-        const long LngEnd = std::min(Result.MbrLngYDim, (LngBlock + 1) * kLngBlockRows);
-        for (long LngRow = LngBlock * kLngBlockRows; LngRow < LngEnd; ++LngRow) {
-          const std::size_t LngR = static_cast<std::size_t>(LngRow);
-          for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
-            ArrRows[LngI] = ArrMaps[LngI] ? ArrMaps[LngI]->MbrVecValues[LngR].data() : nullptr;
-          }
+  TTaskPool Pool(LngThreads);
+  // One task per evaluator, each taking blocks of rows as they come free.
+  Pool.Run(static_cast<long>(VecEvaluators.size()), [&](long LngT) {
+    TExpression::TEvaluator& Evaluator = *VecEvaluators[static_cast<std::size_t>(LngT)];
+    std::array<const double*, kLngLetters> ArrRows{};
+    for (long LngBlock = LngNextBlock.fetch_add(1); LngBlock < LngBlocks;
+         LngBlock = LngNextBlock.fetch_add(1)) {
+      const long LngEnd = std::min(Result.MbrLngYDim, (LngBlock + 1) * kLngBlockRows);
+      for (long LngRow = LngBlock * kLngBlockRows; LngRow < LngEnd; ++LngRow) {
+        const std::size_t LngR = static_cast<std::size_t>(LngRow);
+        for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
+          ArrRows[LngI] = ArrMaps[LngI] ? ArrMaps[LngI]->MbrVecValues[LngR].data() : nullptr;
+        }
+        try {
           VecCollisions[LngR] = Evaluator.EvaluateRow(ArrRows, Result.MbrVecValues[LngR].data(),
                                                       Result.MbrLngXDim, kDblLibraryNoData);
+        } catch (const TExpressionError& Error) {
+          Fail(std::string("--expr: ") + Error.what());
         }
       }
-    } catch (const TExpressionError& Error) {
-      VecErrors[static_cast<std::size_t>(LngT)] =
-          std::make_exception_ptr(std::string("--expr: ") + Error.what());
-    } catch (...) {
-      VecErrors[static_cast<std::size_t>(LngT)] = std::current_exception();
     }
-  };
-  std::vector<std::thread> VecThreads;
-  for (long LngT = 1; LngT < LngThreads; ++LngT) {
-    try {
-      VecThreads.emplace_back(Work, LngT);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  Work(0);
-  for (std::thread& Thread : VecThreads) {
-    Thread.join();
-  }
-  for (const std::exception_ptr& PtrError : VecErrors) {
-    if (PtrError) {
-      std::rethrow_exception(PtrError);
-    }
-  }
+  });
   for (std::size_t LngRow = 0; LngRow < VecCollisions.size(); ++LngRow) {
     if (VecCollisions[LngRow] >= 0) {
       FailDataLost(LngRow, static_cast<std::size_t>(VecCollisions[LngRow]));

@@ -8,6 +8,7 @@
 
 #include "engine/OverlayRun.h"
 #include "io/GridReader.h"
+#include "io/Threads.h"
 
 namespace {
 

@@ -33,12 +33,12 @@ class AllocationFailureTest : public tessgrid_test::TCommandTest {
     return StgFault;
   }
 
-  // Runs the command with the Nth allocation failing (0: none) and returns the number of
-  // allocations the run made.
-  unsigned long RunFailing(unsigned long LngFailAt, const std::string& StgOperation,
-                           TRun& Result) const {
-    Result = Run({Data("elevation_4x3.asc"), Data("uplift_4x3.asc"), Work("out.asc"), StgOperation},
-                 "LD_PRELOAD=" + tessgrid_test::Quote(TESSGRID_FAILING_MALLOC) +
+  // Runs the command on LngThreads threads with the Nth allocation failing (0: none) and returns
+  // the number of allocations the run made.
+  unsigned long RunFailing(unsigned long LngFailAt, long LngThreads, TRun& Result) const {
+    Result = Run({Data("elevation_4x3.asc"), Data("uplift_4x3.asc"), Work("out.asc"), "+"},
+                 "TESSGRID_THREADS=" + std::to_string(LngThreads) +
+                     " LD_PRELOAD=" + tessgrid_test::Quote(TESSGRID_FAILING_MALLOC) +
                      " TESSGRID_FAIL_ALLOCATION=" + std::to_string(LngFailAt) +
                      " TESSGRID_ALLOCATION_COUNT=" + tessgrid_test::Quote(Work("count.txt")) + " ");
     return std::stoul("0" + ReadFile(Work("count.txt")));
@@ -55,32 +55,43 @@ class AllocationFailureTest : public tessgrid_test::TCommandTest {
         "/dev/null", ">");
     return std::stoul("0" + ReadFile(Work("count.txt")));
   }
+
+  // Fails each allocation of a run on LngThreads threads in turn and expects every run to end
+  // as "Out of memory" with the earlier output in place, or to succeed.
+  void ExpectEveryFailureSafe(long LngThreads) {
+    TRun Result;
+    const unsigned long LngTotal = RunFailing(0, LngThreads, Result);
+    ASSERT_EQ(Result.LngStatus, 0);
+    const std::string StgSum = ReadFile(Work("out.asc"));
+    const std::vector<std::string> VecFiles = {"count.txt", "out.asc", "stderr.txt", "stdout.txt"};
+    std::vector<std::string> VecFaults;
+    for (unsigned long LngN = 1; LngN <= LngTotal; ++LngN) {
+      std::ofstream(Work("out.asc")) << "earlier\n";
+      RunFailing(LngN, LngThreads, Result);
+      const std::string StgOutput = ReadFile(Work("out.asc"));
+      const bool BlnSafe = Result.LngStatus == 0
+                               ? StgOutput == StgSum && Result.StgOut.empty()
+                               : Result.LngStatus == 1 && StgOutput == "earlier\n" &&
+                                     Result.StgOut.find('\n') + 1 == Result.StgOut.size() &&
+                                     Result.StgOut == "Out of memory\n";
+      const std::vector<std::string> VecEntries = Entries();
+      if (!BlnSafe || !Result.StgErr.empty() || VecEntries != VecFiles) {
+        VecFaults.push_back(Fault(LngN, Result, VecEntries));
+      }
+    }
+    EXPECT_EQ(VecFaults, std::vector<std::string>{});
+  }
 };
 
 }  // namespace
 
+// Threads are started where the reader, the writer and the overlay set up: a failure there is as
+// ordinary as any other, whatever the thread count.
 TEST_F(AllocationFailureTest, EveryFailedAllocationIsOutOfMemoryAndLosesNothing) {
-  TRun Result;
-  const unsigned long LngTotal = RunFailing(0, "+", Result);
-  ASSERT_EQ(Result.LngStatus, 0);
-  const std::string StgSum = ReadFile(Work("out.asc"));
-  const std::vector<std::string> VecFiles = {"count.txt", "out.asc", "stderr.txt", "stdout.txt"};
-  std::vector<std::string> VecFaults;
-  for (unsigned long LngN = 1; LngN <= LngTotal; ++LngN) {
-    std::ofstream(Work("out.asc")) << "earlier\n";
-    RunFailing(LngN, "+", Result);
-    const std::string StgOutput = ReadFile(Work("out.asc"));
-    const bool BlnSafe = Result.LngStatus == 0
-                             ? StgOutput == StgSum && Result.StgOut.empty()
-                             : Result.LngStatus == 1 && StgOutput == "earlier\n" &&
-                                   Result.StgOut.find('\n') + 1 == Result.StgOut.size() &&
-                                   Result.StgOut == "Out of memory\n";
-    const std::vector<std::string> VecEntries = Entries();
-    if (!BlnSafe || !Result.StgErr.empty() || VecEntries != VecFiles) {
-      VecFaults.push_back(Fault(LngN, Result, VecEntries));
-    }
+  for (const long LngThreads : {1L, 2L, 4L}) {
+    SCOPED_TRACE("threads " + std::to_string(LngThreads));
+    ExpectEveryFailureSafe(LngThreads);
   }
-  EXPECT_EQ(VecFaults, std::vector<std::string>{});
 }
 
 TEST_F(AllocationFailureTest, AFailedAllocationOfTheToolIsOutOfMemoryAndLosesNothing) {

@@ -20,6 +20,7 @@
 
 #include "io/GridSource.h"
 #include "io/TARCGISFileTools.h"
+#include "io/Threads.h"
 #include "tests/support/ExpectMessage.h"
 
 namespace {
