@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <exception>
@@ -13,16 +14,15 @@
 #include <mutex>
 #include <ostream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine/Engine.h"
-#include "engine/TaskPool.h"
 #include "io/GridReader.h"
 #include "io/GridSource.h"
 #include "io/GridWriter.h"
 #include "io/LargeBlock.h"
+#include "io/Threads.h"
 #include "model/Fail.h"
 
 namespace tessgrid::detail {
@@ -111,24 +111,22 @@ struct TInput {
 class TWriterThread {
  public:
   explicit TWriterThread(TRowWriter& Writer) : MbrWriter(Writer) {
-    StartThread(MbrThread, [this] { Serve(); });
+    MbrBlnThreaded = MbrThread.Start(1, [this](long) { Serve(); }) == 1;
   }
   ~TWriterThread() {
-    if (MbrThread.joinable()) {
-      {
-        const std::lock_guard<std::mutex> Lock(MbrMutex);
-        MbrBlnStop = true;
-      }
-      MbrChanged.notify_all();
-      MbrThread.join();
+    {
+      const std::lock_guard<std::mutex> Lock(MbrMutex);
+      MbrBlnStop = true;
     }
+    MbrChanged.notify_all();
+    MbrThread.Join();
   }
   TWriterThread(const TWriterThread&) = delete;
   TWriterThread& operator=(const TWriterThread&) = delete;
 
   // Writes LngRows rows of LngColumns cells, one after the other from PtrRows.
   void Hand(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) {
-    if (!MbrThread.joinable()) {
+    if (!MbrBlnThreaded) {
       Write(PtrRows, LngRows, LngColumns);
       return;
     }
@@ -143,7 +141,7 @@ class TWriterThread {
 
   // Waits until every row handed over is written; throws the writing's failure, if any.
   void Finish() {
-    if (MbrThread.joinable()) {
+    if (MbrBlnThreaded) {
       std::unique_lock<std::mutex> Lock(MbrMutex);
       MbrChanged.wait(Lock, [this] { return !MbrBlnPending; });
     }
@@ -181,7 +179,6 @@ class TWriterThread {
   }
 
   TRowWriter& MbrWriter;
-  std::thread MbrThread;               ///< the writing thread, unless none could start
   std::mutex MbrMutex;                 ///< guards the members below while the thread runs
   std::condition_variable MbrChanged;  ///< rows were handed over or written, or the end
   const double* MbrPtrRows = nullptr;
@@ -190,6 +187,8 @@ class TWriterThread {
   bool MbrBlnPending = false;      ///< rows handed over and not yet written
   bool MbrBlnStop = false;         ///< the thread is to end
   std::exception_ptr MbrPtrError;  ///< the writing's first failure; set by one thread at a time
+  bool MbrBlnThreaded = false;     ///< the writing thread runs
+  TThreadGroup MbrThread;          ///< last: started when the rest is set, joined first
 };
 
 // Lets the process hold a descriptor for every input at once, as far as the system allows: a
@@ -264,7 +263,7 @@ struct TSeriesStream::TState {
         VecDue.push_back(LngI);
       }
     }
-    Pool.Run(static_cast<long>(VecDue.size()), [&](long LngTask, long) {
+    Pool.Run(static_cast<long>(VecDue.size()), [&](long LngTask) {
       TInput& Input = VecInputs[VecDue[static_cast<std::size_t>(LngTask)]];
       const std::size_t LngUntil = std::min(LngTarget, Input.Rows());
       try {
@@ -288,7 +287,7 @@ struct TSeriesStream::TState {
       }
     }
     const std::size_t LngSpan = LngTarget - LngFirst;
-    Pool.Run(static_cast<long>(VecTaking.size() * LngSpan), [&](long LngTask, long) {
+    Pool.Run(static_cast<long>(VecTaking.size() * LngSpan), [&](long LngTask) {
       const std::size_t LngK = static_cast<std::size_t>(LngTask);
       const std::size_t LngI = VecTaking[LngK / LngSpan];
       const std::size_t LngRow = LngFirst + LngK % LngSpan;
@@ -315,24 +314,32 @@ struct TSeriesStream::TState {
                    std::vector<std::vector<const double*>>& VecScratch) {
     const std::size_t LngColumns = VecInputs.front().Columns();
     const std::size_t LngTasks = (LngTarget - LngFirst + kLngRowsPerTask - 1) / kLngRowsPerTask;
-    Pool.Run(static_cast<long>(LngTasks), [&](long LngTask, long LngWorker) {
+    // One task per worker, each taking a few rows at a time as it comes free: a worker's
+    // scratch and the combiner's state for it are used by one thread at a time.
+    std::atomic<std::size_t> LngNextTask{0};
+    Pool.Run(static_cast<long>(VecScratch.size()), [&](long LngWorker) {
       std::vector<const double*>& VecRows = VecScratch[static_cast<std::size_t>(LngWorker)];
-      const std::size_t LngStart = LngFirst + static_cast<std::size_t>(LngTask) * kLngRowsPerTask;
-      const std::size_t LngEnd = std::min(LngTarget, LngStart + kLngRowsPerTask);
-      for (std::size_t LngRow = LngStart; LngRow < LngEnd; ++LngRow) {
-        for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
-          VecRows[LngI] = VecInputs[LngI].PtrRing->Row(static_cast<long>(LngRow));
-        }
-        try {
-          Combiner.CombineRow(LngWorker, LngRow, VecRows.data(),
-                              PtrOut + (LngRow - LngFirst) * LngColumns);
-        } catch (...) {
-          const std::lock_guard<std::mutex> Lock(MbrMutex);
-          if (LngRow < LngCombineFailure) {
-            PtrCombineFailure = std::current_exception();
-            LngCombineFailure = LngRow;
+      for (std::size_t LngTask = LngNextTask.fetch_add(1); LngTask < LngTasks;
+           LngTask = LngNextTask.fetch_add(1)) {
+        const std::size_t LngStart = LngFirst + LngTask * kLngRowsPerTask;
+        const std::size_t LngEnd = std::min(LngTarget, LngStart + kLngRowsPerTask);
+        for (std::size_t LngRow = LngStart; LngRow < LngEnd; ++LngRow) {
+          for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
+            VecRows[LngI] = VecInputs[LngI].PtrRing->Row(static_cast<long>(LngRow));
           }
-          return;
+          try {
+            Combiner.CombineRow(LngWorker, LngRow, VecRows.data(),
+                                PtrOut + (LngRow - LngFirst) * LngColumns);
+          } catch (...) {
+            const std::lock_guard<std::mutex> Lock(MbrMutex);
+            if (LngRow < LngCombineFailure) {
+              PtrCombineFailure = std::current_exception();
+              LngCombineFailure = LngRow;
+            }
+            // The rows after it in this task are not wanted; the other tasks' rows may hold an
+            // earlier failure.
+            break;
+          }
         }
       }
     });
@@ -431,7 +438,7 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int 
     PtrRows = std::make_unique<TRowWriter>(*PtrOutput, LngColumns, ' ', State.LngThreads,
                                            IntMaxDigits, BlnIndentRows);
     VecOut.resize(2 * LngRoundRows * LngColumns);
-    VecScratch.assign(static_cast<std::size_t>(Pool.Size()),
+    VecScratch.assign(static_cast<std::size_t>(State.LngThreads),
                       std::vector<const double*>(State.VecInputs.size()));
     PtrWriter = std::make_unique<TWriterThread>(*PtrRows);
   }

@@ -16,6 +16,7 @@
 #include "io/GridReader.h"
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
+#include "io/Threads.h"
 #include "model/UnfilledMap.h"
 
 namespace tessgrid::detail {

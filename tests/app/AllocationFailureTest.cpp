@@ -148,9 +148,9 @@ TEST_F(AllocationFailureTest, AFailedAllocationOfAStreamedSeriesIsOutOfMemoryOnA
     const unsigned long LngTotal = RunToolFailing(0, VecArgs, Result);
     ASSERT_EQ(Result.LngStatus, 0) << Result.StgErr;
     const std::string StgAverage = ReadFile(Work("out.asc"));
-    // The stream's allocations come last: every one of the last 600, a spread before them.
+    // The stream's allocations come last: every one of the last 400, a spread before them.
     std::vector<std::string> VecFaults;
-    for (unsigned long LngN = 1; LngN <= LngTotal; LngN += LngN + 600 < LngTotal ? 23 : 1) {
+    for (unsigned long LngN = 1; LngN <= LngTotal; LngN += LngN + 400 < LngTotal ? 37 : 1) {
       std::ofstream(Work("out.asc")) << "earlier\n";
       RunToolFailing(LngN, VecArgs, Result);
       const bool BlnSafe = Result.LngStatus == 0
