@@ -46,9 +46,11 @@ constexpr std::size_t kLngNoRow = std::numeric_limits<std::size_t>::max();
 constexpr std::size_t kLngRowsPerTask = 4;
 
 // The rows of one input that the stream may still take: row r in slot r mod slots. Rows before
-// the first one not yet taken are free; between two calls of CellsPlaced the reader fills at
-// most BlockRows rows, so a round that reads until RoundRows more rows are complete never
-// reaches a slot still to be taken. An input of unknown size keeps all its rows: its reader
+// the first one not yet taken are free. Between two calls of CellsPlaced the reader fills at
+// most BlockRows rows, beginning with the one it left unfinished; a round reads only while a row
+// before the round's end is unfinished, so it fills no row beyond RoundRows + BlockRows - 2 past
+// the first row not yet taken: RoundRows + BlockRows - 1 slots never reach one still to be
+// taken. An input of unknown size keeps all its rows: its reader
 // places them only once the last has arrived.
 class TInputRing final : public TGridStorage {
  public:
@@ -62,7 +64,7 @@ class TInputRing final : public TGridStorage {
       return;
     }
     const std::size_t LngBlockRows = 2 + MbrLngBlockCells / MbrLngColumns;
-    MbrLngSlots = MbrBlnWhole ? LngRows : std::min(LngRows, MbrLngRoundRows + LngBlockRows);
+    MbrLngSlots = MbrBlnWhole ? LngRows : std::min(LngRows, MbrLngRoundRows + LngBlockRows - 1);
     MbrBlock = TLargeBlock(MbrLngSlots * MbrLngColumns * sizeof(double));
   }
 
