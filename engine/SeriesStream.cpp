@@ -432,16 +432,18 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int 
     }
   }
   TTaskPool Pool(State.LngThreads);
-  std::unique_ptr<TRowWriter> PtrRows;
-  std::unique_ptr<TWriterThread> PtrWriter;
+  // Two rounds of result rows: the writer's and the one being combined. The writer thread is
+  // declared after them and the row writer, so that it ends before they go on every path.
   std::vector<double> VecOut;
   std::vector<std::vector<const double*>> VecScratch;
+  std::unique_ptr<TRowWriter> PtrRows;
+  std::unique_ptr<TWriterThread> PtrWriter;
   if (BlnWriting) {
-    PtrRows = std::make_unique<TRowWriter>(*PtrOutput, LngColumns, ' ', State.LngThreads,
-                                           IntMaxDigits, BlnIndentRows);
     VecOut.resize(2 * LngRoundRows * LngColumns);
     VecScratch.assign(static_cast<std::size_t>(State.LngThreads),
                       std::vector<const double*>(State.VecInputs.size()));
+    PtrRows = std::make_unique<TRowWriter>(*PtrOutput, LngColumns, ' ', State.LngThreads,
+                                           IntMaxDigits, BlnIndentRows);
     PtrWriter = std::make_unique<TWriterThread>(*PtrRows);
   }
 
