@@ -2,6 +2,7 @@
 // Each is one call of TMapTools (ops/TMapTools.h) on a list; sum, count and average on grids
 // that share one grid stream instead (app/tool/CellWiseStream.h). The frame is
 // app/tool/ToolFrame.h.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/NoDataModel.h"
 #include "app/tool/ToolFrame.h"
+#include "io/Threads.h"
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
 #include "tessgrid_owning.h"
@@ -27,56 +29,60 @@ struct TSeriesArguments {
 
 using TAggregate = TMap* (*)(std::vector<TMap*>);
 
-// The cells of TMapTools::Sum, DataCounts and Average over maps whose no-data value is -9999.
-// The running sum adds in list order and stops at the first map without data, as Sum does: the
-// order of the additions is part of the result.
+// The cells of TMapTools::Sum, DataCounts and Average over maps whose no-data value is -9999,
+// taken a whole row of one map at a time. The running sum adds the maps in list order, as Sum
+// does (the order of the additions is part of the result); Sum stops at the first map without
+// data, whose cell is no-data whatever the sum past it.
 class TAggregateRule final : public TCellRule {
  public:
-  explicit TAggregateRule(TAggregate PtrAggregate) : MbrPtrAggregate(PtrAggregate) {}
+  explicit TAggregateRule(TAggregate PtrAggregate)
+      : MbrPtrAggregate(PtrAggregate), MbrVecNoData(static_cast<std::size_t>(ThreadCount())) {}
 
   std::size_t FewestInputs() const override {
     return MbrPtrAggregate == TMapTools::DataCounts ? 1 : 2;
   }
 
-  long Row(long, std::size_t, const double* const* PtrRows, std::size_t LngInputs,
+  long Row(long LngWorker, std::size_t, const double* const* PtrRows, std::size_t LngInputs,
            std::size_t LngColumns, double* PtrOut) override {
     if (MbrPtrAggregate == TMapTools::DataCounts) {
-      for (std::size_t LngX = 0; LngX < LngColumns; ++LngX) {
-        double DblCount = 0.0;
-        for (std::size_t LngI = 0; LngI < LngInputs; ++LngI) {
-          DblCount += PtrRows[LngI][LngX] != kDblLibraryNoData ? 1.0 : 0.0;
+      std::fill(PtrOut, PtrOut + LngColumns, 0.0);
+      for (std::size_t LngI = 0; LngI < LngInputs; ++LngI) {
+        for (std::size_t LngX = 0; LngX < LngColumns; ++LngX) {
+          PtrOut[LngX] += PtrRows[LngI][LngX] != kDblLibraryNoData ? 1.0 : 0.0;
         }
-        PtrOut[LngX] = DblCount;
       }
       return -1;
     }
+    std::vector<char>& VecNoData = MbrVecNoData[static_cast<std::size_t>(LngWorker)];
+    VecNoData.assign(LngColumns, 0);
+    for (std::size_t LngI = 0; LngI < LngInputs; ++LngI) {
+      const double* const PtrRow = PtrRows[LngI];
+      for (std::size_t LngX = 0; LngX < LngColumns; ++LngX) {
+        PtrOut[LngX] = LngI == 0 ? PtrRow[LngX] : PtrOut[LngX] + PtrRow[LngX];
+        VecNoData[LngX] = static_cast<char>(VecNoData[LngX] | (PtrRow[LngX] == kDblLibraryNoData));
+      }
+    }
+    // Without a no-data cell every map counts.
     const bool BlnAverage = MbrPtrAggregate == TMapTools::Average;
     long LngLost = -1;
     for (std::size_t LngX = 0; LngX < LngColumns; ++LngX) {
-      double DblSum = 0.0;
-      bool BlnNoData = false;
-      for (std::size_t LngI = 0; LngI < LngInputs && !BlnNoData; ++LngI) {
-        const double DblCell = PtrRows[LngI][LngX];
-        BlnNoData = DblCell == kDblLibraryNoData;
-        DblSum = LngI == 0 ? DblCell : DblSum + DblCell;
+      if (VecNoData[LngX] != 0) {
+        PtrOut[LngX] = kDblLibraryNoData;
+        continue;
       }
-      // Without a no-data cell every map counts.
-      double DblResult = kDblLibraryNoData;
-      if (!BlnNoData) {
-        DblResult = !BlnAverage || DblSum == kDblLibraryNoData
-                        ? DblSum
-                        : DblSum / static_cast<double>(LngInputs);
-        if (DblResult == kDblLibraryNoData && LngLost < 0) {
-          LngLost = static_cast<long>(LngX);
-        }
+      if (BlnAverage && PtrOut[LngX] != kDblLibraryNoData) {
+        PtrOut[LngX] /= static_cast<double>(LngInputs);
       }
-      PtrOut[LngX] = DblResult;
+      if (PtrOut[LngX] == kDblLibraryNoData && LngLost < 0) {
+        LngLost = static_cast<long>(LngX);
+      }
     }
     return LngLost;
   }
 
  private:
   TAggregate MbrPtrAggregate;
+  std::vector<std::vector<char>> MbrVecNoData;  ///< per worker: the cells of a row without data
 };
 using TSeriesOperation = std::vector<TMap*> (*)(std::vector<TMap*>, int);
 
