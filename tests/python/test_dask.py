@@ -57,5 +57,12 @@ def test_cluster_results_equal_the_tools(client, tmp_path, tool):
                     "-B", paths[5])
     assert numpy.array_equal(as_written(tmp_path, calc), numpy.asarray(expected))
 
+    # Chunk edges fall inside the new cells' rows and columns, and the bilinear rims reach over.
+    for resolution, method in ((10.0, "bilinear"), (62.5, "bilinear"), (50.0, "near")):
+        resampled = client.compute(tgd.resample(stack[3], resolution, method, cellsize=25))
+        expected = tool("resample", paths[3], "{out}", "--resolution", str(resolution),
+                        "--method", method)
+        assert numpy.array_equal(as_written(tmp_path, resampled.result()), numpy.asarray(expected))
+
     with pytest.raises(tessgrid.Error, match="unexpected end of expression"):
         client.compute(tgd.calc("A +", A=stack[0])).result()
