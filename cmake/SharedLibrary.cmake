@@ -38,15 +38,23 @@ endfunction()
 
 add_library(tessgrid_lib)
 add_library(tessgrid::tessgrid ALIAS tessgrid_lib)
+get_target_property(TESSGRID_LIB_TYPE tessgrid_lib TYPE)
 tessgrid_library_usage(tessgrid_lib)
 set_target_properties(tessgrid_lib PROPERTIES OUTPUT_NAME tessgrid EXPORT_NAME tessgrid
                       VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+# Standard templates instantiated on internal types (a thread's lambda) take std's default
+# visibility whatever the flags say; the version script keeps them local too.
+if(TESSGRID_LIB_TYPE STREQUAL "SHARED_LIBRARY")
+  target_link_options(tessgrid_lib PRIVATE
+                      -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/tessgrid.map)
+  set_property(TARGET tessgrid_lib APPEND PROPERTY LINK_DEPENDS
+               ${PROJECT_SOURCE_DIR}/cmake/tessgrid.map)
+endif()
 # TESSGRID_EXPORT marks the public classes; on this platform it is the same for building the
 # library and for using it, shared or static, so no define has to travel with the headers.
 generate_export_header(tessgrid_lib BASE_NAME tessgrid
                        EXPORT_FILE_NAME ${PROJECT_BINARY_DIR}/include/tessgrid_export.h)
 
-get_target_property(TESSGRID_LIB_TYPE tessgrid_lib TYPE)
 if(TESSGRID_LIB_TYPE STREQUAL "SHARED_LIBRARY")
   add_library(tessgrid_internal STATIC)
   tessgrid_library_usage(tessgrid_internal)
