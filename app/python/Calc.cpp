@@ -103,13 +103,15 @@ void Evaluate(const TExpression& Expression, const TRows& ArrFirst, double* PtrO
               long LngColumns, long LngThreads) {
   const std::optional<TSimpleForm> OptSimple = SimpleForm(Expression.Text());
   std::vector<std::unique_ptr<TExpression::TEvaluator>> VecEvaluators;
-  for (long LngT = 0; !OptSimple && LngT < LngThreads; ++LngT) {
+  // ForRowBlocks starts no more threads than there are blocks of rows.
+  const long LngUsed = std::min(LngThreads, std::max(1L, LngRows));
+  for (long LngT = 0; !OptSimple && LngT < LngUsed; ++LngT) {
     VecEvaluators.push_back(Expression.NewEvaluator());
   }
   // The first row with a collision, so that every thread count reports the same cell.
   std::vector<long> VecCollisions(static_cast<std::size_t>(LngRows), -1);
   const std::size_t LngStride = static_cast<std::size_t>(LngColumns);
-  ForRowBlocks(LngRows, LngThreads, [&](long LngFirst, long LngEnd, long LngT) {
+  ForRowBlocks(LngRows, LngUsed, [&](long LngFirst, long LngEnd, long LngT) {
     for (long LngRow = LngFirst; LngRow < LngEnd; ++LngRow) {
       const std::size_t LngOffset = static_cast<std::size_t>(LngRow) * LngStride;
       TRows ArrRows{};

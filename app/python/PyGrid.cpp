@@ -116,7 +116,7 @@ long ThreadsOf(std::optional<long> OptThreads) {
   if (OptThreads && *OptThreads < 1) {
     Fail("threads must be 1 or more");
   }
-  return OptThreads.value_or(ThreadCount());
+  return std::min(OptThreads.value_or(ThreadCount()), kLngMaxThreads);
 }
 
 void ForRowBlocks(long LngRows, long LngThreads,

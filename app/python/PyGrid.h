@@ -65,7 +65,8 @@ std::unique_ptr<TMap> LibraryMap(const TPyGrid& Grid);
 /// Throws the failure of ToDeclaredNoData, with the result called "result".
 TPyGrid ResultGrid(std::unique_ptr<TMap> PtrMap, const TPyGrid& Source, double DblNoData);
 
-/// Returns the threads a call takes: the count given, else ThreadCount().
+/// Returns the threads a call takes: the count given, else ThreadCount(); never more than
+/// kLngMaxThreads.
 /// Throws "threads must be 1 or more" for a count below 1.
 long ThreadsOf(std::optional<long> OptThreads);
 
