@@ -54,7 +54,7 @@ TPyGrid Read(const std::string& StgPath, std::optional<long> OptThreads) {
   return Grid;
 }
 
-void Write(const std::string& StgPath, py::handle Object, std::optional<int> OptDigits,
+void Write(const std::string& StgPath, const py::object& Object, std::optional<int> OptDigits,
            std::optional<long> OptThreads) {
   const TPyGrid Grid = GridArgument(Object, "grid", std::nullopt);
   const int IntDigits = OptDigits.value_or(kLngRuleDigits);

@@ -42,7 +42,7 @@ PYBIND11_MODULE(_tessgrid, Module) {
 numpy.asarray(grid) is the cells, rows from the north, without a copy; xll and
 yll are the south-western corner, cellsize the cell size, nodata the declared
 no-data value and crs the text of the coordinate-system sidecar (or None).)")
-      .def(py::init([](py::handle Cells, double DblXll, double DblYll, double DblCellSize,
+      .def(py::init([](const py::object& Cells, double DblXll, double DblYll, double DblCellSize,
                        double DblNoData, std::optional<std::string> OptCrs) {
              TPyGrid Grid;
              Grid.ArrCells = tessgrid::detail::CellsOf(Cells, "cells");

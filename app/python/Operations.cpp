@@ -137,8 +137,8 @@ std::map<double, double> ReclassTable(const std::map<double, double>& MapGiven,
   return MapTable;
 }
 
-TPyGrid Reclass(py::handle Object, const py::dict& Table, double DblDefault, TOptNoData OptNoData,
-                TOptThreads) {
+TPyGrid Reclass(const py::object& Object, const py::dict& Table, double DblDefault,
+                TOptNoData OptNoData, TOptThreads) {
   std::map<double, double> MapGiven;
   std::optional<double> OptNaNValue;
   for (const auto& Entry : Table) {
@@ -163,8 +163,8 @@ TPyGrid Reclass(py::handle Object, const py::dict& Table, double DblDefault, TOp
   });
 }
 
-TPyGrid Mask(py::handle ObjGrid, py::handle ObjSource, double DblMatch, double DblValue,
-             TOptNoData OptNoData, TOptThreads) {
+TPyGrid Mask(const py::object& ObjGrid, const py::object& ObjSource, double DblMatch,
+             double DblValue, TOptNoData OptNoData, TOptThreads) {
   const TPyGrid Grid = GridArgument(ObjGrid, "grid", OptNoData);
   const TPyGrid Source = GridArgument(ObjSource, "source", OptNoData);
   std::unique_ptr<TMap> PtrResult;
@@ -204,8 +204,8 @@ void AddOperations(py::module_& Module) {
                                  TPairOperation PtrOperation, bool BlnFinerGrid, bool BlnAligned) {
     Module.def(
         PtrName,
-        [PtrOperation, BlnFinerGrid, BlnAligned](py::handle A, py::handle B, TOptNoData OptNoData,
-                                                 TOptThreads) {
+        [PtrOperation, BlnFinerGrid, BlnAligned](const py::object& A, const py::object& B,
+                                                 TOptNoData OptNoData, TOptThreads) {
           return Pair(A, B, OptNoData, PtrOperation, BlnFinerGrid, BlnAligned);
         },
         "a"_a, "b"_a, py::kw_only(), "nodata"_a = py::none(), "threads"_a = py::none(),
@@ -242,8 +242,8 @@ void AddOperations(py::module_& Module) {
 
   Module.def(
       "threshold",
-      [](py::handle Object, double DblMin, std::optional<double> OptReplace, TOptNoData OptNoData,
-         TOptThreads) {
+      [](const py::object& Object, double DblMin, std::optional<double> OptReplace,
+         TOptNoData OptNoData, TOptThreads) {
         return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid& Input) {
           return OptReplace ? Kept(In,
                                    TMapTools::ThresholdReplace(&In, DblMin,
@@ -273,7 +273,7 @@ void AddOperations(py::module_& Module) {
 
   Module.def(
       "resample",
-      [](py::handle Object, double DblResolution, const std::string& StgMethod,
+      [](const py::object& Object, double DblResolution, const std::string& StgMethod,
          TOptNoData OptNoData, TOptThreads) {
         if (StgMethod != "near" && StgMethod != "bilinear") {
           Fail("method must be \"near\" or \"bilinear\", not \"" + StgMethod + "\"");
@@ -292,7 +292,7 @@ void AddOperations(py::module_& Module) {
 
   Module.def(
       "extract",
-      [](py::handle Object, double DblXMin, double DblYMin, double DblXMax, double DblYMax,
+      [](const py::object& Object, double DblXMin, double DblYMin, double DblXMax, double DblYMax,
          TOptNoData OptNoData, TOptThreads) {
         return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid&) {
           const TPoint Corner1(DblXMin, DblYMin);
