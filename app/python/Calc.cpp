@@ -54,25 +54,22 @@ std::optional<TSimpleForm> SimpleForm(const std::string& StgExpr) {
 template <typename TOperator>
 long SimpleRow(const double* PtrA, const double* PtrB, double* PtrOut, long LngColumns,
                double DblNoData, TOperator Operator) {
-  bool BlnCollision = false;
+  // Branch-free, so that it runs in vector registers; x - x is 0 exactly for the finite values,
+  // inf and NaN give NaN.
   for (long LngC = 0; LngC < LngColumns; ++LngC) {
-    const double DblA = PtrA[LngC];
-    const double DblB = PtrB[LngC];
-    const double DblResult = Operator(DblA, DblB);
-    const bool BlnNoData = (DblA == DblNoData) | (DblB == DblNoData);
-    // x - x is 0 exactly for the finite values: inf and NaN give NaN.
-    const bool BlnFinite = DblResult - DblResult == 0.0;
-    PtrOut[LngC] = BlnNoData | !BlnFinite ? DblNoData : DblResult;
-    BlnCollision |= !BlnNoData & BlnFinite & (DblResult == DblNoData);
+    const double DblResult = Operator(PtrA[LngC], PtrB[LngC]);
+    const bool BlnKept = (PtrA[LngC] != DblNoData) & (PtrB[LngC] != DblNoData) &
+                         (DblResult - DblResult == 0.0);
+    PtrOut[LngC] = BlnKept ? DblResult : DblNoData;
   }
-  if (!BlnCollision) {
-    return -1;
-  }
-  for (long LngC = 0;; ++LngC) {
-    if (PtrOut[LngC] == DblNoData && PtrA[LngC] != DblNoData && PtrB[LngC] != DblNoData) {
+  // A data result equal to no-data is rare; the row is still in the cache for this look.
+  for (long LngC = 0; LngC < LngColumns; ++LngC) {
+    if (PtrOut[LngC] == DblNoData && PtrA[LngC] != DblNoData && PtrB[LngC] != DblNoData &&
+        Operator(PtrA[LngC], PtrB[LngC]) == DblNoData) {
       return LngC;
     }
   }
+  return -1;
 }
 
 long SimpleRow(const TSimpleForm& Form, const TRows& ArrRows, double* PtrOut, long LngColumns,
@@ -203,9 +200,9 @@ TPyGrid Calc(const std::string& StgExpr, std::optional<double> OptNoData,
         if (!ArrGrids[LngI]) {
           continue;
         }
-        // One block per grid, so that the rows lie at one stride as in an array.
         ArrMaps[LngI] = LibraryMap(*ArrGrids[LngI]);
       }
+      // One block per grid, so that the rows lie at one stride as in an array.
       std::vector<std::vector<double>> VecBlocks(kLngLetters);
       for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
         if (ArrMaps[LngI]) {

@@ -146,10 +146,23 @@ def test_calc_single_operator_equals_the_general_expression():
     b[::4, 1::2] = -9999.0
     b[3, :5] = 0.0  # division by zero, and 0 / 0, are no-data
     a[3, :2] = 0.0
-    for operator in "+-*/":
-        fast = numpy.asarray(tessgrid.calc("A %s B" % operator, A=a, B=b))
-        general = numpy.asarray(tessgrid.calc("(A) %s B" % operator, A=a, B=b))
-        assert numpy.array_equal(fast, general), operator
+    a[4, 0] = numpy.nan  # data, whose results are no-data but no lost data cell
+    b[5, 0] = numpy.inf
+    a[6, :3] = [-9998.0, -9999.5, -19998.0]  # computed -9999 from data: a failure
+    b[6, :3] = [-1.0, -0.5, 2.0]
+    for operator, column in (("+", 0), ("-", 1), ("*", None), ("/", 2)):
+        def run(expr):
+            try:
+                return numpy.asarray(tessgrid.calc(expr, A=a, B=b))
+            except tessgrid.Error as failure:
+                return str(failure)
+        fast, general = run("A %s B" % operator), run("(A) %s B" % operator)
+        if column is None:
+            assert numpy.array_equal(fast, general), operator
+        else:
+            assert fast == general == ("the result at row 6, column %d comes to -9999, which the "
+                                       "library's operations take for no-data; tessgrid-tool "
+                                       "cannot keep it as data" % column)
     two = numpy.asarray(tessgrid.calc("sin(A) * B", A=a, B=b, threads=2))
     assert numpy.array_equal(two, numpy.asarray(tessgrid.calc("sin(A) * B", A=a, B=b, threads=1)))
 
