@@ -58,8 +58,8 @@ long SimpleRow(const double* PtrA, const double* PtrB, double* PtrOut, long LngC
   // inf and NaN give NaN.
   for (long LngC = 0; LngC < LngColumns; ++LngC) {
     const double DblResult = Operator(PtrA[LngC], PtrB[LngC]);
-    const bool BlnKept = (PtrA[LngC] != DblNoData) & (PtrB[LngC] != DblNoData) &
-                         (DblResult - DblResult == 0.0);
+    const bool BlnKept =
+        (PtrA[LngC] != DblNoData) & (PtrB[LngC] != DblNoData) & (DblResult - DblResult == 0.0);
     PtrOut[LngC] = BlnKept ? DblResult : DblNoData;
   }
   // A data result equal to no-data is rare; the row is still in the cache for this look.
