@@ -38,11 +38,12 @@ TPyGrid Pair(py::handle ObjA, py::handle ObjB, TOptNoData OptNoData, TPairOperat
     py::gil_scoped_release Release;
     const TInputGrid InputA = DescribeGrid(A);
     const TInputGrid InputB = DescribeGrid(B);
+    // The tool's order: both inputs are taken in, then compared.
+    const std::unique_ptr<TMap> PtrA = LibraryMap(A);
+    const std::unique_ptr<TMap> PtrB = LibraryMap(B);
     if (BlnAligned) {
       CheckAligned({&InputA, &InputB});
     }
-    const std::unique_ptr<TMap> PtrA = LibraryMap(A);
-    const std::unique_ptr<TMap> PtrB = LibraryMap(B);
     PtrResult.reset(PtrOperation(PtrA.get(), PtrB.get()));
     // Where the cells pair by column and row, a result of -9999 from two data cells shows.
     if (PtrA->MbrLngXDim == PtrB->MbrLngXDim && PtrA->MbrLngYDim == PtrB->MbrLngYDim &&
@@ -71,11 +72,11 @@ TPyGrid Series(const py::sequence& Grids, TOptNoData OptNoData, TSeriesOperation
     for (const TInputGrid& Input : VecInputs) {
       VecInputPtrs.push_back(&Input);
     }
-    CheckAligned(VecInputPtrs);
     std::vector<std::unique_ptr<TMap>> VecMaps;
     for (const TPyGrid& Grid : VecGrids) {
       VecMaps.push_back(LibraryMap(Grid));
     }
+    CheckAligned(VecInputPtrs);
     PtrResult.reset(PtrOperation(tessgrid::Borrow(VecMaps)));
     if (PtrOperation != TMapTools::DataCounts) {
       std::vector<const TMap*> VecConst;
