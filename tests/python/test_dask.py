@@ -11,9 +11,10 @@ import dask.array  # noqa: E402
 
 
 @pytest.fixture(scope="module")
-def client():
+def client(tmp_path_factory):
+    workers = str(tmp_path_factory.mktemp("workers"))
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                  dashboard_address=None) as cluster:
+                                  dashboard_address=None, local_directory=workers) as cluster:
         with distributed.Client(cluster) as connected:
             yield connected
 
