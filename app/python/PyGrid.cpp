@@ -13,6 +13,7 @@
 
 #include "io/GridReader.h"
 #include "io/GridWriter.h"
+#include "io/Threads.h"
 #include "model/Fail.h"
 
 namespace tessgrid::detail {
