@@ -6,6 +6,9 @@
 #include <cpl_error.h>
 
 #include <mutex>
+#include <string>
+
+#include "io/GridReader.h"
 
 namespace tessgrid::detail {
 
@@ -14,6 +17,14 @@ void UseGdal() {
   std::call_once(Registered, []() {
     CPLSetErrorHandler(CPLQuietErrorHandler);
     CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
+    // GeoTIFF blocks are decoded and encoded on the command's threads. Under ThreadSanitizer
+    // they stay on one: GDAL is not instrumented, so the sanitizer cannot see the hand-over of
+    // a block from GDAL's workers to the caller and would report it as a race.
+#if defined(__SANITIZE_THREAD__)
+    CPLSetConfigOption("GDAL_NUM_THREADS", "1");
+#else
+    CPLSetConfigOption("GDAL_NUM_THREADS", std::to_string(ThreadCount()).c_str());
+#endif
     GDALAllRegister();
   });
   CPLErrorReset();

@@ -14,7 +14,7 @@ namespace tessgrid::detail {
 /// Registers GDAL's drivers on the first call, and makes GDAL quiet: its messages are kept for
 /// GdalMessage instead of going to standard error (the tool's failure is one line), and no
 /// .aux.xml sidecars are written, which would be left beside a temporary instead of the output.
-/// Clears the last message.
+/// GeoTIFF blocks are decoded and encoded on ThreadCount() threads. Clears the last message.
 void UseGdal();
 
 /// Returns GDAL's last message, or "GDAL reported no cause" when it left none.

@@ -213,6 +213,9 @@ void TRasterReader::ReadRows(long LngFirst, long LngCount, double* PtrRows) {
           IntColumns, static_cast<int>(LngCount), GDT_Float64, 0, 0, nullptr) != CE_None) {
     Fail("Unable to read file " + MbrPtrOpen->StgFileName + ": " + GdalMessage());
   }
+  // The window held whole blocks, which no later window reads again: out of GDAL's cache with
+  // them, so that memory follows the window rather than the raster.
+  MbrPtrOpen->PtrBand->FlushCache(false);
   if (!Header.BlnNoDataRead) {
     const std::size_t LngCells =
         static_cast<std::size_t>(LngCount) * static_cast<std::size_t>(Header.LngColumns);

@@ -185,11 +185,19 @@ void WriteRaster(const TMap& Map, const TGridLayout& Layout, const TRasterTarget
       Band.SetNoDataValue(Layout.DblNoData) != CE_None) {
     FailWrite(StgOutput);
   }
+  int IntBlockColumns = 0;
+  int IntBlockRows = 0;
+  Band.GetBlockSize(&IntBlockColumns, &IntBlockRows);
   for (int IntRow = 0; IntRow < IntRows; ++IntRow) {
     // GDAL takes a writable buffer for both directions; it only reads it here.
     double* PtrRow = const_cast<double*>(Map.MbrVecValues[static_cast<std::size_t>(IntRow)].data());
     if (Band.RasterIO(GF_Write, 0, IntRow, IntColumns, 1, PtrRow, IntColumns, 1, GDT_Float64, 0, 0,
                       nullptr) != CE_None) {
+      FailWrite(StgOutput);
+    }
+    // A row of blocks is complete: written out now rather than held in GDAL's cache.
+    if (BlnDirect && IntBlockRows > 0 && (IntRow + 1) % IntBlockRows == 0 &&
+        Band.FlushCache(false) != CE_None) {
       FailWrite(StgOutput);
     }
   }
