@@ -72,11 +72,9 @@ class RasterReaderTest : public ::testing::Test {
 
 }  // namespace
 
-#ifdef TESSGRID_WITH_GDAL
-
-using tessgrid::detail::TRasterReader;
-
 TEST_F(RasterReaderTest, AsciiGridsAndUnknownFilesAreLeftToTheOwnReader) {
+#ifdef TESSGRID_WITH_GDAL
+  using tessgrid::detail::TRasterReader;
   const std::string StgGrid = "NCOLS 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n5\n";
   std::ofstream(Work("grid.txt")) << StgGrid;
   std::ofstream(Work("grid.asc")) << StgGrid;
@@ -86,9 +84,12 @@ TEST_F(RasterReaderTest, AsciiGridsAndUnknownFilesAreLeftToTheOwnReader) {
   }
   EXPECT_EQ(TRasterReader::OpenIfRaster("-", 1), nullptr);
   EXPECT_NE(TRasterReader::OpenIfRaster(Raster("r.tif", {}), 1), nullptr);
+#endif
 }
 
 TEST_F(RasterReaderTest, RowWindowsFollowTheBlocks) {
+#ifdef TESSGRID_WITH_GDAL
+  using tessgrid::detail::TRasterReader;
   // Tiles of 16 rows, and strips of 5: 23 rows end in a short block either way.
   for (const auto& VecOptions : std::vector<std::vector<const char*>>{
            {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16"}, {"BLOCKYSIZE=5"}}) {
@@ -127,6 +128,5 @@ TEST_F(RasterReaderTest, RowWindowsFollowTheBlocks) {
     EXPECT_EQ(PtrMap->GetPointVal(36, 22), CellAt(36, 22));
     EXPECT_EQ(PtrMap->GetPointVal(0, 16), CellAt(0, 16));
   }
-}
-
 #endif
+}
