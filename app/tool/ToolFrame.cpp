@@ -405,19 +405,13 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
   // unless --ignore-crs.
   const std::string* PtrFirstInput = nullptr;
   for (const std::string& StgFile : VecFiles) {
+    // A raster's own system was taken when it was opened.
     if (MbrMapPrjs.count(StgFile) == 0) {
-      const auto ItRaster = MbrMapRasters.find(StgFile);
-      if (ItRaster != MbrMapRasters.end()) {
-        const std::string& StgWkt = ItRaster->second->CrsText();
-        MbrMapPrjs[StgFile] = StgWkt.empty() ? std::nullopt : std::optional<std::string>(StgWkt);
-        MbrMapCrsOrigins[StgFile] = StgFile;
-      } else {
-        std::string StgText;
-        MbrMapPrjs[StgFile] = TPrjFileTools::LoadPrjFile(StgFile, StgText)
-                                  ? std::optional<std::string>(std::move(StgText))
-                                  : std::nullopt;
-        MbrMapCrsOrigins[StgFile] = TPrjFileTools::GetPrjFileName(StgFile);
-      }
+      std::string StgText;
+      MbrMapPrjs[StgFile] = TPrjFileTools::LoadPrjFile(StgFile, StgText)
+                                ? std::optional<std::string>(std::move(StgText))
+                                : std::nullopt;
+      MbrMapCrsOrigins[StgFile] = TPrjFileTools::GetPrjFileName(StgFile);
     }
     if (MbrOptions.BlnIgnoreCrs || !MbrMapPrjs[StgFile].has_value()) {
       continue;
@@ -452,6 +446,9 @@ void TToolRun::OpenRasters(const std::vector<std::string>& VecFiles) {
           TRasterReader::OpenIfRaster(StgFile, MbrOptions.IntBand);
       if (PtrReader) {
         MbrMapRasterFacts[StgFile] = PtrReader->Facts();
+        const std::string& StgWkt = PtrReader->CrsText();
+        MbrMapPrjs[StgFile] = StgWkt.empty() ? std::nullopt : std::optional<std::string>(StgWkt);
+        MbrMapCrsOrigins[StgFile] = StgFile;
         MbrMapRasters[StgFile] = std::move(PtrReader);
       }
     }
@@ -462,17 +459,19 @@ void TToolRun::OpenRasters(const std::vector<std::string>& VecFiles) {
 }
 
 std::unique_ptr<TMap> TToolRun::LoadDescribed(const std::string& StgName) {
+#ifdef TESSGRID_WITH_GDAL
   if (!IsStandardStream(StgName)) {
     OpenRasters({StgName});
   }
   const auto ItRaster = MbrMapRasters.find(StgName);
   if (ItRaster != MbrMapRasters.end()) {
-    std::unique_ptr<TMap> PtrMap = ItRaster->second->ReadMap();
+    std::unique_ptr<TMap> PtrRaster = ItRaster->second->ReadMap();
     // Closed once read: an open raster keeps its blocks in GDAL's cache.
     MbrMapRasters.erase(ItRaster);
-    MbrMapInputs[StgName] = DescribeInput(StgName, *PtrMap);
-    return PtrMap;
+    MbrMapInputs[StgName] = DescribeInput(StgName, *PtrRaster);
+    return PtrRaster;
   }
+#endif
   std::unique_ptr<TMap> PtrMap(
       IsStandardStream(StgName)
           ? TARCGISFileTools::LoadARCGISFile(std::cin, TGridHeaderMode::kLenient)

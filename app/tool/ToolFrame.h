@@ -229,7 +229,8 @@ class TToolRun {
                                                                  ///< a raster's WKT
   std::map<std::string, std::string> MbrMapCrsOrigins;  ///< input -> the file of its CRS text
   std::map<std::string, TInputGrid> MbrMapInputs;       ///< input -> what it states
-  std::map<std::string, std::unique_ptr<TRasterReader>> MbrMapRasters;  ///< open until loaded
+  // Shared, not unique: the reader's destructor then comes with the GDAL build that makes one.
+  std::map<std::string, std::shared_ptr<TRasterReader>> MbrMapRasters;  ///< open until loaded
   std::map<std::string, TRasterFacts> MbrMapRasterFacts;  ///< input GDAL reads -> its facts
   std::string MbrStgFirstInput;  ///< the first input Prepare named; its type leads GeoTIFFs
   TOutputSet MbrOutputs;         ///< what the run stages; uncommitted, it removes its temporaries
