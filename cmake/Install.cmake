@@ -1,6 +1,6 @@
-# Install rules: headers under include/tessgrid/<layer>, the static library, a CMake package
-# (find_package(tessgrid) -> tessgrid::tessgrid), a pkg-config file, and the README and LICENSE
-# under share/doc/tessgrid.
+# Install rules: headers under include/tessgrid/<layer>, the library (static, or shared with
+# BUILD_SHARED_LIBS=ON), a CMake package (find_package(tessgrid) -> tessgrid::tessgrid), a
+# pkg-config file, and the README and LICENSE under share/doc/tessgrid.
 include(CMakePackageConfigHelpers)
 
 # Only the public headers are installed; the internals (namespace tessgrid::detail) stay in the
@@ -16,6 +16,7 @@ foreach(header IN LISTS TESSGRID_PUBLIC_HEADERS)
 endforeach()
 
 install(FILES ${PROJECT_BINARY_DIR}/include/tessgrid_version.h
+              ${PROJECT_BINARY_DIR}/include/tessgrid_export.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid)
 
 # The README describes the command and the library, and the manual page points at it.
@@ -23,7 +24,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(TARGETS tessgrid_lib EXPORT tessgridTargets
-        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development)
 if(TARGET tessgrid)
   install(TARGETS tessgrid RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${PROJECT_SOURCE_DIR}/doc/tessgrid.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

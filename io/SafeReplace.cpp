@@ -615,6 +615,16 @@ enum class TStagedKind {
   kStandardOutput,  ///< std::cout, written at commit
 };
 
+// The fill of a temporary that Write writes as a stream.
+std::function<bool(int)> StreamInto(const std::function<void(std::ostream&)>& Write) {
+  return [&Write](int LngFd) {
+    TDescriptorBuffer Buffer(LngFd, false);
+    std::ostream Stream(&Buffer);
+    Write(Stream);
+    return Buffer.Drain() && !Stream.fail();
+  };
+}
+
 struct TStagedOutput {
   TStagedKind Kind = TStagedKind::kText;
   std::string StgFileName;                   ///< as named, for the messages
@@ -644,8 +654,9 @@ struct TOutputSet::TStaged {
     }
   }
 
+  // Fill writes the temporary through its descriptor and reports whether that succeeded.
   void StageTemporary(const TTarget& Target, const std::string& StgFileName,
-                      const std::function<void(std::ostream&)>& Write) {
+                      const std::function<bool(int)>& Fill) {
     CheckTarget(Target, StgFileName);
     const bool BlnExists = Target.Kind == TTargetKind::kReplaced;
     TStagedOutput Output;
@@ -668,6 +679,11 @@ struct TOutputSet::TStaged {
       }
       FailOpen(StgFileName);
     }
+    if (!Fill(Temporary.Fd())) {
+      FailWrite(StgFileName);
+    }
+    // The mode is set once the content is written: a writer that opens the temporary again by
+    // a name needs the owner's read and write permission until then.
     if (BlnExists) {
       // Only root (or an owner changing to another of its groups) may keep the target's owners;
       // anyone else owns the replacement, as after every replace by renaming.
@@ -676,14 +692,6 @@ struct TOutputSet::TStaged {
             ::fchown(Temporary.Fd(), Target.Status.st_uid, Target.Status.st_gid);
       }
       if (::fchmod(Temporary.Fd(), Target.Status.st_mode & 07777) != 0) {
-        FailWrite(StgFileName);
-      }
-    }
-    {
-      TDescriptorBuffer Buffer(Temporary.Fd(), false);
-      std::ostream Stream(&Buffer);
-      Write(Stream);
-      if (!Buffer.Drain() || Stream.fail()) {
         FailWrite(StgFileName);
       }
     }
@@ -746,7 +754,7 @@ void TOutputSet::Stage(const std::string& StgFileName,
                        const std::function<void(std::ostream&)>& Write) {
   const TTarget Target = FindTarget(StgFileName);
   if (TakesTemporary(Target.Kind)) {
-    MbrPtrStaged->StageTemporary(Target, StgFileName, Write);
+    MbrPtrStaged->StageTemporary(Target, StgFileName, StreamInto(Write));
     return;
   }
   CheckTarget(Target, StgFileName);
@@ -756,6 +764,19 @@ void TOutputSet::Stage(const std::string& StgFileName,
   Output.Target = Target;
   FillText(Write, Output.StgText);
   MbrPtrStaged->VecOutputs.push_back(std::move(Output));
+}
+
+void TOutputSet::StageFile(const std::string& StgFileName,
+                           const std::function<void(const std::string&)>& Write) {
+  const TTarget Target = FindTarget(StgFileName);
+  if (!TakesTemporary(Target.Kind)) {
+    CheckTarget(Target, StgFileName);
+    Fail("Unable to write file " + StgFileName + ": not a regular file");
+  }
+  MbrPtrStaged->StageTemporary(Target, StgFileName, [&Write](int LngFd) {
+    Write("/proc/self/fd/" + std::to_string(LngFd));
+    return true;
+  });
 }
 
 void TOutputSet::StageStandardOutput(const std::function<void(std::ostream&)>& Write) {
@@ -854,7 +875,7 @@ void WriteFileSafely(const std::string& StgFileName,
     return;
   }
   TOutputSet::TStaged Staged;
-  Staged.StageTemporary(Target, StgFileName, Write);
+  Staged.StageTemporary(Target, StgFileName, StreamInto(Write));
   Staged.Commit();
 }
 

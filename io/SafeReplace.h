@@ -68,6 +68,17 @@ class TOutputSet {
   /// Write.
   void Stage(const std::string& StgFileName, const std::function<void(std::ostream&)>& Write);
 
+  /// Stages the file Write makes at the path it is given as the new content of the named file,
+  /// for writers that need a name rather than a stream (they seek and read back what they
+  /// wrote). The path, "/proc/self/fd/N", names the temporary's own descriptor, so Write fills
+  /// the very file created, whatever takes the temporary's name meanwhile; Write reports its
+  /// failures by throwing. Only for targets that take a temporary.
+  /// Throws "Unable to write file " followed by the name and ": not a regular file" for
+  /// standard output, a device or a pipe, after the failures of CheckWritable; otherwise as
+  /// Stage.
+  void StageFile(const std::string& StgFileName,
+                 const std::function<void(const std::string&)>& Write);
+
   /// Stages the text Write puts in the stream for standard output (std::cout).
   /// Throws the exceptions of Write.
   void StageStandardOutput(const std::function<void(std::ostream&)>& Write);

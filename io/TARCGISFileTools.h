@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/TMap.h"
+#include "tessgrid_export.h"
 
 /// The header variants LoadARCGISFile accepts.
 enum class TGridHeaderMode {
@@ -36,7 +37,7 @@ enum class TGridHeaderMode {
 /// unchanged.
 ///
 /// Every map returned is new and owned by the caller.
-class TARCGISFileTools {
+class TESSGRID_EXPORT TARCGISFileTools {
  public:
   TARCGISFileTools() = delete;
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tessgrid_export.h"
+
 /// Static tools for the sidecar that tells other programs a grid's coordinate system: a text
 /// file beside the grid, named after it with the extension ".prj" (elevation.asc has
 /// elevation.prj; a name without an extension gets ".prj" appended). Only the last part of the
@@ -14,7 +16,7 @@
 /// The library never interprets the text. Two sidecars describe the same coordinate system when
 /// their texts are equal once leading and trailing white space is dropped and CR LF and lone CR
 /// line ends read as LF. A grid without a sidecar conflicts with none.
-class TPrjFileTools {
+class TESSGRID_EXPORT TPrjFileTools {
  public:
   TPrjFileTools() = delete;
 

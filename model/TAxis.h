@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "model/TPoint.h"
+#include "tessgrid_export.h"
 
 /// An axis of a map: the cell centres or the cell edges (the interval axis) of one direction.
 /// Point k of an interval axis is the edge before cell k; point k of a centre axis is the centre of
 /// cell k. Both coordinates of every point are stored; an X axis is searched by x ('X'), a Y axis
 /// by y (any other character). Every slot owns its point and may be empty (null) until filled.
 /// Axes are copied only by Clone; they cannot be copied by value, but they can be moved.
-class TAxis {
+class TESSGRID_EXPORT TAxis {
  public:
   /// Builds an axis of LngSize empty slots (none for a size of 0 or less).
   TAxis(double DblResolution, long LngSize);

@@ -4,11 +4,12 @@
 #define MODEL_TAXISTOOLS_H
 
 #include "model/TAxis.h"
+#include "tessgrid_export.h"
 
 /// Static conversions between centre and edge axes. Each returns a new axis that the caller owns
 /// and leaves its argument unchanged. They suit the orientation of every map's axes: X rising
 /// with the index, Y falling.
-class TAxisTools {
+class TESSGRID_EXPORT TAxisTools {
  public:
   TAxisTools() = delete;
 

@@ -7,6 +7,7 @@
 
 #include "model/TAxis.h"
 #include "model/TPoint.h"
+#include "tessgrid_export.h"
 
 /// A map: MbrLngXDim columns by MbrLngYDim rows of double values and four axes.
 ///
@@ -27,7 +28,7 @@
 ///   treatment.
 /// - The map owns its values and its four axes. Axis setters store copies; points returned by
 ///   GetCoordinates and GetPoint are new and owned by the caller. Maps cannot be copied by value.
-class TMap {
+class TESSGRID_EXPORT TMap {
  public:
   /// Builds a map of no cells and no axes; the no-data value is -9999.
   explicit TMap(double DblResolution);

@@ -3,10 +3,12 @@
 #ifndef MODEL_TPOINT_H
 #define MODEL_TPOINT_H
 
+#include "tessgrid_export.h"
+
 /// A point in map units: x grows eastwards, y northwards. Points are created with new and owned
 /// by whoever holds them (an axis owns the points in its slots). Copies are made with Clone, which
 /// keeps the dynamic kind, so an axis of TMapPoints clones into an axis of TMapPoints.
-class TPoint {
+class TESSGRID_EXPORT TPoint {
  public:
   /// Builds the point (x, y).
   TPoint(double DblX, double DblY);
@@ -23,7 +25,7 @@ class TPoint {
 };
 
 /// A point that stands for a map cell: its coordinates and the cell's value.
-class TMapPoint : public TPoint {
+class TESSGRID_EXPORT TMapPoint : public TPoint {
  public:
   /// Builds the point (x, y) carrying the value.
   TMapPoint(double DblX, double DblY, double DblValue);

@@ -11,6 +11,7 @@
 #include "model/TAxis.h"
 #include "model/TMap.h"
 #include "model/TPoint.h"
+#include "tessgrid_export.h"
 
 /// How TMapTools::Resample finds the value at a target cell centre.
 enum class TResampleMethod {
@@ -22,7 +23,7 @@ enum class TResampleMethod {
 /// says it changes its argument in place. An operation that returns a new map, point or vector of
 /// them hands it to the caller, who deletes it. Every check runs before any visible change: a
 /// failing operation leaves its arguments as they were, returns nothing and leaks nothing.
-class TMapTools {
+class TESSGRID_EXPORT TMapTools {
  public:
   TMapTools() = delete;
 

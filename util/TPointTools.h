@@ -6,12 +6,13 @@
 #include <vector>
 
 #include "model/TPoint.h"
+#include "tessgrid_export.h"
 
 /// Static operations on plane points. x grows eastwards and y northwards; counterclockwise runs
 /// from east towards north. Input points are only read and the caller's vectors are never
 /// reordered. Every point returned is new and owned by the caller. Nothing here fails: empty
 /// inputs and degenerate shapes give floating-point results (NaN, 0) instead of messages.
-class TPointTools {
+class TESSGRID_EXPORT TPointTools {
  public:
   TPointTools() = delete;
 

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "tessgrid_export.h"
+
 /// Operations on byte strings, one character per byte. None keeps state. ToUpper and Trim change
 /// the string they are given; Tokenize replaces the contents of its token vector; every other
 /// operation takes its strings by value and returns a new result.
-class TStringTools {
+class TESSGRID_EXPORT TStringTools {
  public:
   TStringTools() = delete;
 

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "tessgrid_export.h"
+
 /// Operations on vectors of numbers. None keeps state. Every vector argument is taken by value,
 /// so a caller's vector is never changed; vector results are new and belong to the caller.
 /// Sums start from 0.0 and add in index order, in double precision. Empty inputs and zero
 /// divisors are not failures: they give the IEEE result (0.0 / 0.0 is not-a-number).
-class TVectorTools {
+class TESSGRID_EXPORT TVectorTools {
  public:
   TVectorTools() = delete;
 

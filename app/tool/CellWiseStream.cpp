@@ -149,11 +149,11 @@ class TToolCombiner final : public TSeriesCombiner {
 bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
                     const std::string& StgOutput, TCellRule& Rule) {
   if (VecInputs.size() < Rule.FewestInputs() || IsStandardStream(StgOutput) ||
-      !WritesThroughTemporary(StgOutput)) {
+      !WritesThroughTemporary(StgOutput) || Run.WritesRaster(StgOutput)) {
     return false;
   }
   for (const std::string& StgInput : VecInputs) {
-    if (!IsRegularFile(StgInput)) {
+    if (!IsRegularFile(StgInput) || Run.RasterFacts(StgInput) != nullptr) {
       return false;
     }
   }

@@ -33,8 +33,9 @@ class TCellRule {
 /// (ToLibraryNoData) in input order, then the first cell CheckDataKept fails on, then the first
 /// ToDeclaredNoData fails on, then the output's. Returns false, having read no cell and staged
 /// nothing, where the run takes the library path instead: fewer inputs than the rule takes, an
-/// input that is standard input or not a regular file (a pipe cannot be read twice), an output
-/// that is standard output or not written through a temporary, and inputs whose headers all
+/// input that is standard input, not a regular file (a pipe cannot be read twice) or a GDAL
+/// raster, an output that is standard output, not written through a temporary or a GDAL raster,
+/// and inputs whose headers all
 /// read but that CheckAligned refuses or whose grid has no cells, a cell size that is not a
 /// positive number, or edges whose cells do not hold their own centres.
 /// Call it after TToolRun::Prepare.

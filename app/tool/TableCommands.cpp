@@ -147,8 +147,28 @@ TInfo Summarise(const TMap& Map) {
   return Info;
 }
 
-void PrintInfo(const TToolRun&, const TTableArguments& Args, TMap* PtrMap) {
+// The text as a JSON string: quotes, backslashes and control bytes escaped.
+std::string JsonString(const std::string& StgText) {
+  std::string StgQuoted = "\"";
+  for (const char ChrC : StgText) {
+    if (ChrC == '"' || ChrC == '\\') {
+      StgQuoted += '\\';
+      StgQuoted += ChrC;
+    } else if (static_cast<unsigned char>(ChrC) < 0x20) {
+      static const char kChrHex[] = "0123456789abcdef";
+      StgQuoted += "\\u00";
+      StgQuoted += kChrHex[(ChrC >> 4) & 0xf];
+      StgQuoted += kChrHex[ChrC & 0xf];
+    } else {
+      StgQuoted += ChrC;
+    }
+  }
+  return StgQuoted + "\"";
+}
+
+void PrintInfo(const TToolRun& Run, const TTableArguments& Args, TMap* PtrMap) {
   const TInfo Info = Summarise(*PtrMap);
+  const TRasterFacts* PtrRaster = Run.RasterFacts(Args.StgIn);
   const TAxis& XEdges = *PtrMap->MbrPtrXAxisInterval;
   const TAxis& YEdges = *PtrMap->MbrPtrYAxisInterval;
   const bool BlnJson = Args.BlnJson;
@@ -193,6 +213,23 @@ void PrintInfo(const TToolRun&, const TTableArguments& Args, TMap* PtrMap) {
     Number("min", Info.DblMin);
     Number("max", Info.DblMax);
     Number("mean", Info.DblMean);
+    // What GDAL tells of a raster; a raster without a coordinate system shows none.
+    auto Text = [&](const char* PtrKey, const std::string& StgValue) {
+      Key(PtrKey);
+      if (BlnJson) {
+        Writer.PutText(StgValue.empty() ? "null" : JsonString(StgValue).c_str());
+      } else {
+        Writer.PutText(StgValue.empty() ? "none" : StgValue.c_str());
+        Writer.PutText("\n");
+      }
+    };
+    if (PtrRaster != nullptr) {
+      Text("format", PtrRaster->StgFormat);
+      Text("data_type", PtrRaster->StgType);
+      Integer("block_columns", PtrRaster->LngBlockColumns);
+      Integer("block_rows", PtrRaster->LngBlockRows);
+      Text("crs", PtrRaster->StgCrsName);
+    }
     if (BlnJson) {
       Writer.PutText("}\n");
     }

@@ -99,11 +99,54 @@ class TStandardErrorBuffer : public std::streambuf {
   char MbrChrBlock[256];  ///< the put area; a line longer than it goes out in parts
 };
 
-// True for outputs that get a sidecar: files written through a temporary, not standard output,
-// devices or pipes. A grid named like its own sidecar (out.prj) gets none: it would replace it.
-bool TakesSidecar(const std::string& StgOutput) {
+// True for a name ending in the extension, in any letter case.
+bool HasExtension(const std::string& StgName, const std::string& StgExtension) {
+  if (StgName.size() < StgExtension.size()) {
+    return false;
+  }
+  return std::equal(StgExtension.begin(), StgExtension.end(),
+                    StgName.end() - static_cast<std::ptrdiff_t>(StgExtension.size()),
+                    [](char ChrA, char ChrB) {
+                      return std::tolower(static_cast<unsigned char>(ChrA)) ==
+                             std::tolower(static_cast<unsigned char>(ChrB));
+                    });
+}
+
+bool IsGeoTiffName(const std::string& StgName) {
+  return HasExtension(StgName, ".tif") || HasExtension(StgName, ".tiff");
+}
+
+// The GDAL format of a grid output, or "" for tessgrid's own ASCII grid: .asc and standard
+// output always, .tif and .tiff GeoTIFF, any other name --format when it was given.
+std::string RasterFormat(const std::string& StgOutput, const TToolOptions& Options) {
+#ifdef TESSGRID_WITH_GDAL
+  if (IsStandardStream(StgOutput) || HasExtension(StgOutput, ".asc")) {
+    return std::string();
+  }
+  return IsGeoTiffName(StgOutput) ? std::string("GTiff") : Options.StgFormat;
+#else
+  static_cast<void>(StgOutput);
+  static_cast<void>(Options);
+  return std::string();
+#endif
+}
+
+// True for outputs that get a sidecar: ASCII grids written through a temporary, not standard
+// output, devices or pipes. A grid named like its own sidecar (out.prj) gets none: it would
+// replace it. A raster holds its coordinate system itself.
+bool TakesSidecar(const std::string& StgOutput, const TToolOptions& Options) {
   return !IsStandardStream(StgOutput) && WritesThroughTemporary(StgOutput) &&
-         TPrjFileTools::GetPrjFileName(StgOutput) != StgOutput;
+         TPrjFileTools::GetPrjFileName(StgOutput) != StgOutput &&
+         RasterFormat(StgOutput, Options).empty();
+}
+
+// Two inputs' coordinate systems agree: by meaning where GDAL can tell, else as text.
+bool SameCrs(const std::string& StgTextA, const std::string& StgTextB) {
+#ifdef TESSGRID_WITH_GDAL
+  return SameCoordinateSystem(StgTextA, StgTextB);
+#else
+  return TPrjFileTools::SamePrjText(StgTextA, StgTextB);
+#endif
 }
 
 std::string Trimmed(const std::string& StgText) {
@@ -314,7 +357,7 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
   // share would be written for one of them only.
   std::map<std::string, std::string> MapSidecars;
   for (const std::string& StgOutput : VecOutputs) {
-    if (!TakesSidecar(StgOutput)) {
+    if (!TakesSidecar(StgOutput, MbrOptions)) {
       continue;
     }
     const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);
@@ -333,21 +376,51 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
                                  " share the sidecar " + StgPrjName);
     }
   }
+  for (const std::string& StgOutput : VecOutputs) {
+#ifdef TESSGRID_WITH_GDAL
+    const std::string StgFormat = RasterFormat(StgOutput, MbrOptions);
+    if (!StgFormat.empty()) {
+      try {
+        CheckRasterFormat(StgFormat);
+      } catch (const std::string& StgMessage) {
+        throw CLI::ValidationError("--format: " + StgMessage);
+      }
+    }
+#else
+    if (IsGeoTiffName(StgOutput)) {
+      throw CLI::ValidationError("output " + StgOutput +
+                                 " is a GeoTIFF, and this tessgrid-tool was built without GDAL");
+    }
+#endif
+  }
   std::vector<std::string> VecFiles;
   for (const std::string& StgInput : VecInputs) {
     if (!IsStandardStream(StgInput)) {
       VecFiles.push_back(StgInput);
     }
   }
-  if (!MbrOptions.BlnIgnoreCrs) {
-    TPrjFileTools::CheckPrjFiles(VecFiles);
-  }
+  MbrStgFirstInput = VecInputs.empty() ? std::string() : VecInputs.front();
+  OpenRasters(VecFiles);
+  // Each input's coordinate system, from its raster or its sidecar, and all of them alike
+  // unless --ignore-crs.
+  const std::string* PtrFirstInput = nullptr;
   for (const std::string& StgFile : VecFiles) {
-    std::string StgText;
+    // A raster's own system was taken when it was opened.
     if (MbrMapPrjs.count(StgFile) == 0) {
+      std::string StgText;
       MbrMapPrjs[StgFile] = TPrjFileTools::LoadPrjFile(StgFile, StgText)
                                 ? std::optional<std::string>(std::move(StgText))
                                 : std::nullopt;
+      MbrMapCrsOrigins[StgFile] = TPrjFileTools::GetPrjFileName(StgFile);
+    }
+    if (MbrOptions.BlnIgnoreCrs || !MbrMapPrjs[StgFile].has_value()) {
+      continue;
+    }
+    if (PtrFirstInput == nullptr) {
+      PtrFirstInput = &StgFile;
+    } else if (!SameCrs(*MbrMapPrjs[*PtrFirstInput], *MbrMapPrjs[StgFile])) {
+      Fail("inputs have different coordinate systems: " + MbrMapCrsOrigins[*PtrFirstInput] + ", " +
+           MbrMapCrsOrigins[StgFile]);
     }
   }
   // The safe replace's own checks, so that a run fails before it reads its inputs when an
@@ -359,13 +432,46 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
     CheckWritable(StgOutput);
     const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);
     struct stat PrjStat {};
-    if (TakesSidecar(StgOutput) && ::lstat(StgPrjName.c_str(), &PrjStat) == 0) {
+    if (TakesSidecar(StgOutput, MbrOptions) && ::lstat(StgPrjName.c_str(), &PrjStat) == 0) {
       CheckWritable(StgPrjName);
     }
   }
 }
 
+void TToolRun::OpenRasters(const std::vector<std::string>& VecFiles) {
+#ifdef TESSGRID_WITH_GDAL
+  for (const std::string& StgFile : VecFiles) {
+    if (MbrMapRasters.count(StgFile) == 0) {
+      std::unique_ptr<TRasterReader> PtrReader =
+          TRasterReader::OpenIfRaster(StgFile, MbrOptions.IntBand);
+      if (PtrReader) {
+        MbrMapRasterFacts[StgFile] = PtrReader->Facts();
+        const std::string& StgWkt = PtrReader->CrsText();
+        MbrMapPrjs[StgFile] = StgWkt.empty() ? std::nullopt : std::optional<std::string>(StgWkt);
+        MbrMapCrsOrigins[StgFile] = StgFile;
+        MbrMapRasters[StgFile] = std::move(PtrReader);
+      }
+    }
+  }
+#else
+  static_cast<void>(VecFiles);
+#endif
+}
+
 std::unique_ptr<TMap> TToolRun::LoadDescribed(const std::string& StgName) {
+#ifdef TESSGRID_WITH_GDAL
+  if (!IsStandardStream(StgName)) {
+    OpenRasters({StgName});
+  }
+  const auto ItRaster = MbrMapRasters.find(StgName);
+  if (ItRaster != MbrMapRasters.end()) {
+    std::unique_ptr<TMap> PtrRaster = ItRaster->second->ReadMap();
+    // Closed once read: an open raster keeps its blocks in GDAL's cache.
+    MbrMapRasters.erase(ItRaster);
+    MbrMapInputs[StgName] = DescribeInput(StgName, *PtrRaster);
+    return PtrRaster;
+  }
+#endif
   std::unique_ptr<TMap> PtrMap(
       IsStandardStream(StgName)
           ? TARCGISFileTools::LoadARCGISFile(std::cin, TGridHeaderMode::kLenient)
@@ -397,6 +503,15 @@ std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(const std::vector<std::stri
 
 const TInputGrid& TToolRun::Input(const std::string& StgName) const {
   return MbrMapInputs.at(StgName);
+}
+
+bool TToolRun::WritesRaster(const std::string& StgOutput) const {
+  return !RasterFormat(StgOutput, MbrOptions).empty();
+}
+
+const TRasterFacts* TToolRun::RasterFacts(const std::string& StgName) const {
+  const auto It = MbrMapRasterFacts.find(StgName);
+  return It == MbrMapRasterFacts.end() ? nullptr : &It->second;
 }
 
 void TToolRun::CheckAligned(const std::vector<std::string>& VecNames) const {
@@ -438,6 +553,10 @@ void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::stri
     Layout.DblSouth = It->second.DblSouth;
     Layout.DblCellSize = It->second.DblCellSize;
   }
+  if (!RasterFormat(StgOutput, MbrOptions).empty()) {
+    StageRaster(*PtrMap, Layout, StgOutput, StgSource);
+    return;
+  }
   Layout.IntDigits = MbrOptions.IntDigits;
   Layout.BlnIndentRows = std::isnan(Layout.DblNoData);
   WriteText(StgOutput, [PtrMap, Layout](std::ostream& Output) {
@@ -446,8 +565,42 @@ void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::stri
   WriteSidecar(StgOutput, StgSource);
 }
 
+void TToolRun::StageRaster(const TMap& Map, const TGridLayout& Layout, const std::string& StgOutput,
+                           const std::string& StgSource) {
+#ifdef TESSGRID_WITH_GDAL
+  TRasterTarget Target;
+  Target.StgFormat = RasterFormat(StgOutput, MbrOptions);
+  // A GeoTIFF made from a GeoTIFF keeps its cell type unless told otherwise.
+  const TRasterFacts* PtrFirst = RasterFacts(MbrStgFirstInput);
+  if (!MbrOptions.StgType.empty()) {
+    RasterTypeOf(MbrOptions.StgType, Target.Type);
+  } else if (Target.StgFormat == "GTiff" && PtrFirst != nullptr && PtrFirst->StgFormat == "GTiff") {
+    RasterTypeOf(PtrFirst->StgType, Target.Type);
+  }
+  if (Target.StgFormat == "GTiff") {
+    Target.VecOptions = DefaultGeoTiffOptions(Target.Type);
+  }
+  Target.VecOptions.insert(Target.VecOptions.end(), MbrOptions.VecCreationOptions.begin(),
+                           MbrOptions.VecCreationOptions.end());
+  const auto ItCrs = MbrMapPrjs.find(StgSource);
+  if (ItCrs != MbrMapPrjs.end() && ItCrs->second.has_value()) {
+    Target.StgCrsText = *ItCrs->second;
+    Target.StgCrsOrigin = MbrMapCrsOrigins[StgSource];
+  }
+  CheckFitsType(Map, Layout.DblNoData, Target.Type, StgOutput);
+  MbrOutputs.StageFile(StgOutput, [&](const std::string& StgPath) {
+    tessgrid::detail::WriteRaster(Map, Layout, Target, StgPath, StgOutput);
+  });
+#else
+  static_cast<void>(Map);
+  static_cast<void>(Layout);
+  static_cast<void>(StgOutput);
+  static_cast<void>(StgSource);
+#endif
+}
+
 void TToolRun::WriteSidecar(const std::string& StgOutput, const std::string& StgSource) {
-  if (!TakesSidecar(StgOutput)) {
+  if (!TakesSidecar(StgOutput, MbrOptions)) {
     return;
   }
   const std::string StgPrjName = TPrjFileTools::GetPrjFileName(StgOutput);

@@ -18,6 +18,7 @@
 #include "app/tool/NoDataModel.h"
 #include "io/BlockWriter.h"
 #include "io/SafeReplace.h"
+#include "io/gdal/Rasters.h"
 #include "model/Fail.h"
 #include "model/TMap.h"
 #include "model/TPoint.h"
@@ -31,6 +32,11 @@ struct TToolOptions {
   bool BlnByIndex = false;          ///< grids that are not aligned are paired by column and row
   std::optional<double> OptNoData;  ///< the NODATA_value every output declares, when given
   int IntDigits = 0;                ///< significant digits of the output numbers; 0: the rule's
+  int IntBand = 1;                  ///< the band read from every raster GDAL opens; from 1
+  std::string StgFormat;            ///< GDAL format of outputs not named .asc, .tif or .tiff
+  std::vector<std::string> VecCreationOptions;  ///< KEY=VALUE for GDAL, in the order given
+  std::string StgType;  ///< cell type of raster outputs; empty: Float64, or the first input's
+                        ///< for a GeoTIFF made from a GeoTIFF
 };
 
 class TToolRun;
@@ -142,7 +148,9 @@ class TToolRun {
                const std::vector<std::string>& VecOutputs);
 
   /// Loads a grid with the lenient header rule ("-" reads standard input) for the library's
-  /// operations: its declared no-data cells become -9999 (see ToLibraryNoData).
+  /// operations: its declared no-data cells become -9999 (see ToLibraryNoData). Built with GDAL,
+  /// a file GDAL reads that is no ASCII grid (see TRasterReader::OpenIfRaster) is read through
+  /// it instead, band --band, its no-data value declared; throws the reader's failures.
   std::unique_ptr<TMap> Load(const std::string& StgName);
 
   /// Loads the grids in order, showing progress.
@@ -160,6 +168,13 @@ class TToolRun {
 
   /// Returns the run's flags.
   const TToolOptions& Options() const { return MbrOptions; }
+
+  /// Returns whether the output is written as a GDAL raster rather than an ASCII grid.
+  bool WritesRaster(const std::string& StgOutput) const;
+
+  /// Returns the format, type, block size and coordinate system of a grid of this run that GDAL
+  /// read, or null for an ASCII grid.
+  const TRasterFacts* RasterFacts(const std::string& StgName) const;
 
   /// Checks that the loaded grids pair cell for cell, unless --by-index was given.
   /// Throws the failure of CheckAligned.
@@ -181,6 +196,10 @@ class TToolRun {
   /// with a blank, so that readers that take a line starting with a letter for a header read a
   /// row starting with nan. Throws the failures of ToDeclaredNoData, TOutputSet::Stage and
   /// StageRemoval.
+  /// Built with GDAL, an output named .tif or .tiff is a GeoTIFF, and one with another name than
+  /// .asc (but not "-") is of the --format given, if any: a raster of the --type, its
+  /// coordinate system that of the source, no sidecar. Throws then the failures of
+  /// CheckFitsType, WriteRaster and TOutputSet::StageFile instead of Stage's.
   void Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource);
 
   /// Stages the sidecar of the input whose grid a grid output takes, or the removal of the
@@ -206,10 +225,24 @@ class TToolRun {
   // Loads the grid and records what its file states.
   std::unique_ptr<TMap> LoadDescribed(const std::string& StgName);
 
+  // Opens the raster of each input GDAL reads that is not open: for its coordinate system, and
+  // again for its cells when a run reads one file twice.
+  void OpenRasters(const std::vector<std::string>& VecFiles);
+
+  // Stages the map as a raster of the output's format; Write has made its no-data declared.
+  void StageRaster(const TMap& Map, const TGridLayout& Layout, const std::string& StgOutput,
+                   const std::string& StgSource);
+
   TToolOptions MbrOptions;                                       ///< the run's flags
-  std::map<std::string, std::optional<std::string>> MbrMapPrjs;  ///< input -> sidecar text
-  std::map<std::string, TInputGrid> MbrMapInputs;                ///< input -> what it states
-  TOutputSet MbrOutputs;  ///< what the run stages; uncommitted, it removes its temporaries
+  std::map<std::string, std::optional<std::string>> MbrMapPrjs;  ///< input -> sidecar text, or
+                                                                 ///< a raster's WKT
+  std::map<std::string, std::string> MbrMapCrsOrigins;  ///< input -> the file of its CRS text
+  std::map<std::string, TInputGrid> MbrMapInputs;       ///< input -> what it states
+  // Shared, not unique: the reader's destructor then comes with the GDAL build that makes one.
+  std::map<std::string, std::shared_ptr<TRasterReader>> MbrMapRasters;  ///< open until loaded
+  std::map<std::string, TRasterFacts> MbrMapRasterFacts;  ///< input GDAL reads -> its facts
+  std::string MbrStgFirstInput;  ///< the first input Prepare named; its type leads GeoTIFFs
+  TOutputSet MbrOutputs;         ///< what the run stages; uncommitted, it removes its temporaries
 };
 
 /// The commands, one registration function per group (app/tool/*Commands.cpp).

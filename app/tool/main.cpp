@@ -88,6 +88,26 @@ int RunTool(int argc, char** argv) {
   App.add_option("--digits", Context.Options.IntDigits,
                  "Significant digits of output numbers, 6 to 17 (17 keeps every double exact)")
       ->check(CLI::Range(6, 17));
+#ifdef TESSGRID_WITH_GDAL
+  App.add_option("--band", Context.Options.IntBand,
+                 "The band read from every raster GDAL opens (default 1)")
+      ->check(CLI::PositiveNumber);
+  App.add_option("--format", Context.Options.StgFormat,
+                 "GDAL format (short name) of outputs not named .asc, .tif or .tiff");
+  App.add_option("--co", Context.Options.VecCreationOptions,
+                 "A creation option KEY=VALUE of raster outputs; repeatable")
+      ->allow_extra_args(false)
+      ->check(CLI::Validator(
+          [](std::string& StgText) {
+            return StgText.find('=') == std::string::npos ? "not KEY=VALUE: " + StgText
+                                                          : std::string();
+          },
+          "KEY=VALUE"));
+  App.add_option("--type", Context.Options.StgType,
+                 "Cell type of raster outputs (default Float64, or that of the first input when "
+                 "a GeoTIFF is made from a GeoTIFF)")
+      ->check(CLI::IsMember({"Float64", "Float32", "Int32", "Int16", "Byte"}));
+#endif
   App.require_subcommand(1);
   tessgrid::detail::AddArithmeticCommands(App, Context);
   tessgrid::detail::AddTransformCommands(App, Context);

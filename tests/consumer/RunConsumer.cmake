@@ -24,7 +24,8 @@ run(${CMAKE_COMMAND} --build ${WORK_DIR}/package)
 run(${WORK_DIR}/package/consumer)
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/subdir
-    -DTESSGRID_SOURCE=${SOURCE_DIR} -DCMAKE_BUILD_TYPE=${BUILD_TYPE})
+    -DTESSGRID_SOURCE=${SOURCE_DIR} -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
+    -DBUILD_SHARED_LIBS=${SHARED})
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/subdir)
 run(${WORK_DIR}/subdir/consumer)
 
@@ -39,8 +40,9 @@ if(PKG_CONFIG)
   endif()
   separate_arguments(flags UNIX_COMMAND "${flags}")
   # The flags leave the language standard to the caller: a C++20 program stays C++20. The public
-  # headers give such a caller no warning either.
+  # headers give such a caller no warning either. The run path finds a shared library in the
+  # scratch prefix, as the system's folders would find an installed one.
   run(c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror ${SOURCE_DIR}/tests/consumer/consumer.cpp
-      ${flags} -o ${WORK_DIR}/pkgconfig-consumer)
+      ${flags} -Wl,-rpath,${prefix}/lib -o ${WORK_DIR}/pkgconfig-consumer)
   run(${WORK_DIR}/pkgconfig-consumer)
 endif()

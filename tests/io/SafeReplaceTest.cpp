@@ -354,6 +354,31 @@ TEST_F(SafeReplaceTest, StagedOutputsChangeTogetherAtCommitWithEachRemovalInItsP
   EXPECT_EQ(Entries(MbrStgFolder), (std::vector<std::string>{"a.asc", "b.asc", "link.asc"}));
 }
 
+TEST_F(SafeReplaceTest, AFileStagedByNameIsWrittenIntoItsTemporaryWithTheTargetsMode) {
+  WriteText(Path("a.tif"), "earlier a\n");
+  fs::permissions(Path("a.tif"),
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  {
+    TOutputSet Outputs;
+    // The writer opens the path anew, reads back what it wrote and seeks, as GDAL does.
+    Outputs.StageFile(Path("a.tif"), [](const std::string& StgPath) {
+      std::fstream File(StgPath, std::ios::in | std::ios::out | std::ios::trunc);
+      File << "new a, draft\n";
+      File.seekp(7);
+      File << "final\n";
+    });
+    EXPECT_EQ(ReadFile(Path("a.tif")), "earlier a\n");
+    EXPECT_EQ(ReadFile(Path("a.tif" + TemporarySuffix())), "new a, final\n");
+    Outputs.Commit();
+  }
+  EXPECT_EQ(ReadFile(Path("a.tif")), "new a, final\n");
+  EXPECT_EQ(fs::status(Path("a.tif")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  TOutputSet Outputs;
+  EXPECT_STRING_MESSAGE(Outputs.StageFile("/dev/null", [](const std::string&) {}),
+                        "Unable to write file /dev/null: not a regular file");
+}
+
 TEST_F(SafeReplaceTest, ASetNotCommittedLeavesEveryTargetAsItWasAndNoTemporary) {
   WriteText(Path("a.asc"), "earlier a\n");
   WriteText(Path("b.asc"), "earlier b\n");

@@ -1,0 +1,310 @@
+// app/python/Operations.cpp - the tool's operations on Grids and arrays: each argument is taken
+// into the library's no-data model, one TMapTools call (ops/TMapTools.h) computes without the
+// interpreter lock, and the result declares its source's no-data value or nodata=, with the
+// checks tessgrid-tool makes (app/tool/NoDataModel.h).
+#include <pybind11/stl.h>
+
+#include <cmath>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/python/Bindings.h"
+#include "app/python/PyGrid.h"
+#include "model/Fail.h"
+#include "ops/TMapTools.h"
+#include "tessgrid_owning.h"
+
+namespace tessgrid::detail {
+
+namespace {
+
+using namespace pybind11::literals;
+using TOptNoData = std::optional<double>;
+using TOptThreads = std::optional<long>;
+
+using TPairOperation = TMap* (*)(const TMap*, const TMap*);
+using TSeriesOperation = TMap* (*)(std::vector<TMap*>);
+
+// The result lies on the finer grid (add, multiply; the first on a tie) or on the first grid.
+TPyGrid Pair(py::handle ObjA, py::handle ObjB, TOptNoData OptNoData, TPairOperation PtrOperation,
+             bool BlnFinerGrid, bool BlnAligned) {
+  const TPyGrid A = GridArgument(ObjA, "a", OptNoData);
+  const TPyGrid B = GridArgument(ObjB, "b", OptNoData);
+  std::unique_ptr<TMap> PtrResult;
+  {
+    py::gil_scoped_release Release;
+    const TInputGrid InputA = DescribeGrid(A);
+    const TInputGrid InputB = DescribeGrid(B);
+    // The tool's order: both inputs are taken in, then compared.
+    const std::unique_ptr<TMap> PtrA = LibraryMap(A);
+    const std::unique_ptr<TMap> PtrB = LibraryMap(B);
+    if (BlnAligned) {
+      CheckAligned({&InputA, &InputB});
+    }
+    PtrResult.reset(PtrOperation(PtrA.get(), PtrB.get()));
+    // Where the cells pair by column and row, a result of -9999 from two data cells shows.
+    if (PtrA->MbrLngXDim == PtrB->MbrLngXDim && PtrA->MbrLngYDim == PtrB->MbrLngYDim &&
+        PtrA->MbrDblResolution == PtrB->MbrDblResolution) {
+      CheckDataKept({PtrA.get(), PtrB.get()}, *PtrResult);
+    }
+  }
+  const TPyGrid& Source = BlnFinerGrid && B.DblCellSize < A.DblCellSize ? B : A;
+  return ResultGrid(std::move(PtrResult), Source, OptNoData.value_or(Source.DblNoData));
+}
+
+// A series of aligned grids; the result lies on the first one's grid.
+TPyGrid Series(const py::sequence& Grids, TOptNoData OptNoData, TSeriesOperation PtrOperation) {
+  std::vector<TPyGrid> VecGrids;
+  for (std::size_t LngI = 0; LngI < Grids.size(); ++LngI) {
+    VecGrids.push_back(GridArgument(Grids[LngI], "grids[" + std::to_string(LngI) + "]", OptNoData));
+  }
+  std::unique_ptr<TMap> PtrResult;
+  {
+    py::gil_scoped_release Release;
+    std::vector<TInputGrid> VecInputs;
+    std::vector<const TInputGrid*> VecInputPtrs;
+    for (const TPyGrid& Grid : VecGrids) {
+      VecInputs.push_back(DescribeGrid(Grid));
+    }
+    for (const TInputGrid& Input : VecInputs) {
+      VecInputPtrs.push_back(&Input);
+    }
+    std::vector<std::unique_ptr<TMap>> VecMaps;
+    for (const TPyGrid& Grid : VecGrids) {
+      VecMaps.push_back(LibraryMap(Grid));
+    }
+    CheckAligned(VecInputPtrs);
+    PtrResult.reset(PtrOperation(tessgrid::Borrow(VecMaps)));
+    if (PtrOperation != TMapTools::DataCounts) {
+      std::vector<const TMap*> VecConst;
+      for (const std::unique_ptr<TMap>& PtrMap : VecMaps) {
+        VecConst.push_back(PtrMap.get());
+      }
+      CheckDataKept(VecConst, *PtrResult);
+    }
+  }
+  const TPyGrid& Source = VecGrids.front();
+  return ResultGrid(std::move(PtrResult), Source, OptNoData.value_or(Source.DblNoData));
+}
+
+// One grid in, one out on its grid (or, for resample and extract, on the map's own edges).
+// Transform runs without the interpreter lock.
+template <typename TTransform>
+TPyGrid Single(py::handle Object, TOptNoData OptNoData, TTransform&& Transform) {
+  const TPyGrid Grid = GridArgument(Object, "grid", OptNoData);
+  std::unique_ptr<TMap> PtrResult;
+  {
+    py::gil_scoped_release Release;
+    const std::unique_ptr<TMap> PtrIn = LibraryMap(Grid);
+    PtrResult = Transform(*PtrIn, DescribeGrid(Grid));
+  }
+  return ResultGrid(std::move(PtrResult), Grid, OptNoData.value_or(Grid.DblNoData));
+}
+
+// The input's no-data cells stay no-data; a computed -9999 fails (it would pass for no-data).
+std::unique_ptr<TMap> Kept(const TMap& Input, TMap* PtrResult, bool BlnComputed) {
+  std::unique_ptr<TMap> PtrOwned(PtrResult);
+  if (BlnComputed) {
+    CheckDataKept({&Input}, *PtrOwned);
+  }
+  KeepNoData(Input, *PtrOwned);
+  return PtrOwned;
+}
+
+// The reclass table with its keys as the library sees them, as the tool reads its table: the
+// input's declared no-data value as a key stands for the no-data cells, and a key -9999 that is
+// data to the input matches no cell. A NaN key stands for the no-data cells of a grid that
+// declares NaN and matches nothing in another.
+std::map<double, double> ReclassTable(const std::map<double, double>& MapGiven,
+                                      const std::optional<double>& OptNaNValue,
+                                      const TInputGrid& Input, bool& BlnNoDataEntry) {
+  std::map<double, double> MapTable;
+  BlnNoDataEntry = false;
+  if (OptNaNValue && std::isnan(Input.DblNoData)) {
+    MapTable[kDblLibraryNoData] = *OptNaNValue;
+    BlnNoDataEntry = true;
+  }
+  for (const auto& [DblFrom, DblTo] : MapGiven) {
+    const double DblKey = ToLibraryValue(DblFrom, Input);
+    if (DblKey == kDblLibraryNoData && DblFrom != Input.DblNoData) {
+      continue;
+    }
+    BlnNoDataEntry = BlnNoDataEntry || DblKey == kDblLibraryNoData;
+    MapTable[DblKey] = DblTo;
+  }
+  return MapTable;
+}
+
+TPyGrid Reclass(const py::object& Object, const py::dict& Table, double DblDefault,
+                TOptNoData OptNoData, TOptThreads) {
+  std::map<double, double> MapGiven;
+  std::optional<double> OptNaNValue;
+  for (const auto& Entry : Table) {
+    const double DblFrom = Entry.first.cast<double>();
+    const double DblTo = Entry.second.cast<double>();
+    if (std::isnan(DblFrom)) {
+      OptNaNValue = DblTo;  // kept out of the ordered map, whose order it would break
+    } else {
+      MapGiven[DblFrom] = DblTo;
+    }
+  }
+  return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid& Input) {
+    bool BlnNoDataEntry = false;
+    const std::map<double, double> MapTable =
+        ReclassTable(MapGiven, OptNaNValue, Input, BlnNoDataEntry);
+    std::unique_ptr<TMap> PtrResult(
+        TMapTools::ReplaceValue(&In, MapTable, ToLibraryValue(DblDefault, Input)));
+    if (!BlnNoDataEntry) {
+      KeepNoData(In, *PtrResult);
+    }
+    return PtrResult;
+  });
+}
+
+TPyGrid Mask(const py::object& ObjGrid, const py::object& ObjSource, double DblMatch,
+             double DblValue, TOptNoData OptNoData, TOptThreads) {
+  const TPyGrid Grid = GridArgument(ObjGrid, "grid", OptNoData);
+  const TPyGrid Source = GridArgument(ObjSource, "source", OptNoData);
+  std::unique_ptr<TMap> PtrResult;
+  {
+    py::gil_scoped_release Release;
+    const TInputGrid GridInput = DescribeGrid(Grid);
+    const TInputGrid SourceInput = DescribeGrid(Source);
+    const std::unique_ptr<TMap> PtrGrid = LibraryMap(Grid);
+    const std::unique_ptr<TMap> PtrSource = LibraryMap(Source);
+    CheckAligned({&GridInput, &SourceInput});
+    PtrResult.reset(TMapTools::Mask(PtrGrid.get(), PtrSource.get(),
+                                    ToLibraryValue(DblMatch, SourceInput),
+                                    ToLibraryValue(DblValue, GridInput)));
+  }
+  return ResultGrid(std::move(PtrResult), Grid, OptNoData.value_or(Grid.DblNoData));
+}
+
+// Documentation shared by every operation.
+const char* const kStgCommon = R"(
+
+Arguments are Grids or 2-D arrays; an array lies at corner (0, 0) with cell
+size 1 and its cells equal to `nodata` (default -9999) are no-data. A Grid's
+declared nodata is its own; the result declares `nodata` when given, else its
+source grid's. Cells that are no-data in an input are no-data in the result; a
+computed -9999 from data cells fails, as tessgrid-tool fails. `threads` is
+accepted by every operation; these run the library's operation on one thread.
+Raises tessgrid.Error with the library's message.)";
+
+std::string Doc(const std::string& StgSummary) {
+  return StgSummary + kStgCommon;
+}
+
+}  // namespace
+
+void AddOperations(py::module_& Module) {
+  const auto PairDef = [&Module](const char* PtrName, const std::string& StgSummary,
+                                 TPairOperation PtrOperation, bool BlnFinerGrid, bool BlnAligned) {
+    Module.def(
+        PtrName,
+        [PtrOperation, BlnFinerGrid, BlnAligned](const py::object& A, const py::object& B,
+                                                 TOptNoData OptNoData, TOptThreads) {
+          return Pair(A, B, OptNoData, PtrOperation, BlnFinerGrid, BlnAligned);
+        },
+        "a"_a, "b"_a, py::kw_only(), "nodata"_a = py::none(), "threads"_a = py::none(),
+        Doc(StgSummary).c_str());
+  };
+  PairDef("add", "Returns a + b cell by cell, on the finer grid (a's on a tie).", TMapTools::Add,
+          true, false);
+  PairDef("subtract", "Returns a - b cell by cell; the grids must be aligned.", TMapTools::Subtract,
+          false, true);
+  PairDef("multiply", "Returns a x b cell by cell, on the finer grid (a's on a tie).",
+          TMapTools::Multiply, true, false);
+  PairDef("divide", "Returns a / b cell by cell on a's grid (b no finer); x / 0 is no-data.",
+          TMapTools::Divide, false, false);
+
+  const auto SeriesDef = [&Module](const char* PtrName, const std::string& StgSummary,
+                                   TSeriesOperation PtrOperation) {
+    Module.def(
+        PtrName,
+        [PtrOperation](const py::sequence& Grids, TOptNoData OptNoData, TOptThreads) {
+          return Series(Grids, OptNoData, PtrOperation);
+        },
+        "grids"_a, py::kw_only(), "nodata"_a = py::none(), "threads"_a = py::none(),
+        Doc(StgSummary).c_str());
+  };
+  SeriesDef("sum",
+            "Returns the cell-wise sum of two or more aligned grids; no-data in any is no-data.",
+            TMapTools::Sum);
+  SeriesDef("count", "Returns, for each cell, how many of the aligned grids have data there.",
+            TMapTools::DataCounts);
+  SeriesDef("average",
+            "Returns the cell-wise average of two or more aligned grids; no-data in any is "
+            "no-data.",
+            TMapTools::Average);
+
+  Module.def(
+      "threshold",
+      [](const py::object& Object, double DblMin, std::optional<double> OptReplace,
+         TOptNoData OptNoData, TOptThreads) {
+        return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid& Input) {
+          return OptReplace ? Kept(In,
+                                   TMapTools::ThresholdReplace(&In, DblMin,
+                                                               ToLibraryValue(*OptReplace, Input)),
+                                   false)
+                            : Kept(In, TMapTools::Threshold(&In, DblMin), true);
+        });
+      },
+      "grid"_a, "min"_a, "replace"_a = py::none(), py::kw_only(), "nodata"_a = py::none(),
+      "threads"_a = py::none(),
+      Doc("Returns the grid with cells below min as 0; with replace, cells at or above min "
+          "become replace instead (the grid's nodata as replace makes them no-data).")
+          .c_str());
+
+  Module.def("reclass", &Reclass, "grid"_a, "table"_a, "default"_a = 0.0, py::kw_only(),
+             "nodata"_a = py::none(), "threads"_a = py::none(),
+             Doc("Returns every cell replaced by table[cell] (a dict), or default. No-data cells "
+                 "stay unless the table has the grid's nodata as a key; the grid's nodata as "
+                 "default or value means no-data.")
+                 .c_str());
+
+  Module.def("mask", &Mask, "grid"_a, "source"_a, "match"_a, "value"_a, py::kw_only(),
+             "nodata"_a = py::none(), "threads"_a = py::none(),
+             Doc("Returns source's cells with match replaced by value, on grid's grid (aligned); "
+                 "a nodata value as match or value stands for no-data.")
+                 .c_str());
+
+  Module.def(
+      "resample",
+      [](const py::object& Object, double DblResolution, const std::string& StgMethod,
+         TOptNoData OptNoData, TOptThreads) {
+        if (StgMethod != "near" && StgMethod != "bilinear") {
+          Fail("method must be \"near\" or \"bilinear\", not \"" + StgMethod + "\"");
+        }
+        const TResampleMethod Method =
+            StgMethod == "bilinear" ? TResampleMethod::kBilinear : TResampleMethod::kNearest;
+        return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid&) {
+          return std::unique_ptr<TMap>(TMapTools::Resample(&In, DblResolution, Method));
+        });
+      },
+      "grid"_a, "resolution"_a, "method"_a = "near", py::kw_only(), "nodata"_a = py::none(),
+      "threads"_a = py::none(),
+      Doc("Returns the grid at cell size resolution over its whole area, each cell's centre "
+          "sampled from the nearest cell (method=\"near\") or bilinearly (\"bilinear\").")
+          .c_str());
+
+  Module.def(
+      "extract",
+      [](const py::object& Object, double DblXMin, double DblYMin, double DblXMax, double DblYMax,
+         TOptNoData OptNoData, TOptThreads) {
+        return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid&) {
+          const TPoint Corner1(DblXMin, DblYMin);
+          const TPoint Corner2(DblXMax, DblYMax);
+          return std::unique_ptr<TMap>(TMapTools::Extract(&In, &Corner1, &Corner2));
+        });
+      },
+      "grid"_a, "xmin"_a, "ymin"_a, "xmax"_a, "ymax"_a, py::kw_only(), "nodata"_a = py::none(),
+      "threads"_a = py::none(),
+      Doc("Returns the cells from the one holding (xmin, ymin) to the one holding (xmax, ymax).")
+          .c_str());
+}
+
+}  // namespace tessgrid::detail

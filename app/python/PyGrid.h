@@ -1,0 +1,80 @@
+// app/python/PyGrid.h - TPyGrid: a grid as the Python module holds it, and the edge between its
+// arrays and the library's maps. app/python/PyGrid.cpp holds it; the module's functions use it.
+#ifndef APP_PYTHON_PYGRID_H
+#define APP_PYTHON_PYGRID_H
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/tool/NoDataModel.h"
+#include "model/TMap.h"
+
+namespace tessgrid::detail {
+
+namespace py = pybind11;
+
+/// The cells of a grid as one C-contiguous float64 array, (row, column) with row 0 the northern
+/// row, and the numbers of its header. The array is shared, never copied: numpy.asarray(grid)
+/// and the operations see the very cells the caller passed or the reader filled. Cells equal to
+/// the declared no-data value (any NaN, when it is NaN) are no-data.
+struct TPyGrid {
+  py::array_t<double> ArrCells;          ///< 2-D, C-contiguous, float64; never null
+  double DblXll = 0.0;                   ///< western edge of column 0
+  double DblYll = 0.0;                   ///< southern edge of the last row
+  double DblCellSize = 1.0;              ///< cell size in map units
+  double DblNoData = kDblLibraryNoData;  ///< the declared no-data value
+  std::optional<std::string> OptCrs;     ///< the text of the coordinate-system sidecar, if any
+  std::string StgName;                   ///< the file it was read from, or what messages call it
+
+  /// Returns the number of rows and of columns.
+  long Rows() const { return static_cast<long>(ArrCells.shape(0)); }
+  long Columns() const { return static_cast<long>(ArrCells.shape(1)); }
+  /// Returns the first cell of the row.
+  const double* Row(long LngRow) const {
+    return ArrCells.data() + static_cast<std::size_t>(LngRow) * static_cast<std::size_t>(Columns());
+  }
+};
+
+/// Returns the array as the cells of a grid: the array itself when it is already C-contiguous
+/// float64, else a converted copy.
+/// Throws "<name> must be a 2-D array of numbers" (std::string) for anything else.
+py::array_t<double> CellsOf(py::handle Object, const std::string& StgName);
+
+/// Returns an argument of an operation as a grid: a Grid as it is (its declared no-data value),
+/// or an array (see CellsOf) at corner (0, 0) with cell size 1, declaring OptNoData or -9999.
+/// The name stands for a plain array in messages. Throws the failures of CellsOf.
+TPyGrid GridArgument(py::handle Object, const std::string& StgName,
+                     std::optional<double> OptNoData);
+
+/// Returns what the grid states, as the tool's no-data model takes an input file.
+TInputGrid DescribeGrid(const TPyGrid& Grid);
+
+/// Returns the grid as a library map: its cells copied into the map's rows, its declared no-data
+/// cells turned into -9999 (ToLibraryNoData), and the edges the grid reader would give it.
+/// Runs without the interpreter lock. Throws the failure of ToLibraryNoData.
+std::unique_ptr<TMap> LibraryMap(const TPyGrid& Grid);
+
+/// Returns the result of an operation as a grid declaring DblNoData: the map's -9999 and
+/// non-finite cells become it (ToDeclaredNoData), and a map on the source's grid takes the
+/// source's corners and cell size as they were (the operations rebuild edges from centres); the
+/// sidecar text is the source's. Needs the interpreter lock; copies the cells without it.
+/// Throws the failure of ToDeclaredNoData, with the result called "result".
+TPyGrid ResultGrid(std::unique_ptr<TMap> PtrMap, const TPyGrid& Source, double DblNoData);
+
+/// Returns the threads a call takes: the count given, else ThreadCount(); never more than
+/// kLngMaxThreads.
+/// Throws "threads must be 1 or more" for a count below 1.
+long ThreadsOf(std::optional<long> OptThreads);
+
+/// Runs Work(first row, end row, thread index) over blocks of the rows on LngThreads threads
+/// (fewer when there are fewer blocks), the calling thread being thread 0. Threads the system
+/// refuses to start are done without. Rethrows the first failure of a thread, by thread index.
+void ForRowBlocks(long LngRows, long LngThreads, const std::function<void(long, long, long)>& Work);
+
+}  // namespace tessgrid::detail
+
+#endif  // APP_PYTHON_PYGRID_H

@@ -1,0 +1,95 @@
+#!/usr/bin/env python3
+"""bench/python.py BUILD_DIR - the Python module's figures, measured in one run: calc("A+B")
+against numpy's masked A+B, read against numpy.loadtxt, calc on 2 threads against 1, and the
+average of 24 grids on a local Dask cluster of two processes against one process.
+
+Run it with the system Python that the module was built for, from a build with the module:
+    /usr/bin/python3 bench/python.py build/release
+Each time is the best of five runs (the loadtxt one of two); ratios are printed beside them.
+"""
+import os
+import sys
+import tempfile
+import time
+
+import numpy
+
+sys.path.insert(0, os.path.join(sys.argv[1] if len(sys.argv) > 1 else "build/release", "python"))
+import tessgrid  # noqa: E402
+
+SIZE = 3000
+
+
+def best(call, runs=5):
+    times = []
+    for _ in range(runs):
+        start = time.perf_counter()
+        call()
+        times.append(time.perf_counter() - start)
+    return min(times)
+
+
+def cpu(call):
+    """The processor time of one call, all threads together."""
+    start = time.process_time()
+    call()
+    return time.process_time() - start
+
+
+def main():
+    rng = numpy.random.default_rng(1)
+    a = numpy.round(rng.random((SIZE, SIZE)) * 1000.0, 2)
+    b = numpy.round(rng.random((SIZE, SIZE)) * 1000.0, 2)
+    a[rng.random(a.shape) < 0.05] = -9999.0
+    b[rng.random(b.shape) < 0.05] = -9999.0
+
+    def masked():
+        return numpy.where((a == -9999.0) | (b == -9999.0), -9999.0, a + b)
+
+    assert numpy.array_equal(numpy.asarray(tessgrid.calc("A+B", A=a, B=b)), masked())
+    t_numpy = best(masked)
+    t_calc = best(lambda: tessgrid.calc("A+B", A=a, B=b))
+    print("calc(\"A+B\") %dx%d: %.3f s, numpy masked A+B %.3f s: %.2fx numpy's time"
+          % (SIZE, SIZE, t_calc, t_numpy, t_calc / t_numpy))
+
+    expr = "sqrt(A) * 2 + (B > 500 ? B : 0)"
+    t_one = best(lambda: tessgrid.calc(expr, A=a, B=b, threads=1), 3)
+    t_two = best(lambda: tessgrid.calc(expr, A=a, B=b, threads=2), 3)
+    # On a machine whose cores other work keeps busy, the second thread waits for a core; the
+    # processor times show the work split all the same.
+    c_one = cpu(lambda: tessgrid.calc(expr, A=a, B=b, threads=1))
+    c_two = cpu(lambda: tessgrid.calc(expr, A=a, B=b, threads=2))
+    print("calc(\"%s\") 1 thread %.3f s, 2 threads %.3f s: %.2fx (processor time %.3f s and "
+          "%.3f s; load average %.1f on %d cores)" % (expr, t_one, t_two, t_one / t_two, c_one,
+                                                     c_two, os.getloadavg()[0], os.cpu_count()))
+
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "a.asc")
+        tessgrid.write(path, a)
+        t_read = best(lambda: tessgrid.read(path))
+        t_loadtxt = best(lambda: numpy.loadtxt(path, skiprows=6), 2)
+        assert numpy.array_equal(numpy.asarray(tessgrid.read(path)),
+                                 numpy.loadtxt(path, skiprows=6))
+        print("read %dx%d .asc: %.3f s, numpy.loadtxt %.3f s: %.1fx faster"
+              % (SIZE, SIZE, t_read, t_loadtxt, t_loadtxt / t_read))
+
+    try:
+        import dask.array
+        import distributed
+        import tessgrid.dask as tgd
+    except ImportError:
+        print("dask: not installed, skipped")
+        return
+    stack = [dask.array.from_array(numpy.where(a == -9999.0, -9999.0, a + k), chunks=(750, 1500))
+             for k in range(24)]
+    one = tgd.average(stack).compute(scheduler="sync")
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  dashboard_address=None) as cluster, \
+            distributed.Client(cluster) as client:
+        two = client.compute(tgd.average(stack)).result()
+    print("dask average of 24 %dx%d grids, LocalCluster(2 processes) vs one process: %s"
+          % (SIZE, SIZE, "identical" if numpy.array_equal(one, two) else "DIFFERENT"))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,302 @@
+// tests/app/ToolRastersTest.cpp - tessgrid-tool on rasters GDAL reads and writes: round trips
+// through GeoTIFF, types that must hold every cell, coordinate systems by meaning, geometry the
+// map model cannot take, and outputs left as they were by a failed run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/CommandRunner.h"
+
+#ifdef TESSGRID_WITH_GDAL
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using tessgrid_test::ReadFile;
+using tessgrid_test::TRun;
+
+// EPSG:32633 as GDAL writes it, and as the ESRI dialect other programs write in .prj files.
+const char kChrGdalUtm33[] =
+    "PROJCS[\"WGS 84 / UTM zone 33N\",GEOGCS[\"WGS 84\",DATUM[\"WGS_1984\",SPHEROID[\"WGS "
+    "84\",6378137,298.257223563,AUTHORITY[\"EPSG\",\"7030\"]],AUTHORITY[\"EPSG\",\"6326\"]],"
+    "PRIMEM[\"Greenwich\",0,AUTHORITY[\"EPSG\",\"8901\"]],UNIT[\"degree\",0.0174532925199433,"
+    "AUTHORITY[\"EPSG\",\"9122\"]],AUTHORITY[\"EPSG\",\"4326\"]],PROJECTION[\"Transverse_"
+    "Mercator\"],PARAMETER[\"latitude_of_origin\",0],PARAMETER[\"central_meridian\",15],"
+    "PARAMETER[\"scale_factor\",0.9996],PARAMETER[\"false_easting\",500000],PARAMETER[\"false_"
+    "northing\",0],UNIT[\"metre\",1,AUTHORITY[\"EPSG\",\"9001\"]],AXIS[\"Easting\",EAST],"
+    "AXIS[\"Northing\",NORTH],AUTHORITY[\"EPSG\",\"32633\"]]";
+const char kChrEsriUtm33[] =
+    "PROJCS[\"WGS_1984_UTM_Zone_33N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\","
+    "SPHEROID[\"WGS_1984\",6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],"
+    "UNIT[\"Degree\",0.0174532925199433]],PROJECTION[\"Transverse_Mercator\"],"
+    "PARAMETER[\"False_Easting\",500000.0],PARAMETER[\"False_Northing\",0.0],"
+    "PARAMETER[\"Central_Meridian\",15.0],PARAMETER[\"Scale_Factor\",0.9996],"
+    "PARAMETER[\"Latitude_Of_Origin\",0.0],UNIT[\"Meter\",1.0]]\r\n";
+// The neighbouring zone, in the ESRI dialect too: only the meridian differs.
+const char kChrEsriUtm32[] =
+    "PROJCS[\"WGS_1984_UTM_Zone_32N\",GEOGCS[\"GCS_WGS_1984\",DATUM[\"D_WGS_1984\","
+    "SPHEROID[\"WGS_1984\",6378137.0,298.257223563]],PRIMEM[\"Greenwich\",0.0],"
+    "UNIT[\"Degree\",0.0174532925199433]],PROJECTION[\"Transverse_Mercator\"],"
+    "PARAMETER[\"False_Easting\",500000.0],PARAMETER[\"False_Northing\",0.0],"
+    "PARAMETER[\"Central_Meridian\",9.0],PARAMETER[\"Scale_Factor\",0.9996],"
+    "PARAMETER[\"Latitude_Of_Origin\",0.0],UNIT[\"Meter\",1.0]]";
+
+// A grid of 3 columns and 2 rows at (1000, 2000) with cells of 10, declaring the no-data value.
+std::string SmallGrid(const std::string& StgNoData, const std::string& StgRow1,
+                      const std::string& StgRow2) {
+  return "ncols 3\nnrows 2\nxllcorner 1000\nyllcorner 2000\ncellsize 10\nNODATA_value " +
+         StgNoData + "\n" + StgRow1 + "\n" + StgRow2 + "\n";
+}
+
+class ToolRastersTest : public tessgrid_test::TToolTest {
+ protected:
+  void SetUp() override {
+#ifndef TESSGRID_WITH_GDAL
+    GTEST_SKIP() << "tessgrid-tool is built without GDAL (TESSGRID_GDAL)";
+#endif
+    TToolTest::SetUp();
+  }
+
+  std::string Put(const std::string& StgName, const std::string& StgText) const {
+    std::ofstream(Work(StgName), std::ios::binary) << StgText;
+    return Work(StgName);
+  }
+
+  // Runs the tool, expecting silent success.
+  void Succeed(const std::vector<std::string>& VecArgs) const {
+    const TRun Result = RunTool(VecArgs);
+    EXPECT_EQ(Result.StgErr, "") << VecArgs[0];
+    EXPECT_EQ(Result.LngStatus, 0) << VecArgs[0];
+  }
+
+  // Runs the tool, expecting the failure line and status, and every named file as it was.
+  void Refuse(const std::vector<std::string>& VecArgs, int LngStatus, const std::string& StgLine,
+              const std::vector<std::string>& VecKept = {}) const {
+    std::vector<std::string> VecBefore;
+    for (const std::string& StgKept : VecKept) {
+      VecBefore.push_back(ReadFile(StgKept));
+    }
+    // The runner's own two files exist before the run, so that only a temporary left behind
+    // would change the folder.
+    Put("stdout.txt", "");
+    Put("stderr.txt", "");
+    const std::vector<std::string> VecExpected = Entries();
+    const TRun Result = RunTool(VecArgs);
+    EXPECT_EQ(Result.StgErr, "tessgrid-tool: " + StgLine + "\n") << VecArgs[0];
+    EXPECT_EQ(Result.LngStatus, LngStatus) << VecArgs[0];
+    for (std::size_t LngI = 0; LngI < VecKept.size(); ++LngI) {
+      EXPECT_EQ(ReadFile(VecKept[LngI]), VecBefore[LngI]) << VecKept[LngI];
+    }
+    const std::vector<std::string> VecAfter = Entries();
+    EXPECT_EQ(VecAfter, VecExpected) << VecArgs[0];
+  }
+
+  // The value of one key of info's key: value lines.
+  std::string InfoOf(const std::string& StgGrid, const std::string& StgKey) const {
+    const TRun Result = RunTool({"info", StgGrid});
+    const std::string StgStart = "\n" + StgKey + ": ";
+    const std::string StgText = "\n" + Result.StgOut;
+    const std::size_t LngAt = StgText.find(StgStart);
+    if (LngAt == std::string::npos) {
+      return "(no " + StgKey + ")";
+    }
+    const std::size_t LngFrom = LngAt + StgStart.size();
+    return StgText.substr(LngFrom, StgText.find('\n', LngFrom) - LngFrom);
+  }
+
+#ifdef TESSGRID_WITH_GDAL
+  // Writes a GeoTIFF of 3 x 2 cells, DblFirst and the next five numbers, under the geotransform,
+  // without a no-data value.
+  std::string Raster(const std::string& StgName, const std::vector<double>& VecTransform,
+                     int IntBands = 1, double DblFirst = 1) const {
+    GDALAllRegister();
+    GDALDriver* PtrDriver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    GDALDataset* PtrDataset =
+        PtrDriver->Create(Work(StgName).c_str(), 3, 2, IntBands, GDT_Float64, nullptr);
+    std::vector<double> VecTransformCopy = VecTransform;
+    PtrDataset->SetGeoTransform(VecTransformCopy.data());
+    double ArrCells[6] = {DblFirst,     DblFirst + 1, DblFirst + 2,
+                          DblFirst + 3, DblFirst + 4, DblFirst + 5};
+    for (int IntBand = 1; IntBand <= IntBands; ++IntBand) {
+      EXPECT_EQ(PtrDataset->GetRasterBand(IntBand)->RasterIO(GF_Write, 0, 0, 3, 2, ArrCells, 3, 2,
+                                                             GDT_Float64, 0, 0, nullptr),
+                CE_None);
+    }
+    GDALClose(PtrDataset);
+    return Work(StgName);
+  }
+#endif
+};
+
+}  // namespace
+
+TEST_F(ToolRastersTest, AsciiGridsGoThroughGeoTiffAndBackCellForCell) {
+  struct TCase {
+    std::string StgNoData;  ///< as the grid declares it
+    std::string StgShown;   ///< as info shows it
+    std::string StgType;    ///< --type, or "" for the default
+    std::string StgLastRow;
+  };
+  // Negative values, no-data cells, and values each type holds exactly; an integer type holds
+  // no 0.5.
+  const std::vector<TCase> VecCases = {
+      {"-9999", "-9999", "Float64", "7 -2.25 1e+300"},
+      {"-32768", "-32768", "Int16", "7 -2 300"},
+      {"-3.4028234663852886e+38", "-3.40282346639e+38", "Float32", "7 -2.25 300.5"},
+      {"nan", "nan", "Float32", "7 -2.25 300.5"}};
+  for (const TCase& Case : VecCases) {
+    const std::string StgIn =
+        Put("in.asc", SmallGrid(Case.StgNoData, "-12 " + Case.StgNoData + " 0", Case.StgLastRow));
+    std::vector<std::string> VecToTiff = {"scale", StgIn, Work("mid.tif"), "--factor", "1"};
+    if (Case.StgType != "Float64") {
+      VecToTiff.insert(VecToTiff.end(), {"--type", Case.StgType});
+    }
+    Succeed(VecToTiff);
+    EXPECT_EQ(InfoOf(Work("mid.tif"), "format"), "GTiff") << Case.StgNoData;
+    EXPECT_EQ(InfoOf(Work("mid.tif"), "data_type"), Case.StgType) << Case.StgNoData;
+    EXPECT_EQ(InfoOf(Work("mid.tif"), "NODATA_value"), Case.StgShown) << Case.StgNoData;
+    EXPECT_EQ(InfoOf(Work("mid.tif"), "nodata_cells"), "1") << Case.StgNoData;
+    // The same command on the ASCII grid writes what the trip through GeoTIFF gives back.
+    Succeed({"scale", Work("mid.tif"), Work("back.asc"), "--factor", "1"});
+    Succeed({"scale", StgIn, Work("direct.asc"), "--factor", "1"});
+    EXPECT_EQ(ReadFile(Work("back.asc")), ReadFile(Work("direct.asc"))) << Case.StgNoData;
+    // A GeoTIFF made from a GeoTIFF keeps its type.
+    Succeed({"scale", Work("mid.tif"), Work("again.tif"), "--factor", "1"});
+    EXPECT_EQ(InfoOf(Work("again.tif"), "data_type"), Case.StgType) << Case.StgNoData;
+  }
+}
+
+TEST_F(ToolRastersTest, AValueThatDoesNotFitTheTypeFailsTheRunNamingTheCell) {
+  const std::string StgIn = Put("in.asc", SmallGrid("-9999", "1 2 3", "4 -9999 256"));
+  const std::string StgOut = Put("out.tif", "the earlier output");
+  Refuse({"scale", StgIn, StgOut, "--factor", "1", "--type", "Byte", "--nodata", "0"}, 1,
+         StgOut +
+             ": the result holds 256 at row 1, column 2, which does not fit Byte (a whole "
+             "number from 0 to 255)",
+         {StgOut});
+  Refuse({"scale", StgIn, StgOut, "--factor", "0.5", "--type", "Int32"}, 1,
+         StgOut +
+             ": the result holds 0.5 at row 0, column 0, which does not fit Int32 (a whole "
+             "number from -2147483648 to 2147483647)",
+         {StgOut});
+  Refuse({"scale", StgIn, StgOut, "--factor", "1e37", "--type", "Float32"}, 1,
+         StgOut +
+             ": the result holds 2.56e+39 at row 1, column 2, which does not fit Float32 "
+             "(-3.40282346639e+38 to 3.40282346639e+38)",
+         {StgOut});
+  Refuse({"scale", StgIn, StgOut, "--factor", "0.1", "--type", "Byte"}, 1,
+         StgOut +
+             ": the NODATA_value -9999 does not fit Byte (a whole number from 0 to 255); "
+             "choose another with --nodata",
+         {StgOut});
+  Refuse({"scale", StgIn, StgOut, "--factor", "1", "--type", "Float32", "--nodata", "0.1"}, 1,
+         StgOut + ": the NODATA_value 0.1 is no Float32 value; choose another with --nodata",
+         {StgOut});
+  // A data cell that Float32 rounds onto the no-data value would turn into no-data.
+  Refuse({"scale", StgIn, StgOut, "--factor", "1.00000001", "--type", "Float32", "--nodata", "1"},
+         1,
+         StgOut +
+             ": the result holds 1.00000001 at row 0, column 0, which Float32 cannot tell "
+             "from the NODATA_value 1",
+         {StgOut});
+}
+
+TEST_F(ToolRastersTest, CoordinateSystemsCompareByMeaning) {
+  const std::string StgGrid = SmallGrid("-9999", "1 2 3", "4 5 6");
+  const std::string StgGdal = Put("gdal.asc", StgGrid);
+  Put("gdal.prj", kChrGdalUtm33);
+  const std::string StgOther = Put("other.asc", StgGrid);
+  Put("other.prj", kChrEsriUtm33);
+  const std::string StgZone32 = Put("zone32.asc", StgGrid);
+  Put("zone32.prj", kChrEsriUtm32);
+  // Two programs' texts for EPSG:32633 agree; the raster made from one holds it too.
+  Succeed({"add", StgGdal, StgOther, Work("sum.tif")});
+  EXPECT_EQ(InfoOf(Work("sum.tif"), "crs"), "WGS 84 / UTM zone 33N");
+  Succeed({"add", Work("sum.tif"), StgOther, Work("sum.asc")});
+  EXPECT_FALSE(ReadFile(Work("sum.prj")).empty());
+  Refuse(
+      {"add", StgOther, StgZone32, Work("out.asc")}, 1,
+      "inputs have different coordinate systems: " + Work("other.prj") + ", " + Work("zone32.prj"));
+  Refuse(
+      {"add", Work("sum.tif"), StgZone32, Work("out.asc")}, 1,
+      "inputs have different coordinate systems: " + Work("sum.tif") + ", " + Work("zone32.prj"));
+  Succeed({"add", Work("sum.tif"), StgZone32, Work("out.asc"), "--ignore-crs"});
+}
+
+TEST_F(ToolRastersTest, RastersOutsideTheMapModelAreRefused) {
+#ifdef TESSGRID_WITH_GDAL
+  const std::string StgRotated = Raster("rotated.tif", {1000, 10, 0.5, 2020, 0.5, -10});
+  const std::string StgOblong = Raster("oblong.tif", {1000, 10, 0, 2020, 0, -20});
+  const std::string StgSouthUp = Raster("southup.tif", {1000, 10, 0, 2000, 0, 10});
+  const std::string StgTwoBands = Raster("bands.tif", {1000, 10, 0, 2020, 0, -10}, 2);
+  Refuse({"info", StgRotated}, 1,
+         StgRotated + ": the raster is rotated; tessgrid-tool takes north-up grids only");
+  Refuse({"info", StgOblong}, 1,
+         StgOblong + ": cells are not square (10 by 20); tessgrid-tool takes square cells only");
+  Refuse({"info", StgSouthUp}, 1,
+         StgSouthUp + ": rows run from south to north; tessgrid-tool takes north-up grids only");
+  Refuse({"info", StgTwoBands, "--band", "3"}, 1, StgTwoBands + ": no band 3 (the raster has 2)");
+  Succeed({"info", StgTwoBands, "--band", "2"});
+  // A raster without a declared no-data value has no cell of -9999, as an ASCII grid without
+  // a NODATA_value has none.
+  const std::string StgLow = Raster("low.tif", {1000, 10, 0, 2020, 0, -10}, 1, -10003);
+  Refuse({"info", StgLow}, 1,
+         "File format error: cell at row 1, column 1 of " + StgLow +
+             " holds -9999 but the raster declares no no-data value");
+#endif
+}
+
+TEST_F(ToolRastersTest, AFailedRunLeavesEveryOutputAsItWas) {
+  const std::string StgA = Put("a.asc", SmallGrid("-9999", "1 2 3", "4 5 6"));
+  const std::string StgB = Put("b.asc", SmallGrid("-9999", "1 2 3", "4 5 600"));
+  const std::string StgOutA = Put("out_a.tif", "earlier a");
+  const std::string StgOutB = Put("out_b.tif", "earlier b");
+  // out_a.tif is ready when out_b.tif fails: neither takes its place.
+  Refuse({"intersect", StgA, StgB, StgOutA, StgOutB, "--type", "Byte", "--nodata", "0"}, 1,
+         StgOutB +
+             ": the result holds 600 at row 1, column 2, which does not fit Byte (a whole "
+             "number from 0 to 255)",
+         {StgOutA, StgOutB});
+  Refuse({"add", StgA, StgB, Work("out.xyz"), "--format", "NoSuchFormat"}, 2,
+         "--format: GDAL has no raster format NoSuchFormat that it can write");
+  // The write itself failing: GDAL meets the file-size limit.
+  const std::string StgBig = Put("big.asc",
+                                 "ncols 200\nnrows 200\nxllcorner 0\nyllcorner 0\n"
+                                 "cellsize 1\nNODATA_value -9999\n");
+  {
+    std::ofstream Cells(StgBig, std::ios::app);
+    for (int IntCell = 0; IntCell < 200 * 200; ++IntCell) {
+      Cells << (IntCell * 7919 % 10007) << (IntCell % 200 == 199 ? "\n" : " ");
+    }
+  }
+  const TRun Result = RunProgram(
+      tessgrid_test::kToolExe, {"scale", StgBig, StgOutA, "--factor", "1", "--co", "COMPRESS=NONE"},
+      "ulimit -f 8; ", "/dev/null", ">");
+  EXPECT_EQ(Result.LngStatus, 1);
+  EXPECT_EQ(Result.StgErr.rfind("tessgrid-tool: Unable to write file " + StgOutA, 0), 0u)
+      << Result.StgErr;
+  EXPECT_EQ(ReadFile(StgOutA), "earlier a");
+}
+
+TEST_F(ToolRastersTest, OtherFormatsComeFromFormatAndKeepTheCells) {
+  const std::string StgIn = Put("in.asc", SmallGrid("255", "1 2 3", "4 255 6"));
+  // A Cloud-Optimized GeoTIFF is written in one pass, through a copy of a raster made in memory.
+  Succeed({"scale", StgIn, Work("out.cog"), "--factor", "1", "--format", "COG", "--type", "Byte"});
+  EXPECT_EQ(InfoOf(Work("out.cog"), "data_type"), "Byte");
+  Succeed({"scale", StgIn, Work("out.img"), "--factor", "1", "--format", "HFA", "--type", "Int16"});
+  EXPECT_EQ(InfoOf(Work("out.img"), "format"), "HFA");
+  Succeed({"scale", StgIn, Work("direct.asc"), "--factor", "1"});
+  for (const std::string StgRaster : {"out.cog", "out.img"}) {
+    Succeed({"scale", Work(StgRaster), Work("back.asc"), "--factor", "1"});
+    EXPECT_EQ(ReadFile(Work("back.asc")), ReadFile(Work("direct.asc"))) << StgRaster;
+  }
+  // Creation options reach GDAL: the layout in strips of rows instead of tiles.
+  Succeed({"scale", StgIn, Work("strips.tif"), "--factor", "1", "--co", "TILED=NO"});
+  EXPECT_EQ(InfoOf(Work("strips.tif"), "block_columns"), "3");
+}

@@ -1,0 +1,132 @@
+// tests/io/gdal/RasterReaderTest.cpp - TRasterReader: which files GDAL reads, and row windows
+// that follow the raster's blocks, at their edges and at the raster's last, short block.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "tests/support/ExpectMessage.h"
+
+#ifdef TESSGRID_WITH_GDAL
+#include <gdal_priv.h>
+
+#include "io/gdal/Rasters.h"
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RasterReaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifndef TESSGRID_WITH_GDAL
+    GTEST_SKIP() << "the GDAL backend is not built (TESSGRID_GDAL)";
+#endif
+    const auto* PtrInfo = ::testing::UnitTest::GetInstance()->current_test_info();
+    MbrPathWork = fs::path(TESSGRID_BINARY_DIR) / "raster_work" / PtrInfo->name();
+    fs::remove_all(MbrPathWork);
+    fs::create_directories(MbrPathWork);
+  }
+
+  std::string Work(const std::string& StgName) const {
+    return (MbrPathWork / StgName).string();
+  }
+
+  // Cell (column c, row r) of the test rasters: every cell tells where it is.
+  static double CellAt(long LngColumn, long LngRow) {
+    return static_cast<double>(LngRow) * 1000.0 + static_cast<double>(LngColumn);
+  }
+
+#ifdef TESSGRID_WITH_GDAL
+  // A GeoTIFF of 37 columns and 23 rows in the layout the options ask for.
+  std::string Raster(const std::string& StgName, const std::vector<const char*>& VecOptions) const {
+    GDALAllRegister();
+    std::vector<char*> VecList;
+    for (const char* PtrOption : VecOptions) {
+      VecList.push_back(const_cast<char*>(PtrOption));
+    }
+    VecList.push_back(nullptr);
+    GDALDataset* PtrDataset = GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+        Work(StgName).c_str(), 37, 23, 1, GDT_Float32, VecList.data());
+    double ArrTransform[6] = {500000, 2, 0, 5100046, 0, -2};
+    PtrDataset->SetGeoTransform(ArrTransform);
+    std::vector<double> VecCells;
+    for (long LngRow = 0; LngRow < 23; ++LngRow) {
+      for (long LngColumn = 0; LngColumn < 37; ++LngColumn) {
+        VecCells.push_back(CellAt(LngColumn, LngRow));
+      }
+    }
+    EXPECT_EQ(PtrDataset->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, 37, 23, VecCells.data(), 37,
+                                                     23, GDT_Float64, 0, 0, nullptr),
+              CE_None);
+    GDALClose(PtrDataset);
+    return Work(StgName);
+  }
+#endif
+
+  fs::path MbrPathWork;
+};
+
+}  // namespace
+
+TEST_F(RasterReaderTest, AsciiGridsAndUnknownFilesAreLeftToTheOwnReader) {
+#ifdef TESSGRID_WITH_GDAL
+  using tessgrid::detail::TRasterReader;
+  const std::string StgGrid = "NCOLS 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n5\n";
+  std::ofstream(Work("grid.txt")) << StgGrid;
+  std::ofstream(Work("grid.asc")) << StgGrid;
+  std::ofstream(Work("notes.txt")) << "nothing GDAL reads\n";
+  for (const std::string StgName : {"grid.txt", "grid.asc", "notes.txt", "missing.tif"}) {
+    EXPECT_EQ(TRasterReader::OpenIfRaster(Work(StgName), 1), nullptr) << StgName;
+  }
+  EXPECT_EQ(TRasterReader::OpenIfRaster("-", 1), nullptr);
+  EXPECT_NE(TRasterReader::OpenIfRaster(Raster("r.tif", {}), 1), nullptr);
+#endif
+}
+
+TEST_F(RasterReaderTest, RowWindowsFollowTheBlocks) {
+#ifdef TESSGRID_WITH_GDAL
+  using tessgrid::detail::TRasterReader;
+  // Tiles of 16 rows, and strips of 5: 23 rows end in a short block either way.
+  for (const auto& VecOptions : std::vector<std::vector<const char*>>{
+           {"TILED=YES", "BLOCKXSIZE=16", "BLOCKYSIZE=16"}, {"BLOCKYSIZE=5"}}) {
+    const std::unique_ptr<TRasterReader> PtrReader =
+        TRasterReader::OpenIfRaster(Raster("r.tif", VecOptions), 1);
+    ASSERT_NE(PtrReader, nullptr);
+    const long LngBlock = PtrReader->Facts().LngBlockRows;
+    EXPECT_EQ(LngBlock, VecOptions.size() == 3 ? 16 : 5);
+    EXPECT_EQ(PtrReader->Header().LngColumns, 37);
+    EXPECT_EQ(PtrReader->Header().DblYll, 5100000);
+    // Every aligned window: one block, two blocks, and the short last block alone.
+    for (long LngFirst = 0; LngFirst < 23; LngFirst += LngBlock) {
+      for (long LngCount : {LngBlock, 2 * LngBlock}) {
+        const long LngRows = std::min(LngCount, 23 - LngFirst);
+        std::vector<double> VecRows(static_cast<std::size_t>(LngRows * 37), -1.0);
+        PtrReader->ReadRows(LngFirst, LngRows, VecRows.data());
+        for (long LngRow = 0; LngRow < LngRows; ++LngRow) {
+          for (long LngColumn = 0; LngColumn < 37; ++LngColumn) {
+            ASSERT_EQ(VecRows[static_cast<std::size_t>(LngRow * 37 + LngColumn)],
+                      CellAt(LngColumn, LngFirst + LngRow))
+                << LngFirst << "+" << LngRows;
+          }
+        }
+      }
+    }
+    std::vector<double> VecRows(37 * 23);
+    EXPECT_MESSAGE(PtrReader->ReadRows(1, LngBlock, VecRows.data()),
+                   "Row window is not aligned to the raster's blocks in TRasterReader::ReadRows");
+    EXPECT_MESSAGE(PtrReader->ReadRows(0, LngBlock - 1, VecRows.data()),
+                   "Row window is not aligned to the raster's blocks in TRasterReader::ReadRows");
+    EXPECT_MESSAGE(PtrReader->ReadRows(LngBlock, 23, VecRows.data()),
+                   "Row window is outside the raster in TRasterReader::ReadRows");
+    EXPECT_MESSAGE(PtrReader->ReadRows(0, 0, VecRows.data()),
+                   "Row window is outside the raster in TRasterReader::ReadRows");
+    const std::unique_ptr<TMap> PtrMap = PtrReader->ReadMap();
+    EXPECT_EQ(PtrMap->GetPointVal(36, 22), CellAt(36, 22));
+    EXPECT_EQ(PtrMap->GetPointVal(0, 16), CellAt(0, 16));
+  }
+#endif
+}
