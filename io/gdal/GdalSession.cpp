@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "io/GridReader.h"
+#include "io/Threads.h"
 
 namespace tessgrid::detail {
 
