@@ -36,8 +36,7 @@ py::array_t<double> SharedCells(std::unique_ptr<TBlock> PtrBlock, const double* 
   if (PtrCells == nullptr) {
     return py::array_t<double>(VecShape);
   }
-  py::capsule Owner(PtrBlock.get(),
-                    [](void* PtrOwned) { delete static_cast<TBlock*>(PtrOwned); });
+  py::capsule Owner(PtrBlock.get(), [](void* PtrOwned) { delete static_cast<TBlock*>(PtrOwned); });
   PtrBlock.release();
   return py::array_t<double>(VecShape, PtrCells, Owner);
 }
