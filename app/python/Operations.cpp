@@ -104,16 +104,6 @@ TPyGrid Single(py::handle Object, TOptNoData OptNoData, TTransform&& Transform) 
   return ResultGrid(std::move(PtrResult), Grid, OptNoData.value_or(Grid.DblNoData));
 }
 
-// The input's no-data cells stay no-data; a computed -9999 fails (it would pass for no-data).
-std::unique_ptr<TMap> Kept(const TMap& Input, TMap* PtrResult, bool BlnComputed) {
-  std::unique_ptr<TMap> PtrOwned(PtrResult);
-  if (BlnComputed) {
-    CheckDataKept({&Input}, *PtrOwned);
-  }
-  KeepNoData(Input, *PtrOwned);
-  return PtrOwned;
-}
-
 // The reclass table with its keys as the library sees them, as the tool reads its table: the
 // input's declared no-data value as a key stands for the no-data cells, and a key -9999 that is
 // data to the input matches no cell. A NaN key stands for the no-data cells of a grid that

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <memory>
 #include <sstream>
 
 #include "io/NumberText.h"
@@ -91,6 +92,15 @@ void KeepNoData(const TMap& Input, TMap& Result) {
       }
     }
   }
+}
+
+std::unique_ptr<TMap> Kept(const TMap& Input, TMap* PtrResult, bool BlnComputed) {
+  std::unique_ptr<TMap> PtrOwned(PtrResult);
+  if (BlnComputed) {
+    CheckDataKept({&Input}, *PtrOwned);
+  }
+  KeepNoData(Input, *PtrOwned);
+  return PtrOwned;
 }
 
 void FailDataLost(std::size_t LngRow, std::size_t LngColumn) {

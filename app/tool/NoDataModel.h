@@ -5,6 +5,7 @@
 #define APP_TOOL_NODATAMODEL_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,12 @@ long LibraryNoDataRow(double* PtrCells, std::size_t LngColumns, double DblDeclar
 /// Makes every cell that is no-data in the input no-data in the result of a cell-wise command on
 /// it, whatever the operation made of it; both maps have the same size.
 void KeepNoData(const TMap& Input, TMap& Result);
+
+/// Returns the result of a cell-wise operation on the input, now owned, with the input's no-data
+/// cells made no-data (KeepNoData). When BlnComputed, a result cell of -9999 from a data cell
+/// fails as CheckDataKept fails (it would pass for no-data); a -9999 the user gave as a value (a
+/// replacement) is no-data as the user meant.
+std::unique_ptr<TMap> Kept(const TMap& Input, TMap* PtrResult, bool BlnComputed);
 
 /// Checks that no data cell became no-data: the result of a command that pairs the inputs cell
 /// for cell (all of the result's size) is -9999 only where one of them is.

@@ -27,18 +27,6 @@ struct TTransformArguments {
 // Turns the loaded input into the result; the run tells what the input's file states.
 using TTransform = std::unique_ptr<TMap> (*)(TToolRun&, const TMap&, const TTransformArguments&);
 
-// Returns the result of a cell-wise operation with the input's no-data cells kept no-data. A
-// computed cell of -9999 fails the run (it would pass for no-data); one the user asked for (a
-// replacement value) is no-data as the user meant.
-std::unique_ptr<TMap> Kept(const TMap& Input, TMap* PtrResult, bool BlnComputed) {
-  std::unique_ptr<TMap> PtrOwned(PtrResult);
-  if (BlnComputed) {
-    CheckDataKept({&Input}, *PtrOwned);
-  }
-  KeepNoData(Input, *PtrOwned);
-  return PtrOwned;
-}
-
 // The command reads IN and writes OUT on IN's grid.
 CLI::App* AddInOutCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
                           const std::string& StgSummary, const std::string& StgExample,

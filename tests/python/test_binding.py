@@ -1,6 +1,7 @@
 # tests/python/test_binding.py - tessgrid's Python module against tessgrid-tool on the same
 # grids: the operations, the no-data model, the failures, sharing instead of copying, and the
 # interpreter lock released while computing.
+import os
 import threading
 import time
 
@@ -34,6 +35,25 @@ def test_read_shares_the_readers_cells_and_write_matches_the_tool(data, tool, tm
     assert tessgrid.read(str(out)).crs == "PROJCS[\"x\"]"
     tessgrid.write(str(out), numpy.zeros((2, 2)))
     assert not (tmp_path / "copy.prj").exists()
+
+
+def test_read_takes_a_raster_as_the_ascii_grid_it_was_made_from(data, tool, tmp_path):
+    # The build says whether the module was linked with the GDAL backend.
+    assert tessgrid.has_rasters == (os.environ["TESSGRID_RASTERS"] == "1")
+    source = data("elevation_4x3.asc")
+    raster = str(tmp_path / "elevation.tif")
+    if not tessgrid.has_rasters:
+        with pytest.raises(tessgrid.Error):
+            tessgrid.read(str(tmp_path / "missing.tif"))
+        return
+    tool("scale", source, raster, "--factor", "1", "--type", "Float64")
+    grid, expected = tessgrid.read(raster), tessgrid.read(source)
+    assert_same_grid(grid, expected)
+    assert grid.crs is None or "PROJCS" in grid.crs or "PROJCRS" in grid.crs
+    with pytest.raises(tessgrid.Error, match="no band 2"):
+        tessgrid.read(raster, band=2)
+    with pytest.raises(tessgrid.Error, match="band must be 1 or more"):
+        tessgrid.read(raster, band=0)
 
 
 def test_operations_match_the_tool(data, tool, tmp_path):

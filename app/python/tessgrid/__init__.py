@@ -1,4 +1,4 @@
-"""tessgrid on numpy arrays: ASCII grid files and the operations of tessgrid-tool.
+"""tessgrid on numpy arrays: grid files and the operations of tessgrid-tool.
 
     import tessgrid
     dem = tessgrid.read("dem.asc")            # numpy.asarray(dem) shares its cells
@@ -20,6 +20,7 @@ from tessgrid._tessgrid import (
     count,
     divide,
     extract,
+    has_rasters,
     mask,
     multiply,
     read,
@@ -37,6 +38,6 @@ except ImportError:  # built without expressions (muparser)
     pass
 
 __all__ = [
-    "Error", "Grid", "add", "average", "calc", "count", "divide", "extract", "mask",
+    "Error", "Grid", "add", "average", "calc", "count", "divide", "extract", "has_rasters", "mask",
     "multiply", "read", "reclass", "resample", "subtract", "sum", "threshold", "write",
 ]
