@@ -55,7 +55,7 @@ class TSeriesStream {
  public:
   /// Bytes the rings and blocks of all the inputs take together by default: each input has at
   /// least a few KiB and a few rows whatever the number of inputs.
-  static constexpr std::size_t kLngSeriesBudget = std::size_t{24} << 20;
+  static constexpr std::size_t kLngSeriesBudget = std::size_t{16} << 20;
 
   /// Prepares to read the named grid files with the header rule on LngThreads threads (at
   /// least 1), the rings and blocks taking about LngBudget bytes. Opens nothing.
