@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/Slurp.h"
+
 namespace {
+
+using tessgrid_bench::Slurp;
 
 struct TGrid {
   long LngCols = 0;
@@ -22,19 +26,6 @@ struct TGrid {
   double DblNoData = -9999;
   std::vector<double> VecCells;
 };
-
-bool Slurp(const char* PtrName, std::string& StgText) {
-  std::FILE* PtrFile = std::fopen(PtrName, "rb");
-  if (PtrFile == nullptr) {
-    return false;
-  }
-  std::fseek(PtrFile, 0, SEEK_END);
-  StgText.resize(static_cast<std::size_t>(std::ftell(PtrFile)));
-  std::fseek(PtrFile, 0, SEEK_SET);
-  const bool BlnOk = std::fread(StgText.data(), 1, StgText.size(), PtrFile) == StgText.size();
-  std::fclose(PtrFile);
-  return BlnOk;
-}
 
 const char* SkipBlanks(const char* PtrAt, const char* PtrEnd) {
   while (PtrAt < PtrEnd && (*PtrAt == ' ' || *PtrAt == '\n' || *PtrAt == '\r' || *PtrAt == '\t')) {

@@ -10,20 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/Slurp.h"
+
 namespace {
 
-bool Slurp(const char* PtrName, std::string& StgText) {
-  std::FILE* PtrFile = std::fopen(PtrName, "rb");
-  if (PtrFile == nullptr) {
-    return false;
-  }
-  std::fseek(PtrFile, 0, SEEK_END);
-  StgText.resize(static_cast<std::size_t>(std::ftell(PtrFile)));
-  std::fseek(PtrFile, 0, SEEK_SET);
-  const bool BlnOk = std::fread(StgText.data(), 1, StgText.size(), PtrFile) == StgText.size();
-  std::fclose(PtrFile);
-  return BlnOk;
-}
+using tessgrid_bench::Slurp;
 
 bool IsBlank(char ChrC) {
   return ChrC == ' ' || ChrC == '\n' || ChrC == '\r' || ChrC == '\t';
