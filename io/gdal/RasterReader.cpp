@@ -36,6 +36,10 @@ namespace {
 // Rows a window of ReadMap holds at least, when the raster's blocks are fewer rows.
 constexpr long kLngWindowRows = 64;
 
+// The open option of a raster read on its caller's thread alone: formats that decode blocks on
+// GDAL's threads (GDAL_NUM_THREADS) take it, the others ignore it.
+const char* const kPtrOwnThreadOnly[] = {"NUM_THREADS=1", nullptr};
+
 // The first word of every ASCII grid the lenient rule reads.
 constexpr const char* kPtrGridKeys[] = {"ncols",     "nrows",       "xllcorner", "yllcorner",
                                         "xllcenter", "yllcenter",   "cellsize",  "dx",
@@ -108,15 +112,16 @@ void CheckGeotransform(const std::string& StgName, const double (&ArrTransform)[
 }  // namespace
 
 std::unique_ptr<TRasterReader> TRasterReader::OpenIfRaster(const std::string& StgFileName,
-                                                           int IntBand) {
+                                                           int IntBand, bool BlnSideBySide) {
   if (StgFileName == "-" || EndsWithAsc(StgFileName) || !RegularNonGrid(StgFileName)) {
     return nullptr;
   }
   UseGdal();
   auto PtrOpen = std::make_unique<TOpen>();
   PtrOpen->StgFileName = StgFileName;
-  PtrOpen->PtrDataset.reset(
-      GDALDataset::Open(StgFileName.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+  PtrOpen->PtrDataset.reset(GDALDataset::Open(StgFileName.c_str(),
+                                              GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr,
+                                              BlnSideBySide ? kPtrOwnThreadOnly : nullptr));
   if (!PtrOpen->PtrDataset) {
     // No driver took the file: it is no raster. A driver that took it and failed said why.
     if (CPLGetLastErrorType() == CE_None) {
@@ -196,39 +201,55 @@ const std::string& TRasterReader::CrsText() const {
   return MbrPtrOpen->StgCrsText;
 }
 
-void TRasterReader::ReadRows(long LngFirst, long LngCount, double* PtrRows) {
+void TRasterReader::ReadRows(long LngFirst, long LngCount,
+                             const std::function<double*(long)>& RowAt) {
   const TGridHeader& Header = MbrPtrOpen->Header;
-  const long LngBlockRows = MbrPtrOpen->Facts.LngBlockRows;
   if (LngFirst < 0 || LngCount < 1 || LngCount > Header.LngRows - LngFirst) {
     Fail("Row window is outside the raster in TRasterReader::ReadRows");
   }
-  if (LngFirst % LngBlockRows != 0 ||
-      (LngCount % LngBlockRows != 0 && LngFirst + LngCount != Header.LngRows)) {
-    Fail("Row window is not aligned to the raster's blocks in TRasterReader::ReadRows");
-  }
   UseGdal();
+  const std::size_t LngColumns = static_cast<std::size_t>(Header.LngColumns);
   const int IntColumns = static_cast<int>(Header.LngColumns);
-  if (MbrPtrOpen->PtrBand->RasterIO(
-          GF_Read, 0, static_cast<int>(LngFirst), IntColumns, static_cast<int>(LngCount), PtrRows,
-          IntColumns, static_cast<int>(LngCount), GDT_Float64, 0, 0, nullptr) != CE_None) {
-    Fail("Unable to read file " + MbrPtrOpen->StgFileName + ": " + GdalMessage());
-  }
-  // The window held whole blocks, which no later window reads again: out of GDAL's cache with
-  // them, so that memory follows the window rather than the raster.
-  MbrPtrOpen->PtrBand->FlushCache(false);
-  if (!Header.BlnNoDataRead) {
-    const std::size_t LngCells =
-        static_cast<std::size_t>(LngCount) * static_cast<std::size_t>(Header.LngColumns);
-    const double* PtrFound = std::find(PtrRows, PtrRows + LngCells, -9999.0);
-    if (PtrFound != PtrRows + LngCells) {
-      const std::size_t LngCell = static_cast<std::size_t>(PtrFound - PtrRows);
-      const std::size_t LngColumns = static_cast<std::size_t>(Header.LngColumns);
-      Fail("File format error: cell at row " +
-           std::to_string(static_cast<std::size_t>(LngFirst) + LngCell / LngColumns) + ", column " +
-           std::to_string(LngCell % LngColumns) + " of " + MbrPtrOpen->StgFileName +
-           " holds -9999 but the raster declares no no-data value");
+  // Each run of rows that lie one after the other in memory is one call. The window's blocks
+  // stay in GDAL's cache from one run to the next, and go once the window is read: no later
+  // window reads them again, so memory follows the window rather than the raster.
+  for (long LngStart = 0; LngStart < LngCount;) {
+    double* const PtrStart = RowAt(LngStart);
+    long LngEnd = LngStart + 1;
+    while (LngEnd < LngCount &&
+           RowAt(LngEnd) == PtrStart + static_cast<std::size_t>(LngEnd - LngStart) * LngColumns) {
+      ++LngEnd;
     }
+    const int IntRun = static_cast<int>(LngEnd - LngStart);
+    if (MbrPtrOpen->PtrBand->RasterIO(GF_Read, 0, static_cast<int>(LngFirst + LngStart), IntColumns,
+                                      IntRun, PtrStart, IntColumns, IntRun, GDT_Float64, 0, 0,
+                                      nullptr) != CE_None) {
+      const std::string StgMessage = GdalMessage();
+      MbrPtrOpen->PtrBand->FlushCache(false);
+      Fail("Unable to read file " + MbrPtrOpen->StgFileName + ": " + StgMessage);
+    }
+    if (!Header.BlnNoDataRead) {
+      const std::size_t LngCells = static_cast<std::size_t>(IntRun) * LngColumns;
+      const double* PtrFound = std::find(PtrStart, PtrStart + LngCells, -9999.0);
+      if (PtrFound != PtrStart + LngCells) {
+        MbrPtrOpen->PtrBand->FlushCache(false);
+        const std::size_t LngCell = static_cast<std::size_t>(PtrFound - PtrStart);
+        Fail("File format error: cell at row " +
+             std::to_string(static_cast<std::size_t>(LngFirst + LngStart) + LngCell / LngColumns) +
+             ", column " + std::to_string(LngCell % LngColumns) + " of " + MbrPtrOpen->StgFileName +
+             " holds -9999 but the raster declares no no-data value");
+      }
+    }
+    LngStart = LngEnd;
   }
+  MbrPtrOpen->PtrBand->FlushCache(false);
+}
+
+void TRasterReader::ReadRows(long LngFirst, long LngCount, double* PtrRows) {
+  const std::size_t LngColumns = static_cast<std::size_t>(MbrPtrOpen->Header.LngColumns);
+  ReadRows(LngFirst, LngCount, [PtrRows, LngColumns](long LngRow) {
+    return PtrRows + static_cast<std::size_t>(LngRow) * LngColumns;
+  });
 }
 
 std::unique_ptr<TMap> TRasterReader::ReadMap() {

@@ -4,6 +4,7 @@
 #include <cpl_string.h>
 #include <ogr_spatialref.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <sstream>
@@ -106,44 +107,83 @@ void CheckRasterFormat(const std::string& StgFormat) {
   }
 }
 
-void CheckFitsType(const TMap& Map, double DblNoData, TRasterType Type,
-                   const std::string& StgOutput) {
+void CheckNoDataFitsType(double DblNoData, TRasterType Type, const std::string& StgOutput) {
   const TTypeRule& Rule = RuleOf(Type);
   if (!Fits(Rule, DblNoData)) {
     Fail(StgOutput + ": the NODATA_value " + Shown(DblNoData) + " does not fit " + RangeText(Rule) +
          "; choose another with --nodata");
   }
   // The no-data value must come back as it was declared, or no cell would match it.
-  const bool BlnSingle = Type == TRasterType::kFloat32;
-  const bool BlnNaNNoData = std::isnan(DblNoData);
-  const float FltNoData = static_cast<float>(DblNoData);
-  if (BlnSingle && !BlnNaNNoData && static_cast<double>(FltNoData) != DblNoData) {
+  if (Type == TRasterType::kFloat32 && !std::isnan(DblNoData) &&
+      static_cast<double>(static_cast<float>(DblNoData)) != DblNoData) {
     Fail(StgOutput + ": the NODATA_value " + Shown(DblNoData) +
          " is no Float32 value; choose another with --nodata");
   }
+}
+
+long CellNotFitting(const double* PtrCells, std::size_t LngColumns, double DblNoData,
+                    TRasterType Type) {
+  const TTypeRule& Rule = RuleOf(Type);
+  const bool BlnSingle = Type == TRasterType::kFloat32;
+  const bool BlnNaNNoData = std::isnan(DblNoData);
+  const float FltNoData = static_cast<float>(DblNoData);
+  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+    const double DblCell = PtrCells[LngColumn];
+    if (DblCell == DblNoData || (BlnNaNNoData && std::isnan(DblCell))) {
+      continue;
+    }
+    // A Float32 cell that rounds to the no-data value would read back as no-data.
+    if (!Fits(Rule, DblCell) || (BlnSingle && static_cast<float>(DblCell) == FltNoData)) {
+      return static_cast<long>(LngColumn);
+    }
+  }
+  return -1;
+}
+
+void FailCellNotFitting(double DblCell, std::size_t LngRow, std::size_t LngColumn, double DblNoData,
+                        TRasterType Type, const std::string& StgOutput) {
+  const TTypeRule& Rule = RuleOf(Type);
+  Fail(StgOutput + ": the result holds " + Shown(DblCell) + " at row " + std::to_string(LngRow) +
+       ", column " + std::to_string(LngColumn) +
+       (Fits(Rule, DblCell)
+            ? ", which Float32 cannot tell from the NODATA_value " + Shown(DblNoData)
+            : ", which does not fit " + RangeText(Rule)));
+}
+
+void CheckFitsType(const TMap& Map, double DblNoData, TRasterType Type,
+                   const std::string& StgOutput) {
+  CheckNoDataFitsType(DblNoData, Type, StgOutput);
   for (std::size_t LngRow = 0; LngRow < Map.MbrVecValues.size(); ++LngRow) {
     const std::vector<double>& VecRow = Map.MbrVecValues[LngRow];
-    for (std::size_t LngColumn = 0; LngColumn < VecRow.size(); ++LngColumn) {
-      const double DblCell = VecRow[LngColumn];
-      if (DblCell == DblNoData || (BlnNaNNoData && std::isnan(DblCell))) {
-        continue;
-      }
-      const bool BlnOutside = !Fits(Rule, DblCell);
-      if (BlnOutside || (BlnSingle && static_cast<float>(DblCell) == FltNoData)) {
-        Fail(StgOutput + ": the result holds " + Shown(DblCell) + " at row " +
-             std::to_string(LngRow) + ", column " + std::to_string(LngColumn) +
-             (BlnOutside
-                  ? ", which does not fit " + RangeText(Rule)
-                  : ", which Float32 cannot tell from the NODATA_value " + Shown(DblNoData)));
-      }
+    const long LngColumn = CellNotFitting(VecRow.data(), VecRow.size(), DblNoData, Type);
+    if (LngColumn >= 0) {
+      FailCellNotFitting(VecRow[static_cast<std::size_t>(LngColumn)], LngRow,
+                         static_cast<std::size_t>(LngColumn), DblNoData, Type, StgOutput);
     }
   }
 }
 
-void WriteRaster(const TMap& Map, const TGridLayout& Layout, const TRasterTarget& Target,
-                 const std::string& StgPath, const std::string& StgOutput) {
-  GDALDriver* PtrDriver = WritingDriver(Target.StgFormat);
-  if (PtrDriver == nullptr) {
+struct TRasterRowWriter::TOpen {
+  std::string StgPath;
+  std::string StgOutput;
+  GDALDriver* PtrDriver = nullptr;  ///< the format's driver
+  CPLStringList Options;            ///< the creation options, the user's last
+  bool BlnDirect = false;           ///< the driver creates the raster; else a copy of one in memory
+  TDatasetPtr PtrDataset;           ///< the raster, or the one in memory
+  GDALRasterBand* PtrBand = nullptr;
+  int IntColumns = 0;
+  int IntBlockRows = 1;  ///< rows of the band's blocks
+  int IntWritten = 0;    ///< rows written so far
+};
+
+TRasterRowWriter::TRasterRowWriter(const TGridLayout& Layout, const TRasterTarget& Target,
+                                   const std::string& StgPath, const std::string& StgOutput)
+    : MbrPtrOpen(std::make_unique<TOpen>()) {
+  TOpen& Open = *MbrPtrOpen;
+  Open.StgPath = StgPath;
+  Open.StgOutput = StgOutput;
+  Open.PtrDriver = WritingDriver(Target.StgFormat);
+  if (Open.PtrDriver == nullptr) {
     Fail("GDAL has no raster format " + Target.StgFormat + " that it can write");
   }
   OGRSpatialReference Crs;
@@ -151,25 +191,22 @@ void WriteRaster(const TMap& Map, const TGridLayout& Layout, const TRasterTarget
     Fail(StgOutput + ": GDAL does not understand the coordinate system of " + Target.StgCrsOrigin);
   }
   // The user's options come last, so that each replaces a default of the same key.
-  CPLStringList Options;
   for (const std::string& StgOption : Target.VecOptions) {
     char* PtrKey = nullptr;
     const char* PtrValue = CPLParseNameValue(StgOption.c_str(), &PtrKey);
     if (PtrKey != nullptr && PtrValue != nullptr) {
-      Options.SetNameValue(PtrKey, PtrValue);
+      Open.Options.SetNameValue(PtrKey, PtrValue);
     }
     CPLFree(PtrKey);
   }
-  const int IntColumns = static_cast<int>(Layout.LngColumns);
-  const int IntRows = static_cast<int>(Layout.LngRows);
-  const GDALDataType GdalType = RuleOf(Target.Type).GdalType;
-  // Formats that are written in one pass (PNG, GDAL's own ASCII grid) take a copy of a raster
-  // made in memory.
-  const bool BlnDirect = PtrDriver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr;
-  GDALDriver* PtrMaker = BlnDirect ? PtrDriver : GetGDALDriverManager()->GetDriverByName("MEM");
-  TDatasetPtr PtrDataset(PtrMaker->Create(BlnDirect ? StgPath.c_str() : "", IntColumns, IntRows, 1,
-                                          GdalType, BlnDirect ? Options.List() : nullptr));
-  if (!PtrDataset) {
+  Open.IntColumns = static_cast<int>(Layout.LngColumns);
+  Open.BlnDirect = Open.PtrDriver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr;
+  GDALDriver* PtrMaker =
+      Open.BlnDirect ? Open.PtrDriver : GetGDALDriverManager()->GetDriverByName("MEM");
+  Open.PtrDataset.reset(PtrMaker->Create(
+      Open.BlnDirect ? StgPath.c_str() : "", Open.IntColumns, static_cast<int>(Layout.LngRows), 1,
+      RuleOf(Target.Type).GdalType, Open.BlnDirect ? Open.Options.List() : nullptr));
+  if (!Open.PtrDataset) {
     FailWrite(StgOutput);
   }
   const double DblCellSize = Layout.DblCellSize;
@@ -179,44 +216,67 @@ void WriteRaster(const TMap& Map, const TGridLayout& Layout, const TRasterTarget
                             Layout.DblSouth + static_cast<double>(Layout.LngRows) * DblCellSize,
                             0.0,
                             -DblCellSize};
-  GDALRasterBand& Band = *PtrDataset->GetRasterBand(1);
-  if (PtrDataset->SetGeoTransform(ArrTransform) != CE_None ||
-      (!Target.StgCrsText.empty() && PtrDataset->SetSpatialRef(&Crs) != CE_None) ||
-      Band.SetNoDataValue(Layout.DblNoData) != CE_None) {
+  Open.PtrBand = Open.PtrDataset->GetRasterBand(1);
+  if (Open.PtrDataset->SetGeoTransform(ArrTransform) != CE_None ||
+      (!Target.StgCrsText.empty() && Open.PtrDataset->SetSpatialRef(&Crs) != CE_None) ||
+      Open.PtrBand->SetNoDataValue(Layout.DblNoData) != CE_None) {
     FailWrite(StgOutput);
   }
   int IntBlockColumns = 0;
-  int IntBlockRows = 0;
-  Band.GetBlockSize(&IntBlockColumns, &IntBlockRows);
-  for (int IntRow = 0; IntRow < IntRows; ++IntRow) {
+  Open.PtrBand->GetBlockSize(&IntBlockColumns, &Open.IntBlockRows);
+  Open.IntBlockRows = std::max(1, Open.IntBlockRows);
+}
+
+TRasterRowWriter::~TRasterRowWriter() = default;
+
+void TRasterRowWriter::Write(const std::function<const double*(std::size_t)>& RowAt,
+                             std::size_t LngRows) {
+  TOpen& Open = *MbrPtrOpen;
+  UseGdal();
+  for (std::size_t LngK = 0; LngK < LngRows; ++LngK) {
     // GDAL takes a writable buffer for both directions; it only reads it here.
-    double* PtrRow = const_cast<double*>(Map.MbrVecValues[static_cast<std::size_t>(IntRow)].data());
-    if (Band.RasterIO(GF_Write, 0, IntRow, IntColumns, 1, PtrRow, IntColumns, 1, GDT_Float64, 0, 0,
-                      nullptr) != CE_None) {
-      FailWrite(StgOutput);
+    double* PtrRow = const_cast<double*>(RowAt(LngK));
+    if (Open.PtrBand->RasterIO(GF_Write, 0, Open.IntWritten, Open.IntColumns, 1, PtrRow,
+                               Open.IntColumns, 1, GDT_Float64, 0, 0, nullptr) != CE_None) {
+      FailWrite(Open.StgOutput);
     }
-    // A row of blocks is complete: written out now rather than held in GDAL's cache.
-    if (BlnDirect && IntBlockRows > 0 && (IntRow + 1) % IntBlockRows == 0 &&
-        Band.FlushCache(false) != CE_None) {
-      FailWrite(StgOutput);
+    ++Open.IntWritten;
+    // A row of blocks is complete: written out now rather than held in GDAL's cache, and never
+    // before, so that no block goes out half filled.
+    if (Open.BlnDirect && Open.IntWritten % Open.IntBlockRows == 0 &&
+        Open.PtrBand->FlushCache(false) != CE_None) {
+      FailWrite(Open.StgOutput);
     }
   }
-  if (!BlnDirect) {
-    TDatasetPtr PtrCopy(PtrDriver->CreateCopy(StgPath.c_str(), PtrDataset.get(), FALSE,
-                                              Options.List(), nullptr, nullptr));
+}
+
+void TRasterRowWriter::Finish() {
+  TOpen& Open = *MbrPtrOpen;
+  UseGdal();
+  if (!Open.BlnDirect) {
+    TDatasetPtr PtrCopy(Open.PtrDriver->CreateCopy(Open.StgPath.c_str(), Open.PtrDataset.get(),
+                                                   FALSE, Open.Options.List(), nullptr, nullptr));
     if (!PtrCopy) {
-      FailWrite(StgOutput);
+      FailWrite(Open.StgOutput);
     }
     CPLErrorReset();
     PtrCopy.reset();
   } else {
     // Closing flushes the last blocks; a failure there is a failure of the write.
     CPLErrorReset();
-    PtrDataset.reset();
+    Open.PtrDataset.reset();
   }
   if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) {
-    FailWrite(StgOutput);
+    FailWrite(Open.StgOutput);
   }
+}
+
+void WriteRaster(const TMap& Map, const TGridLayout& Layout, const TRasterTarget& Target,
+                 const std::string& StgPath, const std::string& StgOutput) {
+  TRasterRowWriter Writer(Layout, Target, StgPath, StgOutput);
+  Writer.Write([&Map](std::size_t LngRow) { return Map.MbrVecValues[LngRow].data(); },
+               Map.MbrVecValues.size());
+  Writer.Finish();
 }
 
 }  // namespace tessgrid::detail

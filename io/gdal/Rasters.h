@@ -4,6 +4,8 @@
 #ifndef IO_GDAL_RASTERS_H
 #define IO_GDAL_RASTERS_H
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,7 +43,10 @@ class TRasterReader {
   /// tessgrid-tool takes north-up grids only"; "N: rows run from south to north; tessgrid-tool
   /// takes north-up grids only"; "N: cells are not square (W by H); tessgrid-tool takes square
   /// cells only".
-  static std::unique_ptr<TRasterReader> OpenIfRaster(const std::string& StgFileName, int IntBand);
+  /// With BlnSideBySide, for callers that read several rasters at once on threads of their
+  /// own, blocks are decoded on the caller's thread only, not on GDAL's.
+  static std::unique_ptr<TRasterReader> OpenIfRaster(const std::string& StgFileName, int IntBand,
+                                                     bool BlnSideBySide = false);
 
   ~TRasterReader();
   TRasterReader(const TRasterReader&) = delete;
@@ -56,15 +61,19 @@ class TRasterReader {
   /// Returns the coordinate system as WKT, or "" when the raster has none.
   const std::string& CrsText() const;
 
-  /// Reads rows [LngFirst, LngFirst + LngCount), north to south, into the buffer: LngCount rows
-  /// of Header().LngColumns doubles each, one after the other. Windows follow the raster's
-  /// blocks so that no block is decoded twice: LngFirst is a multiple of Facts().LngBlockRows,
-  /// and LngCount is too unless the window ends at the last row.
-  /// Throws "Row window is not aligned to the raster's blocks in TRasterReader::ReadRows" or
-  /// "Row window is outside the raster in TRasterReader::ReadRows" for a window that breaks the
-  /// rule; "Unable to read file " followed by the name, ": " and GDAL's message, as
+  /// Reads rows [LngFirst, LngFirst + LngCount), north to south, row LngFirst + k to RowAt(k),
+  /// Header().LngColumns doubles; rows that follow each other in memory are read in one call.
+  /// The window's blocks are decoded for it and dropped from GDAL's cache once it is read, so
+  /// that memory follows the window: windows that start and end at the raster's block edges
+  /// (multiples of Facts().LngBlockRows, or the last row) decode each block once, others decode
+  /// again the blocks they share with their neighbours.
+  /// Throws "Row window is outside the raster in TRasterReader::ReadRows" for a window that
+  /// does not lie in it; "Unable to read file " followed by the name, ": " and GDAL's message, as
   /// std::string, when reading fails; for a band without no-data, "File format error: cell at
   /// row R, column C of N holds -9999 but the raster declares no no-data value".
+  void ReadRows(long LngFirst, long LngCount, const std::function<double*(long)>& RowAt);
+
+  /// ReadRows into LngCount rows one after the other from PtrRows.
   void ReadRows(long LngFirst, long LngCount, double* PtrRows);
 
   /// Returns the whole band as a map, read in windows of whole blocks, with the header's
@@ -106,6 +115,19 @@ std::vector<std::string> DefaultGeoTiffOptions(TRasterType Type);
 /// Throws "GDAL has no raster format NAME that it can write" as std::string otherwise.
 void CheckRasterFormat(const std::string& StgFormat);
 
+/// CheckFitsType's check of the no-data value alone; throws its failures for it.
+void CheckNoDataFitsType(double DblNoData, TRasterType Type, const std::string& StgOutput);
+
+/// CheckFitsType's check of one row of cells: returns the first column whose data cell does not
+/// fit the type, or -1.
+long CellNotFitting(const double* PtrCells, std::size_t LngColumns, double DblNoData,
+                    TRasterType Type);
+
+/// Throws CheckFitsType's failure for the cell at the row and column (counted from 0).
+[[noreturn]] void FailCellNotFitting(double DblCell, std::size_t LngRow, std::size_t LngColumn,
+                                     double DblNoData, TRasterType Type,
+                                     const std::string& StgOutput);
+
 /// Checks, before anything is written, that every data cell of the map and the layout's no-data
 /// value fit the target's type: within its range, and whole for the integer types. A cell equal
 /// to the no-data value (NaN for a NaN value) counts as no-data.
@@ -115,6 +137,37 @@ void CheckRasterFormat(const std::string& StgFormat);
 /// types).
 void CheckFitsType(const TMap& Map, double DblNoData, TRasterType Type,
                    const std::string& StgOutput);
+
+/// A raster of the target's format and type written a run of rows at a time, north to south,
+/// under the layout's size, corner, cell size and no-data value, with the target's coordinate
+/// system. Formats GDAL creates directly hold only the rows of the blocks not yet complete;
+/// formats written in one pass (PNG, GDAL's own ASCII grid) get a copy of a raster made in
+/// memory when finished. Check the cells against the type first: GDAL would clip and round what
+/// does not fit.
+class TRasterRowWriter {
+ public:
+  /// Creates the raster at the path, which GDAL creates or truncates.
+  /// Throws, as std::string with the output's name O: "O: GDAL does not understand the
+  /// coordinate system of F" (F the target's StgCrsOrigin); "Unable to write file O: " and
+  /// GDAL's message when GDAL fails.
+  TRasterRowWriter(const TGridLayout& Layout, const TRasterTarget& Target,
+                   const std::string& StgPath, const std::string& StgOutput);
+  ~TRasterRowWriter();
+  TRasterRowWriter(const TRasterRowWriter&) = delete;
+  TRasterRowWriter& operator=(const TRasterRowWriter&) = delete;
+
+  /// Writes LngRows rows after those written, RowAt(k) holding the k-th of them.
+  /// Throws "Unable to write file O: " and GDAL's message.
+  void Write(const std::function<const double*(std::size_t)>& RowAt, std::size_t LngRows);
+
+  /// Completes the raster once every row is written: its last blocks, or its copy, go to the
+  /// file and the file is closed. Throws "Unable to write file O: " and GDAL's message.
+  void Finish();
+
+ private:
+  struct TOpen;
+  std::unique_ptr<TOpen> MbrPtrOpen;  ///< the dataset and where the writing stands; never null
+};
 
 /// Writes the map as a raster of the target's format and type at the path (which GDAL creates
 /// or truncates), under the layout's corner, cell size and no-data value, with the target's
