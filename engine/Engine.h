@@ -4,6 +4,7 @@
 #define ENGINE_ENGINE_H
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -42,6 +43,41 @@ class TSeriesCombiner {
                           double* PtrOut) = 0;
 };
 
+/// A grid read by another reader than tessgrid's own (a raster of another format): its header,
+/// and its rows a window at a time.
+class TRowSource {
+ public:
+  virtual ~TRowSource() = default;
+
+  /// Returns the grid's header; its no-data value is the one the grid declares.
+  virtual const TGridHeader& Header() const = 0;
+
+  /// Returns the rows a window holds best: windows that start at multiples of it and hold as
+  /// many rows (the last one fewer) decode what the grid stores once. Windows of other sizes
+  /// come in order too, each starting where the one before ended.
+  virtual long WindowRows() const = 0;
+
+  /// Reads rows [LngFirst, LngFirst + LngCount), north to south, row LngFirst + k to RowAt(k),
+  /// each Header().LngColumns doubles. Called for windows in order, one call at a time.
+  /// Throws its failures.
+  virtual void ReadRows(long LngFirst, long LngCount,
+                        const std::function<double*(long)>& RowAt) = 0;
+};
+
+/// Returns the row source of a grid file another reader reads, or null for tessgrid's own
+/// reader. Throws the failure of opening the file.
+using TRowSourceOpener = std::function<std::unique_ptr<TRowSource>(const std::string&)>;
+
+/// Where a series stream's result rows go: handed over in row order, one call at a time.
+class TRowSink {
+ public:
+  virtual ~TRowSink() = default;
+
+  /// Takes the next LngRows rows of LngColumns cells, one after the other from PtrRows; they
+  /// stay untouched only until the call returns. Throws its failures.
+  virtual void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) = 0;
+};
+
 /// Any number of grid files that share one grid, read in step a block of rows at a time, each
 /// into a small ring of rows; every block's rows are combined on every thread and written by
 /// another thread while the next block is read. Memory is the rings and the blocks, about
@@ -58,9 +94,11 @@ class TSeriesStream {
   static constexpr std::size_t kLngSeriesBudget = std::size_t{16} << 20;
 
   /// Prepares to read the named grid files with the header rule on LngThreads threads (at
-  /// least 1), the rings and blocks taking about LngBudget bytes. Opens nothing.
+  /// least 1), the rings and blocks taking about LngBudget bytes. Opens nothing. With an opener,
+  /// each file it returns a row source for is read through that source instead, in windows of
+  /// the source's best rows while their rings take at most 16 times LngBudget in all, else fewer.
   TSeriesStream(std::vector<std::string> VecFiles, TGridHeaderMode Mode, long LngThreads,
-                std::size_t LngBudget = kLngSeriesBudget);
+                std::size_t LngBudget = kLngSeriesBudget, TRowSourceOpener Opener = {});
   ~TSeriesStream();
   TSeriesStream(const TSeriesStream&) = delete;
   TSeriesStream& operator=(const TSeriesStream&) = delete;
@@ -82,6 +120,11 @@ class TSeriesStream {
   /// for inputs of different sizes.
   void Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int IntMaxDigits,
            bool BlnIndentRows);
+
+  /// Run with the result rows handed to the sink, from a thread of the stream's own, instead of
+  /// written as text; without a sink the inputs are only read. The failures of the sink's Write
+  /// rank as the writing's.
+  void Run(TSeriesCombiner& Combiner, TRowSink* PtrSink);
 
   struct TState;
 

@@ -42,6 +42,11 @@ constexpr std::size_t kLngSourceBytes = 4096;
 
 constexpr std::size_t kLngNoRow = std::numeric_limits<std::size_t>::max();
 
+// Budgets the windows of the row sources take in all. A block of most formats holds a few
+// hundred rows, all of which a window holds to decode it once; windows that hold fewer decode
+// the block again for each, which costs more time than the memory is worth up to this.
+constexpr std::size_t kLngWindowShare = 16;
+
 // Rows of the result a combining task takes at a time.
 constexpr std::size_t kLngRowsPerTask = 4;
 
@@ -91,13 +96,70 @@ class TInputRing final : public TGridStorage {
   TLargeBlock MbrBlock;
 };
 
-// One input: its file, its reader and what it failed with.
+// The rows of an input another reader delivers, a window at a time, in a ring of slots: row r
+// in slot r mod slots. A round reads windows only while a row before the round's end is
+// missing, so the last window it reads begins before that end and the rows read reach at most
+// RoundRows + WindowRows - 2 past the first not yet taken: that many slots and one never reach
+// a row still to be taken.
+class TWindowRing {
+ public:
+  // Windows hold the source's best rows, or LngMostRows when that is fewer.
+  TWindowRing(TRowSource& Source, std::size_t LngRoundRows, std::size_t LngMostRows)
+      : MbrSource(Source),
+        MbrLngRows(static_cast<std::size_t>(Source.Header().LngRows)),
+        MbrLngColumns(static_cast<std::size_t>(Source.Header().LngColumns)),
+        MbrLngWindow(std::max<std::size_t>(
+            1,
+            std::min(static_cast<std::size_t>(std::max(1L, Source.WindowRows())), LngMostRows))) {
+    MbrLngSlots = std::min(MbrLngRows, LngRoundRows + MbrLngWindow - 1);
+    if (MbrLngColumns > 0) {
+      MbrBlock = TLargeBlock(MbrLngSlots * MbrLngColumns * sizeof(double));
+    }
+  }
+
+  // Reads the next window; returns whether rows are left after it.
+  bool Step() {
+    if (MbrLngComplete < MbrLngRows && MbrLngColumns > 0) {
+      const std::size_t LngFirst = MbrLngComplete;
+      const std::size_t LngCount = std::min(MbrLngWindow, MbrLngRows - LngFirst);
+      MbrSource.ReadRows(
+          static_cast<long>(LngFirst), static_cast<long>(LngCount),
+          [this, LngFirst](long LngK) { return Row(LngFirst + static_cast<std::size_t>(LngK)); });
+      MbrLngComplete += LngCount;
+    }
+    return MbrLngComplete < MbrLngRows && MbrLngColumns > 0;
+  }
+
+  double* Row(std::size_t LngRow) {
+    if (MbrLngSlots == 0 || MbrLngColumns == 0) {
+      return nullptr;  // rows without cells
+    }
+    return static_cast<double*>(MbrBlock.Data()) + LngRow % MbrLngSlots * MbrLngColumns;
+  }
+
+  std::size_t Complete() const { return MbrLngComplete; }
+
+ private:
+  TRowSource& MbrSource;
+  std::size_t MbrLngRows;
+  std::size_t MbrLngColumns;
+  std::size_t MbrLngWindow;
+  std::size_t MbrLngSlots = 0;
+  std::size_t MbrLngComplete = 0;
+  TLargeBlock MbrBlock;
+};
+
+// One input: its file, its reader and what it failed with. An input read by tessgrid's own
+// reader has a source, a ring and a scanner; one another reader reads, a row source and a
+// window ring.
 struct TInput {
   std::unique_ptr<TFileSource> PtrSource;
+  std::unique_ptr<TRowSource> PtrRowSource;
   TGridHeader Header;
   std::string StgFirstCell;  ///< the first cell's token, when the header rule took it
   std::unique_ptr<TInputRing> PtrRing;
   std::unique_ptr<TCellScanner> PtrScanner;
+  std::unique_ptr<TWindowRing> PtrWindows;
   bool BlnEnded = false;              ///< the reader has placed its last cell, or failed
   std::exception_ptr PtrReadFailure;  ///< of opening, the header or the cells
   std::exception_ptr PtrRowFailure;   ///< of TakeRow, at row LngRowFailure
@@ -105,6 +167,30 @@ struct TInput {
 
   std::size_t Rows() const { return static_cast<std::size_t>(Header.LngRows); }
   std::size_t Columns() const { return static_cast<std::size_t>(Header.LngColumns); }
+
+  // Rows whose cells are all in place, counted from the first.
+  std::size_t Complete() const { return PtrWindows ? PtrWindows->Complete() : PtrRing->Complete(); }
+
+  // Reads on; returns whether the reader has more to read.
+  bool Step() { return PtrWindows ? PtrWindows->Step() : PtrScanner->Step(); }
+
+  double* Row(std::size_t LngRow) {
+    return PtrWindows ? PtrWindows->Row(LngRow) : PtrRing->Row(static_cast<long>(LngRow));
+  }
+};
+
+// The text of the grid writer as a sink.
+class TTextSink final : public TRowSink {
+ public:
+  explicit TTextSink(TRowWriter& Writer) : MbrWriter(Writer) {}
+
+  void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) override {
+    MbrWriter.Write([PtrRows, LngColumns](std::size_t LngK) { return PtrRows + LngK * LngColumns; },
+                    LngRows);
+  }
+
+ private:
+  TRowWriter& MbrWriter;
 };
 
 // Rows handed to a thread of their own to be written while the stream goes on; written on the
@@ -112,7 +198,7 @@ struct TInput {
 // written, so the rows of a hand-over stay untouched until the next but one.
 class TWriterThread {
  public:
-  explicit TWriterThread(TRowWriter& Writer) : MbrWriter(Writer) {
+  explicit TWriterThread(TRowSink& Writer) : MbrWriter(Writer) {
     MbrBlnThreaded = MbrThread.Start(1, [this](long) { Serve(); }) == 1;
   }
   ~TWriterThread() {
@@ -158,8 +244,7 @@ class TWriterThread {
       return;
     }
     try {
-      MbrWriter.Write(
-          [PtrRows, LngColumns](std::size_t LngK) { return PtrRows + LngK * LngColumns; }, LngRows);
+      MbrWriter.Write(PtrRows, LngRows, LngColumns);
     } catch (...) {
       MbrPtrError = std::current_exception();
     }
@@ -180,7 +265,7 @@ class TWriterThread {
     }
   }
 
-  TRowWriter& MbrWriter;
+  TRowSink& MbrWriter;
   std::mutex MbrMutex;                 ///< guards the members below while the thread runs
   std::condition_variable MbrChanged;  ///< rows were handed over or written, or the end
   const double* MbrPtrRows = nullptr;
@@ -210,6 +295,7 @@ void AllowDescriptors(std::size_t LngInputs) {
 
 struct TSeriesStream::TState {
   std::vector<std::string> VecFiles;
+  TRowSourceOpener Opener;  ///< of the files another reader reads; may be empty
   TGridHeaderMode Mode;
   long LngThreads;
   std::size_t LngBudget;                 ///< bytes of the rings and blocks in all
@@ -242,9 +328,24 @@ struct TSeriesStream::TState {
   // Sets up the reader of every input whose header was read, in order, up to one that fails.
   void SetUpReaders(const TReadOptions& Options, std::size_t LngRoundRows) {
     const std::size_t LngBlockCells = MaxBlockCells(Options);
+    // The windows of the row sources share kLngWindowShare budgets: whole windows while they
+    // fit, which decode each block once, else fewer rows, which decode blocks again.
+    const std::size_t LngSources = static_cast<std::size_t>(
+        std::count_if(VecInputs.begin(), VecInputs.end(),
+                      [](const TInput& Input) { return Input.PtrRowSource != nullptr; }));
+    const std::size_t LngWindowBytes =
+        kLngWindowShare * LngBudget / std::max<std::size_t>(1, LngSources);
     for (std::size_t LngI = 0; LngI < VecHeaders.size() && Limit() > LngI; ++LngI) {
       TInput& Input = VecInputs[LngI];
       try {
+        if (Input.PtrRowSource) {
+          const std::size_t LngFit =
+              LngWindowBytes / std::max<std::size_t>(1, Input.Columns() * sizeof(double));
+          Input.PtrWindows =
+              std::make_unique<TWindowRing>(*Input.PtrRowSource, LngRoundRows,
+                                            LngFit > LngRoundRows ? LngFit - LngRoundRows + 1 : 1);
+          continue;
+        }
         Input.PtrRing = std::make_unique<TInputRing>(LngBlockCells, LngRoundRows,
                                                      Input.PtrSource->BeginCells() < 0);
         Input.PtrScanner = std::make_unique<TCellScanner>(
@@ -261,7 +362,7 @@ struct TSeriesStream::TState {
     std::vector<std::size_t> VecDue;
     for (std::size_t LngI = 0; LngI < LngLimit; ++LngI) {
       const TInput& Input = VecInputs[LngI];
-      if (!Input.BlnEnded && Input.PtrRing->Complete() < std::min(LngTarget, Input.Rows())) {
+      if (!Input.BlnEnded && Input.Complete() < std::min(LngTarget, Input.Rows())) {
         VecDue.push_back(LngI);
       }
     }
@@ -269,8 +370,8 @@ struct TSeriesStream::TState {
       TInput& Input = VecInputs[VecDue[static_cast<std::size_t>(LngTask)]];
       const std::size_t LngUntil = std::min(LngTarget, Input.Rows());
       try {
-        while (!Input.BlnEnded && Input.PtrRing->Complete() < LngUntil) {
-          Input.BlnEnded = !Input.PtrScanner->Step();
+        while (!Input.BlnEnded && Input.Complete() < LngUntil) {
+          Input.BlnEnded = !Input.Step();
         }
       } catch (...) {
         Input.PtrReadFailure = std::current_exception();
@@ -298,7 +399,7 @@ struct TSeriesStream::TState {
         return;
       }
       try {
-        Combiner.TakeRow(LngI, LngRow, Input.PtrRing->Row(static_cast<long>(LngRow)));
+        Combiner.TakeRow(LngI, LngRow, Input.Row(LngRow));
       } catch (...) {
         const std::lock_guard<std::mutex> Lock(MbrMutex);
         if (LngRow < Input.LngRowFailure) {
@@ -327,7 +428,7 @@ struct TSeriesStream::TState {
         const std::size_t LngEnd = std::min(LngTarget, LngStart + kLngRowsPerTask);
         for (std::size_t LngRow = LngStart; LngRow < LngEnd; ++LngRow) {
           for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
-            VecRows[LngI] = VecInputs[LngI].PtrRing->Row(static_cast<long>(LngRow));
+            VecRows[LngI] = VecInputs[LngI].Row(LngRow);
           }
           try {
             Combiner.CombineRow(LngWorker, LngRow, VecRows.data(),
@@ -365,9 +466,10 @@ struct TSeriesStream::TState {
 };
 
 TSeriesStream::TSeriesStream(std::vector<std::string> VecFiles, TGridHeaderMode Mode,
-                             long LngThreads, std::size_t LngBudget)
+                             long LngThreads, std::size_t LngBudget, TRowSourceOpener Opener)
     : MbrPtrState(std::make_unique<TState>()) {
   MbrPtrState->LngBudget = LngBudget;
+  MbrPtrState->Opener = std::move(Opener);
   MbrPtrState->VecFiles = std::move(VecFiles);
   MbrPtrState->Mode = Mode;
   MbrPtrState->LngThreads = std::max(1L, LngThreads);
@@ -382,8 +484,15 @@ bool TSeriesStream::ReadHeaders() {
   for (std::size_t LngI = 0; LngI < State.VecFiles.size(); ++LngI) {
     TInput& Input = State.VecInputs[LngI];
     try {
-      Input.PtrSource = std::make_unique<TFileSource>(State.VecFiles[LngI]);
-      Input.Header = ReadGridHeader(*Input.PtrSource, State.Mode, Input.StgFirstCell);
+      if (State.Opener) {
+        Input.PtrRowSource = State.Opener(State.VecFiles[LngI]);
+      }
+      if (Input.PtrRowSource) {
+        Input.Header = Input.PtrRowSource->Header();
+      } else {
+        Input.PtrSource = std::make_unique<TFileSource>(State.VecFiles[LngI]);
+        Input.Header = ReadGridHeader(*Input.PtrSource, State.Mode, Input.StgFirstCell);
+      }
       State.VecHeaders.push_back(Input.Header);
     } catch (...) {
       Input.PtrReadFailure = std::current_exception();
@@ -400,6 +509,23 @@ const std::vector<TGridHeader>& TSeriesStream::Headers() const {
 
 void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int IntMaxDigits,
                         bool BlnIndentRows) {
+  std::unique_ptr<TRowWriter> PtrRows;
+  std::unique_ptr<TTextSink> PtrSink;
+  if (PtrOutput != nullptr) {
+    const TState& State = *MbrPtrState;
+    const std::size_t LngColumns =
+        State.VecHeaders.empty() ? 0 : static_cast<std::size_t>(State.VecHeaders[0].LngColumns);
+    PtrRows = std::make_unique<TRowWriter>(*PtrOutput, LngColumns, ' ', State.LngThreads,
+                                           IntMaxDigits, BlnIndentRows);
+    PtrSink = std::make_unique<TTextSink>(*PtrRows);
+  }
+  Run(Combiner, PtrSink.get());
+  if (PtrRows) {
+    PtrRows->Finish();
+  }
+}
+
+void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
   TState& State = *MbrPtrState;
   const std::size_t LngInputs = std::max<std::size_t>(1, State.VecHeaders.size());
   // Few inputs share the threads out among their readers; many are read side by side, one
@@ -424,7 +550,7 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int 
       std::max<std::size_t>(1, MaxBlockCells(Options) / 4 / std::max<std::size_t>(1, LngColumns));
   State.SetUpReaders(Options, LngRoundRows);
 
-  bool BlnWriting = PtrOutput != nullptr && !State.AnyFailure();
+  bool BlnWriting = PtrSink != nullptr && !State.AnyFailure();
   for (const TGridHeader& Header : State.VecHeaders) {
     if (BlnWriting && (Header.LngColumns != State.VecHeaders[0].LngColumns ||
                        Header.LngRows != State.VecHeaders[0].LngRows)) {
@@ -433,18 +559,15 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int 
   }
   TTaskPool Pool(State.LngThreads);
   // Two rounds of result rows: the writer's and the one being combined. The writer thread is
-  // declared after them and the row writer, so that it ends before they go on every path.
+  // declared after them, so that it ends before they go on every path.
   std::vector<double> VecOut;
   std::vector<std::vector<const double*>> VecScratch;
-  std::unique_ptr<TRowWriter> PtrRows;
   std::unique_ptr<TWriterThread> PtrWriter;
   if (BlnWriting) {
     VecOut.resize(2 * LngRoundRows * LngColumns);
     VecScratch.assign(static_cast<std::size_t>(State.LngThreads),
                       std::vector<const double*>(State.VecInputs.size()));
-    PtrRows = std::make_unique<TRowWriter>(*PtrOutput, LngColumns, ' ', State.LngThreads,
-                                           IntMaxDigits, BlnIndentRows);
-    PtrWriter = std::make_unique<TWriterThread>(*PtrRows);
+    PtrWriter = std::make_unique<TWriterThread>(*PtrSink);
   }
 
   std::size_t LngRound = 0;
@@ -483,9 +606,6 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int 
   State.ThrowFirstFailure();
   if (PtrWriteFailure) {
     std::rethrow_exception(PtrWriteFailure);
-  }
-  if (PtrRows) {
-    PtrRows->Finish();
   }
 }
 

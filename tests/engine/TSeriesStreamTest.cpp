@@ -1,12 +1,15 @@
 // tests/engine/TSeriesStreamTest.cpp - the series stream in process: rows in step whatever the
-// budget, the thread count or the kind of input (a pipe is held whole), and failures ranked as a
-// run that loads the inputs in order meets them.
+// budget, the thread count or the kind of input (a pipe is held whole, a row source is read in
+// windows), and failures ranked as a run that loads the inputs in order meets them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <memory>
 #include <random>
 #include <sstream>
 #include <string>
@@ -19,6 +22,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tessgrid::detail::TGridHeader;
+using tessgrid::detail::TRowSource;
 using tessgrid::detail::TSeriesCombiner;
 using tessgrid::detail::TSeriesStream;
 
@@ -188,6 +193,101 @@ TEST_F(TSeriesStreamTest, FailuresRankAsARunInInputOrderMeetsThem) {
   for (const long LngThreads : {1L, 2L, 4L}) {
     for (const auto& [VecFiles, StgLine] : VecCases) {
       EXPECT_EQ(FailureOf(VecFiles, LngThreads), StgLine) << LngThreads;
+    }
+  }
+}
+
+namespace {
+
+// A grid in memory read a window at a time, as a raster of another format is: it fails at
+// LngFailRow when that row is read, and checks that each window starts where the last ended.
+class TMemorySource final : public tessgrid::detail::TRowSource {
+ public:
+  TMemorySource(long LngColumns, std::vector<double> VecCells, long LngWindow, long LngFailRow)
+      : MbrVecCells(std::move(VecCells)), MbrLngWindow(LngWindow), MbrLngFailRow(LngFailRow) {
+    MbrHeader.LngColumns = LngColumns;
+    MbrHeader.LngRows = static_cast<long>(MbrVecCells.size()) / LngColumns;
+    MbrHeader.DblCellSize = 1.0;
+  }
+  const TGridHeader& Header() const override { return MbrHeader; }
+  long WindowRows() const override { return MbrLngWindow; }
+  void ReadRows(long LngFirst, long LngCount, const std::function<double*(long)>& RowAt) override {
+    EXPECT_EQ(LngFirst, MbrLngNext);
+    EXPECT_LE(LngFirst + LngCount, MbrHeader.LngRows);
+    MbrLngNext = LngFirst + LngCount;
+    for (long LngK = 0; LngK < LngCount; ++LngK) {
+      if (LngFirst + LngK == MbrLngFailRow) {
+        throw "source fails at row " + std::to_string(MbrLngFailRow);
+      }
+      const double* PtrRow = MbrVecCells.data() + (LngFirst + LngK) * MbrHeader.LngColumns;
+      std::copy(PtrRow, PtrRow + MbrHeader.LngColumns, RowAt(LngK));
+    }
+  }
+
+ private:
+  TGridHeader MbrHeader;
+  std::vector<double> MbrVecCells;
+  long MbrLngWindow;
+  long MbrLngFailRow;
+  long MbrLngNext = 0;
+};
+
+}  // namespace
+
+TEST_F(TSeriesStreamTest, RowSourcesComeInStepWithFilesWhateverTheirWindows) {
+  constexpr long kLngColumns = 30;
+  constexpr long kLngRows = 700;
+  std::mt19937 Random(11);
+  std::vector<std::vector<double>> VecGrids(3, std::vector<double>(kLngColumns * kLngRows));
+  std::vector<double> VecSums(VecGrids[0].size(), 0.0);
+  for (std::vector<double>& VecGrid : VecGrids) {
+    for (std::size_t LngI = 0; LngI < VecGrid.size(); ++LngI) {
+      VecGrid[LngI] = static_cast<double>(Random() % 1000) / 8.0;
+      VecSums[LngI] += VecGrid[LngI];
+    }
+  }
+  std::ostringstream Expected;
+  tessgrid::detail::WriteRows(
+      Expected, [&](std::size_t LngRow) { return VecSums.data() + LngRow * kLngColumns; }, kLngRows,
+      kLngColumns, ' ', 1);
+  const std::string StgFile = Put("a.asc", GridText(kLngColumns, VecGrids[0]));
+  // Runs the file and two sources of the given windows; returns the rows or the failure.
+  const auto Run = [&](long LngWindow, long LngThreads, std::size_t LngBudget,
+                       const std::string& StgFirst, long LngFailRow) {
+    long LngSource = 0;
+    TSeriesStream Series({StgFirst, "source 1", "source 2"}, TGridHeaderMode::kStrict, LngThreads,
+                         LngBudget, [&](const std::string& StgName) -> std::unique_ptr<TRowSource> {
+                           if (StgName.rfind("source", 0) != 0) {
+                             return nullptr;
+                           }
+                           ++LngSource;
+                           return std::make_unique<TMemorySource>(
+                               kLngColumns, VecGrids[static_cast<std::size_t>(LngSource)],
+                               LngWindow + LngSource - 1, LngSource == 1 ? LngFailRow : -1);
+                         });
+    TSumCombiner Combiner(kLngColumns);
+    Combiner.MbrLngInputs = 3;
+    std::ostringstream Output;
+    try {
+      Series.ReadHeaders();
+      Series.Run(Combiner, &Output, 12, false);
+    } catch (const char* PtrMessage) {
+      return std::string(PtrMessage);
+    } catch (const std::string& StgMessage) {
+      return StgMessage;
+    }
+    return Output.str();
+  };
+  for (const long LngWindow : {1L, 7L, 256L, 2000L}) {
+    for (const long LngThreads : {1L, 3L}) {
+      for (const std::size_t LngBudget : {std::size_t{1}, TSeriesStream::kLngSeriesBudget}) {
+        EXPECT_EQ(Run(LngWindow, LngThreads, LngBudget, StgFile, -1), Expected.str())
+            << "windows of " << LngWindow << ", " << LngThreads << " threads, budget " << LngBudget;
+        // A source's failure comes after the failures of the inputs before it.
+        EXPECT_EQ(Run(LngWindow, LngThreads, LngBudget, StgFile, 650), "source fails at row 650");
+        EXPECT_EQ(Run(LngWindow, LngThreads, LngBudget, Work("missing.asc"), 3),
+                  "Unable to open file " + Work("missing.asc"));
+      }
     }
   }
 }
