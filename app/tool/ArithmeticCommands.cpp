@@ -1,10 +1,14 @@
 // app/tool/ArithmeticCommands.cpp - add, subtract, multiply, divide; scale, divide-by, offset.
-// Each is one call of TMapTools (ops/TMapTools.h); the frame is app/tool/ToolFrame.h.
+// Each is one call of TMapTools (ops/TMapTools.h), or for aligned grids its cell rule streamed;
+// the frame is app/tool/ToolFrame.h.
 #include <memory>
 #include <string>
 
+#include "app/tool/CellWiseStream.h"
+#include "app/tool/NoDataModel.h"
 #include "app/tool/ToolFrame.h"
 #include "ops/ArithmeticTable.h"
+#include "ops/CombineRows.h"
 #include "ops/TMapTools.h"
 
 namespace tessgrid::detail {
@@ -37,17 +41,45 @@ bool Overlap(const TInputGrid& A, const TInputGrid& B) {
          B.DblSouth < Span(A.DblSouth, A.LngRows, A.DblCellSize);
 }
 
+// The library's cell rule of the operation on two aligned grids, a row at a time: each cell
+// pairs with the cell of the same column, and -9999 is no-data in both.
+class TPairRule final : public TCellRule {
+ public:
+  explicit TPairRule(TArithmetic Operation) : MbrOperation(Operation) {}
+
+  std::size_t FewestInputs() const override { return 2; }
+
+  long Row(long, std::size_t, const double* const* PtrRows, std::size_t, std::size_t LngColumns,
+           double* PtrOut) override {
+    CombineRow(MbrOperation, PtrRows[0], PtrRows[1], nullptr, LngColumns, kDblLibraryNoData,
+               kDblLibraryNoData, PtrOut);
+    return DataLostColumn(PtrRows, 2, PtrOut, LngColumns);
+  }
+
+ private:
+  TArithmetic MbrOperation;
+};
+
 // The result of Add and Multiply lies on the finer grid, the first one's on a tie, and takes
 // that grid's sidecar and no-data value; Subtract and Divide keep the first grid. Subtract pairs
 // cells by column and row, so its grids must be aligned.
-void AddPairCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
-                    const std::string& StgSummary, TMapOperation PtrOperation, bool BlnFinerGrid,
-                    bool BlnByIndex) {
+// Aligned grids stream a block of rows at a time (app/tool/CellWiseStream.h).
+void AddPairCommand(CLI::App& App, TToolContext& Context, const TArithmeticEntry& Entry) {
+  const std::string StgName = Entry.PtrToolName;
+  const TMapOperation PtrOperation = Entry.PtrLibrary;
+  const bool BlnFinerGrid = Entry.BlnFinerGrid;
+  const bool BlnByIndex = Entry.BlnByIndex;
+  const TArithmetic Operation = Entry.Operation;
   auto PtrArgs = std::make_shared<TPairArguments>();
   CLI::App* PtrCommand = AddCommand(
-      App, Context, StgName, StgSummary, "tessgrid-tool " + StgName + " a.asc b.asc out.asc",
-      [PtrArgs, PtrOperation, BlnFinerGrid, BlnByIndex, StgName](TToolRun& Run) {
+      App, Context, StgName, Entry.PtrToolSummary,
+      "tessgrid-tool " + StgName + " a.asc b.asc out.asc",
+      [PtrArgs, PtrOperation, BlnFinerGrid, BlnByIndex, StgName, Operation](TToolRun& Run) {
         Run.Prepare({PtrArgs->StgA, PtrArgs->StgB}, {PtrArgs->StgOut});
+        TPairRule Rule(Operation);
+        if (StreamCellWise(Run, {PtrArgs->StgA, PtrArgs->StgB}, PtrArgs->StgOut, Rule)) {
+          return;
+        }
         const std::unique_ptr<TMap> PtrA = Run.Load(PtrArgs->StgA);
         const std::unique_ptr<TMap> PtrB = Run.Load(PtrArgs->StgB);
         if (BlnByIndex) {
@@ -103,8 +135,7 @@ void AddConstantCommand(CLI::App& App, TToolContext& Context, const std::string&
 
 void AddArithmeticCommands(CLI::App& App, TToolContext& Context) {
   for (const TArithmeticEntry& Entry : kArrArithmetic) {
-    AddPairCommand(App, Context, Entry.PtrToolName, Entry.PtrToolSummary, Entry.PtrLibrary,
-                   Entry.BlnFinerGrid, Entry.BlnByIndex);
+    AddPairCommand(App, Context, Entry);
   }
   AddConstantCommand(App, Context, "scale", "every cell times F; no-data cells stay", "--factor",
                      "the factor F", "2.5", TMapTools::Multiply);

@@ -5,7 +5,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -91,9 +93,14 @@ TInputGrid GridOfHeader(const std::string& StgName, const TGridHeader& Header) {
 // is read, each result row is checked and takes the output's no-data value as it is combined.
 class TToolCombiner final : public TSeriesCombiner {
  public:
+  /// With a raster type, each result row is checked against it too.
   TToolCombiner(const std::vector<TInputGrid>& VecGrids, TCellRule& Rule, double DblNoData,
-                const std::string& StgOutput)
-      : MbrVecGrids(VecGrids), MbrRule(Rule), MbrDblNoData(DblNoData), MbrStgOutput(StgOutput) {}
+                const std::string& StgOutput, const TRasterType* PtrType)
+      : MbrVecGrids(VecGrids),
+        MbrRule(Rule),
+        MbrDblNoData(DblNoData),
+        MbrStgOutput(StgOutput),
+        MbrPtrType(PtrType) {}
 
   void TakeRow(std::size_t LngInput, std::size_t LngRow, double* PtrCells) override {
     const TInputGrid& Grid = MbrVecGrids[LngInput];
@@ -116,20 +123,32 @@ class TToolCombiner final : public TSeriesCombiner {
     // for the end.
     const long LngHeld = DeclaredNoDataRow(PtrOut, LngColumns, MbrDblNoData);
     if (LngHeld >= 0) {
-      const std::lock_guard<std::mutex> Lock(MbrMutex);
-      if (LngRow < MbrLngHeldRow ||
-          (LngRow == MbrLngHeldRow && static_cast<std::size_t>(LngHeld) < MbrLngHeldColumn)) {
-        MbrLngHeldRow = LngRow;
-        MbrLngHeldColumn = static_cast<std::size_t>(LngHeld);
+      Keep(MbrHeld, LngRow, static_cast<std::size_t>(LngHeld), 0.0);
+      return;
+    }
+#ifdef TESSGRID_WITH_GDAL
+    // Checked after the no-data cells took the output's value, as CheckFitsType checks them.
+    if (MbrPtrType != nullptr) {
+      const long LngUnfit = CellNotFitting(PtrOut, LngColumns, MbrDblNoData, *MbrPtrType);
+      if (LngUnfit >= 0) {
+        Keep(MbrUnfit, LngRow, static_cast<std::size_t>(LngUnfit), PtrOut[LngUnfit]);
       }
     }
+#endif
   }
 
-  // Throws the failure of ToDeclaredNoData for the first data cell equal to the no-data value.
+  // Throws the failure of ToDeclaredNoData for the first data cell equal to the no-data value,
+  // else CheckFitsType's for the first cell that does not fit the raster type.
   void ThrowHeld() const {
-    if (MbrLngHeldRow != kLngNone) {
-      FailNoDataWritten(MbrStgOutput, MbrDblNoData, MbrLngHeldRow, MbrLngHeldColumn);
+    if (MbrHeld.LngRow != kLngNone) {
+      FailNoDataWritten(MbrStgOutput, MbrDblNoData, MbrHeld.LngRow, MbrHeld.LngColumn);
     }
+#ifdef TESSGRID_WITH_GDAL
+    if (MbrUnfit.LngRow != kLngNone) {
+      FailCellNotFitting(MbrUnfit.DblValue, MbrUnfit.LngRow, MbrUnfit.LngColumn, MbrDblNoData,
+                         *MbrPtrType, MbrStgOutput);
+    }
+#endif
   }
 
  private:
@@ -138,26 +157,139 @@ class TToolCombiner final : public TSeriesCombiner {
   const std::vector<TInputGrid>& MbrVecGrids;
   TCellRule& MbrRule;
   double MbrDblNoData;  ///< the value the output declares
+  // A cell whose failure is kept for the end, the first in row order.
+  struct TCell {
+    std::size_t LngRow = kLngNone;
+    std::size_t LngColumn = kLngNone;
+    double DblValue = 0.0;
+  };
+
+  void Keep(TCell& Cell, std::size_t LngRow, std::size_t LngColumn, double DblValue) {
+    const std::lock_guard<std::mutex> Lock(MbrMutex);
+    if (LngRow < Cell.LngRow || (LngRow == Cell.LngRow && LngColumn < Cell.LngColumn)) {
+      Cell = {LngRow, LngColumn, DblValue};
+    }
+  }
+
   const std::string& MbrStgOutput;
-  std::mutex MbrMutex;                      ///< guards the cell below
-  std::size_t MbrLngHeldRow = kLngNone;     ///< first data cell equal to the no-data value
-  std::size_t MbrLngHeldColumn = kLngNone;  ///< its column
+  const TRasterType* MbrPtrType;  ///< of a raster output, else null
+  std::mutex MbrMutex;            ///< guards the cells below
+  TCell MbrHeld;                  ///< first data cell equal to the no-data value
+  TCell MbrUnfit;                 ///< first data cell that does not fit the raster type
 };
+
+#ifdef TESSGRID_WITH_GDAL
+// A raster input as the stream's row source: windows of whole blocks, and of a few dozen rows
+// at least where the blocks are thin strips, so that each call to GDAL carries enough rows.
+class TRasterSource final : public TRowSource {
+ public:
+  explicit TRasterSource(std::unique_ptr<TRasterReader> PtrReader)
+      : MbrPtrReader(std::move(PtrReader)) {}
+
+  const TGridHeader& Header() const override { return MbrPtrReader->Header(); }
+
+  long WindowRows() const override {
+    constexpr long kLngFewestRows = 16;
+    const long LngBlockRows = MbrPtrReader->Facts().LngBlockRows;
+    return LngBlockRows * std::max(1L, kLngFewestRows / LngBlockRows);
+  }
+
+  void ReadRows(long LngFirst, long LngCount, const std::function<double*(long)>& RowAt) override {
+    MbrPtrReader->ReadRows(LngFirst, LngCount, RowAt);
+  }
+
+ private:
+  std::unique_ptr<TRasterReader> MbrPtrReader;
+};
+
+// The stream's result rows into a raster.
+class TRasterSink final : public TRowSink {
+ public:
+  explicit TRasterSink(TRasterRowWriter& Writer) : MbrWriter(Writer) {}
+
+  void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) override {
+    MbrWriter.Write([PtrRows, LngColumns](std::size_t LngK) { return PtrRows + LngK * LngColumns; },
+                    LngRows);
+  }
+
+ private:
+  TRasterRowWriter& MbrWriter;
+};
+#endif
+
+#ifdef TESSGRID_WITH_GDAL
+// Runs the stream into a raster output, staged as TToolRun::Write stages one: the failures of
+// the rows first, then those of the raster. A no-data value the type cannot hold takes the
+// library path, which says so before it writes anything.
+bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
+                    const std::string& StgOutput, TSeriesStream& Stream,
+                    const std::vector<TInputGrid>& VecGrids, TCellRule& Rule, double DblNoData) {
+  const TRasterTarget Target = Run.RasterTarget(StgOutput, VecInputs.front());
+  try {
+    CheckNoDataFitsType(DblNoData, Target.Type, StgOutput);
+  } catch (...) {
+    return false;
+  }
+  TToolCombiner Combiner(VecGrids, Rule, DblNoData, StgOutput, &Target.Type);
+  if (VecGrids.size() < VecInputs.size()) {
+    Stream.Run(Combiner, nullptr);  // throws the header's failure, after those before it
+  }
+  bool BlnStarted = false;
+  try {
+    Run.WriteFile(StgOutput, [&](const std::string& StgPath) {
+      const TInputGrid& First = VecGrids.front();
+      TGridLayout Layout{First.LngColumns, First.LngRows,     First.DblWest,
+                         First.DblSouth,   First.DblCellSize, DblNoData};
+      TRasterRowWriter Writer(Layout, Target, StgPath, StgOutput);
+      BlnStarted = true;
+      TRasterSink Sink(Writer);
+      Stream.Run(Combiner, &Sink);
+      Combiner.ThrowHeld();
+      Writer.Finish();
+    });
+  } catch (...) {
+    if (!BlnStarted) {
+      // The raster could not be begun: the inputs' failures come first.
+      Stream.Run(Combiner, nullptr);
+    }
+    throw;
+  }
+  return true;
+}
+#endif
 
 }  // namespace
 
 bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
                     const std::string& StgOutput, TCellRule& Rule) {
   if (VecInputs.size() < Rule.FewestInputs() || IsStandardStream(StgOutput) ||
-      !WritesThroughTemporary(StgOutput) || Run.WritesRaster(StgOutput)) {
+      !WritesThroughTemporary(StgOutput)) {
     return false;
   }
   for (const std::string& StgInput : VecInputs) {
-    if (!IsRegularFile(StgInput) || Run.RasterFacts(StgInput) != nullptr) {
+    if (!IsRegularFile(StgInput)) {
       return false;
     }
   }
-  TSeriesStream Stream(VecInputs, TGridHeaderMode::kLenient, ThreadCount());
+  TRowSourceOpener Opener;
+#ifdef TESSGRID_WITH_GDAL
+  // The inputs the run found to be rasters, each opened anew: one raster named twice is two
+  // inputs. Several are read side by side on the stream's threads, each decoding on its own.
+  const bool BlnSideBySide = VecInputs.size() > 1;
+  Opener = [&Run, BlnSideBySide](const std::string& StgInput) -> std::unique_ptr<TRowSource> {
+    if (Run.RasterFacts(StgInput) == nullptr) {
+      return nullptr;
+    }
+    std::unique_ptr<TRasterReader> PtrReader =
+        TRasterReader::OpenIfRaster(StgInput, Run.Options().IntBand, BlnSideBySide);
+    if (!PtrReader) {
+      return nullptr;
+    }
+    return std::make_unique<TRasterSource>(std::move(PtrReader));
+  };
+#endif
+  TSeriesStream Stream(VecInputs, TGridHeaderMode::kLenient, ThreadCount(),
+                       TSeriesStream::kLngSeriesBudget, Opener);
   const bool BlnHeaders = Stream.ReadHeaders();
   std::vector<TInputGrid> VecGrids;
   for (std::size_t LngI = 0; LngI < Stream.Headers().size(); ++LngI) {
@@ -184,7 +316,12 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
   const int IntDigits = Run.Options().IntDigits == 0 ? kLngRuleDigits : Run.Options().IntDigits;
   const double DblNoData = Run.OutputNoData(VecInputs.front());
   const bool BlnIndent = std::isnan(DblNoData);
-  TToolCombiner Combiner(VecGrids, Rule, DblNoData, StgOutput);
+#ifdef TESSGRID_WITH_GDAL
+  if (Run.WritesRaster(StgOutput)) {
+    return StreamToRaster(Run, VecInputs, StgOutput, Stream, VecGrids, Rule, DblNoData);
+  }
+#endif
+  TToolCombiner Combiner(VecGrids, Rule, DblNoData, StgOutput, nullptr);
   bool BlnStarted = false;
   try {
     Run.WriteText(StgOutput, [&](std::ostream& Output) {

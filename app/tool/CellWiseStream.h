@@ -33,11 +33,14 @@ class TCellRule {
 /// (ToLibraryNoData) in input order, then the first cell CheckDataKept fails on, then the first
 /// ToDeclaredNoData fails on, then the output's. Returns false, having read no cell and staged
 /// nothing, where the run takes the library path instead: fewer inputs than the rule takes, an
-/// input that is standard input, not a regular file (a pipe cannot be read twice) or a GDAL
-/// raster, an output that is standard output, not written through a temporary or a GDAL raster,
-/// and inputs whose headers all
-/// read but that CheckAligned refuses or whose grid has no cells, a cell size that is not a
-/// positive number, or edges whose cells do not hold their own centres.
+/// input that is standard input or not a regular file (a pipe cannot be read twice), an output
+/// that is standard output or not written through a temporary, a raster output whose type
+/// cannot hold its no-data value, and inputs whose headers all read but that CheckAligned
+/// refuses or whose grid has no cells, a cell size that is not a positive number, or edges
+/// whose cells do not hold their own centres. Rasters GDAL reads are read a window of blocks at
+/// a time; a raster output is written a row of blocks at a time, each row checked against its
+/// type as CheckFitsType checks the map, the first cell that does not fit failing after the
+/// failures above.
 /// Call it after TToolRun::Prepare.
 bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
                     const std::string& StgOutput, TCellRule& Rule);

@@ -565,10 +565,9 @@ void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::stri
   WriteSidecar(StgOutput, StgSource);
 }
 
-void TToolRun::StageRaster(const TMap& Map, const TGridLayout& Layout, const std::string& StgOutput,
-                           const std::string& StgSource) {
-#ifdef TESSGRID_WITH_GDAL
+TRasterTarget TToolRun::RasterTarget(const std::string& StgOutput, const std::string& StgSource) {
   TRasterTarget Target;
+#ifdef TESSGRID_WITH_GDAL
   Target.StgFormat = RasterFormat(StgOutput, MbrOptions);
   // A GeoTIFF made from a GeoTIFF keeps its cell type unless told otherwise.
   const TRasterFacts* PtrFirst = RasterFacts(MbrStgFirstInput);
@@ -587,6 +586,22 @@ void TToolRun::StageRaster(const TMap& Map, const TGridLayout& Layout, const std
     Target.StgCrsText = *ItCrs->second;
     Target.StgCrsOrigin = MbrMapCrsOrigins[StgSource];
   }
+#else
+  static_cast<void>(StgOutput);
+  static_cast<void>(StgSource);
+#endif
+  return Target;
+}
+
+void TToolRun::WriteFile(const std::string& StgOutput,
+                         const std::function<void(const std::string&)>& Write) {
+  MbrOutputs.StageFile(StgOutput, Write);
+}
+
+void TToolRun::StageRaster(const TMap& Map, const TGridLayout& Layout, const std::string& StgOutput,
+                           const std::string& StgSource) {
+#ifdef TESSGRID_WITH_GDAL
+  const TRasterTarget Target = RasterTarget(StgOutput, StgSource);
   CheckFitsType(Map, Layout.DblNoData, Target.Type, StgOutput);
   MbrOutputs.StageFile(StgOutput, [&](const std::string& StgPath) {
     tessgrid::detail::WriteRaster(Map, Layout, Target, StgPath, StgOutput);

@@ -216,6 +216,16 @@ class TToolRun {
   /// Throws the failures of TOutputSet::Stage.
   void WriteText(const std::string& StgOutput, const std::function<void(std::ostream&)>& WriteTo);
 
+  /// Returns how Write writes a raster output on the grid of the named input: its format, the
+  /// --type (else the first input's for a GeoTIFF made from a GeoTIFF, else Float64), the
+  /// format's defaults and --co, and the input's coordinate system.
+  TRasterTarget RasterTarget(const std::string& StgOutput, const std::string& StgSource);
+
+  /// Stages an output that Write fills at the path it is given (see TOutputSet::StageFile).
+  /// Throws the failures of TOutputSet::StageFile.
+  void WriteFile(const std::string& StgOutput,
+                 const std::function<void(const std::string&)>& Write);
+
   /// Puts every staged output in place: standard output, devices and pipes are written, then
   /// the temporaries renamed and old sidecars removed, each sidecar right after its grid.
   /// Throws the failures of TOutputSet::Commit.

@@ -171,12 +171,20 @@ class SeriesStreamTest : public tessgrid_test::TToolTest {
     return VecFiles;
   }
 
-  // The command line of one of the streamed commands over the files.
+  // The command line of one of the streamed commands over the files: 0 to 2 sum, count and
+  // average, 3 calc, 4 a pair command over the first two.
   static std::vector<std::string> Command(int IntCommand, const std::vector<std::string>& VecFiles,
                                           const std::vector<std::string>& VecOptions) {
     std::vector<std::string> VecArgs = VecOptions;
-    if (IntCommand < 3) {
-      VecArgs.push_back(std::vector<std::string>{"sum", "count", "average"}[IntCommand]);
+    if (IntCommand == 4 && VecFiles.size() >= 2) {
+      // One of the pair commands, picked by the number of files.
+      VecArgs.push_back(
+          std::vector<std::string>{"add", "subtract", "multiply", "divide"}[VecFiles.size() % 4]);
+      VecArgs.insert(VecArgs.end(), {VecFiles[0], VecFiles[1], "OUT"});
+      return VecArgs;
+    }
+    if (IntCommand < 3 || IntCommand == 4) {
+      VecArgs.push_back(std::vector<std::string>{"sum", "count", "average"}[IntCommand % 4]);
       VecArgs.push_back("OUT");
       VecArgs.insert(VecArgs.end(), VecFiles.begin(), VecFiles.end());
       return VecArgs;
@@ -214,7 +222,7 @@ TEST_F(SeriesStreamTest, SeriesOutputsEqualTheLibraryPath) {
     if (Maker.Chance(0.25)) {
       VecOptions.insert(VecOptions.end(), {"--nodata", Maker.Chance(0.5) ? "nan" : "-5"});
     }
-    ExpectSameAsLibrary(Command(IntCase % 4, VecFiles, VecOptions),
+    ExpectSameAsLibrary(Command(IntCase % 5, VecFiles, VecOptions),
                         "case " + std::to_string(IntCase));
   }
 }
@@ -233,7 +241,8 @@ TEST_F(SeriesStreamTest, FailuresComeInInputOrderAsTheLibraryPathMeetsThem) {
     // A result equal to the declared no-data value, met after any earlier failure.
     const std::vector<std::string> VecOptions =
         IntCase % 4 == 1 ? std::vector<std::string>{"--nodata", "0.1"} : std::vector<std::string>{};
-    ExpectSameAsLibrary(Command(IntCase % 4 == 3 ? 3 : IntCase % 3, VecFiles, VecOptions),
+    const int IntCommand = IntCase % 4 == 3 ? 3 : IntCase % 8 == 2 ? 4 : IntCase % 3;
+    ExpectSameAsLibrary(Command(IntCommand, VecFiles, VecOptions),
                         "case " + std::to_string(IntCase));
   }
 }

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -246,9 +247,13 @@ TEST_F(ToolRastersTest, RastersOutsideTheMapModelAreRefused) {
   // A raster without a declared no-data value has no cell of -9999, as an ASCII grid without
   // a NODATA_value has none.
   const std::string StgLow = Raster("low.tif", {1000, 10, 0, 2020, 0, -10}, 1, -10003);
-  Refuse({"info", StgLow}, 1,
-         "File format error: cell at row 1, column 1 of " + StgLow +
-             " holds -9999 but the raster declares no no-data value");
+  for (const std::vector<std::string>& VecArgs :
+       {std::vector<std::string>{"info", StgLow},
+        std::vector<std::string>{"add", StgTwoBands, StgLow, Work("sum.asc")}}) {
+    Refuse(VecArgs, 1,
+           "File format error: cell at row 1, column 1 of " + StgLow +
+               " holds -9999 but the raster declares no no-data value");
+  }
 #endif
 }
 
@@ -275,13 +280,19 @@ TEST_F(ToolRastersTest, AFailedRunLeavesEveryOutputAsItWas) {
       Cells << (IntCell * 7919 % 10007) << (IntCell % 200 == 199 ? "\n" : " ");
     }
   }
-  const TRun Result = RunProgram(
-      tessgrid_test::kToolExe, {"scale", StgBig, StgOutA, "--factor", "1", "--co", "COMPRESS=NONE"},
-      "ulimit -f 8; ", "/dev/null", ">");
-  EXPECT_EQ(Result.LngStatus, 1);
-  EXPECT_EQ(Result.StgErr.rfind("tessgrid-tool: Unable to write file " + StgOutA, 0), 0u)
-      << Result.StgErr;
-  EXPECT_EQ(ReadFile(StgOutA), "earlier a");
+  // Loaded whole and written at once, and streamed a row of blocks at a time.
+  for (const std::vector<std::string>& VecArgs :
+       {std::vector<std::string>{"scale", StgBig, StgOutA, "--factor", "1"},
+        std::vector<std::string>{"add", StgBig, StgBig, StgOutA}}) {
+    std::vector<std::string> VecRun = VecArgs;
+    VecRun.insert(VecRun.end(), {"--co", "COMPRESS=NONE"});
+    const TRun Result =
+        RunProgram(tessgrid_test::kToolExe, VecRun, "ulimit -f 8; ", "/dev/null", ">");
+    EXPECT_EQ(Result.LngStatus, 1) << VecArgs[0];
+    EXPECT_EQ(Result.StgErr.rfind("tessgrid-tool: Unable to write file " + StgOutA, 0), 0u)
+        << Result.StgErr;
+    EXPECT_EQ(ReadFile(StgOutA), "earlier a") << VecArgs[0];
+  }
 }
 
 TEST_F(ToolRastersTest, OtherFormatsComeFromFormatAndKeepTheCells) {
@@ -299,4 +310,80 @@ TEST_F(ToolRastersTest, OtherFormatsComeFromFormatAndKeepTheCells) {
   // Creation options reach GDAL: the layout in strips of rows instead of tiles.
   Succeed({"scale", StgIn, Work("strips.tif"), "--factor", "1", "--co", "TILED=NO"});
   EXPECT_EQ(InfoOf(Work("strips.tif"), "block_columns"), "3");
+}
+
+TEST_F(ToolRastersTest, CellWiseCommandsStreamRastersToTheBytesOfTheLoadedRun) {
+  // Grids of 40 x 300 cells, each cell's text from its index.
+  const auto Grid = [this](const std::string& StgName,
+                           const std::function<std::string(int)>& Cell) {
+    std::string StgText =
+        "ncols 40\nnrows 300\nxllcorner 1000\nyllcorner 2000\ncellsize 10\n"
+        "NODATA_value -9999\n";
+    for (int IntCell = 0; IntCell < 40 * 300; ++IntCell) {
+      StgText += Cell(IntCell) + (IntCell % 40 == 39 ? "\n" : " ");
+    }
+    Put(StgName + ".asc", StgText);
+    return Work(StgName + ".asc");
+  };
+  // No-data, negative and fractional values.
+  const auto CellA = [](int IntCell) {
+    return IntCell % 97 == 5 ? std::string("-9999") : std::to_string(IntCell % 613 - 300);
+  };
+  const auto CellB = [](int IntCell) {
+    return IntCell % 89 == 7 ? std::string("-9999") : std::to_string(IntCell % 41) + ".25";
+  };
+  // As tiles of 16 rows and as strips of 3: windows and rows of blocks end inside the rounds of
+  // the stream.
+  Succeed({"scale", Grid("a", CellA), Work("a.tif"), "--factor", "1", "--co", "BLOCKXSIZE=16",
+           "--co", "BLOCKYSIZE=16"});
+  Succeed({"scale", Grid("b", CellB), Work("b.tif"), "--factor", "1", "--co", "TILED=NO", "--co",
+           "BLOCKYSIZE=3"});
+  const std::vector<std::vector<std::string>> VecCommands = {
+      {"add", "a.tif", "b.tif"},          {"subtract", "b.tif", "a.tif"},
+      {"multiply", "a.tif", "b.tif"},     {"divide", "a.tif", "b.tif"},
+      {"sum", "a.tif", "b.tif", "a.tif"}, {"average", "b.tif", "a.tif"},
+      {"count", "a.tif", "b.tif"}};
+  for (const std::vector<std::string>& VecCommand : VecCommands) {
+    // Pair commands name the output last, series commands first.
+    const bool BlnOutFirst =
+        VecCommand[0] == "sum" || VecCommand[0] == "average" || VecCommand[0] == "count";
+    const auto Args = [&](const std::string& StgOut) {
+      std::vector<std::string> VecArgs = {VecCommand[0]};
+      if (BlnOutFirst) {
+        VecArgs.push_back(StgOut);
+      }
+      for (std::size_t LngI = 1; LngI < VecCommand.size(); ++LngI) {
+        VecArgs.push_back(Work(VecCommand[LngI]));
+      }
+      if (!BlnOutFirst) {
+        VecArgs.push_back(StgOut);
+      }
+      return VecArgs;
+    };
+    // Standard output takes the path that loads every grid whole.
+    const TRun Loaded = RunTool(Args("-"));
+    ASSERT_EQ(Loaded.LngStatus, 0) << VecCommand[0] << ": " << Loaded.StgErr;
+    Succeed(Args(Work("out.asc")));
+    EXPECT_EQ(ReadFile(Work("out.asc")), Loaded.StgOut) << VecCommand[0];
+    Succeed(Args(Work("out.tif")));
+    Succeed({"scale", Work("out.tif"), Work("back.asc"), "--factor", "1"});
+    EXPECT_EQ(ReadFile(Work("back.asc")), Loaded.StgOut) << VecCommand[0];
+  }
+  // The failures of the rows come in the loaded run's order: a value that does not fit the
+  // type is found only once every cell has kept its data, as CheckFitsType runs last.
+  const std::string StgOut = Put("kept.tif", "the earlier output");
+  Refuse({"add", Work("a.tif"), Work("b.tif"), StgOut, "--type", "Int16"}, 1,
+         StgOut +
+             ": the result holds -299.75 at row 0, column 0, which does not fit Int16 (a whole "
+             "number from -32768 to 32767)",
+         {StgOut});
+  // Row 250 comes to -9999 from two data cells: B holds 37.25 there.
+  Succeed({"scale",
+           Grid("lost",
+                [&](int IntCell) { return IntCell == 250 * 40 ? "-10036.25" : CellA(IntCell); }),
+           Work("lost.tif"), "--factor", "1"});
+  Refuse({"add", Work("lost.tif"), Work("b.tif"), StgOut, "--type", "Int16"}, 1,
+         "the result at row 250, column 0 comes to -9999, which the library's operations take "
+         "for no-data; tessgrid-tool cannot keep it as data",
+         {StgOut});
 }
