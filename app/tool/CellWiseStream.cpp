@@ -273,6 +273,9 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
   }
   TRowSourceOpener Opener;
 #ifdef TESSGRID_WITH_GDAL
+  // The stream holds a raster of its own per input: those the run holds would only double the
+  // open files of a long series.
+  Run.CloseRasters();
   // The inputs the run found to be rasters, each opened anew: one raster named twice is two
   // inputs. Several are read side by side on the stream's threads, each decoding on its own.
   const bool BlnSideBySide = VecInputs.size() > 1;

@@ -172,6 +172,10 @@ class TToolRun {
   /// Returns whether the output is written as a GDAL raster rather than an ASCII grid.
   bool WritesRaster(const std::string& StgOutput) const;
 
+  /// Closes the rasters Prepare opened that no Load has read yet, for a caller that opens them
+  /// by itself; Load opens them again.
+  void CloseRasters() { MbrMapRasters.clear(); }
+
   /// Returns the format, type, block size and coordinate system of a grid of this run that GDAL
   /// read, or null for an ASCII grid.
   const TRasterFacts* RasterFacts(const std::string& StgName) const;
