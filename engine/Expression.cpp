@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -37,6 +38,29 @@ double Round(double DblValue) {
 
 double NaturalLog(double DblValue) {
   return std::log(DblValue);
+}
+
+// Cell k of the result of one operator, branch-free so that the loop runs in vector registers:
+// no-data where an operand is no-data or the result is not finite (x - x is 0 exactly for the
+// finite values, NaN for inf and NaN). Returns the first column whose data result equals the
+// no-data value, or -1.
+template <typename TOperator>
+long OperatorRow(const double* PtrA, const double* PtrB, double* PtrOut, long LngColumns,
+                 double DblNoData, TOperator Operator) {
+  for (long LngC = 0; LngC < LngColumns; ++LngC) {
+    const double DblResult = Operator(PtrA[LngC], PtrB[LngC]);
+    const bool BlnKept =
+        (PtrA[LngC] != DblNoData) & (PtrB[LngC] != DblNoData) & (DblResult - DblResult == 0.0);
+    PtrOut[LngC] = BlnKept ? DblResult : DblNoData;
+  }
+  // A data result equal to no-data is rare; the row is still in the cache for this look.
+  for (long LngC = 0; LngC < LngColumns; ++LngC) {
+    if (PtrOut[LngC] == DblNoData && PtrA[LngC] != DblNoData && PtrB[LngC] != DblNoData &&
+        Operator(PtrA[LngC], PtrB[LngC]) == DblNoData) {
+      return LngC;
+    }
+  }
+  return -1;
 }
 
 // Builds a parser for the text with the letters given as variables bound to ArrValues.
@@ -190,6 +214,20 @@ TExpression::TExpression(std::string StgText, const TLetterSet& ArrGiven)
   for (std::size_t LngI = 0; LngI < kLngExpressionLetters; ++LngI) {
     MbrArrTested[LngI] = MbrArrNamed[LngI] && ArrInside[LngI];
   }
+  std::string StgBare;
+  for (const char ChrC : MbrStgText) {
+    if (std::isspace(static_cast<unsigned char>(ChrC)) == 0) {
+      StgBare += ChrC;
+    }
+  }
+  // The parse has passed, so two letters around one of the four characters are two variables
+  // with their grids.
+  const auto IsLetter = [](char ChrC) { return ChrC >= 'A' && ChrC <= 'Z'; };
+  if (StgBare.size() == 3 && IsLetter(StgBare[0]) && IsLetter(StgBare[2]) &&
+      std::string("+-*/").find(StgBare[1]) != std::string::npos) {
+    MbrOptSingle = TSingleOperator{static_cast<std::size_t>(StgBare[0] - 'A'), StgBare[1],
+                                   static_cast<std::size_t>(StgBare[2] - 'A')};
+  }
 }
 
 std::unique_ptr<TExpression::TEvaluator> TExpression::NewEvaluator() const {
@@ -235,6 +273,25 @@ long TExpression::TEvaluator::EvaluateRow(
     long LngColumns, double DblNoData) {
   const double DblNaN = std::numeric_limits<double>::quiet_NaN();
   const bool BlnNaNNoData = std::isnan(DblNoData);
+  if (MbrExpression.MbrOptSingle && !BlnNaNNoData) {
+    const TSingleOperator& Single = *MbrExpression.MbrOptSingle;
+    const double* PtrA = ArrRows[Single.LngLeft];
+    const double* PtrB = ArrRows[Single.LngRight];
+    switch (Single.ChrOperator) {
+      case '+':
+        return OperatorRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
+                           [](double DblX, double DblY) { return DblX + DblY; });
+      case '-':
+        return OperatorRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
+                           [](double DblX, double DblY) { return DblX - DblY; });
+      case '*':
+        return OperatorRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
+                           [](double DblX, double DblY) { return DblX * DblY; });
+      default:
+        return OperatorRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
+                           [](double DblX, double DblY) { return DblX / DblY; });
+    }
+  }
   long LngCollision = -1;
   for (long LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
     bool BlnNoData = false;

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -37,6 +38,8 @@ class TExpressionError : public std::invalid_argument {
 /// unless the variable appears inside an isnodata call: then the expression sees that cell as
 /// nodata (NaN) and decides. A result that is not finite is no-data.
 /// The expression is immutable once built; each thread evaluates through an evaluator of its own.
+/// One operator between two variables ("A + B") is computed by a plain loop over the cells,
+/// which gives what the parser gives, several times as fast.
 class TExpression {
  public:
   /// Parses the text with the variables ArrGiven marks.
@@ -58,10 +61,19 @@ class TExpression {
   std::unique_ptr<TEvaluator> NewEvaluator() const;
 
  private:
-  std::string MbrStgText;   ///< the expression as the user typed it
-  TLetterSet MbrArrGiven;   ///< the variables a grid is given for
-  TLetterSet MbrArrNamed;   ///< the variables it names, each given a grid
-  TLetterSet MbrArrTested;  ///< the named variables inside isnodata
+  /// One arithmetic operator between two variables ("A + B", blanks aside): the commonest
+  /// expression, which evaluators compute by a plain cell loop instead of the parser.
+  struct TSingleOperator {
+    std::size_t LngLeft;  ///< A + LngLeft
+    char ChrOperator;     ///< + - * or /
+    std::size_t LngRight;
+  };
+
+  std::string MbrStgText;                       ///< the expression as the user typed it
+  TLetterSet MbrArrGiven;                       ///< the variables a grid is given for
+  TLetterSet MbrArrNamed;                       ///< the variables it names, each given a grid
+  TLetterSet MbrArrTested;                      ///< the named variables inside isnodata
+  std::optional<TSingleOperator> MbrOptSingle;  ///< the text as one operator, if it is one
 };
 
 /// One thread's parser, bound to its own cell values. Not copyable or movable: the parser keeps

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -27,82 +26,16 @@ using namespace pybind11::literals;
 constexpr std::size_t kLngLetters = kLngExpressionLetters;
 using TRows = std::array<const double*, kLngLetters>;
 
-// One arithmetic operator between two variables ("A + B"): the commonest expression, computed by
-// a plain cell loop with the expression's no-data rule, which the compiler can vectorise.
-struct TSimpleForm {
-  std::size_t LngLeft;
-  char ChrOperator;
-  std::size_t LngRight;
-};
-
-std::optional<TSimpleForm> SimpleForm(const std::string& StgExpr) {
-  std::string StgBare;
-  for (const char ChrC : StgExpr) {
-    if (std::isspace(static_cast<unsigned char>(ChrC)) == 0) {
-      StgBare += ChrC;
-    }
-  }
-  const auto IsLetter = [](char ChrC) { return ChrC >= 'A' && ChrC <= 'Z'; };
-  if (StgBare.size() != 3 || !IsLetter(StgBare[0]) || !IsLetter(StgBare[2]) ||
-      std::string("+-*/").find(StgBare[1]) == std::string::npos) {
-    return std::nullopt;
-  }
-  return TSimpleForm{static_cast<std::size_t>(StgBare[0] - 'A'), StgBare[1],
-                     static_cast<std::size_t>(StgBare[2] - 'A')};
-}
-
-template <typename TOperator>
-long SimpleRow(const double* PtrA, const double* PtrB, double* PtrOut, long LngColumns,
-               double DblNoData, TOperator Operator) {
-  // Branch-free, so that it runs in vector registers; x - x is 0 exactly for the finite values,
-  // inf and NaN give NaN.
-  for (long LngC = 0; LngC < LngColumns; ++LngC) {
-    const double DblResult = Operator(PtrA[LngC], PtrB[LngC]);
-    const bool BlnKept =
-        (PtrA[LngC] != DblNoData) & (PtrB[LngC] != DblNoData) & (DblResult - DblResult == 0.0);
-    PtrOut[LngC] = BlnKept ? DblResult : DblNoData;
-  }
-  // A data result equal to no-data is rare; the row is still in the cache for this look.
-  for (long LngC = 0; LngC < LngColumns; ++LngC) {
-    if (PtrOut[LngC] == DblNoData && PtrA[LngC] != DblNoData && PtrB[LngC] != DblNoData &&
-        Operator(PtrA[LngC], PtrB[LngC]) == DblNoData) {
-      return LngC;
-    }
-  }
-  return -1;
-}
-
-long SimpleRow(const TSimpleForm& Form, const TRows& ArrRows, double* PtrOut, long LngColumns,
-               double DblNoData) {
-  const double* PtrA = ArrRows[Form.LngLeft];
-  const double* PtrB = ArrRows[Form.LngRight];
-  switch (Form.ChrOperator) {
-    case '+':
-      return SimpleRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
-                       [](double DblX, double DblY) { return DblX + DblY; });
-    case '-':
-      return SimpleRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
-                       [](double DblX, double DblY) { return DblX - DblY; });
-    case '*':
-      return SimpleRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
-                       [](double DblX, double DblY) { return DblX * DblY; });
-    default:
-      return SimpleRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
-                       [](double DblX, double DblY) { return DblX / DblY; });
-  }
-}
-
 // Fills LngRows rows of LngColumns cells at PtrOut from the rows of the letters' cells at
 // ArrFirst (row r of letter i at ArrFirst[i] + r x LngColumns), -9999 being no-data.
 // Throws "the result at row <r>, column <c> comes to -9999, ..." (see CheckDataKept) for the
 // first data cell, in row order, whose result is -9999.
 void Evaluate(const TExpression& Expression, const TRows& ArrFirst, double* PtrOut, long LngRows,
               long LngColumns, long LngThreads) {
-  const std::optional<TSimpleForm> OptSimple = SimpleForm(Expression.Text());
   std::vector<std::unique_ptr<TExpression::TEvaluator>> VecEvaluators;
   // ForRowBlocks starts no more threads than there are blocks of rows.
   const long LngUsed = std::min(LngThreads, std::max(1L, LngRows));
-  for (long LngT = 0; !OptSimple && LngT < LngUsed; ++LngT) {
+  for (long LngT = 0; LngT < LngUsed; ++LngT) {
     VecEvaluators.push_back(Expression.NewEvaluator());
   }
   // The first row with a collision, so that every thread count reports the same cell.
@@ -116,10 +49,8 @@ void Evaluate(const TExpression& Expression, const TRows& ArrFirst, double* PtrO
         ArrRows[LngI] = ArrFirst[LngI] ? ArrFirst[LngI] + LngOffset : nullptr;
       }
       VecCollisions[static_cast<std::size_t>(LngRow)] =
-          OptSimple
-              ? SimpleRow(*OptSimple, ArrRows, PtrOut + LngOffset, LngColumns, kDblLibraryNoData)
-              : VecEvaluators[static_cast<std::size_t>(LngT)]->EvaluateRow(
-                    ArrRows, PtrOut + LngOffset, LngColumns, kDblLibraryNoData);
+          VecEvaluators[static_cast<std::size_t>(LngT)]->EvaluateRow(ArrRows, PtrOut + LngOffset,
+                                                                     LngColumns, kDblLibraryNoData);
     }
   });
   for (std::size_t LngRow = 0; LngRow < VecCollisions.size(); ++LngRow) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/CommandRunner.h"
@@ -250,4 +251,40 @@ TEST_F(ToolCalcTest, SumOfTwoGridsEqualsTheAddCommand) {
       RunTool({"calc", Work("out.asc"), "--expr", "A+B", "-A", Work("a.asc"), "-B", Work("b.asc")});
   ASSERT_EQ(Result.LngStatus, 0) << Result.StgErr;
   EXPECT_EQ(ReadFile(Work("out.asc")), ReadFile(Work("add.asc")));
+}
+
+TEST_F(ToolCalcTest, OneOperatorGivesWhatTheParserGives) {
+  // No-data, zeros to divide by, and in the last row a pair of cells whose sum, difference,
+  // product or quotient comes to -9999: a plain loop computes "A op B", the parser "(A) op B".
+  const auto Put37x40 = [this](const std::string& StgLastA, const std::string& StgLastB) {
+    std::string StgA;
+    std::string StgB;
+    for (long LngCell = 0; LngCell < 37 * 39; ++LngCell) {
+      StgA += LngCell % 11 == 0 ? "-9999 " : std::to_string(LngCell % 97 - 30) + ".25 ";
+      StgB += LngCell % 13 == 0 ? "-9999 " : std::to_string(LngCell % 7) + " ";
+    }
+    StgA += "3 " + StgLastA;
+    StgB += "4 " + StgLastB;
+    for (int IntCell = 0; IntCell < 35; ++IntCell) {
+      StgA += " 1";
+      StgB += " 2";
+    }
+    Put("a.asc", Grid(37, 40, StgA));
+    Put("b.asc", Grid(37, 40, StgB));
+  };
+  const std::vector<std::tuple<std::string, std::string, std::string>> VecCases = {
+      {"+", "-9998", "-1"}, {"-", "-9998", "1"}, {"*", "-4999.5", "2"}, {"/", "-19998", "2"}};
+  for (const auto& [StgOperator, StgLastA, StgLastB] : VecCases) {
+    for (const bool BlnCollision : {false, true}) {
+      Put37x40(BlnCollision ? StgLastA : "5", BlnCollision ? StgLastB : "6");
+      const auto Run = [&](const std::string& StgExpr) {
+        const TRun Result = RunTool({"--digits", "17", "calc", Work("out.asc"), "--expr", StgExpr,
+                                     "-A", Work("a.asc"), "-B", Work("b.asc")});
+        return std::to_string(Result.LngStatus) + Result.StgErr +
+               (Result.LngStatus == 0 ? ReadFile(Work("out.asc")) : "");
+      };
+      EXPECT_EQ(Run("A" + StgOperator + "B"), Run("(A)" + StgOperator + "B"))
+          << StgOperator << (BlnCollision ? " with a collision" : "");
+    }
+  }
 }
