@@ -41,6 +41,10 @@ class TSeriesCombiner {
   /// for different rows at once. A throw ends the writing; the throw of the first row counts.
   virtual void CombineRow(long LngWorker, std::size_t LngRow, const double* const* PtrRows,
                           double* PtrOut) = 0;
+
+  /// Learns, on the stream's own thread, that the first LngRows rows of the result are combined
+  /// and handed to the writing; called once for each block of rows.
+  virtual void RowsCombined(std::size_t LngRows) { static_cast<void>(LngRows); }
 };
 
 /// A grid read by another reader than tessgrid's own (a raster of another format): its header,

@@ -591,6 +591,7 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
       BlnWriting = State.CombineRows(Pool, Combiner, LngFirst, LngEnd, PtrOut, VecScratch);
       if (BlnWriting) {
         PtrWriter->Hand(PtrOut, LngEnd - LngFirst, LngColumns);
+        Combiner.RowsCombined(LngEnd);
       }
     }
   }

@@ -94,13 +94,18 @@ TInputGrid GridOfHeader(const std::string& StgName, const TGridHeader& Header) {
 class TToolCombiner final : public TSeriesCombiner {
  public:
   /// With a raster type, each result row is checked against it too.
-  TToolCombiner(const std::vector<TInputGrid>& VecGrids, TCellRule& Rule, double DblNoData,
-                const std::string& StgOutput, const TRasterType* PtrType)
+  TToolCombiner(TToolRun& Run, const std::vector<TInputGrid>& VecGrids, TCellRule& Rule,
+                double DblNoData, const std::string& StgOutput, const TRasterType* PtrType)
       : MbrVecGrids(VecGrids),
         MbrRule(Rule),
         MbrDblNoData(DblNoData),
         MbrStgOutput(StgOutput),
-        MbrPtrType(PtrType) {}
+        MbrPtrType(PtrType),
+        MbrProgress(Run.Options(), "combined",
+                    VecGrids.empty() ? 0 : static_cast<std::size_t>(VecGrids.front().LngRows),
+                    "rows") {}
+
+  void RowsCombined(std::size_t LngRows) override { MbrProgress.Step(LngRows); }
 
   void TakeRow(std::size_t LngInput, std::size_t LngRow, double* PtrCells) override {
     const TInputGrid& Grid = MbrVecGrids[LngInput];
@@ -176,6 +181,7 @@ class TToolCombiner final : public TSeriesCombiner {
   std::mutex MbrMutex;            ///< guards the cells below
   TCell MbrHeld;                  ///< first data cell equal to the no-data value
   TCell MbrUnfit;                 ///< first data cell that does not fit the raster type
+  TProgress MbrProgress;          ///< the rows combined, on a terminal
 };
 
 #ifdef TESSGRID_WITH_GDAL
@@ -230,7 +236,7 @@ bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
   } catch (...) {
     return false;
   }
-  TToolCombiner Combiner(VecGrids, Rule, DblNoData, StgOutput, &Target.Type);
+  TToolCombiner Combiner(Run, VecGrids, Rule, DblNoData, StgOutput, &Target.Type);
   if (VecGrids.size() < VecInputs.size()) {
     Stream.Run(Combiner, nullptr);  // throws the header's failure, after those before it
   }
@@ -324,7 +330,7 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
     return StreamToRaster(Run, VecInputs, StgOutput, Stream, VecGrids, Rule, DblNoData);
   }
 #endif
-  TToolCombiner Combiner(VecGrids, Rule, DblNoData, StgOutput, nullptr);
+  TToolCombiner Combiner(Run, VecGrids, Rule, DblNoData, StgOutput, nullptr);
   bool BlnStarted = false;
   try {
     Run.WriteText(StgOutput, [&](std::ostream& Output) {

@@ -26,35 +26,6 @@ namespace tessgrid::detail {
 
 namespace {
 
-// One line on standard error, redrawn in place, for runs over lists of maps. Shown only to a
-// person at a terminal: a log file or a pipe would collect every redraw.
-class TProgress {
- public:
-  TProgress(const TToolOptions& Options, const char* PtrVerb, std::size_t LngTotal)
-      : MbrBlnShown(!Options.BlnQuiet && ::isatty(STDERR_FILENO) == 1 && LngTotal > 1),
-        MbrPtrVerb(PtrVerb),
-        MbrLngTotal(LngTotal) {}
-  ~TProgress() {
-    if (MbrBlnShown) {
-      std::cerr << "\r\033[K" << std::flush;
-    }
-  }
-  TProgress(const TProgress&) = delete;
-  TProgress& operator=(const TProgress&) = delete;
-
-  void Step(std::size_t LngDone) const {
-    if (MbrBlnShown) {
-      std::cerr << "\rtessgrid-tool: " << MbrPtrVerb << ' ' << LngDone << " of " << MbrLngTotal
-                << " maps\033[K" << std::flush;
-    }
-  }
-
- private:
-  bool MbrBlnShown;         ///< standard error is a terminal and the run is not quiet
-  const char* MbrPtrVerb;   ///< "loaded" or "written"
-  std::size_t MbrLngTotal;  ///< maps in the list
-};
-
 // Standard error, apart from the standard streams: the failure line comes out also when they
 // could not be set up (sync_with_stdio that runs out of memory leaves them unusable), and
 // writing it needs no memory.
@@ -438,6 +409,30 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
   }
 }
 
+TProgress::TProgress(const TToolOptions& Options, const char* PtrVerb, std::size_t LngTotal,
+                     const char* PtrUnit)
+    : MbrBlnShown(!Options.BlnQuiet && ::isatty(STDERR_FILENO) == 1 && LngTotal > 1),
+      MbrPtrVerb(PtrVerb),
+      MbrLngTotal(LngTotal),
+      MbrPtrUnit(PtrUnit) {}
+
+TProgress::~TProgress() {
+  if (MbrBlnShown) {
+    std::cerr << "\r\033[K" << std::flush;
+  }
+}
+
+void TProgress::Step(std::size_t LngDone) {
+  // A redraw per hundredth at most: a long stream of thin rounds would spend its time on them.
+  const std::size_t LngHundredths = LngDone * 100 / std::max<std::size_t>(1, MbrLngTotal);
+  if (!MbrBlnShown || (LngDone < MbrLngTotal && LngHundredths == MbrLngShown)) {
+    return;
+  }
+  MbrLngShown = LngHundredths;
+  std::cerr << "\rtessgrid-tool: " << MbrPtrVerb << ' ' << LngDone << " of " << MbrLngTotal << ' '
+            << MbrPtrUnit << "\033[K" << std::flush;
+}
+
 void TToolRun::OpenRasters(const std::vector<std::string>& VecFiles) {
 #ifdef TESSGRID_WITH_GDAL
   for (const std::string& StgFile : VecFiles) {
@@ -491,7 +486,7 @@ std::unique_ptr<TMap> TToolRun::LoadAsWritten(const std::string& StgName) {
 }
 
 std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(const std::vector<std::string>& VecNames) {
-  const TProgress Progress(MbrOptions, "loaded", VecNames.size());
+  TProgress Progress(MbrOptions, "loaded", VecNames.size());
   std::vector<std::unique_ptr<TMap>> VecMaps;
   VecMaps.reserve(VecNames.size());
   for (const std::string& StgName : VecNames) {
@@ -631,7 +626,7 @@ void TToolRun::WriteSidecar(const std::string& StgOutput, const std::string& Stg
 void TToolRun::WriteAll(const std::vector<std::unique_ptr<TMap>>& VecMaps,
                         const std::vector<std::string>& VecOutputs,
                         const std::vector<std::string>& VecSources) {
-  const TProgress Progress(MbrOptions, "written", VecMaps.size());
+  TProgress Progress(MbrOptions, "written", VecMaps.size());
   for (std::size_t LngI = 0; LngI < VecMaps.size(); ++LngI) {
     Write(VecMaps[LngI].get(), VecOutputs[LngI], VecSources[LngI]);
     Progress.Step(LngI + 1);

@@ -127,6 +127,29 @@ void AddKey(std::map<double, long>& MapSeen, double DblKey, long LngLine,
 /// Throws "Unable to write standard output" when standard output takes no more text.
 void Print(const std::function<void(TBlockWriter&)>& Fill);
 
+/// One line on standard error, redrawn in place, for runs over lists of maps or streamed rows:
+/// "tessgrid-tool: loaded 3 of 12 maps". Shown only to a person at a terminal and when the run
+/// is not quiet (a log file or a pipe would collect every redraw), and only for more than one
+/// thing; cleared when it goes.
+class TProgress {
+ public:
+  TProgress(const TToolOptions& Options, const char* PtrVerb, std::size_t LngTotal,
+            const char* PtrUnit = "maps");
+  ~TProgress();
+  TProgress(const TProgress&) = delete;
+  TProgress& operator=(const TProgress&) = delete;
+
+  /// Shows that LngDone of the things are done; redraws at most once a hundredth, and at the end.
+  void Step(std::size_t LngDone);
+
+ private:
+  bool MbrBlnShown;             ///< standard error is a terminal and the run is not quiet
+  const char* MbrPtrVerb;       ///< "loaded", "written", ...
+  std::size_t MbrLngTotal;      ///< things to do
+  const char* MbrPtrUnit;       ///< "maps" or "rows"
+  std::size_t MbrLngShown = 0;  ///< the hundredths last shown
+};
+
 /// One run of a command: reads its grids, stages its results and their sidecars, shows
 /// progress, and keeps the promise that a failing run leaves every output as it was. The
 /// outputs are prepared whole first (every temporary written and synced) and put in place by
