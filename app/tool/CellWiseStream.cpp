@@ -159,9 +159,6 @@ class TToolCombiner final : public TSeriesCombiner {
  private:
   static constexpr std::size_t kLngNone = std::numeric_limits<std::size_t>::max();
 
-  const std::vector<TInputGrid>& MbrVecGrids;
-  TCellRule& MbrRule;
-  double MbrDblNoData;  ///< the value the output declares
   // A cell whose failure is kept for the end, the first in row order.
   struct TCell {
     std::size_t LngRow = kLngNone;
@@ -176,6 +173,9 @@ class TToolCombiner final : public TSeriesCombiner {
     }
   }
 
+  const std::vector<TInputGrid>& MbrVecGrids;
+  TCellRule& MbrRule;
+  double MbrDblNoData;  ///< the value the output declares
   const std::string& MbrStgOutput;
   const TRasterType* MbrPtrType;  ///< of a raster output, else null
   std::mutex MbrMutex;            ///< guards the cells below
@@ -185,8 +185,8 @@ class TToolCombiner final : public TSeriesCombiner {
 };
 
 #ifdef TESSGRID_WITH_GDAL
-// A raster input as the stream's row source: windows of whole blocks, and of a few dozen rows
-// at least where the blocks are thin strips, so that each call to GDAL carries enough rows.
+// A raster input as the stream's row source: windows of whole blocks, and of 16 rows at least
+// where the blocks are thin strips, so that each call to GDAL carries enough rows.
 class TRasterSource final : public TRowSource {
  public:
   explicit TRasterSource(std::unique_ptr<TRasterReader> PtrReader)
@@ -221,9 +221,7 @@ class TRasterSink final : public TRowSink {
  private:
   TRasterRowWriter& MbrWriter;
 };
-#endif
 
-#ifdef TESSGRID_WITH_GDAL
 // Runs the stream into a raster output, staged as TToolRun::Write stages one: the failures of
 // the rows first, then those of the raster. A no-data value the type cannot hold takes the
 // library path, which says so before it writes anything.
