@@ -82,6 +82,22 @@ class TRowSink {
   virtual void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) = 0;
 };
 
+/// The sink of a writer that takes runs of rows as Write(RowAt, LngRows), RowAt(k) holding the
+/// k-th of them: TRowWriter, TRasterRowWriter.
+template <typename TWriter>
+class TRunSink final : public TRowSink {
+ public:
+  explicit TRunSink(TWriter& Writer) : MbrWriter(Writer) {}
+
+  void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) override {
+    MbrWriter.Write([PtrRows, LngColumns](std::size_t LngK) { return PtrRows + LngK * LngColumns; },
+                    LngRows);
+  }
+
+ private:
+  TWriter& MbrWriter;
+};
+
 /// Any number of grid files that share one grid, read in step a block of rows at a time, each
 /// into a small ring of rows; every block's rows are combined on every thread and written by
 /// another thread while the next block is read. Memory is the rings and the blocks, about

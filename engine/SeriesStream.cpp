@@ -179,20 +179,6 @@ struct TInput {
   }
 };
 
-// The text of the grid writer as a sink.
-class TTextSink final : public TRowSink {
- public:
-  explicit TTextSink(TRowWriter& Writer) : MbrWriter(Writer) {}
-
-  void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) override {
-    MbrWriter.Write([PtrRows, LngColumns](std::size_t LngK) { return PtrRows + LngK * LngColumns; },
-                    LngRows);
-  }
-
- private:
-  TRowWriter& MbrWriter;
-};
-
 // Rows handed to a thread of their own to be written while the stream goes on; written on the
 // stream's thread when no thread can be started. A hand-over waits until the one before is
 // written, so the rows of a hand-over stay untouched until the next but one.
@@ -510,14 +496,14 @@ const std::vector<TGridHeader>& TSeriesStream::Headers() const {
 void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int IntMaxDigits,
                         bool BlnIndentRows) {
   std::unique_ptr<TRowWriter> PtrRows;
-  std::unique_ptr<TTextSink> PtrSink;
+  std::unique_ptr<TRunSink<TRowWriter>> PtrSink;
   if (PtrOutput != nullptr) {
     const TState& State = *MbrPtrState;
     const std::size_t LngColumns =
         State.VecHeaders.empty() ? 0 : static_cast<std::size_t>(State.VecHeaders[0].LngColumns);
     PtrRows = std::make_unique<TRowWriter>(*PtrOutput, LngColumns, ' ', State.LngThreads,
                                            IntMaxDigits, BlnIndentRows);
-    PtrSink = std::make_unique<TTextSink>(*PtrRows);
+    PtrSink = std::make_unique<TRunSink<TRowWriter>>(*PtrRows);
   }
   Run(Combiner, PtrSink.get());
   if (PtrRows) {

@@ -208,20 +208,6 @@ class TRasterSource final : public TRowSource {
   std::unique_ptr<TRasterReader> MbrPtrReader;
 };
 
-// The stream's result rows into a raster.
-class TRasterSink final : public TRowSink {
- public:
-  explicit TRasterSink(TRasterRowWriter& Writer) : MbrWriter(Writer) {}
-
-  void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) override {
-    MbrWriter.Write([PtrRows, LngColumns](std::size_t LngK) { return PtrRows + LngK * LngColumns; },
-                    LngRows);
-  }
-
- private:
-  TRasterRowWriter& MbrWriter;
-};
-
 // Runs the stream into a raster output, staged as TToolRun::Write stages one: the failures of
 // the rows first, then those of the raster. A no-data value the type cannot hold takes the
 // library path, which says so before it writes anything.
@@ -246,7 +232,7 @@ bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
                          First.DblSouth,   First.DblCellSize, DblNoData};
       TRasterRowWriter Writer(Layout, Target, StgPath, StgOutput);
       BlnStarted = true;
-      TRasterSink Sink(Writer);
+      TRunSink<TRasterRowWriter> Sink(Writer);
       Stream.Run(Combiner, &Sink);
       Combiner.ThrowHeld();
       Writer.Finish();
