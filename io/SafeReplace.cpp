@@ -630,6 +630,7 @@ struct TStagedOutput {
   std::string StgFileName;                   ///< as named, for the messages
   TFolder Folder;                            ///< kRename, kRemoval: where the file is
   std::string StgBase;                       ///< kRename, kRemoval: its name there
+  std::string StgKey;                        ///< kRename: the identity it holds in the set
   std::unique_ptr<TTemporary> PtrTemporary;  ///< kRename: written, synced and closed
   TTarget Target;                            ///< kText: where the text goes
   std::string StgText;                       ///< kText, kStandardOutput: what goes there
@@ -670,6 +671,7 @@ struct TOutputSet::TStaged {
     const std::string StgKey =
         BlnExists ? IdentityKey(Target.Status) : Output.Folder.StgKey + "/" + Output.StgBase;
     CheckNew(StgKey, StgFileName);
+    Output.StgKey = StgKey;
     Output.PtrTemporary = std::make_unique<TTemporary>(Output.Folder.PtrDescriptor->Get());
     TTemporary& Temporary = *Output.PtrTemporary;
     // The mode of a replacement is set exactly below; until then only its writer may open it.
@@ -679,6 +681,31 @@ struct TOutputSet::TStaged {
       }
       FailOpen(StgFileName);
     }
+    // Staged before it is filled: a Fill that stages outputs of its own (files written side by
+    // side in one pass) finds this one taken and puts them after it. A failure drops it and
+    // whatever its Fill staged.
+    const std::size_t LngIndex = VecOutputs.size();
+    VecOutputs.push_back(std::move(Output));
+    try {
+      MapIdentities.emplace(StgKey, StgFileName);
+      FillStaged(Target, StgFileName, Temporary, BlnExists, Fill);
+    } catch (...) {
+      for (std::size_t LngI = LngIndex; LngI < VecOutputs.size(); ++LngI) {
+        const auto It = MapIdentities.find(VecOutputs[LngI].StgKey);
+        if (It != MapIdentities.end() && It->second == VecOutputs[LngI].StgFileName) {
+          MapIdentities.erase(It);
+        }
+      }
+      VecOutputs.erase(VecOutputs.begin() + static_cast<std::ptrdiff_t>(LngIndex),
+                       VecOutputs.end());
+      throw;
+    }
+  }
+
+  // Fills the staged temporary, gives it the target's owners and mode, and syncs and closes it.
+  static void FillStaged(const TTarget& Target, const std::string& StgFileName,
+                         TTemporary& Temporary, bool BlnExists,
+                         const std::function<bool(int)>& Fill) {
     if (!Fill(Temporary.Fd())) {
       FailWrite(StgFileName);
     }
@@ -699,8 +726,6 @@ struct TOutputSet::TStaged {
     if (::fsync(Temporary.Fd()) != 0 || !Temporary.Close() || !Temporary.StillNamed()) {
       FailWrite(StgFileName);
     }
-    VecOutputs.push_back(std::move(Output));
-    MapIdentities.emplace(StgKey, StgFileName);
   }
 
   void Commit() {

@@ -65,7 +65,8 @@ class TOutputSet {
   /// Throws the failures WriteFileSafely meets before its rename, with the target as it was and
   /// no temporary of this output left; "outputs A and B are the same file" when an earlier
   /// Stage or StageRemoval of the set named the file B names (std::string); the exceptions of
-  /// Write.
+  /// Write. A Write may stage further outputs while it writes, so that several files are
+  /// written side by side in one pass: they come after this one, and go with it when it fails.
   void Stage(const std::string& StgFileName, const std::function<void(std::ostream&)>& Write);
 
   /// Stages the file Write makes at the path it is given as the new content of the named file,

@@ -429,6 +429,44 @@ TEST_F(SafeReplaceTest, OneFileStagedUnderTwoNamesIsRefused) {
   EXPECT_EQ(FileIdentityOf("missing/new.asc"), "");
 }
 
+TEST_F(SafeReplaceTest, OutputsStagedWhileAnotherIsWrittenGoWithIt) {
+  WriteText(Path("a.asc"), "earlier a\n");
+  const std::vector<std::string> VecBefore = Entries(MbrStgFolder);
+  const auto WriteNew = [](std::ostream& Output) { Text(Output, "new\n"); };
+  {
+    // b.asc is staged and written while a.asc is, and then a.asc fails: both go, and their
+    // names are free again.
+    TOutputSet Outputs;
+    EXPECT_THROW(Outputs.Stage(Path("a.asc"),
+                               [&](std::ostream& OutputA) {
+                                 Outputs.Stage(Path("b.asc"), [&](std::ostream& OutputB) {
+                                   Text(OutputA, "side a\n");
+                                   Text(OutputB, "side b\n");
+                                 });
+                                 throw std::runtime_error("after b");
+                               }),
+                 std::runtime_error);
+    EXPECT_EQ(Entries(MbrStgFolder), VecBefore);
+    Outputs.Stage(Path("b.asc"), WriteNew);
+    // An output staged inside another knows it is taken.
+    EXPECT_STRING_MESSAGE(
+        Outputs.Stage(Path("a.asc"),
+                      [&](std::ostream&) { Outputs.Stage(MbrStgFolder + "/./a.asc", WriteNew); }),
+        "outputs " + Path("a.asc") + " and " + MbrStgFolder + "/./a.asc are the same file");
+    Outputs.Stage(Path("a.asc"), [&](std::ostream& OutputA) {
+      Outputs.Stage(Path("c.asc"), [&](std::ostream& OutputC) {
+        Text(OutputA, "side a\n");
+        Text(OutputC, "side c\n");
+      });
+    });
+    Outputs.Commit();
+  }
+  EXPECT_EQ(ReadFile(Path("a.asc")), "side a\n");
+  EXPECT_EQ(ReadFile(Path("b.asc")), "new\n");
+  EXPECT_EQ(ReadFile(Path("c.asc")), "side c\n");
+  EXPECT_EQ(Entries(MbrStgFolder), (std::vector<std::string>{"a.asc", "b.asc", "c.asc"}));
+}
+
 TEST_F(SafeReplaceTest, TargetsWithoutTemporaryTakeTheirTextAtCommit) {
   WriteText(Path("log"), "log\n");
   WriteText(Path("a.asc"), "earlier\n");
