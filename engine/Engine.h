@@ -42,6 +42,11 @@ class TSeriesCombiner {
   virtual void CombineRow(long LngWorker, std::size_t LngRow, const double* const* PtrRows,
                           double* PtrOut) = 0;
 
+  /// Returns how many results each row of the inputs gives: CombineRow writes that many rows of
+  /// the result side by side, one after the other from PtrOut, and the sink takes them as one
+  /// row that many times as wide. Called once, when the run begins.
+  virtual std::size_t ResultsPerRow() const { return 1; }
+
   /// Learns, on the stream's own thread, that the first LngRows rows of the result are combined
   /// and handed to the writing; called once for each block of rows.
   virtual void RowsCombined(std::size_t LngRows) { static_cast<void>(LngRows); }
@@ -98,6 +103,11 @@ class TRunSink final : public TRowSink {
   TWriter& MbrWriter;
 };
 
+/// Lets the process hold a descriptor for LngFiles files at once and a few more, as far as the
+/// system allows: a series of a thousand grids is read with all of them open. Returns whether
+/// the limit now allows them; where it does not, the files beyond it fail to open, and say so.
+[[nodiscard]] bool AllowDescriptors(std::size_t LngFiles);
+
 /// Any number of grid files that share one grid, read in step a block of rows at a time, each
 /// into a small ring of rows; every block's rows are combined on every thread and written by
 /// another thread while the next block is read. Memory is the rings and the blocks, about
@@ -137,7 +147,7 @@ class TSeriesStream {
   /// once anything failed, the inputs are only read on to their ends, so that the failure
   /// reported is the first a run in input order meets. Call it once, after ReadHeaders.
   /// Throws that failure; "Inputs of a series stream differ in size" when an output is given
-  /// for inputs of different sizes.
+  /// for inputs of different sizes. For a combiner of one result per row.
   void Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int IntMaxDigits,
            bool BlnIndentRows);
 

@@ -264,19 +264,6 @@ class TWriterThread {
   TThreadGroup MbrThread;          ///< last: started when the rest is set, joined first
 };
 
-// Lets the process hold a descriptor for every input at once, as far as the system allows: a
-// series of a thousand grids is read with all of them open.
-void AllowDescriptors(std::size_t LngInputs) {
-  rlimit Limit{};
-  if (::getrlimit(RLIMIT_NOFILE, &Limit) != 0 || Limit.rlim_cur == RLIM_INFINITY ||
-      Limit.rlim_cur >= LngInputs + 64) {
-    return;
-  }
-  Limit.rlim_cur = Limit.rlim_max;
-  // Where the system refuses, the inputs beyond the limit fail to open, and say so.
-  ::setrlimit(RLIMIT_NOFILE, &Limit);
-}
-
 }  // namespace
 
 struct TSeriesStream::TState {
@@ -396,12 +383,11 @@ struct TSeriesStream::TState {
     });
   }
 
-  // Combines rows [LngFirst, LngTarget) into PtrOut, row after row. Returns false when a row
-  // failed.
+  // Combines rows [LngFirst, LngTarget) into PtrOut, row after row, LngOutCells cells each.
+  // Returns false when a row failed.
   bool CombineRows(TTaskPool& Pool, TSeriesCombiner& Combiner, std::size_t LngFirst,
-                   std::size_t LngTarget, double* PtrOut,
+                   std::size_t LngTarget, double* PtrOut, std::size_t LngOutCells,
                    std::vector<std::vector<const double*>>& VecScratch) {
-    const std::size_t LngColumns = VecInputs.front().Columns();
     const std::size_t LngTasks = (LngTarget - LngFirst + kLngRowsPerTask - 1) / kLngRowsPerTask;
     // One task per worker, each taking a few rows at a time as it comes free: a worker's
     // scratch and the combiner's state for it are used by one thread at a time.
@@ -418,7 +404,7 @@ struct TSeriesStream::TState {
           }
           try {
             Combiner.CombineRow(LngWorker, LngRow, VecRows.data(),
-                                PtrOut + (LngRow - LngFirst) * LngColumns);
+                                PtrOut + (LngRow - LngFirst) * LngOutCells);
           } catch (...) {
             const std::lock_guard<std::mutex> Lock(MbrMutex);
             if (LngRow < LngCombineFailure) {
@@ -451,6 +437,20 @@ struct TSeriesStream::TState {
   }
 };
 
+bool AllowDescriptors(std::size_t LngFiles) {
+  const std::size_t LngWanted = LngFiles + 64;
+  rlimit Limit{};
+  if (::getrlimit(RLIMIT_NOFILE, &Limit) != 0) {
+    return false;
+  }
+  if (Limit.rlim_cur == RLIM_INFINITY || Limit.rlim_cur >= LngWanted) {
+    return true;
+  }
+  Limit.rlim_cur = Limit.rlim_max;
+  return ::setrlimit(RLIMIT_NOFILE, &Limit) == 0 &&
+         (Limit.rlim_cur == RLIM_INFINITY || Limit.rlim_cur >= LngWanted);
+}
+
 TSeriesStream::TSeriesStream(std::vector<std::string> VecFiles, TGridHeaderMode Mode,
                              long LngThreads, std::size_t LngBudget, TRowSourceOpener Opener)
     : MbrPtrState(std::make_unique<TState>()) {
@@ -465,7 +465,7 @@ TSeriesStream::~TSeriesStream() = default;
 
 bool TSeriesStream::ReadHeaders() {
   TState& State = *MbrPtrState;
-  AllowDescriptors(State.VecFiles.size());
+  static_cast<void>(AllowDescriptors(State.VecFiles.size()));
   State.VecInputs.resize(State.VecFiles.size());
   for (std::size_t LngI = 0; LngI < State.VecFiles.size(); ++LngI) {
     TInput& Input = State.VecInputs[LngI];
@@ -532,8 +532,16 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
                  kLngMinChunkBytes, kLngMaxChunkBytes);
   // A round reads about the rows one block of input holds; a block may hold four times as many
   // rows at worst, which its ring has room for.
-  const std::size_t LngRoundRows =
+  // Several results a row take their two rounds of result rows within the budget too.
+  const std::size_t LngResults = std::max<std::size_t>(1, Combiner.ResultsPerRow());
+  const std::size_t LngOutCells = LngColumns * LngResults;
+  std::size_t LngRoundRows =
       std::max<std::size_t>(1, MaxBlockCells(Options) / 4 / std::max<std::size_t>(1, LngColumns));
+  if (LngResults > 1) {
+    LngRoundRows = std::clamp<std::size_t>(
+        State.LngBudget / (2 * sizeof(double) * std::max<std::size_t>(1, LngOutCells)), 1,
+        LngRoundRows);
+  }
   State.SetUpReaders(Options, LngRoundRows);
 
   bool BlnWriting = PtrSink != nullptr && !State.AnyFailure();
@@ -550,7 +558,7 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
   std::vector<std::vector<const double*>> VecScratch;
   std::unique_ptr<TWriterThread> PtrWriter;
   if (BlnWriting) {
-    VecOut.resize(2 * LngRoundRows * LngColumns);
+    VecOut.resize(2 * LngRoundRows * LngOutCells);
     VecScratch.assign(static_cast<std::size_t>(State.LngThreads),
                       std::vector<const double*>(State.VecInputs.size()));
     PtrWriter = std::make_unique<TWriterThread>(*PtrSink);
@@ -573,10 +581,11 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
     BlnWriting = BlnWriting && !State.AnyFailure();
     if (BlnWriting) {
       const std::size_t LngEnd = std::min(LngTarget, State.VecInputs.front().Rows());
-      double* const PtrOut = VecOut.data() + (LngRound % 2) * LngRoundRows * LngColumns;
-      BlnWriting = State.CombineRows(Pool, Combiner, LngFirst, LngEnd, PtrOut, VecScratch);
+      double* const PtrOut = VecOut.data() + (LngRound % 2) * LngRoundRows * LngOutCells;
+      BlnWriting =
+          State.CombineRows(Pool, Combiner, LngFirst, LngEnd, PtrOut, LngOutCells, VecScratch);
       if (BlnWriting) {
-        PtrWriter->Hand(PtrOut, LngEnd - LngFirst, LngColumns);
+        PtrWriter->Hand(PtrOut, LngEnd - LngFirst, LngOutCells);
         Combiner.RowsCombined(LngEnd);
       }
     }
