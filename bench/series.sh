@@ -8,7 +8,8 @@
 # calc "A>B ? A-B : C" on three 1500 x 1500 grids against gdal_calc.py writing a Float64 GeoTIFF
 # and gdal_translate turning it into an ASCII grid; average of 12 grids of 1000 x 1000 against the
 # bare N-input loop (bench/tools/NaiveSeries); then the peak resident memory of average over 50
-# and 200 grids of 500 x 500; last, that 1, 2, 3 and 7 threads write the same bytes.
+# and 200 grids of 500 x 500, and of moving-average over 50 of them, streamed and loaded whole;
+# last, that 1, 2, 3 and 7 threads write the same bytes.
 set -euo pipefail
 
 RUNS=${TESSGRID_BENCH_RUNS:-3}
@@ -95,6 +96,29 @@ echo
 awk -v a="$RSS50" -v b="$RSS200" -v s="$T50" -v t="$T200" 'BEGIN {
   printf "average of 500x500 grids: 50 in %.2f s, peak %.1f MiB; 200 in %.2f s, peak %.1f MiB " \
          "(target <= 64); 200 / 50 = %.2f (target within 10%%)\n", s, a / 1024, t, b / 1024, b / a }'
+
+# moving-average with a window of 12 over 50 of the 500 x 500 grids (39 outputs): streamed, and
+# loaded whole (standard output as the first output takes that path); the outputs compared.
+: >"$DATA/ma_streamed.txt"
+echo - >"$DATA/ma_loaded.txt"
+for I in $(seq 0 38); do
+  echo "$DATA/ma_s$I.asc" >>"$DATA/ma_streamed.txt"
+  [ "$I" = 0 ] || echo "$DATA/ma_l$I.asc" >>"$DATA/ma_loaded.txt"
+done
+T_MS="" T_ML=""
+for _ in $(seq "$RUNS"); do
+  read -r T RSS_MS < <(measure "$TOOL" moving-average --window 12 --outputs "$DATA/ma_streamed.txt" \
+    "${MANY[@]:0:50}")
+  keep_best T_MS "$T"
+  read -r T RSS_ML < <(measure "$TOOL" moving-average --window 12 --outputs "$DATA/ma_loaded.txt" \
+    "${MANY[@]:0:50}")
+  keep_best T_ML "$T"
+done
+cmp -s "$DATA/ma_s38.asc" "$DATA/ma_l38.asc" ||
+  { echo "moving-average: streamed and loaded differ" >&2; exit 1; }
+awk -v a="$RSS_MS" -v b="$RSS_ML" -v s="$T_MS" -v t="$T_ML" 'BEGIN {
+  printf "moving-average, window 12 over 50 of them (39 outputs): streamed %.2f s, peak %.1f MiB; " \
+         "loaded whole %.2f s, peak %.1f MiB\n", s, a / 1024, t, b / 1024 }'
 
 for CASE in average calc; do
   for THREADS in 1 2 3 7; do

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <tuple>
 
 #include "app/tool/NoDataModel.h"
 #include "engine/Engine.h"
@@ -19,6 +20,7 @@
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "io/Threads.h"
+#include "model/Fail.h"
 #include "model/UnfilledMap.h"
 
 namespace tessgrid::detail {
@@ -90,20 +92,28 @@ TInputGrid GridOfHeader(const std::string& StgName, const TGridHeader& Header) {
 }
 
 // The tool's data model on the stream: each input row's declared no-data becomes -9999 as it
-// is read, each result row is checked and takes the output's no-data value as it is combined.
+// is read, each result row is checked and takes its output's no-data value as it is combined.
+// Result r of a row comes from inputs r to r + window - 1: one result from all the inputs, or
+// one for each window of a moving series.
 class TToolCombiner final : public TSeriesCombiner {
  public:
-  /// With a raster type, each result row is checked against it too.
+  /// Result r goes to VecOutputs[r], which declares VecNoData[r]. With a raster type, each
+  /// result row is checked against it too.
   TToolCombiner(TToolRun& Run, const std::vector<TInputGrid>& VecGrids, TCellRule& Rule,
-                double DblNoData, const std::string& StgOutput, const TRasterType* PtrType)
+                std::size_t LngWindow, std::vector<std::string> VecOutputs,
+                std::vector<double> VecNoData, const TRasterType* PtrType)
       : MbrVecGrids(VecGrids),
         MbrRule(Rule),
-        MbrDblNoData(DblNoData),
-        MbrStgOutput(StgOutput),
+        MbrLngWindow(LngWindow),
+        MbrVecOutputs(std::move(VecOutputs)),
+        MbrVecNoData(std::move(VecNoData)),
         MbrPtrType(PtrType),
+        MbrVecHeld(MbrVecOutputs.size()),
         MbrProgress(Run.Options(), "combined",
                     VecGrids.empty() ? 0 : static_cast<std::size_t>(VecGrids.front().LngRows),
                     "rows") {}
+
+  std::size_t ResultsPerRow() const override { return MbrVecOutputs.size(); }
 
   void RowsCombined(std::size_t LngRows) override { MbrProgress.Step(LngRows); }
 
@@ -119,39 +129,63 @@ class TToolCombiner final : public TSeriesCombiner {
   void CombineRow(long LngWorker, std::size_t LngRow, const double* const* PtrRows,
                   double* PtrOut) override {
     const std::size_t LngColumns = static_cast<std::size_t>(MbrVecGrids.front().LngColumns);
-    const long LngLost =
-        MbrRule.Row(LngWorker, LngRow, PtrRows, MbrVecGrids.size(), LngColumns, PtrOut);
-    if (LngLost >= 0) {
-      FailDataLost(LngRow, static_cast<std::size_t>(LngLost));
-    }
-    // The library path meets this only once every cell has passed CheckDataKept: it is kept
-    // for the end.
-    const long LngHeld = DeclaredNoDataRow(PtrOut, LngColumns, MbrDblNoData);
-    if (LngHeld >= 0) {
-      Keep(MbrHeld, LngRow, static_cast<std::size_t>(LngHeld), 0.0);
-      return;
-    }
-#ifdef TESSGRID_WITH_GDAL
-    // Checked after the no-data cells took the output's value, as CheckFitsType checks them.
-    if (MbrPtrType != nullptr) {
-      const long LngUnfit = CellNotFitting(PtrOut, LngColumns, MbrDblNoData, *MbrPtrType);
-      if (LngUnfit >= 0) {
-        Keep(MbrUnfit, LngRow, static_cast<std::size_t>(LngUnfit), PtrOut[LngUnfit]);
+    for (std::size_t LngR = 0; LngR < MbrVecOutputs.size(); ++LngR) {
+      double* const PtrResult = PtrOut + LngR * LngColumns;
+      const long LngLost =
+          MbrRule.Row(LngWorker, LngRow, PtrRows + LngR, MbrLngWindow, LngColumns, PtrResult);
+      if (LngLost >= 0) {
+        // The library path checks the results one after the other: a later result's loss
+        // waits for the earlier results' rows.
+        if (MbrVecOutputs.size() == 1) {
+          FailDataLost(LngRow, static_cast<std::size_t>(LngLost));
+        }
+        Keep(MbrLost, LngR, LngRow, static_cast<std::size_t>(LngLost), 0.0);
+        continue;
       }
-    }
+      // The library path meets this only once every cell has passed CheckDataKept: it is kept
+      // for the end.
+      const long LngHeld = DeclaredNoDataRow(PtrResult, LngColumns, MbrVecNoData[LngR]);
+      if (LngHeld >= 0) {
+        Keep(MbrVecHeld[LngR], LngR, LngRow, static_cast<std::size_t>(LngHeld), 0.0);
+        continue;
+      }
+#ifdef TESSGRID_WITH_GDAL
+      // Checked after the no-data cells took the output's value, as CheckFitsType checks them.
+      if (MbrPtrType != nullptr) {
+        const long LngUnfit =
+            CellNotFitting(PtrResult, LngColumns, MbrVecNoData[LngR], *MbrPtrType);
+        if (LngUnfit >= 0) {
+          Keep(MbrUnfit, LngR, LngRow, static_cast<std::size_t>(LngUnfit), PtrResult[LngUnfit]);
+        }
+      }
 #endif
+    }
   }
 
-  // Throws the failure of ToDeclaredNoData for the first data cell equal to the no-data value,
-  // else CheckFitsType's for the first cell that does not fit the raster type.
+  // Whether a failure is kept for the end: the outputs will not be used.
+  bool Failing() {
+    const std::lock_guard<std::mutex> Lock(MbrMutex);
+    return MbrLost.LngRow != kLngNone;
+  }
+
+  // Throws, in the library path's order, CheckDataKept's failure for the first result that lost
+  // a cell, else ToDeclaredNoData's for the first output with a data cell equal to its no-data
+  // value, else CheckFitsType's for the first cell that does not fit the raster type.
   void ThrowHeld() const {
-    if (MbrHeld.LngRow != kLngNone) {
-      FailNoDataWritten(MbrStgOutput, MbrDblNoData, MbrHeld.LngRow, MbrHeld.LngColumn);
+    if (MbrLost.LngRow != kLngNone) {
+      FailDataLost(MbrLost.LngRow, MbrLost.LngColumn);
+    }
+    for (const TCell& Held : MbrVecHeld) {
+      if (Held.LngRow != kLngNone) {
+        FailNoDataWritten(MbrVecOutputs[Held.LngResult], MbrVecNoData[Held.LngResult], Held.LngRow,
+                          Held.LngColumn);
+      }
     }
 #ifdef TESSGRID_WITH_GDAL
     if (MbrUnfit.LngRow != kLngNone) {
-      FailCellNotFitting(MbrUnfit.DblValue, MbrUnfit.LngRow, MbrUnfit.LngColumn, MbrDblNoData,
-                         *MbrPtrType, MbrStgOutput);
+      FailCellNotFitting(MbrUnfit.DblValue, MbrUnfit.LngRow, MbrUnfit.LngColumn,
+                         MbrVecNoData[MbrUnfit.LngResult], *MbrPtrType,
+                         MbrVecOutputs[MbrUnfit.LngResult]);
     }
 #endif
   }
@@ -159,27 +193,32 @@ class TToolCombiner final : public TSeriesCombiner {
  private:
   static constexpr std::size_t kLngNone = std::numeric_limits<std::size_t>::max();
 
-  // A cell whose failure is kept for the end, the first in row order.
+  // A cell whose failure is kept for the end, the first by result, then row, then column.
   struct TCell {
+    std::size_t LngResult = kLngNone;
     std::size_t LngRow = kLngNone;
     std::size_t LngColumn = kLngNone;
     double DblValue = 0.0;
   };
 
-  void Keep(TCell& Cell, std::size_t LngRow, std::size_t LngColumn, double DblValue) {
+  void Keep(TCell& Cell, std::size_t LngResult, std::size_t LngRow, std::size_t LngColumn,
+            double DblValue) {
     const std::lock_guard<std::mutex> Lock(MbrMutex);
-    if (LngRow < Cell.LngRow || (LngRow == Cell.LngRow && LngColumn < Cell.LngColumn)) {
-      Cell = {LngRow, LngColumn, DblValue};
+    if (std::tie(LngResult, LngRow, LngColumn) <
+        std::tie(Cell.LngResult, Cell.LngRow, Cell.LngColumn)) {
+      Cell = {LngResult, LngRow, LngColumn, DblValue};
     }
   }
 
   const std::vector<TInputGrid>& MbrVecGrids;
   TCellRule& MbrRule;
-  double MbrDblNoData;  ///< the value the output declares
-  const std::string& MbrStgOutput;
-  const TRasterType* MbrPtrType;  ///< of a raster output, else null
-  std::mutex MbrMutex;            ///< guards the cells below
-  TCell MbrHeld;                  ///< first data cell equal to the no-data value
+  std::size_t MbrLngWindow;                ///< inputs of each result
+  std::vector<std::string> MbrVecOutputs;  ///< of each result
+  std::vector<double> MbrVecNoData;        ///< the value each output declares
+  const TRasterType* MbrPtrType;           ///< of a raster output, else null
+  std::mutex MbrMutex;                     ///< guards the cells below
+  TCell MbrLost;                           ///< of several results: first cell lost
+  std::vector<TCell> MbrVecHeld;  ///< per result: first data cell equal to the no-data value
   TCell MbrUnfit;                 ///< first data cell that does not fit the raster type
   TProgress MbrProgress;          ///< the rows combined, on a terminal
 };
@@ -220,7 +259,8 @@ bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
   } catch (...) {
     return false;
   }
-  TToolCombiner Combiner(Run, VecGrids, Rule, DblNoData, StgOutput, &Target.Type);
+  TToolCombiner Combiner(Run, VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData},
+                         &Target.Type);
   if (VecGrids.size() < VecInputs.size()) {
     Stream.Run(Combiner, nullptr);  // throws the header's failure, after those before it
   }
@@ -248,17 +288,45 @@ bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
 }
 #endif
 
-}  // namespace
+// Rows of several results side by side, each result to a text writer of its own; the writers
+// format their rows on threads of their own, one writer a thread at a time. Once a result lost
+// a cell the run will fail, and nothing more is written.
+class TSplitSink final : public TRowSink {
+ public:
+  TSplitSink(std::vector<std::unique_ptr<TRowWriter>>& VecWriters, TToolCombiner& Combiner)
+      : MbrVecWriters(VecWriters),
+        MbrCombiner(Combiner),
+        MbrPool(std::min<long>(ThreadCount(), static_cast<long>(VecWriters.size()))) {}
 
-bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
-                    const std::string& StgOutput, TCellRule& Rule) {
-  if (VecInputs.size() < Rule.FewestInputs() || IsStandardStream(StgOutput) ||
-      !WritesThroughTemporary(StgOutput)) {
-    return false;
+  void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngCells) override {
+    if (MbrCombiner.Failing()) {
+      return;
+    }
+    const std::size_t LngColumns = LngCells / MbrVecWriters.size();
+    MbrPool.Run(static_cast<long>(MbrVecWriters.size()), [&](long LngResult) {
+      const double* const PtrFirst = PtrRows + static_cast<std::size_t>(LngResult) * LngColumns;
+      MbrVecWriters[static_cast<std::size_t>(LngResult)]->Write(
+          [PtrFirst, LngCells](std::size_t LngK) { return PtrFirst + LngK * LngCells; }, LngRows);
+    });
   }
+
+ private:
+  std::vector<std::unique_ptr<TRowWriter>>& MbrVecWriters;
+  TToolCombiner& MbrCombiner;
+  TTaskPool MbrPool;
+};
+
+// Opens the inputs on a series stream, rasters GDAL reads through row sources, and reads their
+// headers into VecGrids, recorded with the run; BlnHeaders tells whether every header was read
+// (one that failed leaves its failure to the stream, which reads the inputs before it). Returns
+// null, having read no cell, where the run takes the library path: an input that is standard
+// input or not a regular file (a pipe cannot be read twice), and inputs whose headers all read
+// but that CheckAligned refuses or that are no ordinary grid.
+std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::string>& VecInputs,
+                                          std::vector<TInputGrid>& VecGrids, bool& BlnHeaders) {
   for (const std::string& StgInput : VecInputs) {
     if (!IsRegularFile(StgInput)) {
-      return false;
+      return nullptr;
     }
   }
   TRowSourceOpener Opener;
@@ -281,10 +349,10 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
     return std::make_unique<TRasterSource>(std::move(PtrReader));
   };
 #endif
-  TSeriesStream Stream(VecInputs, TGridHeaderMode::kLenient, ThreadCount(),
-                       TSeriesStream::kLngSeriesBudget, Opener);
-  const bool BlnHeaders = Stream.ReadHeaders();
-  std::vector<TInputGrid> VecGrids;
+  auto PtrStream = std::make_unique<TSeriesStream>(
+      VecInputs, TGridHeaderMode::kLenient, ThreadCount(), TSeriesStream::kLngSeriesBudget, Opener);
+  TSeriesStream& Stream = *PtrStream;
+  BlnHeaders = Stream.ReadHeaders();
   for (std::size_t LngI = 0; LngI < Stream.Headers().size(); ++LngI) {
     VecGrids.push_back(GridOfHeader(VecInputs[LngI], Stream.Headers()[LngI]));
   }
@@ -296,16 +364,33 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
     try {
       CheckAligned(VecAligned);
     } catch (...) {
-      return false;  // the library path refuses them after reading them, or pairs them by index
+      return nullptr;  // the library path refuses them after reading them, or pairs them by index
     }
     if (!OrdinaryGrid(Stream.Headers().front(), VecGrids.front())) {
-      return false;
+      return nullptr;
     }
   }
-  // A header that fails leaves the failure to the stream, which reads the inputs before it.
   for (const TInputGrid& Grid : VecGrids) {
     Run.Record(Grid);
   }
+  return PtrStream;
+}
+
+}  // namespace
+
+bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
+                    const std::string& StgOutput, TCellRule& Rule) {
+  if (VecInputs.size() < Rule.FewestInputs() || IsStandardStream(StgOutput) ||
+      !WritesThroughTemporary(StgOutput)) {
+    return false;
+  }
+  std::vector<TInputGrid> VecGrids;
+  bool BlnHeaders = false;
+  const std::unique_ptr<TSeriesStream> PtrStream = OpenStream(Run, VecInputs, VecGrids, BlnHeaders);
+  if (!PtrStream) {
+    return false;
+  }
+  TSeriesStream& Stream = *PtrStream;
   const int IntDigits = Run.Options().IntDigits == 0 ? kLngRuleDigits : Run.Options().IntDigits;
   const double DblNoData = Run.OutputNoData(VecInputs.front());
   const bool BlnIndent = std::isnan(DblNoData);
@@ -314,7 +399,7 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
     return StreamToRaster(Run, VecInputs, StgOutput, Stream, VecGrids, Rule, DblNoData);
   }
 #endif
-  TToolCombiner Combiner(Run, VecGrids, Rule, DblNoData, StgOutput, nullptr);
+  TToolCombiner Combiner(Run, VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData}, nullptr);
   bool BlnStarted = false;
   try {
     Run.WriteText(StgOutput, [&](std::ostream& Output) {
@@ -336,6 +421,105 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
     throw;
   }
   Run.WriteSidecar(StgOutput, VecInputs.front());
+  return true;
+}
+
+bool StreamWindows(TToolRun& Run, const std::vector<std::string>& VecInputs,
+                   const std::vector<std::string>& VecOutputs, std::size_t LngWindow,
+                   TCellRule& Rule) {
+  if (LngWindow < std::max<std::size_t>(2, Rule.FewestInputs()) || LngWindow > VecInputs.size() ||
+      VecOutputs.size() != VecInputs.size() - LngWindow + 1) {
+    return false;
+  }
+  for (const std::string& StgOutput : VecOutputs) {
+    if (IsStandardStream(StgOutput) || !WritesThroughTemporary(StgOutput) ||
+        Run.WritesRaster(StgOutput)) {
+      return false;
+    }
+  }
+  // Every input and every output's temporary are open at once; where the system allows fewer
+  // files, the library path opens them one after the other.
+  if (!AllowDescriptors(VecInputs.size() + VecOutputs.size())) {
+    return false;
+  }
+  std::vector<TInputGrid> VecGrids;
+  bool BlnHeaders = false;
+  const std::unique_ptr<TSeriesStream> PtrStream = OpenStream(Run, VecInputs, VecGrids, BlnHeaders);
+  if (!PtrStream) {
+    return false;
+  }
+  TSeriesStream& Stream = *PtrStream;
+  if (!BlnHeaders) {
+    // Throws the failure of the header, after those of the inputs before it.
+    TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, {}, {}, nullptr);
+    Stream.Run(Combiner, nullptr);
+    return false;
+  }
+  // Result i lies on the grid of input i and declares its no-data value.
+  std::vector<double> VecNoData;
+  for (std::size_t LngI = 0; LngI < VecOutputs.size(); ++LngI) {
+    VecNoData.push_back(Run.OutputNoData(VecInputs[LngI]));
+  }
+  const int IntDigits = Run.Options().IntDigits == 0 ? kLngRuleDigits : Run.Options().IntDigits;
+  TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, VecOutputs, VecNoData, nullptr);
+  std::vector<std::unique_ptr<TRowWriter>> VecWriters;
+  std::vector<std::ostream*> VecStreams;  ///< of the outputs staged so far, in order
+  // Output i is staged while outputs 0 to i - 1 are, so that all are written in one pass.
+  std::function<void(std::size_t)> StageFrom;
+  bool BlnStarted = false;
+  StageFrom = [&](std::size_t LngI) {
+    if (LngI == VecOutputs.size()) {
+      BlnStarted = true;
+      TSplitSink Sink(VecWriters, Combiner);
+      Stream.Run(Combiner, &Sink);
+      for (const std::unique_ptr<TRowWriter>& PtrWriter : VecWriters) {
+        PtrWriter->Finish();
+      }
+      Combiner.ThrowHeld();
+      // The library path writes the outputs one after the other: a full disk or a file size
+      // limit stops it at the first.
+      for (std::size_t LngK = 0; LngK < VecStreams.size(); ++LngK) {
+        if (VecStreams[LngK]->fail()) {
+          Fail("Unable to write file " + VecOutputs[LngK]);
+        }
+      }
+      return;
+    }
+    Run.WriteText(VecOutputs[LngI], [&](std::ostream& Output) {
+      VecStreams.push_back(&Output);
+      const TInputGrid& Grid = VecGrids[LngI];
+      {
+        TBlockWriter Writer(Output, IntDigits);
+        PutGridHeader(Writer, Grid.LngColumns, Grid.LngRows, Grid.DblWest, Grid.DblSouth,
+                      Grid.DblCellSize, VecNoData[LngI]);
+      }
+      VecWriters.push_back(
+          std::make_unique<TRowWriter>(Output, static_cast<std::size_t>(Grid.LngColumns), ' ', 1,
+                                       IntDigits, std::isnan(VecNoData[LngI])));
+      // Its writer goes before its stream does, on every path.
+      try {
+        StageFrom(LngI + 1);
+      } catch (...) {
+        VecWriters.resize(LngI);
+        VecStreams.resize(LngI);
+        throw;
+      }
+      VecWriters.resize(LngI);
+      VecStreams.resize(LngI);
+    });
+  };
+  try {
+    StageFrom(0);
+  } catch (...) {
+    if (!BlnStarted) {
+      // An output could not be begun: the inputs' failures come first.
+      Stream.Run(Combiner, nullptr);
+    }
+    throw;
+  }
+  for (std::size_t LngI = 0; LngI < VecOutputs.size(); ++LngI) {
+    Run.WriteSidecar(VecOutputs[LngI], VecInputs[LngI]);
+  }
   return true;
 }
 

@@ -1,6 +1,7 @@
 // app/tool/CellWiseStream.h - cell-wise commands over grids that share one grid, run on the
 // engine's series stream (engine/Engine.h) with the tool's no-data model applied row by row.
-// app/tool/CellWiseStream.cpp holds it; sum, count, average and calc use it.
+// app/tool/CellWiseStream.cpp holds it; the pair commands, sum, count, average, calc and
+// moving-average use it.
 #ifndef APP_TOOL_CELLWISESTREAM_H
 #define APP_TOOL_CELLWISESTREAM_H
 
@@ -44,6 +45,21 @@ class TCellRule {
 /// Call it after TToolRun::Prepare.
 bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
                     const std::string& StgOutput, TCellRule& Rule);
+
+/// Runs the rule over every window of LngWindow consecutive inputs in one pass, as
+/// StreamCellWise runs it over all of them: result i, from inputs i to i + LngWindow - 1, is
+/// staged for VecOutputs[i] on the grid of input i, declaring its no-data value, with its
+/// sidecar. The first failure is the library path's: an input's in input order, then the first
+/// cell CheckDataKept fails on in the first window that loses one, then ToDeclaredNoData's for
+/// the first output that needs it, then the outputs'. Returns false, having staged nothing,
+/// where the run takes the library path instead: a window shorter than two inputs or than the
+/// rule takes, or longer than the list, outputs that are not one per window, an output that is
+/// not a text grid written through a temporary, more inputs and outputs than the system lets
+/// the run hold open at once, and the inputs StreamCellWise leaves to it.
+/// Call it after TToolRun::Prepare.
+bool StreamWindows(TToolRun& Run, const std::vector<std::string>& VecInputs,
+                   const std::vector<std::string>& VecOutputs, std::size_t LngWindow,
+                   TCellRule& Rule);
 
 }  // namespace tessgrid::detail
 

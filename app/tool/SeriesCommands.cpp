@@ -1,7 +1,7 @@
 // app/tool/SeriesCommands.cpp - sum, count, average; moving-average, gradients.
-// Each is one call of TMapTools (ops/TMapTools.h) on a list; sum, count and average on grids
-// that share one grid stream instead (app/tool/CellWiseStream.h). The frame is
-// app/tool/ToolFrame.h.
+// Each is one call of TMapTools (ops/TMapTools.h) on a list; sum, count, average and
+// moving-average on grids that share one grid stream instead (app/tool/CellWiseStream.h). The frame
+// is app/tool/ToolFrame.h.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -160,6 +160,13 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
       [PtrArgs, PtrOperation, BlnWindowsOnTheirFirstMap](TToolRun& Run) {
         const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
+        // A moving average is the average rule over each window: aligned grids stream.
+        TAggregateRule Rule(TMapTools::Average);
+        if (BlnWindowsOnTheirFirstMap && PtrArgs->IntWindow > 0 &&
+            StreamWindows(Run, PtrArgs->VecIns, VecOutputs,
+                          static_cast<std::size_t>(PtrArgs->IntWindow), Rule)) {
+          return;
+        }
         std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(PtrArgs->VecIns);
         Run.CheckAligned(PtrArgs->VecIns);
         const std::vector<std::unique_ptr<TMap>> VecResults =

@@ -1,6 +1,6 @@
-// tests/app/SeriesStreamTest.cpp - sum, count, average and calc streamed over grids on one grid
-// against the path that loads every grid whole (taken for standard output): the same bytes and
-// the same first failure, on 1, 2, 3 and 7 threads, over generated series.
+// tests/app/SeriesStreamTest.cpp - sum, count, average, calc and moving-average streamed over grids
+// on one grid against the path that loads every grid whole (taken for standard output): the same
+// bytes and the same first failure, on 1, 2, 3 and 7 threads, over generated series.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -267,4 +267,104 @@ TEST_F(SeriesStreamTest, BlockBoundariesAndLongRowsKeepTheBytes) {
     ExpectSameAsLibrary(Command(2, VecFiles, {}), "average " + std::to_string(LngColumns));
     ExpectSameAsLibrary(Command(3, VecFiles, {}), "calc " + std::to_string(LngColumns));
   }
+}
+
+TEST_F(SeriesStreamTest, MovingAveragesStreamTheBytesAndFirstFailureOfTheLibraryPath) {
+  TSeriesMaker Maker(31);
+  const TFault kFaults[] = {TFault::kNone,       TFault::kNone,  TFault::kBadToken,
+                            TFault::kHeldNoData, TFault::kShort, TFault::kDataLost};
+  for (int IntCase = 0; IntCase < 12; ++IntCase) {
+    const long LngInputs = Maker.Pick({2, 3, 5, 6});
+    const long LngWindow = std::min(LngInputs, Maker.Pick({2, 3}));
+    const TFault Fault = kFaults[IntCase % 6];
+    const std::vector<std::string> VecFiles =
+        Series(Maker, LngInputs, Fault, Maker.Pick({0, LngInputs - 1}), false, IntCase % 4 == 2);
+    const std::string StgCase = "case " + std::to_string(IntCase);
+    // Standard output as the first output takes the path that loads every grid whole.
+    const auto Run = [&](const std::string& StgPrefix, bool BlnLoaded, int IntThreads) {
+      std::string StgList;
+      for (long LngI = 0; LngI + LngWindow <= LngInputs; ++LngI) {
+        StgList += (BlnLoaded && LngI == 0 ? "-" : Work(StgPrefix + std::to_string(LngI))) + "\n";
+      }
+      std::vector<std::string> VecArgs = {"moving-average", "--window", std::to_string(LngWindow),
+                                          "--outputs", Put(StgPrefix + ".txt", StgList)};
+      if (IntCase % 3 == 1) {
+        VecArgs.insert(VecArgs.begin(), {"--nodata", "0.1"});
+      }
+      VecArgs.insert(VecArgs.end(), VecFiles.begin(), VecFiles.end());
+      return RunProgram(tessgrid_test::kToolExe, VecArgs,
+                        "TESSGRID_THREADS=" + std::to_string(IntThreads) + " ", "/dev/null", ">");
+    };
+    const TRun Loaded = Run("loaded", true, 2);
+    for (const int IntThreads : {1, 3}) {
+      const TRun Streamed = Run("streamed", false, IntThreads);
+      ASSERT_EQ(Streamed.LngStatus, Loaded.LngStatus) << StgCase << Streamed.StgErr;
+      std::string StgExpected = Loaded.StgErr;
+      if (StgExpected.rfind("tessgrid-tool: -: ", 0) == 0) {
+        StgExpected.replace(15, 1, Work("streamed0"));
+      }
+      ASSERT_EQ(Streamed.StgErr, StgExpected) << StgCase;
+      for (long LngI = 0; LngI + LngWindow <= LngInputs; ++LngI) {
+        const std::string StgOut = Work("streamed" + std::to_string(LngI));
+        if (Loaded.LngStatus != 0) {
+          ASSERT_FALSE(fs::exists(StgOut)) << StgCase;
+          continue;
+        }
+        ASSERT_EQ(ReadFile(StgOut),
+                  LngI == 0 ? Loaded.StgOut : ReadFile(Work("loaded" + std::to_string(LngI))))
+            << StgCase << " output " << LngI << " threads " << IntThreads;
+        fs::remove(StgOut);
+      }
+    }
+  }
+  // Forty inputs and thirty-nine outputs are more than 64 open files: the run loads the grids
+  // one after the other instead, with the same bytes.
+  std::string StgList;
+  std::vector<std::string> VecArgs = {"moving-average", "--window", "2", "--outputs",
+                                      Work("many.txt")};
+  for (int IntI = 0; IntI < 40; ++IntI) {
+    VecArgs.push_back(Put("many" + std::to_string(IntI) + ".asc",
+                          Maker.Grid(3, 2, "100", "-9999", TFault::kNone, -1, false)));
+    StgList += IntI == 0 ? "" : Work("mean" + std::to_string(IntI)) + "\n";
+  }
+  Put("many.txt", StgList);
+  const TRun Streamed = RunTool(VecArgs);
+  ASSERT_EQ(Streamed.LngStatus, 0) << Streamed.StgErr;
+  const std::string StgFirst = ReadFile(Work("mean1"));
+  fs::remove(Work("mean1"));
+  const TRun Limited =
+      RunProgram(tessgrid_test::kToolExe, VecArgs, "ulimit -n 64; ", "/dev/null", ">");
+  ASSERT_EQ(Limited.LngStatus, 0) << Limited.StgErr;
+  EXPECT_EQ(ReadFile(Work("mean1")), StgFirst);
+  // The file size limit stops the outputs written side by side at the first, as it stops the
+  // outputs written one after the other, and every output stays as it was.
+  const std::vector<std::string> VecWide = {
+      Put("wide0.asc", Maker.Grid(300, 40, "100", "-9999", TFault::kNone, -1, false)),
+      Put("wide1.asc", Maker.Grid(300, 40, "100", "-9999", TFault::kNone, -1, false)),
+      Put("wide2.asc", Maker.Grid(300, 40, "100", "-9999", TFault::kNone, -1, false))};
+  const std::string StgKept0 = Put("kept0.asc", "earlier 0");
+  const std::string StgKept1 = Put("kept1.asc", "earlier 1");
+  const TRun Limit = RunProgram(
+      tessgrid_test::kToolExe,
+      {"moving-average", "--window", "2", "--outputs",
+       Put("kept.txt", StgKept0 + "\n" + StgKept1 + "\n"), VecWide[0], VecWide[1], VecWide[2]},
+      "ulimit -f 8; ", "/dev/null", ">");
+  EXPECT_EQ(Limit.LngStatus, 1);
+  EXPECT_EQ(Limit.StgErr, "tessgrid-tool: Unable to write file " + StgKept0 + "\n");
+  EXPECT_EQ(ReadFile(StgKept0), "earlier 0");
+  EXPECT_EQ(ReadFile(StgKept1), "earlier 1");
+  // The second window loses a cell in row 0, the first in row 2: the first window's loss comes
+  // first, as the library path checks the windows one after the other.
+  const auto Small = [&](const std::string& StgName, const std::string& StgCells) {
+    return Put(StgName, "ncols 2\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\n" + StgCells);
+  };
+  const std::vector<std::string> VecLost = {Small("lost0.asc", "1 1\n1 1\n-10000 1\n"),
+                                            Small("lost1.asc", "-5000 1\n1 1\n1 1\n"),
+                                            Small("lost2.asc", "-4999 1\n1 1\n1 1\n")};
+  const TRun Lost = RunTool({"moving-average", "--window", "2", "--outputs",
+                             Put("lost.txt", Work("l0.asc") + "\n" + Work("l1.asc") + "\n"),
+                             VecLost[0], VecLost[1], VecLost[2]});
+  EXPECT_EQ(Lost.StgErr,
+            "tessgrid-tool: the result at row 2, column 0 comes to -9999, which the library's "
+            "operations take for no-data; tessgrid-tool cannot keep it as data\n");
 }

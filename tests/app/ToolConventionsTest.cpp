@@ -175,10 +175,10 @@ TEST_F(ToolConventionsTest, DashReadsStandardInputAndWritesStandardOutput) {
 }
 
 TEST_F(ToolConventionsTest, ProgressIsShownOnlyOnATerminalAndNotWhenQuiet) {
-  // A moving average loads its maps one by one; a sum of grids on one grid streams them all at
-  // once and counts the rows it has combined.
+  // Gradients load their maps one by one; a sum of grids on one grid streams them all at once
+  // and counts the rows it has combined.
   const std::vector<std::vector<std::string>> VecRuns = {
-      {"moving-average", "--window", "2", kE, kU, kE, "--outputs",
+      {"gradients", "--window", "1", kE, kU, kE, "--outputs",
        Put("outs.txt", Work("m1.asc") + "\n" + Work("m2.asc") + "\n")},
       {"sum", Work("sum.asc"), kE, kE}};
   const std::vector<std::string> VecLines = {"tessgrid-tool: loaded 3 of 3 maps",
