@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -97,18 +98,19 @@ TInputGrid GridOfHeader(const std::string& StgName, const TGridHeader& Header) {
 // one for each window of a moving series.
 class TToolCombiner final : public TSeriesCombiner {
  public:
-  /// Result r goes to VecOutputs[r], which declares VecNoData[r]. With a raster type, each
-  /// result row is checked against it too.
+  /// Result r goes to VecOutputs[r], which declares VecNoData[r]. Where VecTypes[r] names a
+  /// raster type, each row of result r is checked against it too.
   TToolCombiner(TToolRun& Run, const std::vector<TInputGrid>& VecGrids, TCellRule& Rule,
                 std::size_t LngWindow, std::vector<std::string> VecOutputs,
-                std::vector<double> VecNoData, const TRasterType* PtrType)
+                std::vector<double> VecNoData, std::vector<const TRasterType*> VecTypes)
       : MbrVecGrids(VecGrids),
         MbrRule(Rule),
         MbrLngWindow(LngWindow),
         MbrVecOutputs(std::move(VecOutputs)),
         MbrVecNoData(std::move(VecNoData)),
-        MbrPtrType(PtrType),
+        MbrVecTypes(std::move(VecTypes)),
         MbrVecHeld(MbrVecOutputs.size()),
+        MbrVecUnfit(MbrVecOutputs.size()),
         MbrProgress(Run.Options(), "combined",
                     VecGrids.empty() ? 0 : static_cast<std::size_t>(VecGrids.front().LngRows),
                     "rows") {}
@@ -151,11 +153,12 @@ class TToolCombiner final : public TSeriesCombiner {
       }
 #ifdef TESSGRID_WITH_GDAL
       // Checked after the no-data cells took the output's value, as CheckFitsType checks them.
-      if (MbrPtrType != nullptr) {
+      if (LngR < MbrVecTypes.size() && MbrVecTypes[LngR] != nullptr) {
         const long LngUnfit =
-            CellNotFitting(PtrResult, LngColumns, MbrVecNoData[LngR], *MbrPtrType);
+            CellNotFitting(PtrResult, LngColumns, MbrVecNoData[LngR], *MbrVecTypes[LngR]);
         if (LngUnfit >= 0) {
-          Keep(MbrUnfit, LngR, LngRow, static_cast<std::size_t>(LngUnfit), PtrResult[LngUnfit]);
+          Keep(MbrVecUnfit[LngR], LngR, LngRow, static_cast<std::size_t>(LngUnfit),
+               PtrResult[LngUnfit]);
         }
       }
 #endif
@@ -169,23 +172,33 @@ class TToolCombiner final : public TSeriesCombiner {
   }
 
   // Throws, in the library path's order, CheckDataKept's failure for the first result that lost
-  // a cell, else ToDeclaredNoData's for the first output with a data cell equal to its no-data
-  // value, else CheckFitsType's for the first cell that does not fit the raster type.
+  // a cell, else for each output in turn ThrowHeld's.
   void ThrowHeld() const {
+    ThrowLost();
+    for (std::size_t LngR = 0; LngR < MbrVecOutputs.size(); ++LngR) {
+      ThrowHeld(LngR);
+    }
+  }
+
+  // Throws CheckDataKept's failure for the first result that lost a cell, if any.
+  void ThrowLost() const {
     if (MbrLost.LngRow != kLngNone) {
       FailDataLost(MbrLost.LngRow, MbrLost.LngColumn);
     }
-    for (const TCell& Held : MbrVecHeld) {
-      if (Held.LngRow != kLngNone) {
-        FailNoDataWritten(MbrVecOutputs[Held.LngResult], MbrVecNoData[Held.LngResult], Held.LngRow,
-                          Held.LngColumn);
-      }
+  }
+
+  // Throws ToDeclaredNoData's failure for the first data cell of result r equal to its no-data
+  // value, else CheckFitsType's for its first cell that does not fit its raster type.
+  void ThrowHeld(std::size_t LngR) const {
+    const TCell& Held = MbrVecHeld[LngR];
+    if (Held.LngRow != kLngNone) {
+      FailNoDataWritten(MbrVecOutputs[LngR], MbrVecNoData[LngR], Held.LngRow, Held.LngColumn);
     }
 #ifdef TESSGRID_WITH_GDAL
-    if (MbrUnfit.LngRow != kLngNone) {
-      FailCellNotFitting(MbrUnfit.DblValue, MbrUnfit.LngRow, MbrUnfit.LngColumn,
-                         MbrVecNoData[MbrUnfit.LngResult], *MbrPtrType,
-                         MbrVecOutputs[MbrUnfit.LngResult]);
+    const TCell& Unfit = MbrVecUnfit[LngR];
+    if (Unfit.LngRow != kLngNone) {
+      FailCellNotFitting(Unfit.DblValue, Unfit.LngRow, Unfit.LngColumn, MbrVecNoData[LngR],
+                         *MbrVecTypes[LngR], MbrVecOutputs[LngR]);
     }
 #endif
   }
@@ -212,15 +225,15 @@ class TToolCombiner final : public TSeriesCombiner {
 
   const std::vector<TInputGrid>& MbrVecGrids;
   TCellRule& MbrRule;
-  std::size_t MbrLngWindow;                ///< inputs of each result
-  std::vector<std::string> MbrVecOutputs;  ///< of each result
-  std::vector<double> MbrVecNoData;        ///< the value each output declares
-  const TRasterType* MbrPtrType;           ///< of a raster output, else null
-  std::mutex MbrMutex;                     ///< guards the cells below
-  TCell MbrLost;                           ///< of several results: first cell lost
-  std::vector<TCell> MbrVecHeld;  ///< per result: first data cell equal to the no-data value
-  TCell MbrUnfit;                 ///< first data cell that does not fit the raster type
-  TProgress MbrProgress;          ///< the rows combined, on a terminal
+  std::size_t MbrLngWindow;                     ///< inputs of each result
+  std::vector<std::string> MbrVecOutputs;       ///< of each result
+  std::vector<double> MbrVecNoData;             ///< the value each output declares
+  std::vector<const TRasterType*> MbrVecTypes;  ///< per result: of a raster output, else null
+  std::mutex MbrMutex;                          ///< guards the cells below
+  TCell MbrLost;                                ///< of several results: first cell lost
+  std::vector<TCell> MbrVecHeld;   ///< per result: first data cell equal to the no-data value
+  std::vector<TCell> MbrVecUnfit;  ///< per result: first data cell that does not fit its type
+  TProgress MbrProgress;           ///< the rows combined, on a terminal
 };
 
 #ifdef TESSGRID_WITH_GDAL
@@ -260,7 +273,7 @@ bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
     return false;
   }
   TToolCombiner Combiner(Run, VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData},
-                         &Target.Type);
+                         {&Target.Type});
   if (VecGrids.size() < VecInputs.size()) {
     Stream.Run(Combiner, nullptr);  // throws the header's failure, after those before it
   }
@@ -288,30 +301,91 @@ bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
 }
 #endif
 
-// Rows of several results side by side, each result to a text writer of its own; the writers
-// format their rows on threads of their own, one writer a thread at a time. Once a result lost
-// a cell the run will fail, and nothing more is written.
+// One output of a run over windows: its text or raster writer, and what the writing failed
+// with, kept so that the failures come in output order as the library path meets them.
+struct TWindowOutput {
+  std::ostream* PtrStream = nullptr;  ///< of a text output
+  std::unique_ptr<TRowWriter> PtrText;
+#ifdef TESSGRID_WITH_GDAL
+  std::unique_ptr<TRasterRowWriter> PtrRaster;
+#endif
+  std::exception_ptr PtrFailure;
+
+  void Write(const TRowAt& RowAt, std::size_t LngRows) {
+    Writing([&]() {
+      if (PtrText) {
+        PtrText->Write(RowAt, LngRows);
+      }
+#ifdef TESSGRID_WITH_GDAL
+      if (PtrRaster) {
+        PtrRaster->Write(RowAt, LngRows);
+      }
+#endif
+    });
+  }
+
+  void Finish() {
+    Writing([&]() {
+      if (PtrText) {
+        PtrText->Finish();
+      }
+#ifdef TESSGRID_WITH_GDAL
+      if (PtrRaster) {
+        PtrRaster->Finish();
+      }
+#endif
+    });
+  }
+
+  // Throws what the writing of the named output failed with, if anything.
+  void ThrowFailure(const std::string& StgOutput) const {
+    if (PtrFailure) {
+      std::rethrow_exception(PtrFailure);
+    }
+    if (PtrStream != nullptr && PtrStream->fail()) {
+      Fail("Unable to write file " + StgOutput);
+    }
+  }
+
+ private:
+  // Runs the step unless the writing failed before; keeps its failure.
+  template <typename TStep>
+  void Writing(const TStep& Step) {
+    if (PtrFailure) {
+      return;
+    }
+    try {
+      Step();
+    } catch (...) {
+      PtrFailure = std::current_exception();
+    }
+  }
+};
+
+// Rows of several results side by side, each result to its output; the outputs are written on
+// threads of their own, one output a thread at a time. Once a result lost a cell the run will
+// fail, and nothing more is written.
 class TSplitSink final : public TRowSink {
  public:
-  TSplitSink(std::vector<std::unique_ptr<TRowWriter>>& VecWriters, TToolCombiner& Combiner)
-      : MbrVecWriters(VecWriters),
+  TSplitSink(std::vector<TWindowOutput>& VecOutputs, TToolCombiner& Combiner)
+      : MbrVecOutputs(VecOutputs),
         MbrCombiner(Combiner),
-        MbrPool(std::min<long>(ThreadCount(), static_cast<long>(VecWriters.size()))) {}
+        MbrPool(std::min<long>(ThreadCount(), static_cast<long>(VecOutputs.size()))) {}
 
   void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngCells) override {
     if (MbrCombiner.Failing()) {
       return;
     }
-    const std::size_t LngColumns = LngCells / MbrVecWriters.size();
-    MbrPool.Run(static_cast<long>(MbrVecWriters.size()), [&](long LngResult) {
+    const std::size_t LngColumns = LngCells / MbrVecOutputs.size();
+    MbrPool.Run(static_cast<long>(MbrVecOutputs.size()), [&](long LngResult) {
       const double* const PtrFirst = PtrRows + static_cast<std::size_t>(LngResult) * LngColumns;
-      MbrVecWriters[static_cast<std::size_t>(LngResult)]->Write(
+      MbrVecOutputs[static_cast<std::size_t>(LngResult)].Write(
           [PtrFirst, LngCells](std::size_t LngK) { return PtrFirst + LngK * LngCells; }, LngRows);
     });
   }
 
  private:
-  std::vector<std::unique_ptr<TRowWriter>>& MbrVecWriters;
+  std::vector<TWindowOutput>& MbrVecOutputs;
   TToolCombiner& MbrCombiner;
   TTaskPool MbrPool;
 };
@@ -399,7 +473,7 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
     return StreamToRaster(Run, VecInputs, StgOutput, Stream, VecGrids, Rule, DblNoData);
   }
 #endif
-  TToolCombiner Combiner(Run, VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData}, nullptr);
+  TToolCombiner Combiner(Run, VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData}, {});
   bool BlnStarted = false;
   try {
     Run.WriteText(StgOutput, [&](std::ostream& Output) {
@@ -431,15 +505,16 @@ bool StreamWindows(TToolRun& Run, const std::vector<std::string>& VecInputs,
       VecOutputs.size() != VecInputs.size() - LngWindow + 1) {
     return false;
   }
+  std::size_t LngRasters = 0;
   for (const std::string& StgOutput : VecOutputs) {
-    if (IsStandardStream(StgOutput) || !WritesThroughTemporary(StgOutput) ||
-        Run.WritesRaster(StgOutput)) {
+    if (IsStandardStream(StgOutput) || !WritesThroughTemporary(StgOutput)) {
       return false;
     }
+    LngRasters += Run.WritesRaster(StgOutput) ? 1 : 0;
   }
-  // Every input and every output's temporary are open at once; where the system allows fewer
-  // files, the library path opens them one after the other.
-  if (!AllowDescriptors(VecInputs.size() + VecOutputs.size())) {
+  // Every input and every output's temporary are open at once, and GDAL opens each raster's
+  // again; where the system allows fewer files, the library path opens them one after the other.
+  if (!AllowDescriptors(VecInputs.size() + VecOutputs.size() + LngRasters)) {
     return false;
   }
   std::vector<TInputGrid> VecGrids;
@@ -451,61 +526,93 @@ bool StreamWindows(TToolRun& Run, const std::vector<std::string>& VecInputs,
   TSeriesStream& Stream = *PtrStream;
   if (!BlnHeaders) {
     // Throws the failure of the header, after those of the inputs before it.
-    TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, {}, {}, nullptr);
+    TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, {}, {}, {});
     Stream.Run(Combiner, nullptr);
     return false;
   }
   // Result i lies on the grid of input i and declares its no-data value.
+  const std::size_t LngOutputs = VecOutputs.size();
   std::vector<double> VecNoData;
-  for (std::size_t LngI = 0; LngI < VecOutputs.size(); ++LngI) {
+  for (std::size_t LngI = 0; LngI < LngOutputs; ++LngI) {
     VecNoData.push_back(Run.OutputNoData(VecInputs[LngI]));
   }
+  std::vector<TRasterTarget> VecTargets(LngOutputs);
+  std::vector<const TRasterType*> VecTypes(LngOutputs, nullptr);
+#ifdef TESSGRID_WITH_GDAL
+  for (std::size_t LngI = 0; LngI < LngOutputs; ++LngI) {
+    if (!Run.WritesRaster(VecOutputs[LngI])) {
+      continue;
+    }
+    VecTargets[LngI] = Run.RasterTarget(VecOutputs[LngI], VecInputs[LngI]);
+    VecTypes[LngI] = &VecTargets[LngI].Type;
+    try {
+      CheckNoDataFitsType(VecNoData[LngI], VecTargets[LngI].Type, VecOutputs[LngI]);
+    } catch (...) {
+      return false;  // the library path says so before it writes anything
+    }
+  }
+#endif
   const int IntDigits = Run.Options().IntDigits == 0 ? kLngRuleDigits : Run.Options().IntDigits;
-  TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, VecOutputs, VecNoData, nullptr);
-  std::vector<std::unique_ptr<TRowWriter>> VecWriters;
-  std::vector<std::ostream*> VecStreams;  ///< of the outputs staged so far, in order
-  // Output i is staged while outputs 0 to i - 1 are, so that all are written in one pass.
+  TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, VecOutputs, VecNoData, VecTypes);
+  std::vector<TWindowOutput> VecWriting(LngOutputs);
+  // The writing once every output is staged: the failures come as the library path, which
+  // writes the outputs one after the other, meets them.
+  const auto WriteAll = [&]() {
+    TSplitSink Sink(VecWriting, Combiner);
+    Stream.Run(Combiner, &Sink);
+    for (TWindowOutput& Writing : VecWriting) {
+      Writing.Finish();
+    }
+    Combiner.ThrowLost();
+    for (std::size_t LngI = 0; LngI < LngOutputs; ++LngI) {
+      Combiner.ThrowHeld(LngI);
+      VecWriting[LngI].ThrowFailure(VecOutputs[LngI]);
+    }
+  };
+  // Output i is staged while outputs 0 to i - 1 are, so that all are written in one pass; its
+  // writer goes before its file does, on every path.
   std::function<void(std::size_t)> StageFrom;
   bool BlnStarted = false;
   StageFrom = [&](std::size_t LngI) {
-    if (LngI == VecOutputs.size()) {
+    if (LngI == LngOutputs) {
       BlnStarted = true;
-      TSplitSink Sink(VecWriters, Combiner);
-      Stream.Run(Combiner, &Sink);
-      for (const std::unique_ptr<TRowWriter>& PtrWriter : VecWriters) {
-        PtrWriter->Finish();
-      }
-      Combiner.ThrowHeld();
-      // The library path writes the outputs one after the other: a full disk or a file size
-      // limit stops it at the first.
-      for (std::size_t LngK = 0; LngK < VecStreams.size(); ++LngK) {
-        if (VecStreams[LngK]->fail()) {
-          Fail("Unable to write file " + VecOutputs[LngK]);
-        }
-      }
+      WriteAll();
       return;
     }
+    const TInputGrid& Grid = VecGrids[LngI];
+    TWindowOutput& Writing = VecWriting[LngI];
+    const auto Next = [&]() {
+      try {
+        StageFrom(LngI + 1);
+      } catch (...) {
+        Writing = TWindowOutput();
+        throw;
+      }
+      Writing = TWindowOutput();
+    };
+#ifdef TESSGRID_WITH_GDAL
+    if (VecTypes[LngI] != nullptr) {
+      Run.WriteFile(VecOutputs[LngI], [&](const std::string& StgPath) {
+        const TGridLayout Layout{Grid.LngColumns, Grid.LngRows,     Grid.DblWest,
+                                 Grid.DblSouth,   Grid.DblCellSize, VecNoData[LngI]};
+        Writing.PtrRaster =
+            std::make_unique<TRasterRowWriter>(Layout, VecTargets[LngI], StgPath, VecOutputs[LngI]);
+        Next();
+      });
+      return;
+    }
+#endif
     Run.WriteText(VecOutputs[LngI], [&](std::ostream& Output) {
-      VecStreams.push_back(&Output);
-      const TInputGrid& Grid = VecGrids[LngI];
       {
         TBlockWriter Writer(Output, IntDigits);
         PutGridHeader(Writer, Grid.LngColumns, Grid.LngRows, Grid.DblWest, Grid.DblSouth,
                       Grid.DblCellSize, VecNoData[LngI]);
       }
-      VecWriters.push_back(
+      Writing.PtrStream = &Output;
+      Writing.PtrText =
           std::make_unique<TRowWriter>(Output, static_cast<std::size_t>(Grid.LngColumns), ' ', 1,
-                                       IntDigits, std::isnan(VecNoData[LngI])));
-      // Its writer goes before its stream does, on every path.
-      try {
-        StageFrom(LngI + 1);
-      } catch (...) {
-        VecWriters.resize(LngI);
-        VecStreams.resize(LngI);
-        throw;
-      }
-      VecWriters.resize(LngI);
-      VecStreams.resize(LngI);
+                                       IntDigits, std::isnan(VecNoData[LngI]));
+      Next();
     });
   };
   try {
@@ -517,7 +624,7 @@ bool StreamWindows(TToolRun& Run, const std::vector<std::string>& VecInputs,
     }
     throw;
   }
-  for (std::size_t LngI = 0; LngI < VecOutputs.size(); ++LngI) {
+  for (std::size_t LngI = 0; LngI < LngOutputs; ++LngI) {
     Run.WriteSidecar(VecOutputs[LngI], VecInputs[LngI]);
   }
   return true;

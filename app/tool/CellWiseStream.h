@@ -48,14 +48,16 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
 
 /// Runs the rule over every window of LngWindow consecutive inputs in one pass, as
 /// StreamCellWise runs it over all of them: result i, from inputs i to i + LngWindow - 1, is
-/// staged for VecOutputs[i] on the grid of input i, declaring its no-data value, with its
-/// sidecar. The first failure is the library path's: an input's in input order, then the first
-/// cell CheckDataKept fails on in the first window that loses one, then ToDeclaredNoData's for
-/// the first output that needs it, then the outputs'. Returns false, having staged nothing,
-/// where the run takes the library path instead: a window shorter than two inputs or than the
-/// rule takes, or longer than the list, outputs that are not one per window, an output that is
-/// not a text grid written through a temporary, more inputs and outputs than the system lets
-/// the run hold open at once, and the inputs StreamCellWise leaves to it.
+/// staged for VecOutputs[i] (a text grid or a raster) on the grid of input i, declaring its
+/// no-data value, with its sidecar; all are written side by side. The first failure is the
+/// library path's: an input's in input order, then the first cell CheckDataKept fails on in the
+/// first window that loses one, then for each output in turn the first cell ToDeclaredNoData or
+/// CheckFitsType fails on and its writing's. Returns false, having staged nothing, where the run
+/// takes the library path instead: a window shorter than two inputs or than the rule takes, or
+/// longer than the list, outputs that are not one per window, an output not written through a
+/// temporary (standard output, a device), a raster output whose type cannot hold its no-data
+/// value, more inputs and outputs than the system lets the run hold open at once, and the
+/// inputs StreamCellWise leaves to it.
 /// Call it after TToolRun::Prepare.
 bool StreamWindows(TToolRun& Run, const std::vector<std::string>& VecInputs,
                    const std::vector<std::string>& VecOutputs, std::size_t LngWindow,

@@ -387,3 +387,60 @@ TEST_F(ToolRastersTest, CellWiseCommandsStreamRastersToTheBytesOfTheLoadedRun) {
          "for no-data; tessgrid-tool cannot keep it as data",
          {StgOut});
 }
+
+TEST_F(ToolRastersTest, MovingAveragesStreamRastersInAndOut) {
+  // Four 30 x 50 GeoTIFFs in strips of 7 rows, with no-data, negative and fractional cells.
+  std::vector<std::string> VecInputs;
+  for (int IntGrid = 0; IntGrid < 4; ++IntGrid) {
+    std::string StgText =
+        "ncols 30\nnrows 50\nxllcorner 1000\nyllcorner 2000\ncellsize 10\nNODATA_value -9999\n";
+    for (int IntCell = 0; IntCell < 30 * 50; ++IntCell) {
+      StgText += (IntCell % (53 + IntGrid) == 3 ? std::string("-9999")
+                                                : std::to_string(IntCell % 211 - 100 + IntGrid) +
+                                                      (IntGrid % 2 == 1 ? ".5" : "")) +
+                 (IntCell % 30 == 29 ? "\n" : " ");
+    }
+    const std::string StgName = "in" + std::to_string(IntGrid);
+    Put(StgName + ".asc", StgText);
+    Succeed({"scale", Work(StgName + ".asc"), Work(StgName + ".tif"), "--factor", "1", "--co",
+             "TILED=NO", "--co", "BLOCKYSIZE=7"});
+    VecInputs.push_back(Work(StgName + ".tif"));
+  }
+  const auto Run = [&](const std::vector<std::string>& VecOutputs,
+                       const std::vector<std::string>& VecOptions) {
+    std::string StgList;
+    for (const std::string& StgOutput : VecOutputs) {
+      StgList += StgOutput + "\n";
+    }
+    std::vector<std::string> VecArgs = VecOptions;
+    VecArgs.insert(VecArgs.end(),
+                   {"moving-average", "--window", "2", "--outputs", Put("outs.txt", StgList)});
+    VecArgs.insert(VecArgs.end(), VecInputs.begin(), VecInputs.end());
+    return RunTool(VecArgs);
+  };
+  // Standard output as the first output takes the path that loads every grid whole; a text
+  // and two rasters stream.
+  const TRun Loaded = Run({"-", Work("l1.tif"), Work("l2.asc")}, {});
+  ASSERT_EQ(Loaded.LngStatus, 0) << Loaded.StgErr;
+  const TRun Streamed = Run({Work("s0.tif"), Work("s1.tif"), Work("s2.asc")}, {});
+  ASSERT_EQ(Streamed.LngStatus, 0) << Streamed.StgErr;
+  EXPECT_EQ(ReadFile(Work("s2.asc")), ReadFile(Work("l2.asc")));
+  for (const std::string StgPair : {"s0", "s1", "l1"}) {
+    Succeed({"scale", Work(StgPair + ".tif"), Work(StgPair + ".asc"), "--factor", "1"});
+  }
+  EXPECT_EQ(ReadFile(Work("s0.asc")), Loaded.StgOut);
+  EXPECT_EQ(ReadFile(Work("s1.asc")), ReadFile(Work("l1.asc")));
+  // The first output whose cells do not fit the type fails the run (the first window's averages
+  // are whole numbers), and every output stays as it was.
+  const std::string StgKept0 = Put("k0.tif", "earlier 0");
+  const std::string StgKept1 = Put("k1.tif", "earlier 1");
+  const std::string StgKept2 = Put("k2.tif", "earlier 2");
+  Refuse({"moving-average", "--type", "Int16", "--window", "2", "--outputs",
+          Put("kept.txt", StgKept0 + "\n" + StgKept1 + "\n" + StgKept2 + "\n"), VecInputs[0],
+          VecInputs[2], VecInputs[1], VecInputs[3]},
+         1,
+         StgKept1 +
+             ": the result holds -98.75 at row 0, column 0, which does not fit Int16 (a whole "
+             "number from -32768 to 32767)",
+         {StgKept0, StgKept1, StgKept2});
+}
