@@ -65,8 +65,9 @@ TPyGrid Calc(const std::string& StgExpr, std::optional<double> OptNoData,
   std::array<std::optional<TPyGrid>, kLngLetters> ArrGrids;
   std::vector<const TPyGrid*> VecGiven;  // in letter order
   TLetterSet ArrGiven{};
+  TextArgument(StgExpr, "expr");
   for (const auto& Entry : Grids) {
-    const std::string StgName = Entry.first.cast<std::string>();
+    const std::string StgName = TextArgument(Entry.first.cast<std::string>(), "a grid's keyword");
     if (StgName.size() != 1 || StgName[0] < 'A' || StgName[0] > 'Z') {
       Fail("calc takes its grids as A= to Z=, not " + StgName + "=");
     }

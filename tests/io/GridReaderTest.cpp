@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fstream>
 #include <ios>
+#include <limits>
 #include <memory>
 #include <new>
 #include <sstream>
@@ -413,6 +414,49 @@ TEST(GridReaderTest, TheLenientRuleReadsWhatOtherWritersWrite) {
   // The strict rule stays the default and reads none of these.
   EXPECT_MESSAGE(Load("NCOLS 3\nNROWS 2\nXLLCORNER 0\nYLLCORNER 0\nCELLSIZE 1\n1 2 3\n4 5 6\n"),
                  "File format error: expected to find ncols tag");
+}
+
+TEST(GridReaderTest, GridNumbersHeldElsewhereAreCheckedAsTheLenientRuleChecksAHeader) {
+  using tessgrid::detail::CheckGridHeader;
+  using tessgrid::detail::TGridHeader;
+  const auto Header = [](long LngColumns, long LngRows, double DblXll, double DblYll,
+                         double DblCellSize) {
+    TGridHeader Result;
+    Result.LngColumns = LngColumns;
+    Result.LngRows = LngRows;
+    Result.DblXll = DblXll;
+    Result.DblYll = DblYll;
+    Result.DblCellSize = DblCellSize;
+    return Result;
+  };
+  const double DblNaN = std::numeric_limits<double>::quiet_NaN();
+  const double DblInf = std::numeric_limits<double>::infinity();
+  EXPECT_NO_THROW(CheckGridHeader(Header(3, 2, -1e300, 1e300, 1e-300)));
+  EXPECT_NO_THROW(CheckGridHeader(Header(0, 1L << 16, 0, 0, 1)));
+  const struct {
+    TGridHeader Numbers;
+    const char* PtrMessage;
+  } VecFailures[] = {
+      {Header(3, 2, DblNaN, 0, 1),
+       "File format error: invalid xllcorner in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, -DblInf, 1),
+       "File format error: invalid yllcorner in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, 0, DblInf),
+       "File format error: invalid cellsize in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, 0, DblNaN),
+       "File format error: invalid cellsize in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, 0, 0),
+       "File format error: invalid cellsize in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, -1e308, 1e308),
+       "File format error: grid extent is not finite in TARCGISFileTools::LoadARCGISFile"},
+      {Header(0, (1L << 16) + 1, 0, 0, 1),
+       "File format error: ncols or nrows too large in TARCGISFileTools::LoadARCGISFile"},
+      {Header(-1, 2, 0, 0, 1),
+       "File format error: negative ncols or nrows in TARCGISFileTools::LoadARCGISFile"},
+  };
+  for (const auto& Failure : VecFailures) {
+    EXPECT_MESSAGE(CheckGridHeader(Failure.Numbers), Failure.PtrMessage) << Failure.PtrMessage;
+  }
 }
 
 TEST(GridReaderTest, ThreadCountComesFromTheEnvironmentUpToTheCap) {

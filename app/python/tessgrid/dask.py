@@ -8,8 +8,9 @@
 
 calc and average work cell by cell, so a chunk needs no neighbours; resample takes each
 chunk with the rim of neighbouring cells its method reads (map_overlap). Either way the result
-is the one tessgrid computes on the whole arrays, cell for cell. Arrays of different chunking
-are rechunked to a common one. Cells equal to `nodata` (default -9999) are no-data, and no-data
+is the one tessgrid computes on the whole arrays, cell for cell. calc and average take arrays of
+one shape, checked when the graph is built; arrays chunked differently are rechunked to the
+first one's chunks. Cells equal to `nodata` (default -9999) are no-data, and no-data
 cells of the result are `nodata`. Importing this module needs dask.
 """
 
@@ -31,16 +32,50 @@ def _average_block(*blocks, nodata, threads):
     return numpy.asarray(tessgrid.average(list(blocks), nodata=nodata, threads=threads))
 
 
+def _aligned(named_arrays):
+    # map_blocks pairs blocks by their index and repeats an array of fewer blocks over the
+    # others, so arrays of different shapes would give a result, and a wrong one: refuse them by
+    # name before the graph exists. One chunking for all lets the blocks pair cell for cell.
+    arrays = []
+    for name, array in named_arrays:
+        array = dask.array.asarray(array, dtype=numpy.float64)
+        if array.ndim != 2:
+            raise tessgrid.Error("%s must be a 2-D array of numbers, not of shape %s"
+                                 % (name, _shape_text(array.shape)))
+        if any(numpy.isnan(size) for size in array.shape):
+            raise tessgrid.Error("%s has chunks of unknown size; call compute_chunk_sizes() "
+                                 "on it first" % name)
+        if 0 in array.shape:
+            raise tessgrid.Error("%s has no cells (%d x %d); an operation needs one row and one "
+                                 "column or more" % ((name,) + array.shape))
+        arrays.append(array)
+    first_name, first = named_arrays[0][0], arrays[0]
+    for (name, _), array in zip(named_arrays[1:], arrays[1:]):
+        if array.shape != first.shape:
+            raise tessgrid.Error("%s has shape %s and %s has shape %s; the arrays must have one "
+                                 "shape" % (first_name, _shape_text(first.shape), name,
+                                            _shape_text(array.shape)))
+    return [array if array.chunks == first.chunks else array.rechunk(first.chunks)
+            for array in arrays]
+
+
+def _shape_text(shape):
+    return "(%s)" % ", ".join(str(size) for size in shape)
+
+
 def calc(expr, nodata=-9999.0, threads=None, **dask_arrays):
     """Returns a lazy dask array of tessgrid.calc(expr, A=..., ...) over 2-D dask arrays.
 
-    The arrays (A= to Z=) must have one shape; each set of aligned chunks is one tessgrid.calc
-    call on `threads` threads (default: every core of the worker). A failure of a chunk
-    (tessgrid.Error) is raised by compute(), with the cell's row and column counted within
-    the chunk.
+    The arrays (A= to Z=) must have one shape, or tessgrid.Error names the first and one that
+    differs with their shapes at once; they are rechunked to the first one's chunks (in letter
+    order). Each set of aligned chunks is one tessgrid.calc call on `threads` threads (default:
+    every core of the worker). A failure of a chunk (tessgrid.Error) is raised by compute(),
+    with the cell's row and column counted within the chunk.
     """
     names = sorted(dask_arrays)
-    arrays = [dask.array.asarray(dask_arrays[name], dtype=numpy.float64) for name in names]
+    if not names:
+        raise tessgrid.Error("calc needs an input grid: give one or more of A= to Z=")
+    arrays = _aligned([(name, dask_arrays[name]) for name in names])
     block = functools.partial(_calc_block, expr=expr, names=names, nodata=nodata,
                               threads=threads)
     return dask.array.map_blocks(block, *arrays, dtype=numpy.float64)
@@ -49,12 +84,16 @@ def calc(expr, nodata=-9999.0, threads=None, **dask_arrays):
 def average(dask_arrays, nodata=-9999.0, threads=None):
     """Returns a lazy dask array of tessgrid.average over a list of 2-D dask arrays of one shape.
 
-    Each set of aligned chunks is one tessgrid.average call: the cell-wise average, no-data
-    where any array has no data.
+    Arrays of another shape than the first are refused at once (tessgrid.Error names them,
+    dask_arrays[i], with their shapes); others are rechunked to the first one's chunks. Each
+    set of aligned chunks is one tessgrid.average call: the cell-wise average, no-data where
+    any array has no data.
     """
-    arrays = [dask.array.asarray(array, dtype=numpy.float64) for array in dask_arrays]
-    if len(arrays) < 2:
-        raise tessgrid.Error("average needs two or more arrays, got %d" % len(arrays))
+    dask_arrays = list(dask_arrays)
+    if len(dask_arrays) < 2:
+        raise tessgrid.Error("average needs two or more arrays, got %d" % len(dask_arrays))
+    arrays = _aligned([("dask_arrays[%d]" % index, array)
+                       for index, array in enumerate(dask_arrays)])
     block = functools.partial(_average_block, nodata=nodata, threads=threads)
     return dask.array.map_blocks(block, *arrays, dtype=numpy.float64)
 
