@@ -81,6 +81,7 @@ no-data value and crs the text of the coordinate-system sidecar (or None).)")
 
   tessgrid::detail::AddGridFiles(Module);
   tessgrid::detail::AddOperations(Module);
+  tessgrid::detail::AddResampleBlocks(Module);
 #ifdef TESSGRID_WITH_CALC
   tessgrid::detail::AddCalc(Module);
 #endif
