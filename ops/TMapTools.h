@@ -197,19 +197,21 @@ class TESSGRID_EXPORT TMapTools {
   /// each; edge k lies k x R east of the western edge (south of the northern one), so the eastern
   /// and southern edges may lie up to R / 2 within or beyond the source's. Rows follow the
   /// direction of the source's Y edges.
-  /// Each centre is placed in the source's image space, cells counted from its first edges; the
-  /// cell holding it is the one it lies in, a centre within 1e-10 of a cell before a boundary
-  /// taking the cell after it, so that a centre on a boundary takes the row or column after it in
-  /// the source's order (the southern row of a grid whose rows run from the north). A centre
+  /// Each centre is placed in the source's image space, cells counted from its first edges,
+  /// through its map coordinate and the inverse of the source's geotransform as gdalwarp places
+  /// it (rounding included); the cell holding it is the one it lies in, a centre within 1e-10 of
+  /// a cell before a boundary taking the cell after it, so that a centre on a boundary takes the
+  /// row or column after it in the source's order (the southern row of a grid whose rows run
+  /// from the north). A centre
   /// outside the source, or whose holding cell is no-data (the source's no-data value, by exact
   /// equality), is no-data with either method; the result declares the source's no-data value.
   /// kNearest takes the holding cell's value, and so does kBilinear on a source one cell wide or
   /// one cell high, as gdalwarp's.
   /// kBilinear depends on gdalwarp's scale s = m / min(m R / r, n) of each direction (the target's
   /// cells over the source cells they span, within the source; below 1 and within 0.05 of 1 / k
-  /// in reciprocal for a whole k, 1 / k). With s >= 0.95 in both, the two
-  /// cells around the centre in each direction weigh 1 - d, d being the distance between the
-  /// centres in source cells. Otherwise each source cell weighs w(dx) w(dy), w(d) = 1 - d s where
+  /// in reciprocal for a whole k, 1 / k). With s >= 0.95 in both, the two cells around the
+  /// centre in each direction weigh 1 - d, d being the distance between the centres in source
+  /// cells. Otherwise each source cell weighs w(dx) w(dy), w(d) = 1 - d s where
   /// s < 1 and 1 - d elsewhere (0 beyond): every cell whose centre lies within about R of the
   /// target centre counts. Either way cells outside the source and no-data cells drop out and
   /// the rest are divided by their weights' sum: the four-cell form unless the sum is exactly 1,
