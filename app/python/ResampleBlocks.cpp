@@ -30,8 +30,12 @@ TResampleMethod MethodOf(const std::string& StgMethod) {
 }
 
 // The resample of a whole array of the shape, at corner (0, 0) with the grid reader's edges, as
-// tessgrid.resample takes a plain array or a Grid made of one.
+// tessgrid.resample takes a plain array or a Grid made of one; it fails as that does on an
+// array without cells.
 TResamplePlan WholePlan(long LngRows, long LngColumns, double DblCellSize, double DblResolution) {
+  if (LngRows <= 0 || LngColumns <= 0) {
+    Fail("Map has no cells in TMapTools::Resample");
+  }
   return PlanResample(LngColumns, LngRows, DblCellSize, DblResolution, 0.0,
                       RunningSumAt(0.0, DblCellSize, static_cast<std::size_t>(LngRows)));
 }

@@ -164,6 +164,11 @@ def resample(array, resolution, method="near", cellsize=None, nodata=-9999.0, th
     data = dask.array.asarray(data, dtype=numpy.float64)
     if data.ndim != 2:
         raise tessgrid.Error("resample takes a 2-D array, not one of %d dimensions" % data.ndim)
+    if 0 in data.shape:
+        # Nothing to chunk: the whole-array path answers, failure and all.
+        whole = tessgrid.resample(tessgrid.Grid(numpy.zeros(data.shape), cellsize=cellsize,
+                                                nodata=nodata), resolution, method)
+        return dask.array.from_array(numpy.asarray(whole))
     ratio = fractions.Fraction(resolution / cellsize).limit_denominator(1000)
     if ratio <= 0 or abs(float(ratio) - resolution / cellsize) > 1e-12 * resolution / cellsize:
         raise tessgrid.Error("resolution / cellsize must be a ratio of whole numbers up to 1000 "
