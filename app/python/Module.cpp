@@ -119,6 +119,7 @@ with its messages, so that every Grid written reads back.)")
 
   tessgrid::detail::AddGridFiles(Module);
   tessgrid::detail::AddOperations(Module);
+  tessgrid::detail::AddResampleBlocks(Module);
 #ifdef TESSGRID_WITH_CALC
   tessgrid::detail::AddCalc(Module);
 #endif
