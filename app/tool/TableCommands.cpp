@@ -166,9 +166,27 @@ std::string JsonString(const std::string& StgText) {
   return StgQuoted + "\"";
 }
 
+// The name of the coordinate system an ASCII grid's sidecar holds, as GDAL reads it, and
+// "unknown" where GDAL cannot; "" without a sidecar, or without GDAL to read one.
+std::string SidecarCrsName(const TToolRun& Run, const std::string& StgName) {
+#ifdef TESSGRID_WITH_GDAL
+  const std::string* PtrText = Run.CrsText(StgName);
+  if (PtrText == nullptr) {
+    return std::string();
+  }
+  const std::string StgCrsName = CoordinateSystemName(*PtrText);
+  return StgCrsName.empty() ? std::string("unknown") : StgCrsName;
+#else
+  static_cast<void>(Run);
+  static_cast<void>(StgName);
+  return std::string();
+#endif
+}
+
 void PrintInfo(const TToolRun& Run, const TTableArguments& Args, TMap* PtrMap) {
   const TInfo Info = Summarise(*PtrMap);
   const TRasterFacts* PtrRaster = Run.RasterFacts(Args.StgIn);
+  const std::string StgSidecarCrs = SidecarCrsName(Run, Args.StgIn);
   const TAxis& XEdges = *PtrMap->MbrPtrXAxisInterval;
   const TAxis& YEdges = *PtrMap->MbrPtrYAxisInterval;
   const bool BlnJson = Args.BlnJson;
@@ -229,6 +247,8 @@ void PrintInfo(const TToolRun& Run, const TTableArguments& Args, TMap* PtrMap) {
       Integer("block_columns", PtrRaster->LngBlockColumns);
       Integer("block_rows", PtrRaster->LngBlockRows);
       Text("crs", PtrRaster->StgCrsName);
+    } else if (!StgSidecarCrs.empty()) {
+      Text("crs", StgSidecarCrs);
     }
     if (BlnJson) {
       Writer.PutText("}\n");

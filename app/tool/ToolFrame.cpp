@@ -496,6 +496,11 @@ std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(const std::vector<std::stri
   return VecMaps;
 }
 
+const std::string* TToolRun::CrsText(const std::string& StgName) const {
+  const auto It = MbrMapPrjs.find(StgName);
+  return It == MbrMapPrjs.end() || !It->second.has_value() ? nullptr : &*It->second;
+}
+
 const TInputGrid& TToolRun::Input(const std::string& StgName) const {
   return MbrMapInputs.at(StgName);
 }

@@ -183,6 +183,10 @@ class TToolRun {
   /// for the commands that print cells as they are.
   std::unique_ptr<TMap> LoadAsWritten(const std::string& StgName);
 
+  /// Returns the coordinate-system text of an input Prepare named (its sidecar, or a raster's
+  /// WKT), or null when it has none.
+  const std::string* CrsText(const std::string& StgName) const;
+
   /// Returns what the file of a grid loaded in this run states.
   const TInputGrid& Input(const std::string& StgName) const;
 

@@ -1,7 +1,7 @@
-// io/gdal/CoordinateSystems.cpp - two coordinate-system texts compared by what they mean, so
-// that the WKT of one program and the .prj of another for the same system agree.
-// The contract is in io/gdal/Rasters.h.
-#include <ogr_spatialref.h>
+// io/gdal/CoordinateSystems.cpp - coordinate-system texts read and compared by what they mean, so
+// that "EPSG:32633", a PROJ string and the WKT of any program for the same system agree.
+// The contracts are in io/gdal/CoordinateSystems.h and io/gdal/Rasters.h.
+#include "io/gdal/CoordinateSystems.h"
 
 #include "io/TPrjFileTools.h"
 #include "io/gdal/GdalSession.h"
@@ -9,30 +9,43 @@
 
 namespace tessgrid::detail {
 
-namespace {
-
-// The text from its first word on: a sidecar may begin with a blank line.
-const char* WktStart(const std::string& StgText) {
-  const std::size_t LngFirst = StgText.find_first_not_of(" \t\r\n");
-  return StgText.c_str() + (LngFirst == std::string::npos ? StgText.size() : LngFirst);
+bool ReadCoordinateSystem(const std::string& StgText, OGRSpatialReference& Crs) {
+  UseGdal();
+  const char* const kChrBlanks = " \t\r\n";
+  const std::size_t LngFirst = StgText.find_first_not_of(kChrBlanks);
+  if (LngFirst == std::string::npos) {
+    return false;
+  }
+  const std::string StgDefinition =
+      StgText.substr(LngFirst, StgText.find_last_not_of(kChrBlanks) - LngFirst + 1);
+  return Crs.SetFromUserInput(StgDefinition.c_str(),
+                              OGRSpatialReference::SET_FROM_USER_INPUT_LIMITATIONS_get()) ==
+         OGRERR_NONE;
 }
-
-}  // namespace
 
 bool SameCoordinateSystem(const std::string& StgTextA, const std::string& StgTextB) {
   if (TPrjFileTools::SamePrjText(StgTextA, StgTextB)) {
     return true;
   }
-  UseGdal();
-  // importFromWkt reads GDAL's WKT and the ESRI dialect of .prj files alike; unlike
-  // SetFromUserInput it never takes the text for a file name or a URL.
   OGRSpatialReference CrsA;
   OGRSpatialReference CrsB;
-  if (CrsA.importFromWkt(WktStart(StgTextA)) != OGRERR_NONE ||
-      CrsB.importFromWkt(WktStart(StgTextB)) != OGRERR_NONE) {
+  if (!ReadCoordinateSystem(StgTextA, CrsA) || !ReadCoordinateSystem(StgTextB, CrsB)) {
     return false;
   }
-  return CrsA.IsSame(&CrsB) != 0;
+  // "EPSG:4326" orders latitude first, a .prj and a PROJ string longitude first; grid files
+  // place their cells by x and y all the same, so the order does not tell systems apart.
+  const char* const kPtrCriteria[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES",
+                                      "CRITERION=EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS", nullptr};
+  return CrsA.IsSame(&CrsB, kPtrCriteria) != 0;
+}
+
+std::string CoordinateSystemName(const std::string& StgText) {
+  OGRSpatialReference Crs;
+  if (!ReadCoordinateSystem(StgText, Crs)) {
+    return std::string();
+  }
+  const char* const PtrName = Crs.GetName();
+  return PtrName != nullptr ? PtrName : std::string();
 }
 
 }  // namespace tessgrid::detail

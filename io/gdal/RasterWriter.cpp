@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "io/NumberText.h"
+#include "io/gdal/CoordinateSystems.h"
 #include "io/gdal/GdalSession.h"
 #include "io/gdal/Rasters.h"
 #include "model/Fail.h"
@@ -187,7 +188,7 @@ TRasterRowWriter::TRasterRowWriter(const TGridLayout& Layout, const TRasterTarge
     Fail("GDAL has no raster format " + Target.StgFormat + " that it can write");
   }
   OGRSpatialReference Crs;
-  if (!Target.StgCrsText.empty() && Crs.importFromWkt(Target.StgCrsText.c_str()) != OGRERR_NONE) {
+  if (!Target.StgCrsText.empty() && !ReadCoordinateSystem(Target.StgCrsText, Crs)) {
     Fail(StgOutput + ": GDAL does not understand the coordinate system of " + Target.StgCrsOrigin);
   }
   // The user's options come last, so that each replaces a default of the same key.

@@ -179,10 +179,16 @@ class TRasterRowWriter {
 void WriteRaster(const TMap& Map, const TGridLayout& Layout, const TRasterTarget& Target,
                  const std::string& StgPath, const std::string& StgOutput);
 
-/// Returns whether two coordinate-system texts (WKT or .prj) describe the same system by
-/// meaning, as GDAL's OGRSpatialReference::IsSame judges; texts GDAL cannot read are compared
-/// as TPrjFileTools::SamePrjText compares them.
+/// Returns whether two coordinate-system texts describe the same system by meaning, as GDAL's
+/// OGRSpatialReference::IsSame judges (the order of a geographic system's axes aside): each
+/// text read as its SetFromUserInput reads a user's definition (any WKT flavour, a PROJ string,
+/// "EPSG:32633"), but never as a file or a URL. Texts GDAL cannot read are compared as
+/// TPrjFileTools::SamePrjText compares them.
 bool SameCoordinateSystem(const std::string& StgTextA, const std::string& StgTextB);
+
+/// Returns the name GDAL gives the coordinate system of the text, read as SameCoordinateSystem
+/// reads it ("WGS 84 / UTM zone 33N"; "unknown" for a PROJ string), or "" when it cannot.
+std::string CoordinateSystemName(const std::string& StgText);
 
 }  // namespace tessgrid::detail
 

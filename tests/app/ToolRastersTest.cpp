@@ -48,6 +48,18 @@ const char kChrEsriUtm32[] =
     "PARAMETER[\"Central_Meridian\",9.0],PARAMETER[\"Scale_Factor\",0.9996],"
     "PARAMETER[\"Latitude_Of_Origin\",0.0],UNIT[\"Meter\",1.0]]";
 
+// EPSG:32633 in a WKT2 of its own, as a PROJ string and as its code, each as a .prj may hold it.
+const char kChrWkt2Utm33[] =
+    "PROJCRS[\"WGS 84 / UTM zone 33N\",BASEGEOGCRS[\"WGS 84\",DATUM[\"World Geodetic System "
+    "1984\",ELLIPSOID[\"WGS 84\",6378137,298.257223563]],PRIMEM[\"Greenwich\",0],"
+    "UNIT[\"degree\",0.0174532925199433]],CONVERSION[\"UTM zone 33N\",METHOD[\"Transverse "
+    "Mercator\"],PARAMETER[\"Latitude of natural origin\",0],PARAMETER[\"Longitude of natural "
+    "origin\",15],PARAMETER[\"Scale factor at natural origin\",0.9996],PARAMETER[\"False "
+    "easting\",500000],PARAMETER[\"False northing\",0]],CS[Cartesian,2],AXIS[\"easting\",east],"
+    "AXIS[\"northing\",north],UNIT[\"metre\",1]]";
+const char kChrProjUtm33[] = "+proj=utm +zone=33 +datum=WGS84 +units=m +no_defs\n";
+const char kChrCodeUtm33[] = "EPSG:32633\n";
+
 // A grid of 3 columns and 2 rows at (1000, 2000) with cells of 10, declaring the no-data value.
 std::string SmallGrid(const std::string& StgNoData, const std::string& StgRow1,
                       const std::string& StgRow2) {
@@ -228,6 +240,30 @@ TEST_F(ToolRastersTest, CoordinateSystemsCompareByMeaning) {
       {"add", Work("sum.tif"), StgZone32, Work("out.asc")}, 1,
       "inputs have different coordinate systems: " + Work("sum.tif") + ", " + Work("zone32.prj"));
   Succeed({"add", Work("sum.tif"), StgZone32, Work("out.asc"), "--ignore-crs"});
+  // Any flavour of WKT, a PROJ string or the code: the same system, whose name info gives for
+  // an ASCII grid as for a raster; GeoTIFFs made from them hold it.
+  std::vector<std::string> VecSame = {StgGdal};
+  for (const char* PtrText : {kChrWkt2Utm33, kChrProjUtm33, kChrCodeUtm33}) {
+    const std::string StgName = "same" + std::to_string(VecSame.size());
+    VecSame.push_back(Put(StgName + ".asc", StgGrid));
+    Put(StgName + ".prj", PtrText);
+    Succeed({"add", VecSame.back(), StgOther, Work(StgName + ".tif")});
+    EXPECT_EQ(InfoOf(Work(StgName + ".tif"), "crs"), "WGS 84 / UTM zone 33N") << PtrText;
+  }
+  Succeed({"sum", Work("all.asc"), StgOther, VecSame[0], VecSame[1], VecSame[2], VecSame[3]});
+  EXPECT_EQ(InfoOf(StgGdal, "crs"), "WGS 84 / UTM zone 33N");
+  EXPECT_EQ(InfoOf(VecSame[3], "crs"), "WGS 84 / UTM zone 33N");
+  EXPECT_EQ(InfoOf(StgOther, "crs"), "WGS 84 / UTM zone 33N");
+  EXPECT_EQ(InfoOf(VecSame[2], "crs"), "unknown");  // GDAL's name for a PROJ string
+  Put("code32.asc", StgGrid);
+  Put("code32.prj", "EPSG:32632");
+  Refuse(
+      {"add", VecSame[3], Work("code32.asc"), Work("out.asc")}, 1,
+      "inputs have different coordinate systems: " + Work("same3.prj") + ", " + Work("code32.prj"));
+  Put("mine.asc", StgGrid);
+  Put("mine.prj", "my own grid");
+  EXPECT_EQ(InfoOf(Work("mine.asc"), "crs"), "unknown");
+  EXPECT_EQ(InfoOf(Put("bare.asc", StgGrid), "crs"), "(no crs)");
 }
 
 TEST_F(ToolRastersTest, RastersOutsideTheMapModelAreRefused) {
