@@ -1,5 +1,7 @@
-// ops/ResampleKernel.cpp - TResampler: gdalwarp's nearest and bilinear sampling of a window of
-// the target grid from a block of the source. The contracts are in ops/ResampleKernel.h.
+// ops/ResampleKernel.cpp - TResampler: gdalwarp's sampling of a window of the target grid from a
+// block of the source, and where each target line reads it. The contracts are in
+// ops/ResampleKernel.h; the rows of the methods over the cells covered are in
+// ops/ResampleCovered.cpp.
 #include "ops/ResampleKernel.h"
 
 #include <algorithm>
@@ -22,17 +24,54 @@ constexpr double kDblFourCellScale = 0.95;
 // How near a whole number a reduction (1 / scale) must be for gdalwarp to take that number.
 constexpr double kDblSnapToWhole = 0.05;
 
-// Where target cell LngTarget's centre lies in the source's image space, through its map
-// coordinate and the inverse of the source's geotransform, as gdalwarp transforms it: its
-// rounding far from the origin moves a centre by up to 1e-11 cells, which moves a bilinear value
-// by that part of the difference between neighbours.
-double Centre(const TResampleAxis& Axis, long LngTarget) {
-  const long LngK = Axis.MbrBlnFromFarEnd ? Axis.MbrLngTargetCells - 1 - LngTarget : LngTarget;
+// Where the point DblK target cells from the target's first edge lies in the source's image
+// space, through its map coordinate and the inverse of the source's geotransform, as gdalwarp
+// transforms it: its rounding far from the origin moves a centre by up to 1e-11 cells, which
+// moves a bilinear value by that part of the difference between neighbours.
+double ImageAt(const TResampleAxis& Axis, double DblK) {
   const double DblInverseOrigin = -Axis.MbrDblSourceEdge / Axis.MbrDblSourceStep;
   const double DblInverseStep = 1.0 / Axis.MbrDblSourceStep;
-  const double DblCoordinate =
-      Axis.MbrDblTargetEdge + (static_cast<double>(LngK) + 0.5) * Axis.MbrDblTargetStep;
+  const double DblCoordinate = Axis.MbrDblTargetEdge + DblK * Axis.MbrDblTargetStep;
   return DblInverseOrigin + DblCoordinate * DblInverseStep;
+}
+
+// The target cell stored at LngTarget, counted from the target's first edge.
+long FromFirstEdge(const TResampleAxis& Axis, long LngTarget) {
+  return Axis.MbrBlnFromFarEnd ? Axis.MbrLngTargetCells - 1 - LngTarget : LngTarget;
+}
+
+// Where target cell LngTarget's centre lies in the source's image space.
+double Centre(const TResampleAxis& Axis, long LngTarget) {
+  return ImageAt(Axis, static_cast<double>(FromFirstEdge(Axis, LngTarget)) + 0.5);
+}
+
+// The source cells target cell LngTarget covers, [MbrLngFirst, MbrLngFirst + MbrLngCount), and the
+// image coordinates of its edges, MbrDblLow < MbrDblHigh; MbrLngCount is 0 where it covers none.
+struct TCover {
+  double MbrDblLow;
+  double MbrDblHigh;
+  long MbrLngFirst;
+  long MbrLngCount;
+};
+
+TCover Covered(const TResampleAxis& Axis, long LngTarget) {
+  const double DblK = static_cast<double>(FromFirstEdge(Axis, LngTarget));
+  const double DblA = ImageAt(Axis, DblK);
+  const double DblB = ImageAt(Axis, DblK + 1.0);
+  TCover Cover{std::min(DblA, DblB), std::max(DblA, DblB), 0, 0};
+  const double DblCells = static_cast<double>(Axis.MbrLngSourceCells);
+  // gdalwarp's span, with its allowance for edges that rounding left just short of a boundary.
+  const double DblFirst = std::max(std::floor(Cover.MbrDblLow + kDblBoundarySlack), 0.0);
+  const double DblEnd = std::min(std::ceil(Cover.MbrDblHigh - kDblBoundarySlack), DblCells);
+  // gdalwarp takes the first cell for a target cell up to one cell before the source as well;
+  // a cell that covers no part of the source is no-data here, as it is beyond the far end.
+  if (!(DblEnd > 0.0) || !(DblFirst < DblCells)) {
+    return Cover;
+  }
+  Cover.MbrLngFirst = static_cast<long>(DblFirst);
+  // A target cell within one source cell takes that cell.
+  Cover.MbrLngCount = std::max(static_cast<long>(DblEnd) - Cover.MbrLngFirst, 1L);
+  return Cover;
 }
 
 // The whole-source cell that holds the centre, or -1.
@@ -62,6 +101,37 @@ bool IsIn(long LngCell, long LngFirst, long LngCount) {
   Fail("The source block does not hold the cells the window reads in TResampler");
 }
 
+// The line of target cell LngTarget over the cells it covers, weighted as gdalwarp -r average
+// weighs them: the first cell by the part from u0 to its far side, the last by the part from its
+// near side to u1, every other cell by 1, and a lone cell by 1; the cells the block holds are
+// counted from its first (LngBlockFirst, LngBlockCells of them).
+void PlanCovered(const TResampleAxis& Axis, long LngTarget, long LngBlockFirst, long LngBlockCells,
+                 TResampler::TLine& Line, TResampler::TLines& Lines) {
+  const TCover Cover = Covered(Axis, LngTarget);
+  if (Cover.MbrLngCount == 0) {
+    return;
+  }
+  const long LngLast = Cover.MbrLngFirst + Cover.MbrLngCount - 1;
+  if (!IsIn(Cover.MbrLngFirst, LngBlockFirst, LngBlockCells) ||
+      !IsIn(LngLast, LngBlockFirst, LngBlockCells)) {
+    FailOutsideBlock();
+  }
+  Line.MbrLngHold = Cover.MbrLngFirst - LngBlockFirst;
+  Line.MbrLngFirst = Line.MbrLngHold;
+  Line.MbrLngCount = Cover.MbrLngCount;
+  Line.MbrLngWeights = Lines.MbrVecWeights.size();
+  for (long LngCell = Cover.MbrLngFirst; LngCell <= LngLast; ++LngCell) {
+    double DblWeight = 1.0;
+    if (Cover.MbrLngCount > 1 && LngCell == Cover.MbrLngFirst) {
+      DblWeight = 1 - (Cover.MbrDblLow - static_cast<double>(Cover.MbrLngFirst));
+    } else if (Cover.MbrLngCount > 1 && LngCell == LngLast) {
+      DblWeight = 1 - (static_cast<double>(LngLast + 1) - Cover.MbrDblHigh);
+    }
+    Lines.MbrVecWeights.push_back(DblWeight);
+  }
+  Lines.MbrLngMostCells = std::max(Lines.MbrLngMostCells, Line.MbrLngCount);
+}
+
 // The lines LngFirst .. LngFirst + LngCount - 1 of one direction, their cells counted from the
 // block's first (LngBlockFirst, LngBlockCells of them). Cells outside the source are left out, as
 // gdalwarp leaves them out; the weights of those kept are gdalwarp's, formed as it forms them.
@@ -74,6 +144,10 @@ TResampler::TLines PlanLines(const TResampleAxis& Axis, TResampler::TKernel Kind
   const long LngRadius = WideRadius(DblScale);
   for (long LngK = 0; LngK < LngCount; ++LngK) {
     TResampler::TLine& Line = Lines.MbrVecLines[static_cast<std::size_t>(LngK)];
+    if (Kind == TResampler::TKernel::kCovered) {
+      PlanCovered(Axis, LngFirst + LngK, LngBlockFirst, LngBlockCells, Line, Lines);
+      continue;
+    }
     const double DblU = Centre(Axis, LngFirst + LngK);
     const long LngHold = HoldingCell(Axis, DblU);
     if (LngHold < 0) {
@@ -121,50 +195,42 @@ TResampler::TLines PlanLines(const TResampleAxis& Axis, TResampler::TKernel Kind
   return Lines;
 }
 
-// gdalwarp's count of R cells over n cells of r; a number that may exceed any long.
-double ResampledCells(long LngSourceCells, double DblCellSize, double DblResolution) {
-  const double DblExtent = static_cast<double>(LngSourceCells) * DblCellSize;
-  return std::max(1.0, std::floor((DblExtent + DblResolution / 2) / DblResolution));
-}
-
 }  // namespace
 
-TResamplePlan PlanResample(long LngColumns, long LngRows, double DblCellSize, double DblResolution,
-                           double DblWest, double DblNorth) {
-  if (!(DblResolution > 0.0) || !std::isfinite(DblResolution)) {
-    Fail("New resolution cannot be <= 0.0 in TMapTools::Resample");
-  }
-  const char* const PtrTooSmall = "New resolution is too small for the map in TMapTools::Resample";
-  if (!std::isfinite(static_cast<double>(LngColumns) * DblCellSize) ||
-      !std::isfinite(static_cast<double>(LngRows) * DblCellSize)) {
-    Fail(PtrTooSmall);
-  }
-  const double DblColumns = ResampledCells(LngColumns, DblCellSize, DblResolution);
-  const double DblRows = ResampledCells(LngRows, DblCellSize, DblResolution);
-  const double DblMaxCells = static_cast<double>(std::numeric_limits<std::ptrdiff_t>::max() /
-                                                 static_cast<std::ptrdiff_t>(sizeof(double)));
-  if (!(DblColumns * DblRows <= DblMaxCells)) {
-    Fail(PtrTooSmall);
-  }
+TResamplePlan PlanResampleOnto(long LngColumns, long LngRows, double DblCellSize, double DblWest,
+                               double DblNorth, const TResampleGrid& Target) {
   TResamplePlan Plan;
-  Plan.MbrX = TResampleAxis{LngColumns,  static_cast<long>(DblColumns),
-                            DblCellSize, DblResolution,
-                            DblWest,     DblCellSize,
-                            DblWest,     DblResolution,
-                            false};
-  Plan.MbrY = TResampleAxis{LngRows,     static_cast<long>(DblRows),
-                            DblCellSize, DblResolution,
-                            DblNorth,    -DblCellSize,
-                            DblNorth,    -DblResolution,
+  Plan.MbrX =
+      TResampleAxis{LngColumns, Target.MbrLngColumns, DblCellSize,       Target.MbrDblCellSize,
+                    DblWest,    DblCellSize,          Target.MbrDblWest, Target.MbrDblCellSize,
+                    false};
+  Plan.MbrY = TResampleAxis{LngRows,  Target.MbrLngRows, DblCellSize,        Target.MbrDblCellSize,
+                            DblNorth, -DblCellSize,      Target.MbrDblNorth, -Target.MbrDblCellSize,
                             false};
   return Plan;
 }
 
+TResamplePlan PlanResample(long LngColumns, long LngRows, double DblCellSize, double DblResolution,
+                           double DblWest, double DblNorth) {
+  return PlanResampleOnto(
+      LngColumns, LngRows, DblCellSize, DblWest, DblNorth,
+      ResampleGridOver(LngColumns, LngRows, DblCellSize, DblResolution, DblWest, DblNorth));
+}
+
 double ResampleScale(const TResampleAxis& Axis) {
   const double DblTargets = static_cast<double>(Axis.MbrLngTargetCells);
-  const double DblSpan = (DblTargets * Axis.MbrDblResolution) / Axis.MbrDblCellSize;
-  const double DblScale =
-      DblTargets / std::min(DblSpan, static_cast<double>(Axis.MbrLngSourceCells));
+  const double DblA = ImageAt(Axis, 0.0);
+  const double DblB = ImageAt(Axis, DblTargets);
+  const double DblLow = std::min(DblA, DblB);
+  // gdalwarp's source window: from the target's first edge, or the source's where that lies
+  // before it, to the target's last edge or the source's far end, whichever comes first.
+  const double DblSpan =
+      std::min(static_cast<double>(Axis.MbrLngSourceCells) - std::floor(std::max(0.0, DblLow)),
+               std::max(DblA, DblB) - DblLow);
+  if (!(DblSpan > 0.0)) {
+    return 1.0;
+  }
+  const double DblScale = DblTargets / DblSpan;
   if (DblScale < 1.0) {
     // gdalwarp takes a reduction within 0.05 of a whole number as that number, so that a grid
     // whose far edge overshoots the source's still weighs as 1 / k does.
@@ -178,15 +244,25 @@ double ResampleScale(const TResampleAxis& Axis) {
 }
 
 long ResampleReach(const TResampleAxis& Axis, TResampleMethod Method) {
-  return Method == TResampleMethod::kNearest ? 0 : WideRadius(ResampleScale(Axis)) + 1;
+  switch (Method) {
+    case TResampleMethod::kNearest:
+      return 0;
+    case TResampleMethod::kBilinear:
+      return WideRadius(ResampleScale(Axis)) + 1;
+    default:
+      return 1;
+  }
 }
 
 TResampler::TResampler(const TResampleAxis& X, const TResampleAxis& Y, TResampleMethod Method,
                        double DblNoData, const TResampleBlock& Block, long LngFirstRow,
                        long LngRows, long LngFirstColumn, long LngColumns)
-    : MbrKernel(TKernel::kNearest), MbrDblNoData(DblNoData), MbrBlock(Block) {
+    : MbrKernel(TKernel::kNearest), MbrMethod(Method), MbrDblNoData(DblNoData), MbrBlock(Block) {
   // gdalwarp samples a source one cell wide or high by the nearest cell, bilinear or not.
-  if (Method == TResampleMethod::kBilinear && X.MbrLngSourceCells > 1 && Y.MbrLngSourceCells > 1) {
+  if (Method != TResampleMethod::kNearest && Method != TResampleMethod::kBilinear) {
+    MbrKernel = TKernel::kCovered;
+  } else if (Method == TResampleMethod::kBilinear && X.MbrLngSourceCells > 1 &&
+             Y.MbrLngSourceCells > 1) {
     MbrKernel = ResampleScale(X) >= kDblFourCellScale && ResampleScale(Y) >= kDblFourCellScale
                     ? TKernel::kFourCells
                     : TKernel::kWide;
@@ -200,6 +276,13 @@ TResampler::TResampler(const TResampleAxis& X, const TResampleAxis& Y, TResample
     MbrVecCachedRow.assign(LngSlots, -1);
     MbrVecRowSums.resize(LngSlots * 2 * MbrColumns.MbrVecLines.size());
     MbrVecSumRows.reserve(LngSlots);
+  }
+  const std::size_t LngMost = static_cast<std::size_t>(MbrRows.MbrLngMostCells) *
+                              static_cast<std::size_t>(MbrColumns.MbrLngMostCells);
+  if (Method == TResampleMethod::kMedian) {
+    MbrVecValues.reserve(LngMost);
+  } else if (Method == TResampleMethod::kMode) {
+    MbrVecPlaces.reserve(LngMost);
   }
 }
 
@@ -242,6 +325,10 @@ void TResampler::Row(long LngRow, double* PtrOut) {
   const TLine& Row = MbrRows.MbrVecLines[static_cast<std::size_t>(LngRow)];
   if (Row.MbrLngHold < 0) {
     std::fill(PtrOut, PtrOut + LngColumns, MbrDblNoData);
+    return;
+  }
+  if (MbrKernel == TKernel::kCovered) {
+    CoveredRow(Row, PtrOut);
     return;
   }
   const double* const PtrHeld = BlockRow(Row.MbrLngHold);

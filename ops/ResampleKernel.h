@@ -1,13 +1,15 @@
-// ops/ResampleKernel.h - the cells of a resample to cell size R as gdalwarp computes them, for the
-// whole target grid or for a window of it read from a block of the source.
+// ops/ResampleKernel.h - the cells of a resample onto a target grid as gdalwarp computes them, for
+// the whole target grid or for a window of it read from a block of the source.
 // ops/ResampleKernel.cpp holds it; TMapTools::Resample and the Python module's chunked resample
 // share it, so that a chunk gives the very cells the whole grid gives.
 #ifndef OPS_RESAMPLEKERNEL_H
 #define OPS_RESAMPLEKERNEL_H
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
+#include "ops/ResampleGrid.h"
 #include "ops/TMapTools.h"
 
 namespace tessgrid::detail {
@@ -35,25 +37,27 @@ struct TResamplePlan {
   TResampleAxis MbrY;  ///< rows
 };
 
-/// Returns the resample of LngColumns x LngRows source cells of size r (finite, above 0) to cell
-/// size R, whose source and target share the western edge DblWest and the northern edge
-/// DblNorth, rows stored from the north. The target has gdalwarp's cell counts for -tr R R over
-/// the extent n r: (n r + R / 2) / R truncated, at least 1.
-/// Throws "New resolution cannot be <= 0.0 in TMapTools::Resample" for an R that is not a finite
-/// number above 0, then "New resolution is too small for the map in TMapTools::Resample" when
-/// the extent n r is not finite or the grid would hold more cells than memory can be indexed by.
+/// Returns the resample onto the grid of LngColumns x LngRows source cells of size r (finite,
+/// above 0) whose western edge is DblWest and northern edge DblNorth, rows stored from the north.
+TResamplePlan PlanResampleOnto(long LngColumns, long LngRows, double DblCellSize, double DblWest,
+                               double DblNorth, const TResampleGrid& Target);
+
+/// Returns PlanResampleOnto the grid ResampleGridOver gives for cell size R: gdalwarp's -tr R R
+/// over the source's extent. Throws the failures of ResampleGridOver.
 TResamplePlan PlanResample(long LngColumns, long LngRows, double DblCellSize, double DblResolution,
                            double DblWest, double DblNorth);
 
 /// Returns gdalwarp's source-to-target scale of the direction: m over the source cells the
-/// target spans, clipped to the source (m / min(m R / r, n)); a scale below 1 whose reciprocal
-/// lies within 0.05 of a whole number k is taken as 1 / k. Below 0.95 in either direction its
+/// target spans, u1 - u0 for the image coordinates u0 < u1 of its first and last edges, or
+/// n - floor(max(0, u0)) where the source ends before u1 (as gdalwarp clips its source window);
+/// a scale below 1 whose reciprocal lies within 0.05 of a whole number k is taken as 1 / k, and a
+/// target that spans no source cell has the scale 1. Below 0.95 in either direction its
 /// bilinear widens the kernel.
 double ResampleScale(const TResampleAxis& Axis);
 
 /// Returns how many source cells beyond a window's own the method reads on either side, for a
 /// window that starts and ends on target edges that are source edges too (the cells holding its
-/// centres lie within it): none for kNearest.
+/// centres lie within it): none for kNearest, one for the methods over the cells covered.
 long ResampleReach(const TResampleAxis& Axis, TResampleMethod Method);
 
 /// Source cells a resample reads: rows LngFirstRow .. LngFirstRow + LngRows - 1 and columns
@@ -68,7 +72,7 @@ struct TResampleBlock {
 };
 
 /// The cells of a window of a resample's target grid, computed from a block of the source as
-/// gdalwarp computes them for the whole grid at once (-tr R R over the source's extent, its
+/// gdalwarp computes them for the whole grid at once (-te and -tr of the target grid, its
 /// default settings):
 /// - the centre of each target cell is placed in image space (see TResampleAxis); the cell
 ///   holding it is cell floor(u + 1e-10), so a centre on a boundary takes the cell after it, and a
@@ -82,9 +86,11 @@ struct TResampleBlock {
 ///   gdalwarp -r bilinear when it downsamples). Cells outside the source and no-data cells drop
 ///   out and the remaining weights are scaled to sum to 1 (exactly as gdalwarp: the four-cell
 ///   form divides unless the weights sum to exactly 1, and gives no-data below 1e-5; the wide
-///   form divides unless they sum to 1 within 1e-5, and gives no-data below 1e-6).
+///   form divides unless they sum to 1 within 1e-5, and gives no-data below 1e-6);
+/// - the other methods take the cells the target cell covers, as TMapTools::Resample says.
 /// The window's rows are taken one at a time; the wide kernel keeps the row sums of the source
-/// rows the last window rows read, so rows taken in order read each source row once.
+/// rows the last window rows read, so rows taken in order read each source row once. The
+/// methods over the cells covered gather them in buffers made once.
 class TResampler {
  public:
   /// Plans target rows LngFirstRow .. LngFirstRow + LngRows - 1 and columns LngFirstColumn ..
@@ -100,13 +106,14 @@ class TResampler {
   /// column.
   void Row(long LngRow, double* PtrOut);
 
-  /// How the cells are formed: from the holding cell, from the four cells around the centre, or
-  /// from the widened kernel.
-  enum class TKernel { kNearest, kFourCells, kWide };
+  /// How the cells are formed: from the holding cell, from the four cells around the centre,
+  /// from the widened kernel, or from the cells covered.
+  enum class TKernel { kNearest, kFourCells, kWide, kCovered };
 
   /// Where one target line (column or row) reads the source.
   struct TLine {
-    long MbrLngHold = -1;           ///< block index of the cell holding the centre; -1 for none
+    long MbrLngHold = -1;           ///< block index of the cell holding the centre (of the first
+                                    ///< cell covered); -1 for none
     long MbrLngFirst = 0;           ///< block index of the first cell the kernel weighs
     long MbrLngCount = 0;           ///< the cells it weighs, consecutive; 0 without a holding cell
     std::size_t MbrLngWeights = 0;  ///< where their weights start in the line list's weights
@@ -122,8 +129,11 @@ class TResampler {
  private:
   const double* BlockRow(long LngBlockRow) const;
   const double* RowSums(long LngBlockRow);
+  // The cells of a target row over the cells its cells cover (ops/ResampleCovered.cpp).
+  void CoveredRow(const TLine& Row, double* PtrOut);
 
   TKernel MbrKernel;
+  TResampleMethod MbrMethod;
   double MbrDblNoData;
   TResampleBlock MbrBlock;
   TLines MbrColumns;
@@ -133,6 +143,10 @@ class TResampler {
   std::vector<long> MbrVecCachedRow;
   std::vector<double> MbrVecRowSums;
   std::vector<const double*> MbrVecSumRows;  ///< the sums one target row weighs, reused
+  /// The data cells one target cell covers, for kMedian and kMode (with their place in the
+  /// order met); room for the most cells any target cell covers, made once.
+  std::vector<double> MbrVecValues;
+  std::vector<std::pair<double, long>> MbrVecPlaces;
 };
 
 }  // namespace tessgrid::detail

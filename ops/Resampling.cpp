@@ -11,10 +11,12 @@
 #include <new>
 #include <vector>
 
+#include "model/AxisCoordinates.h"
 #include "model/Fail.h"
 #include "model/UnfilledMap.h"
 #include "ops/AxisLookup.h"
 #include "ops/FirstFailure.h"
+#include "ops/ResampleGrid.h"
 #include "ops/ResampleKernel.h"
 #include "ops/ResultGrid.h"
 
@@ -31,11 +33,15 @@ using tessgrid::detail::LookupIndices;
 using tessgrid::detail::NewUnfilledMap;
 using tessgrid::detail::Note;
 using tessgrid::detail::NoteLookup;
-using tessgrid::detail::PlanResample;
+using tessgrid::detail::PlanResampleOnto;
+using tessgrid::detail::ReaderEdges;
+using tessgrid::detail::ResampleGridOver;
 using tessgrid::detail::RowOf;
+using tessgrid::detail::TGridEdges;
 using tessgrid::detail::TIndexList;
 using tessgrid::detail::TLineFault;
 using tessgrid::detail::TResampleBlock;
+using tessgrid::detail::TResampleGrid;
 using tessgrid::detail::TResamplePlan;
 using tessgrid::detail::TResampler;
 
@@ -343,16 +349,6 @@ bool IsSpannedBy(double DblFirst, double DblLast, long LngCells, double DblCellS
   return std::fabs(std::fabs(DblLast - DblFirst) - DblCells * DblCellSize) <= DblSlack;
 }
 
-// Edge k at k x R from the first, a product rather than a running sum, so that the far edge is
-// exactly where the size rule puts it.
-std::vector<double> EdgesFrom(double DblFirst, double DblStep, long LngCells) {
-  std::vector<double> VecEdges(static_cast<std::size_t>(LngCells) + 1);
-  for (std::size_t LngK = 0; LngK < VecEdges.size(); ++LngK) {
-    VecEdges[LngK] = DblFirst + static_cast<double>(LngK) * DblStep;
-  }
-  return VecEdges;
-}
-
 std::vector<double> CentresOf(const std::vector<double>& VecEdges) {
   std::vector<double> VecCentres(VecEdges.size() - 1);
   for (std::size_t LngK = 0; LngK < VecCentres.size(); ++LngK) {
@@ -386,6 +382,92 @@ void GiveAxes(TMap& Map, double DblResolution, const std::vector<double>& VecXEd
   Map.MbrPtrYAxis = PtrYCentres.release();
   Map.MbrPtrXAxisInterval = PtrXEdges.release();
   Map.MbrPtrYAxisInterval = PtrYEdges.release();
+}
+
+// Where a checked source lies: its cell size, first edges and their directions, and its western
+// and northern edges, from which gdalwarp's grid over it is laid.
+struct TResampleSource {
+  double MbrDblCellSize;
+  double MbrDblXFirst;
+  double MbrDblYFirst;
+  bool MbrBlnXRising;
+  bool MbrBlnYRising;
+  double MbrDblWest;
+  double MbrDblNorth;
+};
+
+TResampleSource CheckSource(const TMap& Source) {
+  if (Source.MbrLngXDim < 0 || Source.MbrLngYDim < 0 ||
+      !IsFilled(Source.MbrPtrXAxisInterval, Source.MbrLngXDim + 1) ||
+      !IsFilled(Source.MbrPtrYAxisInterval, Source.MbrLngYDim + 1)) {
+    Fail("Map has no interval axes in TMapTools::Resample");
+  }
+  if (Source.MbrLngXDim == 0 || Source.MbrLngYDim == 0) {
+    Fail("Map has no cells in TMapTools::Resample");
+  }
+  const double DblCellSize = Source.MbrDblResolution;
+  const double DblXFirst = FirstXEdge(Source);
+  const double DblXLast = LastXEdge(Source);
+  const double DblYFirst = FirstYEdge(Source);
+  const double DblYLast = LastYEdge(Source);
+  if (!std::isfinite(DblXLast - DblXFirst) || !std::isfinite(DblYLast - DblYFirst)) {
+    Fail("New resolution is too small for the map in TMapTools::Resample");
+  }
+  if (!(DblCellSize > 0.0) || !IsSpannedBy(DblXFirst, DblXLast, Source.MbrLngXDim, DblCellSize) ||
+      !IsSpannedBy(DblYFirst, DblYLast, Source.MbrLngYDim, DblCellSize)) {
+    Fail("Map's resolution does not match its edges in TMapTools::Resample");
+  }
+  const bool BlnXRising = DblXLast > DblXFirst;
+  const bool BlnYRising = DblYLast > DblYFirst;
+  return TResampleSource{DblCellSize,
+                         DblXFirst,
+                         DblYFirst,
+                         BlnXRising,
+                         BlnYRising,
+                         BlnXRising ? DblXFirst : DblXLast,
+                         BlnYRising ? DblYLast : DblYFirst};
+}
+
+// The resample of a checked source onto the grid.
+std::unique_ptr<TMap> ResampleChecked(const TMap& Map, const TResampleSource& Source,
+                                      const TResampleGrid& Grid, TResampleMethod Method) {
+  long LngXDim = 0;
+  long LngYDim = 0;
+  FitDimensions(Grid.MbrLngColumns, Grid.MbrLngRows, LngXDim, LngYDim);
+  // The grid is laid from its western and northern edges; its rows are then stored in the
+  // source's row order. A source whose first X edge is its eastern one, or whose rows run from
+  // the south, counts its cells from there.
+  TResamplePlan Plan = PlanResampleOnto(Map.MbrLngXDim, Map.MbrLngYDim, Source.MbrDblCellSize,
+                                        Source.MbrDblWest, Source.MbrDblNorth, Grid);
+  Plan.MbrX.MbrDblSourceEdge = Source.MbrDblXFirst;
+  Plan.MbrX.MbrDblSourceStep =
+      Source.MbrBlnXRising ? Source.MbrDblCellSize : -Source.MbrDblCellSize;
+  Plan.MbrY.MbrDblSourceEdge = Source.MbrDblYFirst;
+  Plan.MbrY.MbrDblSourceStep =
+      Source.MbrBlnYRising ? Source.MbrDblCellSize : -Source.MbrDblCellSize;
+  Plan.MbrY.MbrBlnFromFarEnd = Source.MbrBlnYRising;
+  std::vector<const double*> VecSourceRows(static_cast<std::size_t>(Map.MbrLngYDim));
+  for (long LngY = 0; LngY < Map.MbrLngYDim; ++LngY) {
+    VecSourceRows[static_cast<std::size_t>(LngY)] = RowOf(Map, LngY);
+  }
+  const TResampleBlock Block{VecSourceRows.data(), 0, Map.MbrLngYDim, 0, Map.MbrLngXDim};
+  const double DblNoData = Map.MbrDblNoDataValue;
+  TResampler Resampler(Plan.MbrX, Plan.MbrY, Method, DblNoData, Block, 0, LngYDim, 0, LngXDim);
+
+  std::unique_ptr<TMap> PtrResult = NewUnfilledMap(Grid.MbrDblCellSize, LngXDim, LngYDim);
+  PtrResult->MbrDblNoDataValue = DblNoData;
+  FillRows(*PtrResult, LngXDim, LngYDim,
+           [&Resampler](long LngY, double* PtrOut) { Resampler.Row(LngY, PtrOut); });
+  // The edges a grid file of the grid's header reads back as, so that its corner is stated
+  // exactly.
+  TGridEdges Edges =
+      ReaderEdges(Grid.MbrDblWest, Grid.MbrDblSouth, Grid.MbrDblCellSize,
+                  static_cast<std::size_t>(LngXDim), static_cast<std::size_t>(LngYDim));
+  if (Source.MbrBlnYRising) {
+    std::reverse(Edges.VecY.begin(), Edges.VecY.end());
+  }
+  GiveAxes(*PtrResult, Grid.MbrDblCellSize, Edges.VecX, Edges.VecY);
+  return PtrResult;
 }
 
 }  // namespace
@@ -523,62 +605,18 @@ TMap* TMapTools::Resample(const TMap* PtrSource, double DblResolution, TResample
   if (!(DblResolution > 0.0) || !std::isfinite(DblResolution)) {
     Fail("New resolution cannot be <= 0.0 in TMapTools::Resample");
   }
-  const TMap& Source = *PtrSource;
-  if (Source.MbrLngXDim < 0 || Source.MbrLngYDim < 0 ||
-      !IsFilled(Source.MbrPtrXAxisInterval, Source.MbrLngXDim + 1) ||
-      !IsFilled(Source.MbrPtrYAxisInterval, Source.MbrLngYDim + 1)) {
-    Fail("Map has no interval axes in TMapTools::Resample");
-  }
-  if (Source.MbrLngXDim == 0 || Source.MbrLngYDim == 0) {
-    Fail("Map has no cells in TMapTools::Resample");
-  }
-  const double DblCellSize = Source.MbrDblResolution;
-  const double DblXFirst = FirstXEdge(Source);
-  const double DblXLast = LastXEdge(Source);
-  const double DblYFirst = FirstYEdge(Source);
-  const double DblYLast = LastYEdge(Source);
-  if (!std::isfinite(DblXLast - DblXFirst) || !std::isfinite(DblYLast - DblYFirst)) {
-    Fail("New resolution is too small for the map in TMapTools::Resample");
-  }
-  if (!(DblCellSize > 0.0) || !IsSpannedBy(DblXFirst, DblXLast, Source.MbrLngXDim, DblCellSize) ||
-      !IsSpannedBy(DblYFirst, DblYLast, Source.MbrLngYDim, DblCellSize)) {
-    Fail("Map's resolution does not match its edges in TMapTools::Resample");
-  }
-  const bool BlnXRising = DblXLast > DblXFirst;
-  const bool BlnYRising = DblYLast > DblYFirst;
-  const double DblWest = BlnXRising ? DblXFirst : DblXLast;
-  const double DblNorth = BlnYRising ? DblYLast : DblYFirst;
-  TResamplePlan Plan = PlanResample(Source.MbrLngXDim, Source.MbrLngYDim, DblCellSize,
-                                    DblResolution, DblWest, DblNorth);
-  long LngXDim = 0;
-  long LngYDim = 0;
-  FitDimensions(Plan.MbrX.MbrLngTargetCells, Plan.MbrY.MbrLngTargetCells, LngXDim, LngYDim);
-
-  // The grid is laid from the western and northern edges, whichever end of the axes they are;
-  // its rows are then stored in the source's row order. A source whose first X edge is its
-  // eastern one, or whose rows run from the south, counts its cells from there.
-  const std::vector<double> VecXEdges = EdgesFrom(DblWest, DblResolution, LngXDim);
-  std::vector<double> VecYEdges = EdgesFrom(DblNorth, -DblResolution, LngYDim);
-  if (BlnYRising) {
-    std::reverse(VecYEdges.begin(), VecYEdges.end());
-  }
-  Plan.MbrX.MbrDblSourceEdge = DblXFirst;
-  Plan.MbrX.MbrDblSourceStep = BlnXRising ? DblCellSize : -DblCellSize;
-  Plan.MbrY.MbrDblSourceEdge = DblYFirst;
-  Plan.MbrY.MbrDblSourceStep = BlnYRising ? DblCellSize : -DblCellSize;
-  Plan.MbrY.MbrBlnFromFarEnd = BlnYRising;
-  std::vector<const double*> VecSourceRows(static_cast<std::size_t>(Source.MbrLngYDim));
-  for (long LngY = 0; LngY < Source.MbrLngYDim; ++LngY) {
-    VecSourceRows[static_cast<std::size_t>(LngY)] = RowOf(Source, LngY);
-  }
-  const TResampleBlock Block{VecSourceRows.data(), 0, Source.MbrLngYDim, 0, Source.MbrLngXDim};
-  const double DblNoData = Source.MbrDblNoDataValue;
-  TResampler Resampler(Plan.MbrX, Plan.MbrY, Method, DblNoData, Block, 0, LngYDim, 0, LngXDim);
-
-  std::unique_ptr<TMap> PtrResult = NewUnfilledMap(DblResolution, LngXDim, LngYDim);
-  PtrResult->MbrDblNoDataValue = DblNoData;
-  FillRows(*PtrResult, LngXDim, LngYDim,
-           [&Resampler](long LngY, double* PtrOut) { Resampler.Row(LngY, PtrOut); });
-  GiveAxes(*PtrResult, DblResolution, VecXEdges, VecYEdges);
-  return PtrResult.release();
+  const TResampleSource Source = CheckSource(*PtrSource);
+  const TResampleGrid Grid =
+      ResampleGridOver(PtrSource->MbrLngXDim, PtrSource->MbrLngYDim, Source.MbrDblCellSize,
+                       DblResolution, Source.MbrDblWest, Source.MbrDblNorth);
+  return ResampleChecked(*PtrSource, Source, Grid, Method).release();
 }
+
+namespace tessgrid::detail {
+
+std::unique_ptr<TMap> ResampleOnto(const TMap& Source, const TResampleGrid& Grid,
+                                   TResampleMethod Method) {
+  return ResampleChecked(Source, CheckSource(Source), Grid, Method);
+}
+
+}  // namespace tessgrid::detail

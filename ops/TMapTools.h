@@ -13,10 +13,16 @@
 #include "model/TPoint.h"
 #include "tessgrid_export.h"
 
-/// How TMapTools::Resample finds the value at a target cell centre.
+/// How TMapTools::Resample finds the value of a target cell: at its centre (kNearest,
+/// kBilinear), or over the source cells its area covers (the others), as gdalwarp -r does.
 enum class TResampleMethod {
   kNearest,   ///< the value of the source cell that holds the centre
   kBilinear,  ///< weighted by distance over the source cells around it, as gdalwarp -r bilinear
+  kAverage,   ///< the mean of the data cells covered, each weighted by the part covered
+  kMode,      ///< the value most data cells covered hold; of equals, the first to get there
+  kMinimum,   ///< the least value of the data cells covered
+  kMaximum,   ///< the greatest value of the data cells covered
+  kMedian,    ///< the lower middle value of the data cells covered
 };
 
 /// Operations on maps. None keeps state. Argument maps are only read, except where an operation
@@ -194,22 +200,24 @@ class TESSGRID_EXPORT TMapTools {
   /// the regular grid of its first edges, its n columns and rows and its resolution r, as a
   /// raster's geotransform gives one. The grid starts at the source's western and northern edges
   /// and has (n r + R / 2) / R columns and rows, truncated (n r / R rounded, halves up), at least 1
-  /// each; edge k lies k x R east of the western edge (south of the northern one), so the eastern
-  /// and southern edges may lie up to R / 2 within or beyond the source's. Rows follow the
-  /// direction of the source's Y edges.
-  /// Each centre is placed in the source's image space, cells counted from its first edges,
-  /// through its map coordinate and the inverse of the source's geotransform as gdalwarp places
-  /// it (rounding included); the cell holding it is the one it lies in, a centre within 1e-10 of
-  /// a cell before a boundary taking the cell after it, so that a centre on a boundary takes the
-  /// row or column after it in the source's order (the southern row of a grid whose rows run
-  /// from the north). A centre
-  /// outside the source, or whose holding cell is no-data (the source's no-data value, by exact
-  /// equality), is no-data with either method; the result declares the source's no-data value.
-  /// kNearest takes the holding cell's value, and so does kBilinear on a source one cell wide or
-  /// one cell high, as gdalwarp's.
-  /// kBilinear depends on gdalwarp's scale s = m / min(m R / r, n) of each direction (the target's
-  /// cells over the source cells they span, within the source; below 1 and within 0.05 of 1 / k
-  /// in reciprocal for a whole k, 1 / k). With s >= 0.95 in both, the two cells around the
+  /// each, so its eastern and southern edges may lie up to R / 2 within or beyond the source's;
+  /// its edges are those the grid reader gives the header of that grid (running sums from its
+  /// south-western corner, the northern edge less the rows times R). Rows follow the direction
+  /// of the source's Y edges.
+  /// Each target cell is placed in the source's image space, cells counted from its first edges,
+  /// through its map coordinates and the inverse of the source's geotransform as gdalwarp places
+  /// it (rounding included). No-data cells are those equal to the source's no-data value, which
+  /// the result declares; a target cell that no data reaches is no-data with every method.
+  /// kNearest and kBilinear sample the cell's centre. The cell holding it is the one it lies in,
+  /// a centre within 1e-10 of a cell before a boundary taking the cell after it, so that a
+  /// centre on a boundary takes the row or column after it in the source's order (the southern
+  /// row of a grid whose rows run from the north). A centre outside the source, or whose holding
+  /// cell is no-data, is no-data. kNearest takes the holding cell's value, and so does kBilinear
+  /// on a source one cell wide or one cell high, as gdalwarp's.
+  /// kBilinear depends on gdalwarp's scale s of each direction: the target's m cells over the
+  /// source cells they span, u1 - u0 for the image coordinates u0 < u1 of the target's edges,
+  /// or fewer where the source ends first (n - floor(max(0, u0))); below 1 and within 0.05 of
+  /// 1 / k in reciprocal for a whole k, 1 / k. With s >= 0.95 in both, the two cells around the
   /// centre in each direction weigh 1 - d, d being the distance between the centres in source
   /// cells. Otherwise each source cell weighs w(dx) w(dy), w(d) = 1 - d s where
   /// s < 1 and 1 - d elsewhere (0 beyond): every cell whose centre lies within about R of the
@@ -218,6 +226,19 @@ class TESSGRID_EXPORT TMapTools {
   /// no-data below 1e-5; the wide form unless it lies within 1e-5 of 1, no-data below 1e-6.
   /// gdalwarp splits a warp larger than its memory limit into chunks, each with its own scale;
   /// this is its result for one chunk.
+  /// The other methods take the source cells the target cell covers: in each direction, from
+  /// floor(u0 + 1e-10) to ceil(u1 - 1e-10) within the source, u0 < u1 the image coordinates of
+  /// its edges, and the one cell that holds it where it lies within one. A target cell that
+  /// covers no part of the source is no-data. Of the data cells among them (cells equal to the
+  /// no-data value drop out), kAverage takes the mean weighted as gdalwarp -r average weighs
+  /// them: a cell at either end of a direction by the part of it between u0 and u1, measured
+  /// from its far side, and by 1 alone where one cell is taken, so that at the source's edges the
+  /// outermost cell weighs for the part beyond them too; kMinimum and kMaximum the least and
+  /// greatest value, the first met of equal ones; kMedian the value at place (k - 1) / 2
+  /// (rounded down) of the k values in rising order; kMode the value held most often, exactly
+  /// (gdalwarp 3.6 compares them as 32-bit floats and returns the float), and of values held
+  /// equally often the one that got there first, the cells taken row by row in the source's
+  /// order. A NaN among the data cells makes the result NaN.
   /// Throws "New resolution cannot be <= 0.0 in TMapTools::Resample" for an R that is not a
   /// finite number above 0, "Map has no interval axes in TMapTools::Resample" for a source
   /// without its two complete edge axes, "Map has no cells in TMapTools::Resample" for one

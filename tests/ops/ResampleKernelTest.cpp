@@ -11,10 +11,12 @@
 #include "tests/support/ExpectMessage.h"
 
 using tessgrid::detail::PlanResample;
+using tessgrid::detail::PlanResampleOnto;
 using tessgrid::detail::ResampleReach;
 using tessgrid::detail::ResampleScale;
 using tessgrid::detail::TResampleAxis;
 using tessgrid::detail::TResampleBlock;
+using tessgrid::detail::TResampleGrid;
 using tessgrid::detail::TResamplePlan;
 using tessgrid::detail::TResampler;
 
@@ -23,6 +25,19 @@ namespace {
 // One direction of a resample from the origin.
 TResampleAxis Axis(long LngSourceCells, double DblCellSize, double DblResolution) {
   return PlanResample(LngSourceCells, 1, DblCellSize, DblResolution, 0, DblCellSize).MbrX;
+}
+
+// One direction of a resample onto LngTargets cells of size R from DblFirst, over n cells of 1
+// from the origin.
+TResampleAxis Shifted(long LngSourceCells, long LngTargets, double DblResolution, double DblFirst) {
+  TResampleGrid Grid;
+  Grid.MbrLngColumns = LngTargets;
+  Grid.MbrLngRows = 1;
+  Grid.MbrDblWest = DblFirst;
+  Grid.MbrDblNorth = 1;
+  Grid.MbrDblSouth = 1 - DblResolution;
+  Grid.MbrDblCellSize = DblResolution;
+  return PlanResampleOnto(LngSourceCells, 1, 1, 0, 1, Grid).MbrX;
 }
 
 // A source of LngCols x LngRows cells, rows from the north, with a few no-data cells.
@@ -84,6 +99,13 @@ TEST(ResampleKernelTest, ScaleIsTheTargetCellsOverTheSourceCellsTheySpanTakenWho
   EXPECT_EQ(ResampleScale(Axis(79, 1, 4)), 20.0 / 79);
   // Refining is not reduced.
   EXPECT_EQ(ResampleScale(Axis(10, 2, 1)), 2.0);
+  // A target of 2 cells of 2 over 10 cells of 1 spans 4 of them where it lies within the
+  // source, but only the 2 left where it starts at cell 8; one that starts before the source
+  // counts from its own first edge, as gdalwarp counts.
+  EXPECT_EQ(ResampleScale(Shifted(10, 2, 2, 3.5)), 0.5);
+  EXPECT_EQ(ResampleScale(Shifted(10, 2, 2, 8)), 1.0);
+  EXPECT_EQ(ResampleScale(Shifted(10, 5, 2, -5)), 0.5);
+  EXPECT_EQ(ResampleScale(Shifted(10, 2, 2, 12)), 1.0);
 }
 
 TEST(ResampleKernelTest, WindowsReadFromBlocksWithTheirReachGiveTheWholeGridsCells) {
@@ -103,7 +125,10 @@ TEST(ResampleKernelTest, WindowsReadFromBlocksWithTheirReachGiveTheWholeGridsCel
     const TResamplePlan Plan = PlanResample(LngCols, LngRows, 30, DblResolution, 0, 30 * LngRows);
     const TResampleAxis& X = Plan.MbrX;
     const TResampleAxis& Y = Plan.MbrY;
-    for (TResampleMethod Method : {TResampleMethod::kNearest, TResampleMethod::kBilinear}) {
+    for (TResampleMethod Method :
+         {TResampleMethod::kNearest, TResampleMethod::kBilinear, TResampleMethod::kAverage,
+          TResampleMethod::kMode, TResampleMethod::kMinimum, TResampleMethod::kMaximum,
+          TResampleMethod::kMedian}) {
       const std::vector<std::vector<double>> VecWhole =
           Window(X, Y, Method, Whole.Block, 0, Y.MbrLngTargetCells, 0, X.MbrLngTargetCells);
       const long LngReachX = ResampleReach(X, Method);
