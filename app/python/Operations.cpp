@@ -14,6 +14,7 @@
 #include "app/python/Bindings.h"
 #include "app/python/PyGrid.h"
 #include "model/Fail.h"
+#include "ops/ResampleGrid.h"
 #include "ops/TMapTools.h"
 #include "tessgrid_owning.h"
 
@@ -264,22 +265,57 @@ void AddOperations(py::module_& Module) {
 
   Module.def(
       "resample",
-      [](const py::object& Object, double DblResolution, const std::string& StgMethod,
-         TOptNoData OptNoData, TOptThreads) {
+      [](const py::object& Object, std::optional<double> OptResolution,
+         const std::string& StgMethod, const py::object& Like,
+         std::optional<std::vector<double>> OptExtent, bool BlnAlign, TOptNoData OptNoData,
+         TOptThreads) {
         TextArgument(StgMethod, "method");
-        if (StgMethod != "near" && StgMethod != "bilinear") {
-          Fail("method must be \"near\" or \"bilinear\", not \"" + StgMethod + "\"");
+        TResampleMethod Method = TResampleMethod::kNearest;
+        if (!ResampleMethodOf(StgMethod, Method)) {
+          Fail(std::string("method must be ") + kStgResampleMethods + ", not \"" + StgMethod +
+               "\"");
         }
-        const TResampleMethod Method =
-            StgMethod == "bilinear" ? TResampleMethod::kBilinear : TResampleMethod::kNearest;
-        return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid&) {
-          return std::unique_ptr<TMap>(TMapTools::Resample(&In, DblResolution, Method));
+        std::optional<TResampleGrid> OptGrid;
+        if (!Like.is_none()) {
+          if (OptResolution || OptExtent || BlnAlign) {
+            Fail(
+                "like= gives the whole grid: resample takes no resolution, extent= or align= "
+                "with it");
+          }
+          const TPyGrid LikeGrid = GridArgument(Like, "like", std::nullopt);
+          OptGrid = HeaderGrid(LikeGrid.Columns(), LikeGrid.Rows(), LikeGrid.DblXll,
+                               LikeGrid.DblYll, LikeGrid.DblCellSize);
+        } else if (!OptResolution) {
+          Fail("resample needs a resolution or like=");
+        } else if (OptExtent) {
+          if (OptExtent->size() != 4) {
+            Fail("extent must be (xmin, ymin, xmax, ymax)");
+          }
+          const std::vector<double>& VecE = *OptExtent;
+          OptGrid = ExtentGrid(VecE[0], VecE[1], VecE[2], VecE[3], *OptResolution, BlnAlign);
+        }
+        return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid& Input) {
+          if (!OptGrid && BlnAlign) {
+            const double DblEast =
+                Input.DblWest + static_cast<double>(Input.LngColumns) * Input.DblCellSize;
+            const double DblNorth =
+                Input.DblSouth + static_cast<double>(Input.LngRows) * Input.DblCellSize;
+            OptGrid =
+                ExtentGrid(Input.DblWest, Input.DblSouth, DblEast, DblNorth, *OptResolution, true);
+          }
+          return OptGrid ? ResampleOnto(In, *OptGrid, Method)
+                         : std::unique_ptr<TMap>(TMapTools::Resample(&In, *OptResolution, Method));
         });
       },
-      "grid"_a, "resolution"_a, "method"_a = "near", py::kw_only(), "nodata"_a = py::none(),
+      "grid"_a, "resolution"_a = py::none(), "method"_a = "near", py::kw_only(),
+      "like"_a = py::none(), "extent"_a = py::none(), "align"_a = false, "nodata"_a = py::none(),
       "threads"_a = py::none(),
-      Doc("Returns the grid at cell size resolution over its whole area, each cell's centre "
-          "sampled from the nearest cell (method=\"near\") or bilinearly (\"bilinear\").")
+      Doc("Returns the grid resampled, as tessgrid-tool resample: onto the grid of cell size "
+          "resolution over its whole area, over extent=(xmin, ymin, xmax, ymax) (from xmin and "
+          "ymax), either grown to multiples of resolution by align=True, or onto the grid of "
+          "like= (a Grid). method is \"near\" (the cell holding each centre), \"bilinear\", "
+          "or over the cells each cell covers \"average\", \"mode\", \"min\", \"max\" or "
+          "\"median\", as gdalwarp -r computes them.")
           .c_str());
 
   Module.def(

@@ -1,9 +1,12 @@
 // app/tool/ResamplingCommands.cpp - downscale, subdivide, interpolate, resample.
-// Each is one call of TMapTools (ops/TMapTools.h); the frame is app/tool/ToolFrame.h.
+// Each is one call of TMapTools (ops/TMapTools.h), resample onto the grid it names
+// (ops/ResampleGrid.h); the frame is app/tool/ToolFrame.h.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/tool/ToolFrame.h"
+#include "ops/ResampleGrid.h"
 #include "ops/TMapTools.h"
 
 namespace tessgrid::detail {
@@ -15,7 +18,10 @@ struct TResamplingArguments {
   std::string StgOut;
   double DblResolution = 0.0;      ///< downscale, interpolate, resample: the new cell size R
   int IntFactor = 0;               ///< subdivide: the factor K
-  std::string StgMethod = "near";  ///< resample: "near" or "bilinear"
+  std::string StgMethod = "near";  ///< resample: a name ResampleMethodOf knows
+  std::vector<double> VecExtent;   ///< resample: XMIN YMIN XMAX YMAX, or none
+  bool BlnAlign = false;           ///< resample: the extent grows to multiples of R
+  std::string StgLike;             ///< resample: the grid whose grid the result takes, or ""
 };
 
 using TResample = TMap* (*)(const TResamplingArguments&, const TMap*);
@@ -35,6 +41,114 @@ CLI::App* AddResamplingCommand(CLI::App& App, TToolContext& Context, const std::
   AddGrid(PtrCommand, "IN", PtrArgs->StgIn, "input grid");
   AddGrid(PtrCommand, "OUT", PtrArgs->StgOut, "result grid");
   return PtrCommand;
+}
+
+// The target grid's failures as the command line's: "--extent: ..." (status 2), or "--like L:
+// ..." for the grid L names.
+template <typename TCall>
+TResampleGrid TargetGrid(TCall&& Call, const std::string& StgLike) {
+  return Explained(std::forward<TCall>(Call), [&StgLike](const std::string& StgMessage) {
+    if (StgMessage.rfind("extent: ", 0) == 0) {
+      throw CLI::ValidationError("--" + StgMessage);
+    }
+    if (StgMessage.rfind("like: ", 0) == 0) {
+      return "--like " + StgLike + ":" + StgMessage.substr(5);
+    }
+    return StgMessage;
+  });
+}
+
+// resample onto gdalwarp's grid over IN's extent, over --extent (either aligned by --align), or
+// onto the grid of --like; the result takes IN's no-data value and sidecar.
+void Resample(TToolRun& Run, const TResamplingArguments& Args) {
+  TResampleMethod Method = TResampleMethod::kNearest;
+  ResampleMethodOf(Args.StgMethod, Method);
+  std::unique_ptr<TResampleGrid> PtrGrid;
+  if (!Args.VecExtent.empty()) {
+    const std::vector<double>& VecE = Args.VecExtent;
+    PtrGrid = std::make_unique<TResampleGrid>(TargetGrid(
+        [&]() {
+          return ExtentGrid(VecE[0], VecE[1], VecE[2], VecE[3], Args.DblResolution, Args.BlnAlign);
+        },
+        Args.StgLike));
+  }
+  std::vector<std::string> VecInputs{Args.StgIn};
+  if (!Args.StgLike.empty()) {
+    VecInputs.push_back(Args.StgLike);
+  }
+  // The coordinate systems of IN and of the grid it goes onto must agree, as those of any two
+  // inputs.
+  Run.Prepare(VecInputs, {Args.StgOut});
+  if (!Args.StgLike.empty()) {
+    const TGridHeader Header = Run.ReadHeader(Args.StgLike);
+    PtrGrid = std::make_unique<TResampleGrid>(TargetGrid(
+        [&]() {
+          return HeaderGrid(Header.LngColumns, Header.LngRows, Header.DblXll, Header.DblYll,
+                            Header.DblCellSize);
+        },
+        Args.StgLike));
+  }
+  std::unique_ptr<TMap> PtrIn = Run.Load(Args.StgIn);
+  if (!PtrGrid && Args.BlnAlign) {
+    const TInputGrid& In = Run.Input(Args.StgIn);
+    const double DblEast = In.DblWest + static_cast<double>(In.LngColumns) * In.DblCellSize;
+    const double DblNorth = In.DblSouth + static_cast<double>(In.LngRows) * In.DblCellSize;
+    PtrGrid = std::make_unique<TResampleGrid>(TargetGrid(
+        [&]() {
+          return ExtentGrid(In.DblWest, In.DblSouth, DblEast, DblNorth, Args.DblResolution, true);
+        },
+        Args.StgLike));
+  }
+  std::unique_ptr<TMap> PtrResult =
+      PtrGrid ? ResampleOnto(*PtrIn, *PtrGrid, Method)
+              : std::unique_ptr<TMap>(TMapTools::Resample(PtrIn.get(), Args.DblResolution, Method));
+  PtrIn.reset();
+  Run.Write(PtrResult.get(), Args.StgOut, Args.StgIn);
+}
+
+void AddResample(CLI::App& App, TToolContext& Context) {
+  auto PtrArgs = std::make_shared<TResamplingArguments>();
+  CLI::App* PtrCommand = AddCommand(
+      App, Context, "resample",
+      "IN on the grid of cell size R over its whole area (as gdalwarp -tr R R over IN's "
+      "extent), over --extent (gdalwarp -te, aligned to multiples of R by --align as by -tap) "
+      "or of --like GRID, each cell as gdalwarp -r METHOD computes it: near takes the cell "
+      "holding its centre (on a boundary, the cell south or east of it); bilinear weighs the "
+      "cell on either side of the centre in each direction by 1 - d / r (d the distance "
+      "between centres, r IN's cell size), and once R exceeds about 1.05 r every cell whose "
+      "centre lies within R by 1 - d / R, the kernel gdalwarp widens when coarsening; average, "
+      "mode, min, max and median take the cells the target cell covers, average weighing each "
+      "by the part covered; no-data cells drop out, and a cell that covers no part of IN is "
+      "no-data",
+      "tessgrid-tool resample dem.asc dem_100m.asc --method average --resolution 100",
+      [PtrArgs](TToolRun& Run) { Resample(Run, *PtrArgs); });
+  AddGrid(PtrCommand, "IN", PtrArgs->StgIn, "input grid");
+  AddGrid(PtrCommand, "OUT", PtrArgs->StgOut, "result grid");
+  CLI::Option* PtrResolution =
+      AddNumber(PtrCommand, "--resolution", PtrArgs->DblResolution, "the new cell size R");
+  PtrCommand
+      ->add_option("--method", PtrArgs->StgMethod,
+                   "near, bilinear, average, mode, min, max or median")
+      ->check(CLI::IsMember({"near", "bilinear", "average", "mode", "min", "max", "median"}))
+      ->capture_default_str();
+  CLI::Option* PtrExtent =
+      AddNumbers(PtrCommand, "--extent", PtrArgs->VecExtent,
+                 "the target grid's corners XMIN YMIN XMAX YMAX; it starts at XMIN and YMAX")
+          ->expected(4)
+          ->allow_extra_args(false);
+  CLI::Option* PtrAlign = PtrCommand->add_flag(
+      "--align", PtrArgs->BlnAlign,
+      "grow the extent (--extent, else IN's) to the nearest multiples of R outward");
+  PtrCommand->add_option("--like", PtrArgs->StgLike, "the grid whose grid the result takes")
+      ->type_name("GRID")
+      ->excludes(PtrResolution)
+      ->excludes(PtrExtent)
+      ->excludes(PtrAlign);
+  PtrCommand->parse_complete_callback([PtrArgs, PtrResolution]() {
+    if (PtrArgs->StgLike.empty() && PtrResolution->count() == 0) {
+      throw CLI::RequiredError("--resolution or --like");
+    }
+  });
 }
 
 }  // namespace
@@ -72,27 +186,7 @@ void AddResamplingCommands(CLI::App& App, TToolContext& Context) {
   AddNumber(PtrCommand, "--resolution", PtrInterpolate->DblResolution, "the new cell size R")
       ->required();
 
-  auto PtrResample = std::make_shared<TResamplingArguments>();
-  PtrCommand = AddResamplingCommand(
-      App, Context, "resample",
-      "IN at cell size R over its whole area, as gdalwarp -tr R R over IN's extent computes it: "
-      "near takes the cell holding each cell's centre (a centre on a boundary takes the cell "
-      "south or east of it); bilinear weighs the cell on either side of the centre in each "
-      "direction by 1 - d / r (d the distance between centres, r IN's cell size), and once R "
-      "exceeds about 1.05 r every cell whose centre lies within R by 1 - d / R, the kernel "
-      "gdalwarp widens when coarsening; no-data cells drop out and the other weights are "
-      "scaled to sum to 1",
-      "tessgrid-tool resample dem.asc dem_10m.asc --method bilinear --resolution 10", PtrResample,
-      [](const TResamplingArguments& Args, const TMap* PtrIn) {
-        return TMapTools::Resample(
-            PtrIn, Args.DblResolution,
-            Args.StgMethod == "bilinear" ? TResampleMethod::kBilinear : TResampleMethod::kNearest);
-      });
-  AddNumber(PtrCommand, "--resolution", PtrResample->DblResolution, "the new cell size R")
-      ->required();
-  PtrCommand->add_option("--method", PtrResample->StgMethod, "near or bilinear")
-      ->check(CLI::IsMember({"near", "bilinear"}))
-      ->capture_default_str();
+  AddResample(App, Context);
 }
 
 }  // namespace tessgrid::detail

@@ -16,6 +16,8 @@
 #include <utility>
 
 #include "io/ConsoleLine.h"
+#include "io/GridHeader.h"
+#include "io/GridSource.h"
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "io/TARCGISFileTools.h"
@@ -494,6 +496,25 @@ std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(const std::vector<std::stri
     Progress.Step(VecMaps.size());
   }
   return VecMaps;
+}
+
+TGridHeader TToolRun::ReadHeader(const std::string& StgName) {
+#ifdef TESSGRID_WITH_GDAL
+  if (!IsStandardStream(StgName)) {
+    OpenRasters({StgName});
+  }
+  const auto ItRaster = MbrMapRasters.find(StgName);
+  if (ItRaster != MbrMapRasters.end()) {
+    return ItRaster->second->Header();
+  }
+#endif
+  std::string StgFirstCell;
+  if (IsStandardStream(StgName)) {
+    TStreamSource Source(std::cin);
+    return ReadGridHeader(Source, TGridHeaderMode::kLenient, StgFirstCell);
+  }
+  TFileSource Source(StgName);
+  return ReadGridHeader(Source, TGridHeaderMode::kLenient, StgFirstCell);
 }
 
 const std::string* TToolRun::CrsText(const std::string& StgName) const {

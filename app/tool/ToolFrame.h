@@ -183,6 +183,11 @@ class TToolRun {
   /// for the commands that print cells as they are.
   std::unique_ptr<TMap> LoadAsWritten(const std::string& StgName);
 
+  /// Returns the header of an input without reading its cells: a raster's through GDAL (see
+  /// Load), else by the lenient header rule ("-" reads standard input). Throws the reader's
+  /// failures for the header.
+  TGridHeader ReadHeader(const std::string& StgName);
+
   /// Returns the coordinate-system text of an input Prepare named (its sidecar, or a raster's
   /// WKT), or null when it has none.
   const std::string* CrsText(const std::string& StgName) const;

@@ -135,7 +135,8 @@ def test_failures_raise_error_with_the_librarys_message(tmp_path):
         (lambda: tessgrid.resample(numpy.ones((2, 2)), 0.0),
          "New resolution cannot be <= 0.0 in TMapTools::Resample"),
         (lambda: tessgrid.resample(numpy.ones((2, 2)), 1.0, "cubic"),
-         'method must be "near" or "bilinear", not "cubic"'),
+         'method must be "near", "bilinear", "average", "mode", "min", "max" or '
+         '"median", not "cubic"'),
         (lambda: tessgrid.add(numpy.ones(3), numpy.ones(3)), "a must be a 2-D array of numbers"),
         (lambda: tessgrid.write(str(tmp_path / "x.asc"), numpy.ones((1, 1)), digits=5),
          "digits must be from 6 to 17"),
