@@ -21,8 +21,8 @@
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "io/Threads.h"
+#include "model/AxisCoordinates.h"
 #include "model/Fail.h"
-#include "model/UnfilledMap.h"
 
 namespace tessgrid::detail {
 
@@ -36,47 +36,23 @@ bool IsRegularFile(const std::string& StgName) {
          S_ISREG(Status.st_mode);
 }
 
-// Whether every centre of the axis lies strictly inside its own cell of the edge axis, rising in
-// x ('X') or falling in y.
-bool CentresInside(const TAxis& Centres, const TAxis& Edges, char ChrAxis) {
-  const std::size_t LngCells = Centres.MbrVecPoints.size();
-  if (Edges.MbrVecPoints.size() != LngCells + 1) {
-    return false;
-  }
-  for (std::size_t LngI = 0; LngI < LngCells; ++LngI) {
-    const TPoint* PtrCentre = Centres.MbrVecPoints[LngI];
-    const TPoint* PtrBefore = Edges.MbrVecPoints[LngI];
-    const TPoint* PtrAfter = Edges.MbrVecPoints[LngI + 1];
-    if (PtrCentre == nullptr || PtrBefore == nullptr || PtrAfter == nullptr) {
-      return false;
-    }
-    const bool BlnInside =
-        ChrAxis == 'X'
-            ? PtrBefore->MbrDblX < PtrCentre->MbrDblX && PtrCentre->MbrDblX < PtrAfter->MbrDblX
-            : PtrBefore->MbrDblY > PtrCentre->MbrDblY && PtrCentre->MbrDblY > PtrAfter->MbrDblY;
-    if (!BlnInside) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Whether the library path's result on the grid is written with the grid's own corners and
 // pairs every cell with itself: the result the library builds on the input's centre axes lies
 // on the input's grid (OnGridOf), and its cells hold their centres, so that a cell's lookups
-// find the cell itself. Only the axes are built, no cells.
+// find the cell itself. Told from the header's numbers: a header may claim more than its file
+// holds, and nothing is built for a claim.
 bool OrdinaryGrid(const TGridHeader& Header, const TInputGrid& Grid) {
   if (Header.LngColumns < 1 || Header.LngRows < 1 || !std::isfinite(Header.DblCellSize) ||
       Header.DblCellSize <= 0.0) {
     return false;
   }
-  std::vector<std::vector<double>> VecNoRows;
-  const std::unique_ptr<TMap> PtrInput = MapOfGrid(Header, VecNoRows);
-  const std::unique_ptr<TMap> PtrResult =
-      NewUnfilledMap(PtrInput->MbrPtrXAxis, PtrInput->MbrPtrYAxis);
-  return OnGridOf(*PtrResult, Grid) &&
-         CentresInside(*PtrResult->MbrPtrXAxis, *PtrResult->MbrPtrXAxisInterval, 'X') &&
-         CentresInside(*PtrResult->MbrPtrYAxis, *PtrResult->MbrPtrYAxisInterval, 'Y');
+  const TDerivedEdges Edges = DerivedEdgesOfCentres(
+      Header.DblXll, Header.DblYll, Header.DblCellSize, static_cast<std::size_t>(Header.LngColumns),
+      static_cast<std::size_t>(Header.LngRows));
+  TInputGrid Result = Grid;
+  Result.DblWest = Edges.DblWest;
+  Result.DblSouth = Edges.DblSouth;
+  return Edges.BlnCentresInside && OnGridOf(Result, Grid);
 }
 
 TInputGrid GridOfHeader(const std::string& StgName, const TGridHeader& Header) {
