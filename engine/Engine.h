@@ -140,6 +140,11 @@ class TSeriesStream {
   /// Returns the headers read, in input order.
   const std::vector<TGridHeader>& Headers() const;
 
+  /// Returns whether an input whose header was read is a file known to be too short for the
+  /// cells its header claims (see HoldsClaim), so that the run will fail: Run then writes
+  /// nothing and sizes nothing by the claim, and callers can tell before they begin an output.
+  bool FallsShort() const;
+
   /// Reads the cells of every input whose header was read, hands each row to the combiner, and
   /// with an output writes the result rows there, after whatever it holds (the caller writes the
   /// grid header first), each number taking at most IntMaxDigits digits by the rule and each

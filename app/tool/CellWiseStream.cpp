@@ -250,9 +250,6 @@ bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
   }
   TToolCombiner Combiner(Run, VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData},
                          {&Target.Type});
-  if (VecGrids.size() < VecInputs.size()) {
-    Stream.Run(Combiner, nullptr);  // throws the header's failure, after those before it
-  }
   bool BlnStarted = false;
   try {
     Run.WriteFile(StgOutput, [&](const std::string& StgPath) {
@@ -368,10 +365,11 @@ class TSplitSink final : public TRowSink {
 
 // Opens the inputs on a series stream, rasters GDAL reads through row sources, and reads their
 // headers into VecGrids, recorded with the run; BlnHeaders tells whether every header was read
-// (one that failed leaves its failure to the stream, which reads the inputs before it). Returns
-// null, having read no cell, where the run takes the library path: an input that is standard
-// input or not a regular file (a pipe cannot be read twice), and inputs whose headers all read
-// but that CheckAligned refuses or that are no ordinary grid.
+// (one that failed leaves its failure to the stream, which reads the inputs before it, and so
+// does an input too short for its header's claim: see ReadsToFailure). Returns null, having read no
+// cell, where the run takes the library path: an input that is standard input or not a regular
+// file (a pipe cannot be read twice), and inputs whose headers all read but that CheckAligned
+// refuses or that are no ordinary grid.
 std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::string>& VecInputs,
                                           std::vector<TInputGrid>& VecGrids, bool& BlnHeaders) {
   for (const std::string& StgInput : VecInputs) {
@@ -406,7 +404,7 @@ std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::
   for (std::size_t LngI = 0; LngI < Stream.Headers().size(); ++LngI) {
     VecGrids.push_back(GridOfHeader(VecInputs[LngI], Stream.Headers()[LngI]));
   }
-  if (BlnHeaders) {
+  if (BlnHeaders && !Stream.FallsShort()) {
     std::vector<const TInputGrid*> VecAligned;
     for (const TInputGrid& Grid : VecGrids) {
       VecAligned.push_back(&Grid);
@@ -426,6 +424,21 @@ std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::
   return PtrStream;
 }
 
+// Where the run is bound to fail reading its inputs (a header failed, or a file is too short
+// for the cells its header claims), reads them to that failure and throws it, before any output
+// is begun or anything is sized by a claim: the failures come in input order, as the library
+// path loads the inputs. Returns whether it read them; a run that then failed nowhere is left
+// to the library path.
+bool ReadsToFailure(TToolRun& Run, TSeriesStream& Stream, const std::vector<TInputGrid>& VecGrids,
+                    bool BlnHeaders, TCellRule& Rule, std::size_t LngWindow) {
+  if (BlnHeaders && !Stream.FallsShort()) {
+    return false;
+  }
+  TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, {}, {}, {});
+  Stream.Run(Combiner, nullptr);
+  return true;
+}
+
 }  // namespace
 
 bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
@@ -441,6 +454,9 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
     return false;
   }
   TSeriesStream& Stream = *PtrStream;
+  if (ReadsToFailure(Run, Stream, VecGrids, BlnHeaders, Rule, VecGrids.size())) {
+    return false;
+  }
   const int IntDigits = Run.Options().IntDigits == 0 ? kLngRuleDigits : Run.Options().IntDigits;
   const double DblNoData = Run.OutputNoData(VecInputs.front());
   const bool BlnIndent = std::isnan(DblNoData);
@@ -454,7 +470,7 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
   try {
     Run.WriteText(StgOutput, [&](std::ostream& Output) {
       BlnStarted = true;
-      if (BlnHeaders) {
+      {
         const TInputGrid& First = VecGrids.front();
         TBlockWriter Writer(Output, IntDigits);
         PutGridHeader(Writer, First.LngColumns, First.LngRows, First.DblWest, First.DblSouth,
@@ -500,10 +516,7 @@ bool StreamWindows(TToolRun& Run, const std::vector<std::string>& VecInputs,
     return false;
   }
   TSeriesStream& Stream = *PtrStream;
-  if (!BlnHeaders) {
-    // Throws the failure of the header, after those of the inputs before it.
-    TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, {}, {}, {});
-    Stream.Run(Combiner, nullptr);
+  if (ReadsToFailure(Run, Stream, VecGrids, BlnHeaders, Rule, LngWindow)) {
     return false;
   }
   // Result i lies on the grid of input i and declares its no-data value.

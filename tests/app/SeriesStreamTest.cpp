@@ -368,3 +368,47 @@ TEST_F(SeriesStreamTest, MovingAveragesStreamTheBytesAndFirstFailureOfTheLibrary
             "tessgrid-tool: the result at row 2, column 0 comes to -9999, which the library's "
             "operations take for no-data; tessgrid-tool cannot keep it as data\n");
 }
+
+TEST_F(SeriesStreamTest, EveryStreamedCommandFailsAClaimItsInputCannotHoldAtOnce) {
+  // Three cells under headers that claim billions: the stream must neither build the claimed
+  // grid to decide how to run nor size its rows, rings or outputs by the claim before the file
+  // has shown that it cannot hold it.
+  const char* const kClaims[] = {"ncols 300\nnrows 10000000", "ncols 2147483648\nnrows 3",
+                                 "ncols 3\nnrows 300000000"};
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const std::string StgLimit;
+#else
+  const std::string StgLimit = "ulimit -v 262144; ";
+#endif
+  const std::string StgOut = Work("out.asc");
+  const std::string StgLine =
+      "tessgrid-tool: Unexpected end of file found in TARCGISFileTools::LoadARCGISFile\n";
+  for (const char* PtrClaim : kClaims) {
+    const std::string StgClaim =
+        Put("claim.asc", std::string(PtrClaim) +
+                             "\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n1 2 3\n");
+    std::vector<std::vector<std::string>> VecRuns = {
+        {"add", StgClaim, StgClaim, StgOut},
+        {"subtract", StgClaim, StgClaim, StgOut},
+        {"multiply", StgClaim, StgClaim, StgOut},
+        {"divide", StgClaim, StgClaim, StgOut},
+        {"sum", StgOut, StgClaim, StgClaim},
+        {"count", StgOut, StgClaim},
+        {"average", StgOut, StgClaim, StgClaim},
+        {"moving-average", "--window", "2", "--outputs",
+         Put("outs.txt", StgOut + "\n" + Work("out1.asc") + "\n"), StgClaim, StgClaim, StgClaim}};
+#ifdef TESSGRID_WITH_CALC
+    VecRuns.push_back({"calc", StgOut, "--expr", "A+1", "-A", StgClaim});
+#endif
+    for (const std::vector<std::string>& VecArgs : VecRuns) {
+      const TRun Result = RunProgram(tessgrid_test::kToolExe, VecArgs, StgLimit, "/dev/null", ">");
+      EXPECT_EQ(Result.StgErr, StgLine) << VecArgs[0] << " " << PtrClaim;
+      EXPECT_EQ(Result.LngStatus, 1) << VecArgs[0] << " " << PtrClaim;
+      EXPECT_FALSE(fs::exists(StgOut)) << VecArgs[0] << " " << PtrClaim;
+      EXPECT_FALSE(fs::exists(Work("out1.asc"))) << VecArgs[0] << " " << PtrClaim;
+      for (const std::string& StgEntry : Entries()) {
+        EXPECT_EQ(StgEntry.find(".tmp"), std::string::npos) << VecArgs[0] << " " << PtrClaim;
+      }
+    }
+  }
+}
