@@ -273,6 +273,7 @@ struct TSeriesStream::TState {
   TGridHeaderMode Mode;
   long LngThreads;
   std::size_t LngBudget;                 ///< bytes of the rings and blocks in all
+  bool BlnParked = false;                ///< the files are closed between their reads
   std::vector<TInput> VecInputs;         ///< one per file
   std::vector<TGridHeader> VecHeaders;   ///< of the inputs whose header was read
   std::mutex MbrMutex;                   ///< guards the failures the tasks record
@@ -349,12 +350,18 @@ struct TSeriesStream::TState {
       TInput& Input = VecInputs[VecDue[static_cast<std::size_t>(LngTask)]];
       const std::size_t LngUntil = std::min(LngTarget, Input.Rows());
       try {
+        if (BlnParked && Input.PtrSource) {
+          Input.PtrSource->Resume();
+        }
         while (!Input.BlnEnded && Input.Complete() < LngUntil) {
           Input.BlnEnded = !Input.Step();
         }
       } catch (...) {
         Input.PtrReadFailure = std::current_exception();
         Input.BlnEnded = true;
+      }
+      if (BlnParked && Input.PtrSource) {
+        Input.PtrSource->Park();
       }
     });
   }
@@ -471,7 +478,7 @@ TSeriesStream::~TSeriesStream() = default;
 
 bool TSeriesStream::ReadHeaders() {
   TState& State = *MbrPtrState;
-  static_cast<void>(AllowDescriptors(State.VecFiles.size()));
+  State.BlnParked = !AllowDescriptors(State.VecFiles.size());
   State.VecInputs.resize(State.VecFiles.size());
   for (std::size_t LngI = 0; LngI < State.VecFiles.size(); ++LngI) {
     TInput& Input = State.VecInputs[LngI];
@@ -486,6 +493,9 @@ bool TSeriesStream::ReadHeaders() {
         Input.Header = ReadGridHeader(*Input.PtrSource, State.Mode, Input.StgFirstCell);
         Input.BlnShort = Input.PtrSource->BeginCells() >= 0 &&
                          !HoldsClaim(*Input.PtrSource, Input.Header, Input.StgFirstCell);
+        if (State.BlnParked) {
+          Input.PtrSource->Park();
+        }
       }
       State.VecHeaders.push_back(Input.Header);
     } catch (...) {

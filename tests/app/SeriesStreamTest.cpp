@@ -3,6 +3,7 @@
 // bytes and the same first failure, on 1, 2, 3 and 7 threads, over generated series.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -411,4 +412,60 @@ TEST_F(SeriesStreamTest, EveryStreamedCommandFailsAClaimItsInputCannotHoldAtOnce
       }
     }
   }
+}
+
+TEST_F(SeriesStreamTest, ASeriesBeyondTheOpenFileLimitIsReadWithItsFilesOpenedInTurn) {
+  TSeriesMaker Maker(37);
+  // A hundred inputs under a limit of 40 open files, however many threads read them.
+  std::vector<std::string> VecFiles;
+  for (int IntI = 0; IntI < 100; ++IntI) {
+    VecFiles.push_back(
+        Put("m" + std::to_string(IntI) + ".asc",
+            Maker.Grid(7, 61, "100", IntI % 3 == 0 ? "nan" : "-9999", TFault::kNone, -1, false)));
+  }
+  const std::string StgOut = Work("out.asc");
+  for (int IntCommand = 0; IntCommand < 3; ++IntCommand) {
+    std::vector<std::string> VecArgs = Command(IntCommand, VecFiles, {});
+    std::replace(VecArgs.begin(), VecArgs.end(), std::string("OUT"), StgOut);
+    const TRun Open = RunTool(VecArgs);
+    ASSERT_EQ(Open.LngStatus, 0) << Open.StgErr;
+    const std::string StgExpected = ReadFile(StgOut);
+    fs::remove(StgOut);
+    for (const int IntThreads : {1, 3}) {
+      const TRun Limited = RunProgram(
+          tessgrid_test::kToolExe, VecArgs,
+          "ulimit -n 40; TESSGRID_THREADS=" + std::to_string(IntThreads) + " ", "/dev/null", ">");
+      ASSERT_EQ(Limited.StgErr, "") << VecArgs[0] << " threads " << IntThreads;
+      ASSERT_EQ(Limited.LngStatus, 0);
+      EXPECT_EQ(ReadFile(StgOut), StgExpected) << VecArgs[0] << " threads " << IntThreads;
+      fs::remove(StgOut);
+    }
+  }
+  // A limit that leaves no room for an input beside the output is named. It is set for the tool
+  // alone, as the shell needs descriptors of its own to redirect the tool's streams, and after
+  // closing what the test's runner may have left open beside them. The sanitizers' runtimes
+  // need descriptors of their own at start-up (GridReaderTest names the limit under them too).
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  std::vector<std::string> VecSum = Command(0, VecFiles, {});
+  std::replace(VecSum.begin(), VecSum.end(), std::string("OUT"), StgOut);
+  const TRun Starved =
+      RunProgram(tessgrid_test::kToolExe, VecSum,
+                 "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; prlimit --nofile=4 ", "/dev/null", ">");
+  EXPECT_EQ(Starved.StgErr, "tessgrid-tool: Unable to open file " + VecFiles[0] +
+                                ": too many files are open at once (the limit is 4); raise it "
+                                "with ulimit -n\n");
+  EXPECT_FALSE(fs::exists(StgOut));
+#endif
+  // A bad cell late in one input is still the failure reported, in input order.
+  Put("m70.asc", Maker.Grid(7, 61, "100", "-9999", TFault::kBadToken, 7 * 61 - 1, false));
+  Put("m90.asc", Maker.Grid(7, 61, "100", "-9999", TFault::kBadToken, 0, false));
+  std::vector<std::string> VecArgs = Command(2, VecFiles, {});
+  std::replace(VecArgs.begin(), VecArgs.end(), std::string("OUT"), StgOut);
+  const TRun Failed = RunProgram(tessgrid_test::kToolExe, VecArgs,
+                                 "ulimit -n 40; TESSGRID_THREADS=3 ", "/dev/null", ">");
+  EXPECT_EQ(Failed.StgErr,
+            "tessgrid-tool: File format error: invalid cell value '1x' at row 60, column 6 in "
+            "TARCGISFileTools::LoadARCGISFile\n");
+  EXPECT_EQ(Failed.LngStatus, 1);
+  EXPECT_FALSE(fs::exists(StgOut));
 }
