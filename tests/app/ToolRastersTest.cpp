@@ -444,3 +444,43 @@ TEST_F(ToolRastersTest, MovingAveragesStreamRastersInAndOut) {
              "number from -32768 to 32767)",
          {StgKept0, StgKept1, StgKept2});
 }
+
+TEST_F(ToolRastersTest, AVrtClaimingMoreRowsThanItsSourcesStreamsWhatGdalReadsInBoundedMemory) {
+#ifdef TESSGRID_WITH_GDAL
+  Raster("source.tif", {1000, 10, 0, 2020, 0, -10});
+  // The cells beyond the source read as GDAL gives them: the VRT's no-data value.
+  const auto Vrt = [this](const std::string& StgName, long LngRows) {
+    return Put(StgName,
+               "<VRTDataset rasterXSize=\"3\" rasterYSize=\"" + std::to_string(LngRows) +
+                   "\">\n  <GeoTransform>1000, 10, 0, 2020, 0, -10</GeoTransform>\n"
+                   "  <VRTRasterBand dataType=\"Float64\" band=\"1\">\n"
+                   "    <NoDataValue>-9999</NoDataValue>\n    <SimpleSource>\n"
+                   "      <SourceFilename relativeToVRT=\"1\">source.tif</SourceFilename>\n"
+                   "      <SourceBand>1</SourceBand>\n"
+                   "      <SrcRect xOff=\"0\" yOff=\"0\" xSize=\"3\" ySize=\"2\"/>\n"
+                   "      <DstRect xOff=\"0\" yOff=\"0\" xSize=\"3\" ySize=\"2\"/>\n"
+                   "    </SimpleSource>\n  </VRTRasterBand>\n</VRTDataset>\n");
+  };
+  const std::string StgSmall = Vrt("small.vrt", 5);
+  const TRun Loaded = RunTool({"add", StgSmall, StgSmall, "-"});
+  ASSERT_EQ(Loaded.LngStatus, 0) << Loaded.StgErr;
+  EXPECT_EQ(Loaded.StgOut.substr(Loaded.StgOut.find("2 4 6")),
+            "2 4 6 \n8 10 12 \n-9999 -9999 -9999 \n-9999 -9999 -9999 \n-9999 -9999 -9999 \n");
+  Succeed({"add", StgSmall, StgSmall, Work("out.asc")});
+  EXPECT_EQ(ReadFile(Work("out.asc")), Loaded.StgOut);
+  // Two million rows read in windows under a memory limit far below them, into an output the
+  // file-size limit stops: the write fails, and the earlier file stays.
+  const std::string StgLarge = Vrt("large.vrt", 2000000);
+  const std::string StgKept = Put("kept.asc", "the earlier output");
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const std::string StgLimit = "ulimit -f 64; ";
+#else
+  const std::string StgLimit = "ulimit -v 262144; ulimit -f 64; ";
+#endif
+  const TRun Limited = RunProgram(tessgrid_test::kToolExe, {"add", StgLarge, StgLarge, StgKept},
+                                  StgLimit, "/dev/null", ">");
+  EXPECT_EQ(Limited.StgErr, "tessgrid-tool: Unable to write file " + StgKept + "\n");
+  EXPECT_EQ(Limited.LngStatus, 1);
+  EXPECT_EQ(ReadFile(StgKept), "the earlier output");
+#endif
+}
