@@ -28,11 +28,11 @@ install(TARGETS tessgrid_lib EXPORT tessgridTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development)
 if(TARGET tessgrid)
   install(TARGETS tessgrid RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/doc/tessgrid.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/tessgrid.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 if(TARGET tessgrid-tool)
   install(TARGETS tessgrid-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/doc/tessgrid-tool.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/tessgrid-tool.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(TESSGRID_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tessgrid)
