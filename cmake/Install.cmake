@@ -1,6 +1,6 @@
 # Install rules: headers under include/tessgrid/<layer>, the library (static, or shared with
 # BUILD_SHARED_LIBS=ON), a CMake package (find_package(tessgrid) -> tessgrid::tessgrid), a
-# pkg-config file, and the README and LICENSE under share/doc/tessgrid.
+# pkg-config file, and the README, the guides and the LICENSE under share/doc/tessgrid.
 include(CMakePackageConfigHelpers)
 
 # Only the public headers are installed; the internals (namespace tessgrid::detail) stay in the
@@ -19,8 +19,10 @@ install(FILES ${PROJECT_BINARY_DIR}/include/tessgrid_version.h
               ${PROJECT_BINARY_DIR}/include/tessgrid_export.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid)
 
-# The README describes the command and the library, and the manual page points at it.
+# The README introduces tessgrid and the guides describe the library and the Python module; the
+# manual pages point at them.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+              ${PROJECT_SOURCE_DIR}/docs/library.md ${PROJECT_SOURCE_DIR}/docs/python.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(TARGETS tessgrid_lib EXPORT tessgridTargets
