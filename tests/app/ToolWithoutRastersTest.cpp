@@ -46,9 +46,9 @@ TEST_F(ToolWithoutRastersTest, RasterOutputsAndOptionsAreCommandLineErrors) {
         "output " + Work(StgName) + " is a GeoTIFF, and this tessgrid-tool was built without GDAL");
   }
   Refuse({"scale", StgIn, Work("out.asc"), "--factor", "2", "--band", "1"},
-         "The following argument was not expected: --band");
+         "The following arguments were not expected: 1 --band");
   Refuse({"scale", StgIn, Work("out.asc"), "--factor", "2", "--type", "Byte"},
-         "The following argument was not expected: --type");
+         "The following arguments were not expected: Byte --type");
 }
 
 TEST_F(ToolWithoutRastersTest, EveryInputIsReadAsAnAsciiGrid) {
