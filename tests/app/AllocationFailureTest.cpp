@@ -1,6 +1,6 @@
 // tests/app/AllocationFailureTest.cpp - the command under one failing allocation, for each one a
-// run makes, and tessgrid-tool under a spread of them. tests/support/FailingMalloc.cpp is
-// preloaded; sanitized builds go without it.
+// run makes, and tessgrid-tool, where it is built, under a spread of them.
+// tests/support/FailingMalloc.cpp is preloaded; sanitized builds go without it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -44,6 +44,7 @@ class AllocationFailureTest : public tessgrid_test::TCommandTest {
     return std::stoul("0" + ReadFile(Work("count.txt")));
   }
 
+#ifdef TESSGRID_TOOL_EXE
   // The same for tessgrid-tool with the arguments.
   unsigned long RunToolFailing(unsigned long LngFailAt, const std::vector<std::string>& VecArgs,
                                TRun& Result) const {
@@ -55,6 +56,7 @@ class AllocationFailureTest : public tessgrid_test::TCommandTest {
         "/dev/null", ">");
     return std::stoul("0" + ReadFile(Work("count.txt")));
   }
+#endif
 
   // Fails each allocation of a run on LngThreads threads in turn and expects every run to end
   // as "Out of memory" with the earlier output in place, or to succeed.
@@ -94,10 +96,8 @@ TEST_F(AllocationFailureTest, EveryFailedAllocationIsOutOfMemoryAndLosesNothing)
   }
 }
 
+#ifdef TESSGRID_TOOL_EXE
 TEST_F(AllocationFailureTest, AFailedAllocationOfTheToolIsOutOfMemoryAndLosesNothing) {
-  if (tessgrid_test::kToolExe.empty()) {
-    GTEST_SKIP() << "tessgrid-tool is not built (CLI11 was not found)";
-  }
   fs::copy_file(Data("elevation_4x3.asc"), Work("in.asc"));
   std::ofstream(Work("in.prj")) << "UTM 32\n";
   const std::vector<std::string> VecArgs = {"scale", Work("in.asc"), Work("out.asc"), "--factor",
@@ -135,9 +135,6 @@ TEST_F(AllocationFailureTest, AFailedAllocationOfTheToolIsOutOfMemoryAndLosesNot
 }
 
 TEST_F(AllocationFailureTest, AFailedAllocationOfAStreamedSeriesIsOutOfMemoryOnAnyThreads) {
-  if (tessgrid_test::kToolExe.empty()) {
-    GTEST_SKIP() << "tessgrid-tool is not built (CLI11 was not found)";
-  }
   const std::vector<std::string> VecArgs = {"average", Work("out.asc"), Data("elevation_4x3.asc"),
                                             Data("uplift_4x3.asc"), Data("elevation_4x3.asc")};
   const std::vector<std::string> VecFiles = {"count.txt", "out.asc", "stderr.txt", "stdout.txt"};
@@ -167,19 +164,22 @@ TEST_F(AllocationFailureTest, AFailedAllocationOfAStreamedSeriesIsOutOfMemoryOnA
   }
   ::unsetenv("TESSGRID_THREADS");
 }
+#endif
 
 #else
 
-TEST(AllocationFailureTest, AFailedAllocationOfAStreamedSeriesIsOutOfMemoryOnAnyThreads) {
+TEST(AllocationFailureTest, EveryFailedAllocationIsOutOfMemoryAndLosesNothing) {
   GTEST_SKIP() << "the sanitizers bring allocators of their own";
 }
 
-TEST(AllocationFailureTest, EveryFailedAllocationIsOutOfMemoryAndLosesNothing) {
+#ifdef TESSGRID_TOOL_EXE
+TEST(AllocationFailureTest, AFailedAllocationOfAStreamedSeriesIsOutOfMemoryOnAnyThreads) {
   GTEST_SKIP() << "the sanitizers bring allocators of their own";
 }
 
 TEST(AllocationFailureTest, AFailedAllocationOfTheToolIsOutOfMemoryAndLosesNothing) {
   GTEST_SKIP() << "the sanitizers bring allocators of their own";
 }
+#endif
 
 #endif

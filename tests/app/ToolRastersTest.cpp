@@ -9,12 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/CommandRunner.h"
-
-#ifdef TESSGRID_WITH_GDAL
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
-#endif
+
+#include "tests/support/CommandRunner.h"
 
 namespace {
 
@@ -57,13 +55,6 @@ std::string SmallGrid(const std::string& StgNoData, const std::string& StgRow1,
 
 class ToolRastersTest : public tessgrid_test::TToolTest {
  protected:
-  void SetUp() override {
-#ifndef TESSGRID_WITH_GDAL
-    GTEST_SKIP() << "tessgrid-tool is built without GDAL (TESSGRID_GDAL)";
-#endif
-    TToolTest::SetUp();
-  }
-
   std::string Put(const std::string& StgName, const std::string& StgText) const {
     std::ofstream(Work(StgName), std::ios::binary) << StgText;
     return Work(StgName);
@@ -111,7 +102,6 @@ class ToolRastersTest : public tessgrid_test::TToolTest {
     return StgText.substr(LngFrom, StgText.find('\n', LngFrom) - LngFrom);
   }
 
-#ifdef TESSGRID_WITH_GDAL
   // Writes a GeoTIFF of 3 x 2 cells, DblFirst and the next five numbers, under the geotransform,
   // without a no-data value.
   std::string Raster(const std::string& StgName, const std::vector<double>& VecTransform,
@@ -132,7 +122,6 @@ class ToolRastersTest : public tessgrid_test::TToolTest {
     GDALClose(PtrDataset);
     return Work(StgName);
   }
-#endif
 };
 
 }  // namespace
@@ -231,7 +220,6 @@ TEST_F(ToolRastersTest, CoordinateSystemsCompareByMeaning) {
 }
 
 TEST_F(ToolRastersTest, RastersOutsideTheMapModelAreRefused) {
-#ifdef TESSGRID_WITH_GDAL
   const std::string StgRotated = Raster("rotated.tif", {1000, 10, 0.5, 2020, 0.5, -10});
   const std::string StgOblong = Raster("oblong.tif", {1000, 10, 0, 2020, 0, -20});
   const std::string StgSouthUp = Raster("southup.tif", {1000, 10, 0, 2000, 0, 10});
@@ -254,7 +242,6 @@ TEST_F(ToolRastersTest, RastersOutsideTheMapModelAreRefused) {
            "File format error: cell at row 1, column 1 of " + StgLow +
                " holds -9999 but the raster declares no no-data value");
   }
-#endif
 }
 
 TEST_F(ToolRastersTest, AFailedRunLeavesEveryOutputAsItWas) {
