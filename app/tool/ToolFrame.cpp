@@ -553,7 +553,7 @@ void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::stri
     return;
   }
   Layout.IntDigits = MbrOptions.IntDigits;
-  Layout.BlnIndentRows = std::isnan(Layout.DblNoData);
+  Layout.BlnNaNNoData = std::isnan(Layout.DblNoData);
   WriteText(StgOutput, [PtrMap, Layout](std::ostream& Output) {
     WriteGridWithLayout(*PtrMap, Layout, Output);
   });
