@@ -26,14 +26,20 @@ std::string Row(const std::string& StgNoData, const std::string& StgCells,
 }
 
 // What the tool writes for a one-row grid like it; the rows of a grid that declares nan begin
-// with a blank.
+// with a blank, and its whole numbers are written as reals ("5.0").
 std::string Written(const std::string& StgNoData, const std::string& StgCells,
                     const std::string& StgXll = "0") {
   const std::string StgPadding(StgXll.size() < 8 ? 8 - StgXll.size() : 0, ' ');
+  std::string StgRow;
+  std::istringstream Cells(StgCells);
+  for (std::string StgCell; Cells >> StgCell;) {
+    const bool BlnWhole = StgCell.find_first_not_of("-0123456789") == std::string::npos;
+    StgRow += (StgRow.empty() ? "" : " ") + StgCell + (StgNoData == "nan" && BlnWhole ? ".0" : "");
+  }
   return "ncols " + std::to_string(std::count(StgCells.begin(), StgCells.end(), ' ') + 1) +
          "\nnrows 1\nxllcorner " + StgPadding + StgXll +
          "\nyllcorner        0\ncellsize 1\nNODATA_value " + StgNoData + "\n" +
-         (StgNoData == "nan" ? " " : "") + StgCells + " \n";
+         (StgNoData == "nan" ? " " : "") + StgRow + " \n";
 }
 
 class ToolNoDataTest : public tessgrid_test::TToolTest {
