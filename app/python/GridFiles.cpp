@@ -401,9 +401,8 @@ std::string SharedName(const std::string& StgFile) {
 // when anything fails.
 void StageRaster(const std::string& StgPath, long LngRows, long LngColumns, double DblXll,
                  double DblYll, double DblCellSize, double DblNoData,
-                 const std::optional<std::string>& OptCrs, std::optional<std::string> OptType,
-                 std::optional<std::vector<std::string>> OptOptions, bool BlnSingle,
-                 const py::function& Fill) {
+                 const std::optional<std::string>& OptCrs, const std::string& StgType,
+                 std::optional<std::vector<std::string>> OptOptions, const py::function& Fill) {
   TextArgument(StgPath, "path");
   if (OptCrs) {
     TextArgument(*OptCrs, "crs");
@@ -419,9 +418,8 @@ void StageRaster(const std::string& StgPath, long LngRows, long LngColumns, doub
   Header.DblNoData = DblNoData;
   CheckGridHeader(Header);
   TWriteOptions Options;
-  Options.OptType = std::move(OptType);
+  Options.OptType = StgType;
   Options.OptOptions = std::move(OptOptions);
-  Options.BlnSingle = BlnSingle;
   const TRasterTarget Target = RasterTargetOf("GTiff", OptCrs, Options);
   CheckNoDataFitsType(DblNoData, Target.Type, StgPath);
   const TGridLayout Layout{LngColumns, LngRows, DblXll, DblYll, DblCellSize, DblNoData};
@@ -495,7 +493,7 @@ refused. Raises tessgrid.Error with the reader's message.)");
 #ifdef TESSGRID_WITH_GDAL
   Module.attr("has_rasters") = true;
   Module.def("_stage_raster", &StageRaster, "path"_a, "rows"_a, "columns"_a, "xll"_a, "yll"_a,
-             "cellsize"_a, "nodata"_a, "crs"_a, "type"_a, "options"_a, "single"_a, "fill"_a,
+             "cellsize"_a, "nodata"_a, "crs"_a, "type"_a, "options"_a, "fill"_a,
              "tessgrid.dask.to_raster's GeoTIFF: fill(name) writes its windows into the "
              "temporary that then replaces the path.");
   Module.def("_write_raster_window", &WriteWindow, "file"_a, "path"_a, "row"_a, "column"_a,

@@ -4,6 +4,7 @@ opened the OSError Python itself would raise, which is a tessgrid.Error as well.
 import builtins
 import errno
 import os
+import stat
 
 from tessgrid._tessgrid import Error
 
@@ -23,8 +24,7 @@ class IsADirectoryError(builtins.IsADirectoryError, Error):
 for _kind in (FileNotFoundError, PermissionError, IsADirectoryError):
     _kind.__module__ = "tessgrid"
 
-_KINDS = {errno.ENOENT: FileNotFoundError, errno.ENOTDIR: FileNotFoundError,
-          errno.EACCES: PermissionError, errno.EPERM: PermissionError,
+_KINDS = {errno.ENOENT: FileNotFoundError, errno.EACCES: PermissionError, errno.EPERM: PermissionError,
           errno.EISDIR: IsADirectoryError}
 
 _OPEN_FAILURES = ("Unable to open file ", "Unable to write file ", "Unable to read file ")
@@ -41,11 +41,18 @@ def _reading_cause(path):
 
 
 def _writing_cause(path):
-    if os.path.isdir(path):
-        return errno.EISDIR
+    try:
+        if stat.S_ISDIR(os.stat(path).st_mode):
+            return errno.EISDIR
+    except FileNotFoundError:
+        pass
+    except OSError as failure:
+        return failure.errno
     folder = os.path.dirname(os.path.abspath(path))
-    if not os.path.isdir(folder):
-        return errno.ENOENT
+    try:
+        os.stat(folder)
+    except OSError as failure:
+        return failure.errno
     if not os.access(folder, os.W_OK | os.X_OK) or \
             (os.path.exists(path) and not os.access(path, os.W_OK)):
         return errno.EACCES
