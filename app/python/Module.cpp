@@ -255,6 +255,7 @@ they are the DataArray's attrs "transform", "crs" and "nodata". Needs xarray.)")
 
   tessgrid::detail::AddGridFiles(Module);
   tessgrid::detail::AddOperations(Module);
+  tessgrid::detail::AddResampleBlocks(Module);
 #ifdef TESSGRID_WITH_CALC
   tessgrid::detail::AddCalc(Module);
 #endif

@@ -1,18 +1,14 @@
-// app/python/PyGrid.cpp - grids in and out of the library's maps, and the row blocks of the
+// app/python/PyGrid.cpp - grids in and out of the library's maps, and the thread count of the
 // threaded operations. The contracts are in app/python/PyGrid.h.
 #include "app/python/PyGrid.h"
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <exception>
 #include <limits>
 #include <regex>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -23,13 +19,9 @@
 
 namespace tessgrid::detail {
 
-namespace {
-
 using namespace pybind11::literals;
 
-// Rows a thread takes at a time: enough to keep the shared counter cold, few enough that the
-// last blocks spread over the threads.
-constexpr long kLngBlockRows = 16;
+namespace {
 
 // Refuses a float32 grid whose no-data value no float32 cell could equal.
 void CheckFloat32NoData(const TPyGrid& Grid) {
@@ -320,41 +312,6 @@ long ThreadsOf(std::optional<long> OptThreads) {
     Fail("threads must be 1 or more");
   }
   return std::min(OptThreads.value_or(ThreadCount()), kLngMaxThreads);
-}
-
-void ForRowBlocks(long LngRows, long LngThreads,
-                  const std::function<void(long, long, long)>& Work) {
-  const long LngBlocks = (LngRows + kLngBlockRows - 1) / kLngBlockRows;
-  const long LngUsed = std::max(1L, std::min(LngThreads, LngBlocks));
-  std::atomic<long> LngNextBlock{0};
-  std::vector<std::exception_ptr> VecErrors(static_cast<std::size_t>(LngUsed));
-  auto Run = [&](long LngT) {
-    try {
-      for (long LngBlock = LngNextBlock.fetch_add(1); LngBlock < LngBlocks;
-           LngBlock = LngNextBlock.fetch_add(1)) {
-        Work(LngBlock * kLngBlockRows, std::min(LngRows, (LngBlock + 1) * kLngBlockRows), LngT);
-      }
-    } catch (...) {
-      VecErrors[static_cast<std::size_t>(LngT)] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> VecThreads;
-  for (long LngT = 1; LngT < LngUsed; ++LngT) {
-    try {
-      VecThreads.emplace_back(Run, LngT);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  Run(0);
-  for (std::thread& Thread : VecThreads) {
-    Thread.join();
-  }
-  for (const std::exception_ptr& PtrError : VecErrors) {
-    if (PtrError) {
-      std::rethrow_exception(PtrError);
-    }
-  }
 }
 
 }  // namespace tessgrid::detail

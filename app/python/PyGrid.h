@@ -132,11 +132,6 @@ TPyGrid ResultGrid(std::unique_ptr<TMap> PtrMap, const TPyGrid& Source, double D
 /// Throws "threads must be 1 or more" for a count below 1.
 long ThreadsOf(std::optional<long> OptThreads);
 
-/// Runs Work(first row, end row, thread index) over blocks of the rows on LngThreads threads
-/// (fewer when there are fewer blocks), the calling thread being thread 0. Threads the system
-/// refuses to start are done without. Rethrows the first failure of a thread, by thread index.
-void ForRowBlocks(long LngRows, long LngThreads, const std::function<void(long, long, long)>& Work);
-
 }  // namespace tessgrid::detail
 
 #endif  // APP_PYTHON_PYGRID_H

@@ -2,11 +2,14 @@
 // and lenient header rule, through the public loaders and the internal entry points.
 #include "io/GridReader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <ios>
@@ -482,5 +485,71 @@ TEST(GridReaderTest, ThreadCountComesFromTheEnvironmentUpToTheCap) {
     ::setenv("TESSGRID_THREADS", StgOld.c_str(), 1);
   } else {
     ::unsetenv("TESSGRID_THREADS");
+  }
+}
+
+TEST(GridReaderTest, AParkedFileReadsOnWhereItWasLeftWhileItIsTheSameFile) {
+  const std::string StgName = ::testing::TempDir() + "parked_" + std::to_string(::getpid());
+  const std::string StgOther = StgName + ".other";
+  // Beyond the source's read-ahead of the header, so that a parked file is sought again.
+  std::string StgText = kStgHeader;
+  for (int IntRow = 0; IntRow < 3000; ++IntRow) {
+    StgText += std::to_string(IntRow) + " 2 3\n";
+  }
+  std::ofstream(StgName, std::ios::binary) << StgText;
+  const auto ReadAll = [](tessgrid::detail::TFileSource& Source) {
+    std::string StgRead;
+    char ArrBlock[1000];
+    std::size_t LngGot = 0;
+    tessgrid::detail::TReadEnd End = tessgrid::detail::TReadEnd::kFull;
+    while (End == tessgrid::detail::TReadEnd::kFull) {
+      Source.Resume();
+      End = Source.Read(ArrBlock, sizeof ArrBlock, 0, false, LngGot);
+      Source.Park();
+      StgRead.append(ArrBlock, LngGot);
+    }
+    return StgRead;
+  };
+  {
+    // A byte taken for the header leaves its read-ahead in the source while it is parked.
+    tessgrid::detail::TFileSource Source(StgName);
+    ASSERT_EQ(Source.Peek(), 'n');
+    Source.Take();
+    Source.Park();
+    EXPECT_EQ(ReadAll(Source), StgText.substr(1));
+  }
+  {
+    // Another file renamed over the name is not read on as if it were the first.
+    tessgrid::detail::TFileSource Source(StgName);
+    Source.Park();
+    std::ofstream(StgOther, std::ios::binary) << StgText;
+    ASSERT_EQ(std::rename(StgOther.c_str(), StgName.c_str()), 0);
+    EXPECT_STRING_MESSAGE(Source.Resume(), "Unable to read file " + StgName);
+    // Gone, it cannot be opened again.
+    ASSERT_EQ(std::remove(StgName.c_str()), 0);
+    EXPECT_STRING_MESSAGE(Source.Resume(), "Unable to open file " + StgName);
+  }
+  {
+    // Where the process may open no more files, the message says so and names the limit.
+    std::ofstream(StgName, std::ios::binary) << StgText;
+    tessgrid::detail::TFileSource Source(StgName);
+    Source.Park();
+    // The lowest free descriptor as the limit: every one below it is taken.
+    const int IntFree = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(IntFree, 0);
+    ::close(IntFree);
+    rlimit Before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &Before), 0);
+    rlimit Starved = Before;
+    Starved.rlim_cur = static_cast<rlim_t>(IntFree);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &Starved), 0);
+    const testing::AssertionResult Result = tessgrid_test::ThrowsMessage(
+        [&Source]() { Source.Resume(); },
+        "Unable to open file " + StgName + ": too many files are open at once (the limit is " +
+            std::to_string(IntFree) + "); raise it with ulimit -n",
+        tessgrid_test::TMessageKind::kString);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &Before), 0);
+    EXPECT_TRUE(Result);
+    std::remove(StgName.c_str());
   }
 }
