@@ -282,7 +282,8 @@ TRasterTarget RasterTargetOf(const std::string& StgFormat, const std::optional<s
     Target.Type = TRasterType::kFloat32;
   }
   if (Options.OptType && !RasterTypeOf(TextArgument(*Options.OptType, "type"), Target.Type)) {
-    Fail("type must be Float64, Float32, Int32, Int16 or Byte, not \"" + *Options.OptType + "\"");
+    Fail("type must be Float64, Float32, Int32, UInt32, Int16, UInt16 or Byte, not \"" +
+         *Options.OptType + "\"");
   }
   if (StgFormat == "GTiff") {
     Target.VecOptions = DefaultGeoTiffOptions(Target.Type);
@@ -318,7 +319,7 @@ void WriteRasterFile(const std::string& StgPath, const TPyGrid& Grid, const TRas
   const TGridLayout Layout{Grid.Columns(), Grid.Rows(),      Grid.DblXll,
                            Grid.DblYll,    Grid.DblCellSize, Grid.DblNoData};
   TOutputSet Outputs;
-  Outputs.StageFile(StgPath, [&](const std::string& StgFile) {
+  StageRasterFile(Outputs, StgPath, [&](const std::string& StgFile) {
     TRasterRowWriter Writer(Layout, Target, StgFile, StgPath);
     Writer.Write([&Grid](std::size_t LngRow) { return Grid.Row(static_cast<long>(LngRow)); },
                  static_cast<std::size_t>(Grid.Rows()));
@@ -424,7 +425,7 @@ void StageRaster(const std::string& StgPath, long LngRows, long LngColumns, doub
   CheckNoDataFitsType(DblNoData, Target.Type, StgPath);
   const TGridLayout Layout{LngColumns, LngRows, DblXll, DblYll, DblCellSize, DblNoData};
   TOutputSet Outputs;
-  Outputs.StageFile(StgPath, [&](const std::string& StgFile) {
+  StageRasterFile(Outputs, StgPath, [&](const std::string& StgFile) {
     CreateRasterForWindows(Layout, Target, StgFile, StgPath);
     Fill(SharedName(StgFile));
   });
@@ -439,7 +440,8 @@ void WriteWindow(const std::string& StgFile, const std::string& StgPath, long Ln
                  const std::string& StgType) {
   TRasterType Type = TRasterType::kFloat64;
   if (!RasterTypeOf(StgType, Type)) {
-    Fail("type must be Float64, Float32, Int32, Int16 or Byte, not \"" + StgType + "\"");
+    Fail("type must be Float64, Float32, Int32, UInt32, Int16, UInt16 or Byte, not \"" + StgType +
+         "\"");
   }
   const py::array_t<double> ArrCells = CellsOf(Cells, "cells", DblDeclared);
   const long LngRows = static_cast<long>(ArrCells.shape(0));

@@ -53,8 +53,11 @@ long NarrowRow(const double* PtrIn, float* PtrOut, std::size_t LngColumns, doubl
 
 std::string PythonWords(std::string StgMessage) {
   static const std::regex kFunction(R"( in T[A-Za-z0-9_]+::[A-Za-z0-9_~]+)");
-  static const std::array<std::pair<const char*, const char*>, 2> kWords{
-      {{"with --nodata", "with nodata="}, {"tessgrid-tool", "tessgrid"}}};
+  static const std::array<std::pair<const char*, const char*>, 4> kWords{
+      {{"with --nodata", "with nodata="},
+       {"with --type", "with type="},
+       {"with --format", "with format="},
+       {"tessgrid-tool", "tessgrid"}}};
   StgMessage = std::regex_replace(StgMessage, kFunction, "");
   for (const auto& [PtrTool, PtrPython] : kWords) {
     const std::string StgTool(PtrTool);

@@ -54,7 +54,8 @@ const std::string& TextArgument(const std::string& StgText, const std::string& S
 
 /// Returns the message as Python users read it: without the library function that raised it
 /// (" in TAxis::GetIndex" at its end), the module's name for the tool's and a keyword for the
-/// tool's option ("with --nodata" becomes "with nodata=").
+/// tool's options ("with --nodata", "--type", "--format" become "with nodata=", "type=",
+/// "format=").
 std::string PythonWords(std::string StgMessage);
 
 /// Returns the text of a number as Python's repr shows it, its shortest exact form.

@@ -6,6 +6,9 @@
 #include <ogr_spatialref.h>
 
 #include <climits>
+#include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "io/gdal/GdalSession.h"
 #include "model/Fail.h"
@@ -18,12 +21,24 @@ namespace {
   Fail("Unable to write file " + StgOutput + ": " + GdalMessage());
 }
 
+// Whether the cell read back is the one written as the band's type holds it: the same bits, or
+// both NaN. Cells were checked to fit the type, so only float32 rounds them.
+bool SameCell(double DblWritten, double DblRead, GDALDataType Type) {
+  if (Type == GDT_Float32) {
+    DblWritten = static_cast<double>(static_cast<float>(DblWritten));
+  }
+  if (std::isnan(DblWritten) || std::isnan(DblRead)) {
+    return std::isnan(DblWritten) && std::isnan(DblRead);
+  }
+  return std::memcmp(&DblWritten, &DblRead, sizeof(double)) == 0;
+}
+
 }  // namespace
 
 void CreateRasterForWindows(const TGridLayout& Layout, const TRasterTarget& Target,
                             const std::string& StgPath, const std::string& StgOutput) {
   UseGdal();
-  CheckRasterFormat(Target.StgFormat);
+  CheckRasterTarget(Target, StgOutput);
   GDALDriver* PtrDriver = GetGDALDriverManager()->GetDriverByName(Target.StgFormat.c_str());
   if (PtrDriver->GetMetadataItem(GDAL_DCAP_CREATE) == nullptr) {
     Fail(StgOutput + ": GDAL writes " + Target.StgFormat +
@@ -99,10 +114,32 @@ void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput,
     FailWindowWrite(StgOutput);
   }
   // Closing writes the blocks and the file's directory; a failure there fails the window.
+  const GDALDataType Type = PtrBand->GetRasterDataType();
   CPLErrorReset();
   PtrDataset.reset();
   if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) {
     FailWindowWrite(StgOutput);
+  }
+  // As every raster output, the window is read back: a write GDAL reports done but that does
+  // not hold the cells fails here, while the file is still only a temporary.
+  const TDatasetPtr PtrWritten(
+      GDALDataset::Open(StgPath.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr));
+  const std::size_t LngCells =
+      static_cast<std::size_t>(LngRows) * static_cast<std::size_t>(LngColumns);
+  std::vector<double> VecRead(LngCells);
+  if (!PtrWritten || PtrWritten->GetRasterBand(1)->RasterIO(
+                         GF_Read, static_cast<int>(LngColumn), static_cast<int>(LngRow),
+                         static_cast<int>(LngColumns), static_cast<int>(LngRows), VecRead.data(),
+                         static_cast<int>(LngColumns), static_cast<int>(LngRows), GDT_Float64, 0, 0,
+                         nullptr) != CE_None) {
+    FailWindowWrite(StgOutput);
+  }
+  for (std::size_t LngK = 0; LngK < LngCells; ++LngK) {
+    if (!SameCell(PtrCells[LngK], VecRead[LngK], Type)) {
+      Fail("Unable to write file " + StgOutput +
+           ": GDAL reads back other cells than were written, in row " +
+           std::to_string(LngRow + static_cast<long>(LngK / static_cast<std::size_t>(LngColumns))));
+    }
   }
 }
 
