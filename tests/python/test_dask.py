@@ -156,6 +156,13 @@ def test_dataarrays_keep_coordinates_crs_and_nodata_through_the_cluster(client):
         assert numpy.array_equal(computed.x, a.x) and numpy.array_equal(computed.y, a.y)
         assert computed.rio.nodata == -9999.0
         assert numpy.array_equal(computed.values, numpy.asarray(expected))
+    # resample: the library's new grid (west and north kept), one band of a raster too.
+    for given in (a, a.expand_dims("band")):
+        coarse = client.compute(tgd.resample(given, 30.0, "bilinear")).result()
+        whole = tessgrid.resample(ga, 30.0, "bilinear", dtype="float64")
+        assert coarse.rio.transform() == whole.transform and coarse.rio.crs.to_epsg() == 32633
+        assert coarse.rio.nodata == -9999.0
+        assert numpy.array_equal(coarse.values, numpy.asarray(whole))
     shifted = a.assign_coords(x=a.x + 12.5).rio.write_transform(None)
     with pytest.raises(tessgrid.Error, match=r"^grids are not aligned: A and B differ in "
                                              r"xllcorner \(431234\.5 vs 431247\)$"):

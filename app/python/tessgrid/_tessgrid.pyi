@@ -73,3 +73,10 @@ def _stage_raster(path: str, rows: int, columns: int, xll: float, yll: float, ce
 def _write_raster_window(file: str, path: str, row: int, column: int,
                          cells: numpy.typing.ArrayLike, declared: float, nodata: float,
                          type: str) -> None: ...
+def _resample_plan(rows: int, columns: int, cellsize: float, resolution: float, method: str, *,
+                   xll: float = 0.0, yll: float = 0.0
+                   ) -> Tuple[Tuple[int, int], Tuple[int, int]]: ...
+def _resample_window(grid: GridLike, resolution: float, method: str, source_shape: Tuple[int, int],
+                     origin: Tuple[int, int], first_cell: Tuple[int, int], shape: Tuple[int, int],
+                     *, nodata: Optional[float] = None, xll: float = 0.0,
+                     yll: float = 0.0) -> numpy.ndarray: ...

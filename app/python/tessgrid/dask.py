@@ -263,7 +263,7 @@ def to_raster(array, path, *, nodata=None, xll=None, yll=None, cellsize=None, cr
 
 
 def _resample_block(block, *, resolution, method, cellsize, nodata, source_shape, starts,
-                    out_starts, out_chunks, depth, block_id=None):
+                    out_starts, out_chunks, depth, corner, block_id=None):
     # The block holds its chunk and the rim overlap() added on its inner sides; the library
     # computes the chunk's cells of the whole target grid from it, placed by their whole-grid
     # indices, so that they are the very cells the whole array gives.
@@ -273,7 +273,8 @@ def _resample_block(block, *, resolution, method, cellsize, nodata, source_shape
     grid = tessgrid.Grid(block, cellsize=cellsize, nodata=nodata)
     return _tessgrid._resample_window(grid, resolution, method, source_shape, origin,
                                       (out_starts[0][row], out_starts[1][column]),
-                                      (out_chunks[0][row], out_chunks[1][column]))
+                                      (out_chunks[0][row], out_chunks[1][column]),
+                                      xll=corner[0], yll=corner[1])
 
 
 def _whole_steps(sizes, step, least):
@@ -355,10 +356,19 @@ def resample(array, resolution, method="near", cellsize=None, nodata=-9999.0, th
     "bilinear" the cells of the kernel, which widens with the ratio when coarsening), and the
     library places its cells by their indices in the whole grid, so the result equals
     tessgrid.resample(tessgrid.Grid(array, cellsize=cellsize), ...) cell for cell, row 0 the
-    northern row. threads is accepted for a uniform signature; each chunk takes one.
+    northern row. A DataArray (also (band, y, x) of one band) brings its no-data value (else
+    `nodata`) and gives a DataArray on the new grid, its western and northern edges kept, with
+    its CRS. threads is accepted for a uniform signature; each chunk takes one.
     """
     if method not in ("near", "bilinear"):
         raise tessgrid.Error('method must be "near" or "bilinear", not "%s"' % method)
+    place = None
+    if _xr.is_dataarray(array):
+        if array.ndim == 3 and array.shape[0] == 1:
+            array = array.isel({array.dims[0]: 0}, drop=True)
+        _cell_size_of(array, cellsize)
+        place = _xr.georeference(array, nodata)
+        nodata = place.nodata
     cellsize = _cell_size_of(array, cellsize)
     if not numpy.isfinite(cellsize) or cellsize <= 0:
         raise tessgrid.Error("cellsize must be a number above 0, not %r" % (cellsize,))
@@ -376,8 +386,11 @@ def resample(array, resolution, method="near", cellsize=None, nodata=-9999.0, th
         raise tessgrid.Error("resolution / cellsize must be a ratio of whole numbers up to 1000 "
                              "for a chunked resample")
     step = ratio.numerator  # source cells that hold a whole number of new cells
+    # The corner places the centres in map coordinates, as tessgrid.resample places them.
+    corner = (0.0, 0.0) if place is None else (place.xll, place.yll)
     target_shape, depth = _tessgrid._resample_plan(data.shape[0], data.shape[1], cellsize,
-                                                   resolution, method)
+                                                   resolution, method, xll=corner[0],
+                                                   yll=corner[1])
     data = data.rechunk(tuple(_whole_steps(sizes, step, reach)
                               for sizes, reach in zip(data.chunks, depth)))
     out_chunks = []
@@ -389,7 +402,14 @@ def resample(array, resolution, method="near", cellsize=None, nodata=-9999.0, th
                               cellsize=cellsize, nodata=nodata, source_shape=data.shape,
                               starts=tuple(_starts(sizes) for sizes in data.chunks),
                               out_starts=tuple(_starts(counts) for counts in out_chunks),
-                              out_chunks=tuple(out_chunks), depth=depth)
-    return dask.array.map_overlap(block, data, depth={0: depth[0], 1: depth[1]},
-                                  boundary="none", trim=False, chunks=tuple(out_chunks),
-                                  dtype=numpy.float64)
+                              out_chunks=tuple(out_chunks), depth=depth, corner=corner)
+    result = dask.array.map_overlap(block, data, depth={0: depth[0], 1: depth[1]},
+                                    boundary="none", trim=False, chunks=tuple(out_chunks),
+                                    dtype=numpy.float64)
+    if place is None:
+        return result
+    # The library keeps the western and northern edges and fits whole new cells below them.
+    north = place.yll + data.shape[0] * cellsize
+    return _xr.dataarray(result, _xr.Georeference(
+        place.xll, north - target_shape[0] * resolution, resolution, nodata, place.crs,
+        encoded_nodata=place.encoded_nodata))
