@@ -141,8 +141,9 @@ def read(path: PathLike, *, band: int = 1, threads: Optional[int] = None,
 
 @_documented(_tessgrid.write, """
 
-`grid` may be a DataArray (see tessgrid.from_xarray) and `path` any
-os.PathLike. A folder that is missing or not writable, or a folder named as the
+`grid` may be a DataArray (see tessgrid.from_xarray); a masked one (NaN
+no-data) is written with the no-data value its file held (rioxarray's encoded
+_FillValue) unless nodata= says otherwise. `path` may be any os.PathLike. A folder that is missing or not writable, or a folder named as the
 file, raises FileNotFoundError, PermissionError or IsADirectoryError (each also
 a tessgrid.Error).""")
 def write(path: PathLike, grid: GridLike, digits: Optional[int] = None, *,
@@ -151,6 +152,10 @@ def write(path: PathLike, grid: GridLike, digits: Optional[int] = None, *,
           nodata: Optional[float] = None) -> None:
     path = _path(path)
     if _xr.is_dataarray(grid):
+        # A masked DataArray's file value goes back into the file, as rioxarray writes it.
+        place = _xr.georeference(grid)
+        if nodata is None and numpy.isnan(place.nodata) and place.encoded_nodata is not None:
+            nodata = place.encoded_nodata
         grid = _xr.from_xarray(grid)
     if options is not None:
         options = list(options)
