@@ -216,7 +216,8 @@ def to_raster(array, path, *, nodata=None, xll=None, yll=None, cellsize=None, cr
     equal to -9999 being no-data. The file declares `nodata`, else the DataArray's encoded
     no-data value (rioxarray's) or its own, and its no-data cells hold it. `type` (default
     Float32 for float32 cells, else Float64) and `options` are as tessgrid.write takes them for
-    a GeoTIFF, with its checks of every cell, chunk by chunk; TILED=NO is refused.
+    a GeoTIFF, with its checks of every cell, chunk by chunk, and of the options before the
+    file is made; TILED=NO is refused. Each chunk's window is read back once written.
     """
     path = _api._path(path)
     if not path.lower().endswith((".tif", ".tiff")):
