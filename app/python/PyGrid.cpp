@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
-#include <regex>
 #include <utility>
 #include <vector>
 
@@ -49,16 +49,51 @@ long NarrowRow(const double* PtrIn, float* PtrOut, std::size_t LngColumns, doubl
   return -1;
 }
 
+bool IsNameCharacter(char ChrAt) {
+  return std::isalnum(static_cast<unsigned char>(ChrAt)) != 0 || ChrAt == '_';
+}
+
+// Drops each " in TClass::Function" (a T, a name, "::", a name that may start with ~).
+std::string WithoutFunctionNames(const std::string& StgMessage) {
+  static const std::string kStgIn = " in T";
+  std::string StgOut;
+  std::size_t LngFrom = 0;
+  for (std::size_t LngAt = StgMessage.find(kStgIn); LngAt != std::string::npos;
+       LngAt = StgMessage.find(kStgIn, LngAt + 1)) {
+    std::size_t LngEnd = LngAt + kStgIn.size();
+    while (LngEnd < StgMessage.size() && IsNameCharacter(StgMessage[LngEnd])) {
+      ++LngEnd;
+    }
+    if (LngEnd == LngAt + kStgIn.size() || StgMessage.compare(LngEnd, 2, "::") != 0) {
+      continue;
+    }
+    std::size_t LngName = LngEnd + 2;
+    if (LngName < StgMessage.size() && StgMessage[LngName] == '~') {
+      ++LngName;
+    }
+    std::size_t LngStop = LngName;
+    while (LngStop < StgMessage.size() && IsNameCharacter(StgMessage[LngStop])) {
+      ++LngStop;
+    }
+    if (LngStop == LngEnd + 2) {
+      continue;
+    }
+    StgOut.append(StgMessage, LngFrom, LngAt - LngFrom);
+    LngFrom = LngStop;
+    LngAt = LngStop - 1;
+  }
+  return StgOut.append(StgMessage, LngFrom, std::string::npos);
+}
+
 }  // namespace
 
 std::string PythonWords(std::string StgMessage) {
-  static const std::regex kFunction(R"( in T[A-Za-z0-9_]+::[A-Za-z0-9_~]+)");
   static const std::array<std::pair<const char*, const char*>, 4> kWords{
       {{"with --nodata", "with nodata="},
        {"with --type", "with type="},
        {"with --format", "with format="},
        {"tessgrid-tool", "tessgrid"}}};
-  StgMessage = std::regex_replace(StgMessage, kFunction, "");
+  StgMessage = WithoutFunctionNames(StgMessage);
   for (const auto& [PtrTool, PtrPython] : kWords) {
     const std::string StgTool(PtrTool);
     for (std::size_t LngAt = StgMessage.find(StgTool); LngAt != std::string::npos;

@@ -163,6 +163,8 @@ def test_messages_are_in_pythons_words():
                                                         "not nan"),
         (lambda: tessgrid.Grid(numpy.ones((2, 2)), cellsize=0),
          "File format error: invalid cellsize"),
+        # The library names its function ("... in TMapTools::Resample"); Python users see none.
+        (lambda: tessgrid.resample(grid, 1e-300), "New resolution is too small for the map"),
         (lambda: tessgrid.add(numpy.ones((1, 1)), numpy.ones((1, 1)), nodata=2),
          "result: the result holds 2 at row 0, column 0, a data value equal to the NODATA_value "
          "it declares; choose another with nodata="),
