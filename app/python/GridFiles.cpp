@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstddef>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@
 #include "model/Fail.h"
 
 #ifdef TESSGRID_WITH_GDAL
+#include "io/gdal/RasterWindows.h"
 #include "io/gdal/Rasters.h"
 #endif
 
@@ -76,14 +78,48 @@ TPyGrid ReadRaster(TRasterReader& Raster, const std::string& StgPath) {
   Grid.ArrCells = SharedCells(std::move(PtrCells), PtrFirst, Header.LngRows, Header.LngColumns);
   return Grid;
 }
+
+// A Float32 band straight into float32 cells, through a window of whole blocks of rows at a
+// time: a float64 copy of the whole band would double the memory of the read.
+TPyGrid ReadRaster32(TRasterReader& Raster, const std::string& StgPath) {
+  const TGridHeader Header = Raster.Header();
+  const long LngBlock = Raster.Facts().LngBlockRows;
+  const long LngWindow =
+      std::max(1L, (1L << 20) / std::max(1L, Header.LngColumns * LngBlock)) * LngBlock;
+  const std::size_t LngColumns = static_cast<std::size_t>(Header.LngColumns);
+  py::array_t<float> ArrCells({Header.LngRows, Header.LngColumns});
+  float* PtrCells = ArrCells.mutable_data();
+  {
+    py::gil_scoped_release Release;
+    std::vector<double> VecWindow(static_cast<std::size_t>(LngWindow) * LngColumns);
+    for (long LngFirst = 0; LngFirst < Header.LngRows; LngFirst += LngWindow) {
+      const long LngCount = std::min(LngWindow, Header.LngRows - LngFirst);
+      Raster.ReadRows(LngFirst, LngCount, VecWindow.data());
+      std::copy(VecWindow.begin(), VecWindow.begin() + LngCount * static_cast<long>(LngColumns),
+                PtrCells + static_cast<std::size_t>(LngFirst) * LngColumns);
+    }
+  }
+  TPyGrid Grid = GridOf(Header, StgPath);
+  // The cells hold the band's no-data value as a float32, which is what GDAL compares them by.
+  Grid.DblNoData = static_cast<double>(static_cast<float>(Header.DblNoData));
+  if (!Raster.CrsText().empty()) {
+    Grid.OptCrs = Raster.CrsText();
+  }
+  Grid.ArrCells = py::array_t<double>(std::vector<py::ssize_t>{0, 0});
+  Grid.OptCells32 = std::move(ArrCells);
+  return Grid;
+}
 #endif
 
-TPyGrid Read(const std::string& StgPath, long LngBand, std::optional<long> OptThreads) {
+TPyGrid Read(const std::string& StgPath, long LngBand, std::optional<long> OptThreads,
+             const py::object& DType) {
   TextArgument(StgPath, "path");
   const long LngThreads = ThreadsOf(OptThreads);
   if (LngBand < 1) {
     Fail("band must be 1 or more");
   }
+  const bool BlnAsked = !DType.is_none();
+  const TCellType Asked = CellTypeOf(DType, TCellType::kFloat64);
 #ifdef TESSGRID_WITH_GDAL
   std::unique_ptr<TRasterReader> PtrRaster;
   {
@@ -91,7 +127,14 @@ TPyGrid Read(const std::string& StgPath, long LngBand, std::optional<long> OptTh
     PtrRaster = TRasterReader::OpenIfRaster(StgPath, static_cast<int>(LngBand));
   }
   if (PtrRaster) {
-    return ReadRaster(*PtrRaster, StgPath);
+    const bool BlnSingle = PtrRaster->Facts().StgType == "Float32";
+    if ((BlnAsked    ? Asked
+         : BlnSingle ? TCellType::kFloat32
+                     : TCellType::kFloat64) == TCellType::kFloat64) {
+      return ReadRaster(*PtrRaster, StgPath);
+    }
+    return BlnSingle ? ReadRaster32(*PtrRaster, StgPath)
+                     : NarrowedGrid(ReadRaster(*PtrRaster, StgPath));
   }
 #endif
   auto PtrCells = std::make_unique<TFlatGrid>();
@@ -111,19 +154,69 @@ TPyGrid Read(const std::string& StgPath, long LngBand, std::optional<long> OptTh
   Grid.OptCrs = OptCrs;
   const double* PtrFirst = PtrCells->Cells();
   Grid.ArrCells = SharedCells(std::move(PtrCells), PtrFirst, Header.LngRows, Header.LngColumns);
-  return Grid;
+  return Asked == TCellType::kFloat32 ? NarrowedGrid(Grid) : Grid;
 }
 
-// The grid to write: a Grid as it is, or an array as an operation takes it; both with numbers
-// the reader takes back, an empty grid too.
-TPyGrid WrittenGrid(const py::object& Object) {
-  if (py::isinstance<TPyGrid>(Object)) {
-    return Object.cast<TPyGrid>();
+// Returns the first column of the row whose cell holds the new no-data value as data, after
+// turning the row's declared no-data cells into it; or -1.
+long RenameNoDataRow(double* PtrCells, std::size_t LngColumns, double DblDeclared, double DblNew) {
+  const bool BlnNaNDeclared = std::isnan(DblDeclared);
+  const bool BlnNaNNew = std::isnan(DblNew);
+  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+    double& DblCell = PtrCells[LngColumn];
+    if (DblCell == DblDeclared || (BlnNaNDeclared && std::isnan(DblCell))) {
+      DblCell = DblNew;
+    } else if (DblCell == DblNew || (BlnNaNNew && std::isnan(DblCell))) {
+      return static_cast<long>(LngColumn);
+    }
   }
+  return -1;
+}
+
+[[noreturn]] void FailNoDataRenamed(const std::string& StgName, double DblCell, long LngRow,
+                                    long LngColumn) {
+  Fail(StgName + ": the cell at row " + std::to_string(LngRow) + ", column " +
+       std::to_string(LngColumn) + " holds " + NumberWords(DblCell) +
+       " as data, and nodata= would make it no-data");
+}
+
+// The grid to write, float64: a Grid as it is, or an array as an operation takes it; both with
+// numbers the reader takes back, an empty grid too. With nodata=, a copy whose no-data cells hold
+// that value instead.
+TPyGrid WrittenGrid(const py::object& Object, std::optional<double> OptNoData) {
   TPyGrid Grid;
-  Grid.ArrCells = CellsOf(Object, "grid", Grid.DblNoData);
-  Grid.StgName = "grid";
-  CheckGridHeader(HeaderOf(Grid));
+  if (py::isinstance<TPyGrid>(Object)) {
+    Grid = WidenedGrid(Object.cast<TPyGrid>());
+  } else {
+    Grid.ArrCells = CellsOf(Object, "grid", Grid.DblNoData);
+    Grid.StgName = "grid";
+    CheckGridHeader(HeaderOf(Grid));
+  }
+  if (!OptNoData || *OptNoData == Grid.DblNoData ||
+      (std::isnan(*OptNoData) && std::isnan(Grid.DblNoData))) {
+    return Grid;
+  }
+  py::array_t<double> ArrCopy({Grid.ArrCells.shape(0), Grid.ArrCells.shape(1)});
+  double* PtrCopy = ArrCopy.mutable_data();
+  const std::size_t LngColumns = static_cast<std::size_t>(Grid.Columns());
+  long LngRow = 0;
+  long LngColumn = -1;
+  {
+    py::gil_scoped_release Release;
+    for (; LngRow < Grid.Rows(); ++LngRow) {
+      double* PtrRow = PtrCopy + static_cast<std::size_t>(LngRow) * LngColumns;
+      std::copy(Grid.Row(LngRow), Grid.Row(LngRow) + LngColumns, PtrRow);
+      LngColumn = RenameNoDataRow(PtrRow, LngColumns, Grid.DblNoData, *OptNoData);
+      if (LngColumn >= 0) {
+        break;
+      }
+    }
+  }
+  if (LngColumn >= 0) {
+    FailNoDataRenamed(Grid.StgName, Grid.Row(LngRow)[LngColumn], LngRow, LngColumn);
+  }
+  Grid.ArrCells = ArrCopy;
+  Grid.DblNoData = *OptNoData;
   return Grid;
 }
 
@@ -144,6 +237,7 @@ struct TWriteOptions {
   std::optional<std::string> OptType;                  ///< type=
   std::optional<std::vector<std::string>> OptOptions;  ///< options=
   std::optional<int> OptDigits;                        ///< digits=
+  bool BlnSingle = false;  ///< the grid holds float32 cells: Float32 unless type= says otherwise
 };
 
 // Returns GDAL's name of the output's format, or "" for the ASCII grid; refuses keywords the
@@ -180,12 +274,16 @@ std::string OutputFormat(const std::string& StgPath, const TWriteOptions& Option
 #ifdef TESSGRID_WITH_GDAL
 // The raster target of the output, as tessgrid-tool makes it: Float64 unless type= says
 // otherwise, GeoTIFF's default creation options followed by the caller's, the grid's crs.
-TRasterTarget RasterTargetOf(const std::string& StgFormat, const TPyGrid& Grid,
+TRasterTarget RasterTargetOf(const std::string& StgFormat, const std::optional<std::string>& OptCrs,
                              const TWriteOptions& Options) {
   TRasterTarget Target;
   Target.StgFormat = StgFormat;
+  if (Options.BlnSingle) {
+    Target.Type = TRasterType::kFloat32;
+  }
   if (Options.OptType && !RasterTypeOf(TextArgument(*Options.OptType, "type"), Target.Type)) {
-    Fail("type must be Float64, Float32, Int32, Int16 or Byte, not \"" + *Options.OptType + "\"");
+    Fail("type must be Float64, Float32, Int32, UInt32, Int16, UInt16 or Byte, not \"" +
+         *Options.OptType + "\"");
   }
   if (StgFormat == "GTiff") {
     Target.VecOptions = DefaultGeoTiffOptions(Target.Type);
@@ -197,8 +295,8 @@ TRasterTarget RasterTargetOf(const std::string& StgFormat, const TPyGrid& Grid,
     Target.VecOptions.push_back(StgOption);
   }
   CheckRasterFormat(StgFormat);
-  if (Grid.OptCrs) {
-    Target.StgCrsText = *Grid.OptCrs;
+  if (OptCrs) {
+    Target.StgCrsText = *OptCrs;
     Target.StgCrsOrigin = "grid.crs";
   }
   return Target;
@@ -221,7 +319,7 @@ void WriteRasterFile(const std::string& StgPath, const TPyGrid& Grid, const TRas
   const TGridLayout Layout{Grid.Columns(), Grid.Rows(),      Grid.DblXll,
                            Grid.DblYll,    Grid.DblCellSize, Grid.DblNoData};
   TOutputSet Outputs;
-  Outputs.StageFile(StgPath, [&](const std::string& StgFile) {
+  StageRasterFile(Outputs, StgPath, [&](const std::string& StgFile) {
     TRasterRowWriter Writer(Layout, Target, StgFile, StgPath);
     Writer.Write([&Grid](std::size_t LngRow) { return Grid.Row(static_cast<long>(LngRow)); },
                  static_cast<std::size_t>(Grid.Rows()));
@@ -265,35 +363,130 @@ void WriteAsciiFile(const std::string& StgPath, const TPyGrid& Grid, int IntDigi
 
 void Write(const std::string& StgPath, const py::object& Object, std::optional<int> OptDigits,
            std::optional<long> OptThreads, std::optional<std::string> OptFormat,
-           std::optional<std::string> OptType, std::optional<std::vector<std::string>> OptOptions) {
+           std::optional<std::string> OptType, std::optional<std::vector<std::string>> OptOptions,
+           std::optional<double> OptNoData) {
   TextArgument(StgPath, "path");
-  const TPyGrid Grid = WrittenGrid(Object);
+  const bool BlnSingle =
+      py::isinstance<TPyGrid>(Object) && Object.cast<const TPyGrid&>().OptCells32.has_value();
+  const TPyGrid Grid = WrittenGrid(Object, OptNoData);
   const int IntDigits = OptDigits.value_or(kLngRuleDigits);
   if (IntDigits < 6 || IntDigits > 17) {
     Fail("digits must be from 6 to 17");
   }
   const long LngThreads = ThreadsOf(OptThreads);
   const TWriteOptions Options{std::move(OptFormat), std::move(OptType), std::move(OptOptions),
-                              OptDigits};
+                              OptDigits, BlnSingle};
   const std::string StgFormat = OutputFormat(StgPath, Options);
   if (StgFormat.empty()) {
     WriteAsciiFile(StgPath, Grid, IntDigits, LngThreads);
     return;
   }
 #ifdef TESSGRID_WITH_GDAL
-  WriteRasterFile(StgPath, Grid, RasterTargetOf(StgFormat, Grid, Options));
+  WriteRasterFile(StgPath, Grid, RasterTargetOf(StgFormat, Grid.OptCrs, Options));
 #endif
 }
+
+#ifdef TESSGRID_WITH_GDAL
+// The name other processes reach the staged file by: a writer's "/proc/self/fd/N" is this
+// process's own, so it is followed to the file it names.
+std::string SharedName(const std::string& StgFile) {
+  const std::filesystem::path File(StgFile);
+  if (StgFile.rfind("/proc/self/fd/", 0) == 0) {
+    return std::filesystem::read_symlink(File).string();
+  }
+  return std::filesystem::absolute(File).string();
+}
+
+// A GeoTIFF that Fill(temporary's name) fills window by window, from any process, through the
+// safe replace: created empty beside the target, renamed over it once Fill returns, removed
+// when anything fails.
+void StageRaster(const std::string& StgPath, long LngRows, long LngColumns, double DblXll,
+                 double DblYll, double DblCellSize, double DblNoData,
+                 const std::optional<std::string>& OptCrs, const std::string& StgType,
+                 std::optional<std::vector<std::string>> OptOptions, const py::function& Fill) {
+  TextArgument(StgPath, "path");
+  if (OptCrs) {
+    TextArgument(*OptCrs, "crs");
+  }
+  TPyGrid Shape;
+  Shape.ArrCells = py::array_t<double>(std::vector<py::ssize_t>{0, 0});
+  TGridHeader Header = HeaderOf(Shape);
+  Header.LngRows = LngRows;
+  Header.LngColumns = LngColumns;
+  Header.DblXll = DblXll;
+  Header.DblYll = DblYll;
+  Header.DblCellSize = DblCellSize;
+  Header.DblNoData = DblNoData;
+  CheckGridHeader(Header);
+  TWriteOptions Options;
+  Options.OptType = StgType;
+  Options.OptOptions = std::move(OptOptions);
+  const TRasterTarget Target = RasterTargetOf("GTiff", OptCrs, Options);
+  CheckNoDataFitsType(DblNoData, Target.Type, StgPath);
+  const TGridLayout Layout{LngColumns, LngRows, DblXll, DblYll, DblCellSize, DblNoData};
+  TOutputSet Outputs;
+  StageRasterFile(Outputs, StgPath, [&](const std::string& StgFile) {
+    CreateRasterForWindows(Layout, Target, StgFile, StgPath);
+    Fill(SharedName(StgFile));
+  });
+  py::gil_scoped_release Release;
+  Outputs.Commit();
+}
+
+// One window of a staged raster: its cells checked against the type (and their no-data cells
+// given the value the raster declares) before GDAL sees them, then written.
+void WriteWindow(const std::string& StgFile, const std::string& StgPath, long LngRow,
+                 long LngColumn, const py::object& Cells, double DblDeclared, double DblNoData,
+                 const std::string& StgType) {
+  TRasterType Type = TRasterType::kFloat64;
+  if (!RasterTypeOf(StgType, Type)) {
+    Fail("type must be Float64, Float32, Int32, UInt32, Int16, UInt16 or Byte, not \"" + StgType +
+         "\"");
+  }
+  const py::array_t<double> ArrCells = CellsOf(Cells, "cells", DblDeclared);
+  const long LngRows = static_cast<long>(ArrCells.shape(0));
+  const std::size_t LngColumns = static_cast<std::size_t>(ArrCells.shape(1));
+  const double* PtrCells = ArrCells.data();
+  py::gil_scoped_release Release;
+  std::vector<double> VecRenamed;
+  const bool BlnRename =
+      DblDeclared != DblNoData && !(std::isnan(DblDeclared) && std::isnan(DblNoData));
+  if (BlnRename) {
+    VecRenamed.assign(PtrCells, PtrCells + static_cast<std::size_t>(LngRows) * LngColumns);
+  }
+  for (long LngR = 0; LngR < LngRows; ++LngR) {
+    const std::size_t LngOffset = static_cast<std::size_t>(LngR) * LngColumns;
+    if (BlnRename) {
+      const long LngC =
+          RenameNoDataRow(VecRenamed.data() + LngOffset, LngColumns, DblDeclared, DblNoData);
+      if (LngC >= 0) {
+        FailNoDataRenamed(StgPath, PtrCells[LngOffset + static_cast<std::size_t>(LngC)],
+                          LngRow + LngR, LngColumn + LngC);
+      }
+    }
+    const double* PtrRow = (BlnRename ? VecRenamed.data() : PtrCells) + LngOffset;
+    const long LngC = CellNotFitting(PtrRow, LngColumns, DblNoData, Type);
+    if (LngC >= 0) {
+      FailCellNotFitting(PtrRow[LngC], static_cast<std::size_t>(LngRow + LngR),
+                         static_cast<std::size_t>(LngColumn + LngC), DblNoData, Type, StgPath);
+    }
+  }
+  WriteRasterWindow(StgFile, StgPath, LngRow, LngColumn, LngRows, static_cast<long>(LngColumns),
+                    BlnRename ? VecRenamed.data() : PtrCells);
+}
+#endif
 
 }  // namespace
 
 void AddGridFiles(py::module_& Module) {
   Module.def("read", &Read, "path"_a, py::kw_only(), "band"_a = 1, "threads"_a = py::none(),
+             "dtype"_a = py::none(),
              R"(Reads a grid file into a Grid: an ASCII grid, or, where tessgrid was built with
 GDAL (tessgrid.has_rasters), any raster GDAL opens (its band `band`, default 1).
 
 The cells are parsed on every core (or `threads`) into one block that
-numpy.asarray(grid) then shares: rows from the north, float64. The header's
+numpy.asarray(grid) then shares: rows from the north, float64, float32 for a
+raster band of Float32, or as `dtype` ("float32" or "float64") says. The header's
 corner, cell size and NODATA_value become grid.xll, grid.yll, grid.cellsize
 and grid.nodata (-9999 when the file states none); the text of a .prj beside
 the file becomes grid.crs. A raster's geotransform, no-data value and
@@ -301,12 +494,19 @@ coordinate system (as WKT) fill the same; rotated or non-square cells are
 refused. Raises tessgrid.Error with the reader's message.)");
 #ifdef TESSGRID_WITH_GDAL
   Module.attr("has_rasters") = true;
+  Module.def("_stage_raster", &StageRaster, "path"_a, "rows"_a, "columns"_a, "xll"_a, "yll"_a,
+             "cellsize"_a, "nodata"_a, "crs"_a, "type"_a, "options"_a, "fill"_a,
+             "tessgrid.dask.to_raster's GeoTIFF: fill(name) writes its windows into the "
+             "temporary that then replaces the path.");
+  Module.def("_write_raster_window", &WriteWindow, "file"_a, "path"_a, "row"_a, "column"_a,
+             "cells"_a, "declared"_a, "nodata"_a, "type"_a,
+             "Writes one window of cells into a raster that _stage_raster staged.");
 #else
   Module.attr("has_rasters") = false;
 #endif
   Module.def("write", &Write, "path"_a, "grid"_a, "digits"_a = py::none(), py::kw_only(),
              "threads"_a = py::none(), "format"_a = py::none(), "type"_a = py::none(),
-             "options"_a = py::none(),
+             "options"_a = py::none(), "nodata"_a = py::none(),
              R"(Writes a Grid (or a 2-D array) as a grid file, named as tessgrid-tool names its
 outputs: a .tif or .tiff name is a GeoTIFF, `format` (GDAL's short name, for
 any name but .asc) another raster format, and every other name an ASCII grid.
@@ -320,8 +520,11 @@ failure leaves what was there. ASCII numbers take the library's rule (at most
 removes an old .prj. A raster takes the cell type `type` (Float64, the
 default, Float32, Int32, Int16 or Byte), GeoTIFF's defaults (tiles, DEFLATE)
 followed by the creation options `options` (a list of "KEY=VALUE"), and the
-crs inside it; every cell and the no-data value are checked against the type
-before anything is written, as tessgrid-tool checks them. A keyword the
+crs inside it (a float32 grid is written as Float32 unless `type` says
+otherwise); every cell and the no-data value are checked against the type
+before anything is written, as tessgrid-tool checks them. With `nodata`, the
+file declares that value and the grid's no-data cells hold it (a data cell
+equal to it is refused). A keyword the
 output would not use (type= or options= for an ASCII grid, digits= for a
 raster) is refused. Raises tessgrid.Error with the writer's message.)");
 }

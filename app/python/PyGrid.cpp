@@ -3,7 +3,12 @@
 #include "app/python/PyGrid.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -15,6 +20,211 @@
 namespace tessgrid::detail {
 
 using namespace pybind11::literals;
+
+namespace {
+
+// Refuses a float32 grid whose no-data value no float32 cell could equal.
+void CheckFloat32NoData(const TPyGrid& Grid) {
+  if (!std::isnan(Grid.DblNoData) &&
+      static_cast<double>(static_cast<float>(Grid.DblNoData)) != Grid.DblNoData) {
+    Fail(Grid.StgName + ": the nodata value " + NumberWords(Grid.DblNoData) +
+         " is not a float32 number; a float32 grid needs one, such as -9999 or nan");
+  }
+}
+
+// Returns the first column of the row whose cell float32 cannot hold as it holds it: a finite
+// cell beyond float32's range, or a data cell that rounds to the no-data value; or -1.
+long NarrowRow(const double* PtrIn, float* PtrOut, std::size_t LngColumns, double DblNoData) {
+  const bool BlnNaNNoData = std::isnan(DblNoData);
+  const float FltNoData = static_cast<float>(DblNoData);
+  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+    const double DblCell = PtrIn[LngColumn];
+    const float FltCell = static_cast<float>(DblCell);
+    PtrOut[LngColumn] = FltCell;
+    const bool BlnNoData = DblCell == DblNoData || (BlnNaNNoData && std::isnan(DblCell));
+    if (!BlnNoData && ((std::isinf(FltCell) && std::isfinite(DblCell)) || FltCell == FltNoData)) {
+      return static_cast<long>(LngColumn);
+    }
+  }
+  return -1;
+}
+
+bool IsNameCharacter(char ChrAt) {
+  return std::isalnum(static_cast<unsigned char>(ChrAt)) != 0 || ChrAt == '_';
+}
+
+// Drops each " in TClass::Function" (a T, a name, "::", a name that may start with ~).
+std::string WithoutFunctionNames(const std::string& StgMessage) {
+  static const std::string kStgIn = " in T";
+  std::string StgOut;
+  std::size_t LngFrom = 0;
+  for (std::size_t LngAt = StgMessage.find(kStgIn); LngAt != std::string::npos;
+       LngAt = StgMessage.find(kStgIn, LngAt + 1)) {
+    std::size_t LngEnd = LngAt + kStgIn.size();
+    while (LngEnd < StgMessage.size() && IsNameCharacter(StgMessage[LngEnd])) {
+      ++LngEnd;
+    }
+    if (LngEnd == LngAt + kStgIn.size() || StgMessage.compare(LngEnd, 2, "::") != 0) {
+      continue;
+    }
+    std::size_t LngName = LngEnd + 2;
+    if (LngName < StgMessage.size() && StgMessage[LngName] == '~') {
+      ++LngName;
+    }
+    std::size_t LngStop = LngName;
+    while (LngStop < StgMessage.size() && IsNameCharacter(StgMessage[LngStop])) {
+      ++LngStop;
+    }
+    if (LngStop == LngEnd + 2) {
+      continue;
+    }
+    StgOut.append(StgMessage, LngFrom, LngAt - LngFrom);
+    LngFrom = LngStop;
+    LngAt = LngStop - 1;
+  }
+  return StgOut.append(StgMessage, LngFrom, std::string::npos);
+}
+
+}  // namespace
+
+std::string PythonWords(std::string StgMessage) {
+  static const std::array<std::pair<const char*, const char*>, 4> kWords{
+      {{"with --nodata", "with nodata="},
+       {"with --type", "with type="},
+       {"with --format", "with format="},
+       {"tessgrid-tool", "tessgrid"}}};
+  StgMessage = WithoutFunctionNames(StgMessage);
+  for (const auto& [PtrTool, PtrPython] : kWords) {
+    const std::string StgTool(PtrTool);
+    for (std::size_t LngAt = StgMessage.find(StgTool); LngAt != std::string::npos;
+         LngAt = StgMessage.find(StgTool, LngAt)) {
+      StgMessage.replace(LngAt, StgTool.size(), PtrPython);
+      LngAt += std::strlen(PtrPython);
+    }
+  }
+  return StgMessage;
+}
+
+std::string NumberWords(double DblValue) {
+  if (std::isnan(DblValue)) {
+    return "nan";
+  }
+  std::array<char, 32> ArrText{};
+  const auto Result = std::to_chars(ArrText.data(), ArrText.data() + ArrText.size(), DblValue);
+  std::string StgText(ArrText.data(), Result.ptr);
+  // Python shows a whole float with its point: -9999.0, not -9999.
+  if (std::isfinite(DblValue) && StgText.find_first_of(".e") == std::string::npos) {
+    StgText += ".0";
+  }
+  return StgText;
+}
+
+TCellType CellTypeOf(const py::object& DType, std::optional<TCellType> OptKept) {
+  if (DType.is_none()) {
+    return OptKept.value_or(TCellType::kFloat64);
+  }
+  py::object Parsed;
+  try {
+    Parsed = py::module_::import("numpy").attr("dtype")(DType);
+  } catch (py::error_already_set&) {
+    Fail("dtype must be float32 or float64, not " + py::repr(DType).cast<std::string>());
+  }
+  const std::string StgName = py::str(Parsed).cast<std::string>();
+  if (StgName == "float64") {
+    return TCellType::kFloat64;
+  }
+  if (StgName != "float32") {
+    Fail("dtype must be float32 or float64, not " + StgName);
+  }
+  return TCellType::kFloat32;
+}
+
+TCellType CellTypeOfArray(py::handle Object) {
+  const py::object DType = py::getattr(Object, "dtype", py::none());
+  if (!DType.is_none() && DType.equal(py::dtype::of<float>())) {
+    return TCellType::kFloat32;
+  }
+  return TCellType::kFloat64;
+}
+
+TPyGrid GridOfCells(py::handle Object, const std::string& StgName, double DblNoData,
+                    TCellType Type) {
+  TPyGrid Grid;
+  Grid.StgName = StgName;
+  Grid.DblNoData = DblNoData;
+  if (Type == TCellType::kFloat32 && CellTypeOfArray(Object) == TCellType::kFloat32 &&
+      !py::isinstance(Object, py::module_::import("numpy.ma").attr("MaskedArray"))) {
+    // Shared as it is, the float32 array keeps the caller's cells; only its no-data value is
+    // checked.
+    auto ArrCells = py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(Object);
+    if (!ArrCells || ArrCells.ndim() != 2) {
+      PyErr_Clear();
+      Fail(StgName + " must be a 2-D array of numbers");
+    }
+    Grid.ArrCells = py::array_t<double>(std::vector<py::ssize_t>{0, 0});
+    Grid.OptCells32 = ArrCells;
+    CheckFloat32NoData(Grid);
+    return Grid;
+  }
+  Grid.ArrCells = CellsOf(Object, StgName, DblNoData);
+  return Type == TCellType::kFloat32 ? NarrowedGrid(Grid) : Grid;
+}
+
+TPyGrid WidenedGrid(const TPyGrid& Grid) {
+  if (!Grid.OptCells32) {
+    return Grid;
+  }
+  TPyGrid Wide = Grid;
+  const py::array_t<float>& ArrNarrow = *Grid.OptCells32;
+  Wide.ArrCells = py::array_t<double>({ArrNarrow.shape(0), ArrNarrow.shape(1)});
+  Wide.OptCells32.reset();
+  const float* PtrIn = ArrNarrow.data();
+  double* PtrOut = Wide.ArrCells.mutable_data();
+  const std::size_t LngCells = static_cast<std::size_t>(ArrNarrow.size());
+  {
+    py::gil_scoped_release Release;
+    std::copy(PtrIn, PtrIn + LngCells, PtrOut);
+  }
+  return Wide;
+}
+
+TPyGrid NarrowedGrid(const TPyGrid& Grid) {
+  CheckFloat32NoData(Grid);
+  if (Grid.OptCells32) {
+    return Grid;
+  }
+  TPyGrid Narrow = Grid;
+  const long LngRows = Grid.Rows();
+  const std::size_t LngColumns = static_cast<std::size_t>(Grid.Columns());
+  py::array_t<float> ArrNarrow({Grid.ArrCells.shape(0), Grid.ArrCells.shape(1)});
+  float* PtrOut = ArrNarrow.mutable_data();
+  long LngFailedRow = -1;
+  long LngFailedColumn = -1;
+  {
+    py::gil_scoped_release Release;
+    for (long LngRow = 0; LngRow < LngRows && LngFailedRow < 0; ++LngRow) {
+      LngFailedColumn =
+          NarrowRow(Grid.Row(LngRow), PtrOut + static_cast<std::size_t>(LngRow) * LngColumns,
+                    LngColumns, Grid.DblNoData);
+      LngFailedRow = LngFailedColumn >= 0 ? LngRow : -1;
+    }
+  }
+  if (LngFailedRow >= 0) {
+    const double DblCell = Grid.Row(LngFailedRow)[LngFailedColumn];
+    const std::string StgCell = Grid.StgName + ": the cell at row " + std::to_string(LngFailedRow) +
+                                ", column " + std::to_string(LngFailedColumn) + " holds " +
+                                NumberWords(DblCell);
+    if (std::isinf(static_cast<float>(DblCell))) {
+      Fail(StgCell + ", which does not fit float32 (at most " +
+           NumberWords(std::numeric_limits<float>::max()) + " in magnitude)");
+    }
+    Fail(StgCell + ", which float32 cannot tell from the nodata value " +
+         NumberWords(Grid.DblNoData));
+  }
+  Narrow.ArrCells = py::array_t<double>(std::vector<py::ssize_t>{0, 0});
+  Narrow.OptCells32 = std::move(ArrNarrow);
+  return Narrow;
+}
 
 const std::string& TextArgument(const std::string& StgText, const std::string& StgName) {
   const std::size_t LngNul = StgText.find('\0');
@@ -61,7 +271,7 @@ TPyGrid GridArgument(py::handle Object, const std::string& StgName,
                      std::optional<double> OptNoData) {
   TPyGrid Grid;
   if (py::isinstance<TPyGrid>(Object)) {
-    Grid = Object.cast<TPyGrid>();
+    Grid = WidenedGrid(Object.cast<TPyGrid>());
   } else {
     Grid.DblNoData = OptNoData.value_or(kDblLibraryNoData);
     Grid.ArrCells = CellsOf(Object, StgName, Grid.DblNoData);

@@ -18,24 +18,30 @@ namespace tessgrid::detail {
 
 namespace py = pybind11;
 
-/// The cells of a grid as one C-contiguous float64 array, (row, column) with row 0 the northern
-/// row, and the numbers of its header. The array is shared, never copied: numpy.asarray(grid)
-/// and the operations see the very cells the caller passed (read-only when the caller's array
-/// is) or the reader filled. Cells equal to the declared no-data value (any NaN, when it is NaN)
-/// are no-data. The header numbers are ones the grid reader would take from a file.
+/// The cells of a grid as one C-contiguous float64 or float32 array, (row, column) with row 0 the
+/// northern row, and the numbers of its header. The array is shared, never copied:
+/// numpy.asarray(grid) and the operations see the very cells the caller passed (read-only when
+/// the caller's array is) or the reader filled. Cells equal to the declared no-data value (any
+/// NaN, when it is NaN) are no-data. The header numbers are ones the grid reader would take from
+/// a file. Operations read float64 cells only: GridArgument widens a float32 grid for them.
 struct TPyGrid {
-  py::array_t<double> ArrCells;          ///< 2-D, C-contiguous, float64; never null
-  double DblXll = 0.0;                   ///< western edge of column 0
-  double DblYll = 0.0;                   ///< southern edge of the last row
-  double DblCellSize = 1.0;              ///< cell size in map units
-  double DblNoData = kDblLibraryNoData;  ///< the declared no-data value
-  std::optional<std::string> OptCrs;     ///< the text of the coordinate-system sidecar, if any
-  std::string StgName;                   ///< the file it was read from, or what messages call it
+  py::array_t<double> ArrCells;  ///< 2-D, C-contiguous float64; 0 x 0 for a float32 grid
+  std::optional<py::array_t<float>> OptCells32;  ///< a float32 grid's cells, 2-D, C-contiguous
+  double DblXll = 0.0;                           ///< western edge of column 0
+  double DblYll = 0.0;                           ///< southern edge of the last row
+  double DblCellSize = 1.0;                      ///< cell size in map units
+  double DblNoData = kDblLibraryNoData;          ///< the declared no-data value
+  std::optional<std::string> OptCrs;  ///< the text of the coordinate-system sidecar, if any
+  std::string StgName;                ///< the file it was read from, or what messages call it
 
+  /// Returns the array that holds the cells, of either type.
+  const py::array& Stored() const {
+    return OptCells32 ? static_cast<const py::array&>(*OptCells32) : ArrCells;
+  }
   /// Returns the number of rows and of columns.
-  long Rows() const { return static_cast<long>(ArrCells.shape(0)); }
-  long Columns() const { return static_cast<long>(ArrCells.shape(1)); }
-  /// Returns the first cell of the row.
+  long Rows() const { return static_cast<long>(Stored().shape(0)); }
+  long Columns() const { return static_cast<long>(Stored().shape(1)); }
+  /// Returns the first float64 cell of the row; the grid must not be a float32 one.
   const double* Row(long LngRow) const {
     return ArrCells.data() + static_cast<std::size_t>(LngRow) * static_cast<std::size_t>(Columns());
   }
@@ -46,17 +52,61 @@ struct TPyGrid {
 /// read it cut short there (a file name, an expression, an option).
 const std::string& TextArgument(const std::string& StgText, const std::string& StgName);
 
+/// Returns the message as Python users read it: without the library function that raised it
+/// (" in TAxis::GetIndex" at its end), the module's name for the tool's and a keyword for the
+/// tool's options ("with --nodata", "--type", "--format" become "with nodata=", "type=",
+/// "format=").
+std::string PythonWords(std::string StgMessage);
+
+/// Returns the text of a number as Python's repr shows it, its shortest exact form.
+std::string NumberWords(double DblValue);
+
 /// Returns the array as the cells of a grid: the array itself when it is already C-contiguous
 /// float64, else a converted copy. The masked cells of a numpy.ma array become DblNoData in a
 /// copy, so that they are no-data to every operation.
 /// Throws "<name> must be a 2-D array of numbers" (std::string) for anything else.
 py::array_t<double> CellsOf(py::handle Object, const std::string& StgName, double DblNoData);
 
+/// The cell types a grid may hold.
+enum class TCellType { kFloat64, kFloat32 };
+
+/// Returns the type a dtype= argument names: None keeps float32 cells float32 and makes all else
+/// float64 (OptKept, the type of the cells given, decides); "float64" or "float32" (or the numpy
+/// types and dtypes of them) name theirs.
+/// Throws "dtype must be float32 or float64, not <dtype>" for any other.
+TCellType CellTypeOf(const py::object& DType, std::optional<TCellType> OptKept);
+
+/// Returns the type of the array's cells as a grid keeps them: float32 for a float32 array (a
+/// masked one too), float64 for all else.
+TCellType CellTypeOfArray(py::handle Object);
+
+/// Returns a grid of the cells of the array (see CellsOf), of the type asked: float32 cells
+/// are kept as they are, other cells made float32 as NarrowedGrid makes them. The header
+/// numbers are the defaults: the caller sets them.
+/// Throws the failures of CellsOf and NarrowedGrid.
+TPyGrid GridOfCells(py::handle Object, const std::string& StgName, double DblNoData,
+                    TCellType Type);
+
+/// Returns the grid with float64 cells: the grid itself, or a float32 grid's cells widened
+/// (exactly) into a new array.
+TPyGrid WidenedGrid(const TPyGrid& Grid);
+
+/// Returns the grid with float32 cells: the grid itself, or a float64 grid's cells rounded to
+/// the nearest float32 in a new array.
+/// Throws, with the grid's name N: "N: the nodata value V is not a float32 number; a float32
+/// grid needs one, such as -9999 or nan"; "N: the cell at row R, column C holds V, which does
+/// not fit float32 (at most 3.4028234663852886e+38 in magnitude)" for the first finite cell
+/// that float32 turns into an infinity; "N: the cell at row R, column C holds V, which float32
+/// cannot tell from the nodata value D" for the first data cell that rounds to the no-data
+/// value.
+TPyGrid NarrowedGrid(const TPyGrid& Grid);
+
 /// Returns the header the grid would be written with.
 TGridHeader HeaderOf(const TPyGrid& Grid);
 
-/// Returns an argument of an operation as a grid: a Grid as it is (its declared no-data value),
-/// or an array (see CellsOf) at corner (0, 0) with cell size 1, declaring OptNoData or -9999.
+/// Returns an argument of an operation as a float64 grid: a Grid as it is (its declared no-data
+/// value; a float32 one widened), or an array (see CellsOf) at corner (0, 0) with cell size 1,
+/// declaring OptNoData or -9999.
 /// The name stands for a plain array in the no-data model's messages. Throws the failures of
 /// CellsOf, then "<name> has no cells (<rows> x <columns>); an operation needs one row and one
 /// column or more" for an empty Grid or array, at once, whatever its other dimension.

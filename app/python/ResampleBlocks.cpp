@@ -29,23 +29,26 @@ TResampleMethod MethodOf(const std::string& StgMethod) {
   return StgMethod == "bilinear" ? TResampleMethod::kBilinear : TResampleMethod::kNearest;
 }
 
-// The resample of a whole array of the shape, at corner (0, 0) with the grid reader's edges, as
-// tessgrid.resample takes a plain array or a Grid made of one; it fails as that does on an
-// array without cells.
-TResamplePlan WholePlan(long LngRows, long LngColumns, double DblCellSize, double DblResolution) {
+// The resample of a whole array of the shape, at its corner (0, 0 for a plain array) with the
+// grid reader's edges, as tessgrid.resample takes a plain array or a Grid made of one: the
+// centres are placed through map coordinates, so the corner changes the last bits of the cells.
+// It fails as that does on an array without cells.
+TResamplePlan WholePlan(long LngRows, long LngColumns, double DblCellSize, double DblResolution,
+                        double DblXll, double DblYll) {
   if (LngRows <= 0 || LngColumns <= 0) {
     Fail("Map has no cells in TMapTools::Resample");
   }
-  return PlanResample(LngColumns, LngRows, DblCellSize, DblResolution, 0.0,
-                      RunningSumAt(0.0, DblCellSize, static_cast<std::size_t>(LngRows)));
+  return PlanResample(LngColumns, LngRows, DblCellSize, DblResolution, DblXll,
+                      RunningSumAt(DblYll, DblCellSize, static_cast<std::size_t>(LngRows)));
 }
 
 // The whole target grid's rows and columns, and how many source rows and columns a chunk reads
 // beyond its own.
 py::tuple Plan(long LngRows, long LngColumns, double DblCellSize, double DblResolution,
-               const std::string& StgMethod) {
+               const std::string& StgMethod, double DblXll, double DblYll) {
   const TResampleMethod Method = MethodOf(StgMethod);
-  const TResamplePlan Plan = WholePlan(LngRows, LngColumns, DblCellSize, DblResolution);
+  const TResamplePlan Plan =
+      WholePlan(LngRows, LngColumns, DblCellSize, DblResolution, DblXll, DblYll);
   return py::make_tuple(
       py::make_tuple(Plan.MbrY.MbrLngTargetCells, Plan.MbrX.MbrLngTargetCells),
       py::make_tuple(ResampleReach(Plan.MbrY, Method), ResampleReach(Plan.MbrX, Method)));
@@ -58,7 +61,8 @@ py::tuple Plan(long LngRows, long LngColumns, double DblCellSize, double DblReso
 // takes them; a result cell equal to the declared value is reported where the whole grid has it.
 py::array_t<double> Window(const py::object& Object, double DblResolution,
                            const std::string& StgMethod, TPair SourceShape, TPair Origin,
-                           TPair FirstCell, TPair WindowShape, std::optional<double> OptNoData) {
+                           TPair FirstCell, TPair WindowShape, std::optional<double> OptNoData,
+                           double DblXll, double DblYll) {
   const TResampleMethod Method = MethodOf(StgMethod);
   const TPyGrid Grid = GridArgument(Object, "grid", OptNoData);
   const double DblNoData = OptNoData.value_or(Grid.DblNoData);
@@ -72,8 +76,8 @@ py::array_t<double> Window(const py::object& Object, double DblResolution,
   double* const PtrCells = ArrCells.mutable_data();
   {
     py::gil_scoped_release Release;
-    const TResamplePlan Plan =
-        WholePlan(SourceShape.first, SourceShape.second, Grid.DblCellSize, DblResolution);
+    const TResamplePlan Plan = WholePlan(SourceShape.first, SourceShape.second, Grid.DblCellSize,
+                                         DblResolution, DblXll, DblYll);
     const std::unique_ptr<TMap> PtrBlock = LibraryMap(Grid);
     std::vector<const double*> VecRows;
     for (const std::vector<double>& VecRow : PtrBlock->MbrVecValues) {
@@ -101,15 +105,16 @@ py::array_t<double> Window(const py::object& Object, double DblResolution,
 
 void AddResampleBlocks(py::module_& Module) {
   Module.def("_resample_plan", &Plan, "rows"_a, "columns"_a, "cellsize"_a, "resolution"_a,
-             "method"_a,
+             "method"_a, py::kw_only(), "xll"_a = 0.0, "yll"_a = 0.0,
              "Returns ((rows, columns), (rim rows, rim columns)): the shape tessgrid.resample "
-             "gives an array of the shape and cell size, and the source cells beyond a chunk's "
-             "own that the method reads.");
+             "gives an array of the shape and cell size (at corner xll, yll), and the source "
+             "cells beyond a chunk's own that the method reads.");
   Module.def("_resample_window", &Window, "grid"_a, "resolution"_a, "method"_a, "source_shape"_a,
              "origin"_a, "first_cell"_a, "shape"_a, py::kw_only(), "nodata"_a = py::none(),
+             "xll"_a = 0.0, "yll"_a = 0.0,
              "Returns the cells (shape) from first_cell on of tessgrid.resample of a whole array "
-             "of source_shape, computed from the part of it the grid holds, whose first cell is "
-             "the whole array's cell origin.");
+             "of source_shape at corner (xll, yll), computed from the part of it the grid holds, "
+             "whose first cell is the whole array's cell origin.");
 }
 
 }  // namespace tessgrid::detail

@@ -102,12 +102,12 @@ def test_nodata_model_is_the_tools():
     assert numpy.asarray(tessgrid.add(tessgrid.Grid(a, nodata=nan), a, nodata=-1))[0, 1] == -1
     # A data cell of -9999 cannot pass the library's marker in a grid that declares another.
     with pytest.raises(tessgrid.Error, match=r"^a: the cell at row 1, column 0 holds -9999, a data "
-                       r"value in this grid \(NODATA_value nan\), which tessgrid-tool cannot tell"):
+                       r"value in this grid \(NODATA_value nan\), which tessgrid cannot tell"):
         tessgrid.add(numpy.array([[1.0, nan], [-9999.0, 4.0]]), a, nodata=nan)
     # A computed -9999 from data cells fails, in every path of calc and in the operations.
     b = numpy.array([[-9998.0, 1.0]])
     collision = (r"^the result at row 0, column 0 comes to -9999, which the library's operations "
-                 r"take for no-data; tessgrid-tool cannot keep it as data$")
+                 r"take for no-data; tessgrid cannot keep it as data$")
     for call in (lambda: tessgrid.calc("A - 1", A=b), lambda: tessgrid.calc("A - B", A=b, B=b / b),
                  lambda: tessgrid.calc("A - 1", A=b, nodata=nan),
                  lambda: tessgrid.add(b, -numpy.ones((1, 2)))):
@@ -120,8 +120,6 @@ def test_nodata_model_is_the_tools():
 def test_failures_raise_error_with_the_librarys_message(tmp_path):
     assert issubclass(tessgrid.Error, ValueError)
     cases = [
-        (lambda: tessgrid.read(str(tmp_path / "none.asc")),
-         "Unable to open file " + str(tmp_path / "none.asc")),
         (lambda: tessgrid.calc("A +", A=numpy.ones((2, 2))),
          'unexpected end of expression at column 5 in "A +"'),
         (lambda: tessgrid.calc("A + C", A=numpy.ones((2, 2))),
@@ -130,18 +128,15 @@ def test_failures_raise_error_with_the_librarys_message(tmp_path):
          "calc takes its grids as A= to Z=, not a="),
         (lambda: tessgrid.subtract(numpy.ones((2, 2)), numpy.ones((2, 3))),
          "grids are not aligned: a and b differ in ncols (2 vs 3)"),
-        (lambda: tessgrid.sum([numpy.ones((2, 2))]),
-         "Must have more than 2 maps to sum in TMapTools::Sum"),
+        (lambda: tessgrid.sum([numpy.ones((2, 2))]), "sum needs two or more grids, got 1"),
         (lambda: tessgrid.resample(numpy.ones((2, 2)), 0.0),
-         "New resolution cannot be <= 0.0 in TMapTools::Resample"),
+         "resolution must be a number above 0, not 0.0"),
         (lambda: tessgrid.resample(numpy.ones((2, 2)), 1.0, "cubic"),
          'method must be "near", "bilinear", "average", "mode", "min", "max" or '
          '"median", not "cubic"'),
         (lambda: tessgrid.add(numpy.ones(3), numpy.ones(3)), "a must be a 2-D array of numbers"),
         (lambda: tessgrid.write(str(tmp_path / "x.asc"), numpy.ones((1, 1)), digits=5),
          "digits must be from 6 to 17"),
-        (lambda: tessgrid.write(str(tmp_path / "no" / "x.asc"), numpy.ones((1, 1))),
-         "Unable to open file " + str(tmp_path / "no" / "x.asc")),
     ]
     for call, message in cases:
         with pytest.raises(tessgrid.Error) as failure:
@@ -183,8 +178,8 @@ def test_calc_single_operator_equals_the_general_expression():
             assert numpy.array_equal(fast, general), operator
         else:
             assert fast == general == ("the result at row 6, column %d comes to -9999, which the "
-                                       "library's operations take for no-data; tessgrid-tool "
-                                       "cannot keep it as data" % column)
+                                       "library's operations take for no-data; tessgrid cannot "
+                                       "keep it as data" % column)
     two = numpy.asarray(tessgrid.calc("sin(A) * B", A=a, B=b, threads=2))
     assert numpy.array_equal(two, numpy.asarray(tessgrid.calc("sin(A) * B", A=a, B=b, threads=1)))
 

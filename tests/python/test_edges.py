@@ -193,9 +193,9 @@ def test_write_names_rasters_as_the_tool_does_with_its_types_options_and_checks(
          "number from -32768 to 32767)"),
         (lambda: tessgrid.write(path, tessgrid.Grid(numpy.ones((1, 1)), nodata=300), type="Byte"),
          path + ": the NODATA_value 300 does not fit Byte (a whole number from 0 to 255); choose "
-         "another with --nodata"),
+         "another with nodata="),
         (lambda: tessgrid.write(path, grid, type="Int8"),
-         'type must be Float64, Float32, Int32, Int16 or Byte, not "Int8"'),
+         'type must be Float64, Float32, Int32, UInt32, Int16, UInt16 or Byte, not "Int8"'),
         (lambda: tessgrid.write(path, grid, options=["COMPRESS"]),
          "options: not KEY=VALUE: COMPRESS"),
         (lambda: tessgrid.write(path, grid, format="NOSUCH"),

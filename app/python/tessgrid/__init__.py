@@ -1,26 +1,29 @@
-"""tessgrid on numpy arrays: grid files and the operations of tessgrid-tool.
+"""tessgrid on numpy arrays and xarray DataArrays: grid files and the operations of tessgrid-tool.
 
     import tessgrid
     dem = tessgrid.read("dem.asc")            # numpy.asarray(dem) shares its cells
     high = tessgrid.threshold(dem, 500.0)
-    tessgrid.write("high.asc", high)
+    tessgrid.write("high.tif", high)          # a tiled GeoTIFF, by its name
     mean = tessgrid.calc("(A + B) / 2", A=dem, B=other)
+    da = mean.to_xarray()                     # an xarray.DataArray, no-data as NaN
 
-Every operation takes Grids or 2-D arrays (with nodata=) and returns a Grid, keeps
-tessgrid-tool's no-data rules, releases the interpreter lock while it computes and
-raises tessgrid.Error (a ValueError) with the library's message. tessgrid.dask maps
-calc, average and resample over chunked dask arrays.
+Every operation takes Grids, 2-D arrays (with nodata=) or DataArrays (with their
+georeference) and returns a Grid, or a DataArray for DataArrays; float32 cells in
+give float32 cells out. Operations keep tessgrid-tool's no-data rules, release the
+interpreter lock while they compute and raise tessgrid.Error (a ValueError) with
+the library's message; files that cannot be opened raise FileNotFoundError,
+PermissionError or IsADirectoryError, tessgrid.Errors too. tessgrid.dask maps
+calc, average and resample over chunked dask arrays and DataArrays and writes
+them as GeoTIFF (to_raster).
 """
 
-from tessgrid._tessgrid import (
-    Error,
-    Grid,
+from tessgrid._api import (
     add,
     average,
     count,
     divide,
     extract,
-    has_rasters,
+    from_xarray,
     mask,
     multiply,
     read,
@@ -31,13 +34,16 @@ from tessgrid._tessgrid import (
     threshold,
     write,
 )
+from tessgrid._errors import FileNotFoundError, IsADirectoryError, PermissionError
+from tessgrid._tessgrid import Error, Grid, __version__, has_rasters
 
 try:
-    from tessgrid._tessgrid import calc
+    from tessgrid._api import calc
 except ImportError:  # built without expressions (muparser)
     pass
 
 __all__ = [
-    "Error", "Grid", "add", "average", "calc", "count", "divide", "extract", "has_rasters", "mask",
-    "multiply", "read", "reclass", "resample", "subtract", "sum", "threshold", "write",
+    "Error", "Grid", "__version__", "add", "average", "calc", "count", "divide", "extract",
+    "from_xarray", "has_rasters", "mask", "multiply", "read", "reclass", "resample", "subtract",
+    "sum", "threshold", "write",
 ]

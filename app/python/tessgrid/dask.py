@@ -1,45 +1,64 @@
-"""tessgrid over chunked dask arrays: each chunk is computed by tessgrid, on any scheduler.
+"""tessgrid over chunked dask arrays and DataArrays: each chunk is computed by tessgrid, on any
+scheduler, and results go to GeoTIFF chunk by chunk.
 
-    import dask.array as da
-    import tessgrid.dask as tgd
-    stack = [da.from_array(numpy.asarray(tessgrid.read(p)), chunks=(500, 500)) for p in paths]
-    mean = tgd.average(stack).compute()
-    ratio = tgd.calc("A / B", A=stack[0], B=stack[1]).compute()
+    import rioxarray, tessgrid.dask as tgd
+    a, b = (rioxarray.open_rasterio(p, chunks=(1, 2048, 2048)) for p in ("a.tif", "b.tif"))
+    ratio = tgd.calc("A / B", A=a, B=b)          # a lazy DataArray, georeference kept
+    tgd.to_raster(ratio, "ratio.tif")           # a tiled GeoTIFF, written chunk by chunk
+    mean = tgd.average([da.from_array(x, chunks=500) for x in arrays]).compute()
 
 calc and average work cell by cell, so a chunk needs no neighbours; resample takes each
 chunk with the rim of neighbouring cells its method reads (map_overlap). Either way the result
 is the one tessgrid computes on the whole arrays, cell for cell. calc and average take arrays of
 one shape, checked when the graph is built; arrays chunked differently are rechunked to the
-first one's chunks. Cells equal to `nodata` (default -9999) are no-data, and no-data
-cells of the result are `nodata`. Importing this module needs dask.
+first one's chunks. Cells of a plain array equal to `nodata` (default -9999) are no-data; a
+DataArray brings its own no-data value, its coordinates and CRS, and gives a DataArray. Float32
+inputs give float32 results (or as dtype= says). Importing this module needs dask.
 """
 
 import fractions
 import functools
+import uuid
 
 import dask.array
+import dask.base
+import dask.multiprocessing
+import dask.utils
 import numpy
 
 import tessgrid
-from tessgrid import _tessgrid
+from tessgrid import _api, _errors, _tessgrid
+from tessgrid import xarray as _xr
+
+_FLOAT32 = numpy.dtype(numpy.float32)
 
 
-def _calc_block(*blocks, expr, names, nodata, threads):
-    grids = dict(zip(names, blocks))
-    return numpy.asarray(tessgrid.calc(expr, nodata=nodata, threads=threads, **grids))
+def _calc_block(*blocks, expr, names, nodatas, nodata, threads, dtype):
+    grids = {name: tessgrid.Grid(block, nodata=declared)
+             for name, block, declared in zip(names, blocks, nodatas)}
+    return numpy.asarray(tessgrid.calc(expr, nodata=nodata, threads=threads, dtype=dtype,
+                                       **grids))
 
 
-def _average_block(*blocks, nodata, threads):
-    return numpy.asarray(tessgrid.average(list(blocks), nodata=nodata, threads=threads))
+def _average_block(*blocks, nodatas, nodata, threads, dtype):
+    grids = [tessgrid.Grid(block, nodata=declared) for block, declared in zip(blocks, nodatas)]
+    return numpy.asarray(tessgrid.average(grids, nodata=nodata, threads=threads, dtype=dtype))
 
 
-def _aligned(named_arrays):
-    # map_blocks pairs blocks by their index and repeats an array of fewer blocks over the
-    # others, so arrays of different shapes would give a result, and a wrong one: refuse them by
-    # name before the graph exists. One chunking for all lets the blocks pair cell for cell.
-    arrays = []
-    for name, array in named_arrays:
-        array = dask.array.asarray(array, dtype=numpy.float64)
+class _Operand:
+    """A 2-D input: its dask array (rows from the north), the no-data value its cells declare,
+    and where a DataArray places it (None for a plain array, at (0, 0) with cell size 1)."""
+
+    def __init__(self, name, value, nodata):
+        self.name = name
+        if _xr.is_dataarray(value):
+            self.place = _xr.georeference(value, nodata)
+            data = _xr.cells_of(value, self.place)
+            self.nodata = self.place.nodata
+        else:
+            self.place, data = None, value
+            self.nodata = -9999.0 if nodata is None else float(nodata)
+        array = dask.array.asarray(data)
         if array.ndim != 2:
             raise tessgrid.Error("%s must be a 2-D array of numbers, not of shape %s"
                                  % (name, _shape_text(array.shape)))
@@ -49,58 +68,203 @@ def _aligned(named_arrays):
         if 0 in array.shape:
             raise tessgrid.Error("%s has no cells (%d x %d); an operation needs one row and one "
                                  "column or more" % ((name,) + array.shape))
-        arrays.append(array)
-    first_name, first = named_arrays[0][0], arrays[0]
-    for (name, _), array in zip(named_arrays[1:], arrays[1:]):
-        if array.shape != first.shape:
+        self.array = array
+
+    def header(self):
+        place = self.place or _xr.Georeference(0.0, 0.0, 1.0, self.nodata, None)
+        return (self.name,) + self.array.shape + (place.xll, place.yll, place.cellsize)
+
+
+def _aligned(operands):
+    # map_blocks pairs blocks by their index and repeats an array of fewer blocks over the
+    # others, so arrays of different shapes would give a result, and a wrong one: refuse them by
+    # name before the graph exists. One chunking for all lets the blocks pair cell for cell.
+    first = operands[0]
+    for operand in operands[1:]:
+        if operand.array.shape != first.array.shape:
             raise tessgrid.Error("%s has shape %s and %s has shape %s; the arrays must have one "
-                                 "shape" % (first_name, _shape_text(first.shape), name,
-                                            _shape_text(array.shape)))
-    return [array if array.chunks == first.chunks else array.rechunk(first.chunks)
-            for array in arrays]
+                                 "shape" % (first.name, _shape_text(first.array.shape),
+                                            operand.name, _shape_text(operand.array.shape)))
+    if any(operand.place is not None for operand in operands):
+        _tessgrid._check_aligned([operand.header() for operand in operands])
+    return [operand.array if operand.array.chunks == first.array.chunks
+            else operand.array.rechunk(first.array.chunks) for operand in operands]
 
 
 def _shape_text(shape):
     return "(%s)" % ", ".join(str(size) for size in shape)
 
 
-def calc(expr, nodata=-9999.0, threads=None, **dask_arrays):
-    """Returns a lazy dask array of tessgrid.calc(expr, A=..., ...) over 2-D dask arrays.
+def _result_dtype(operands, dtype):
+    if dtype is None:
+        return _FLOAT32 if all(o.array.dtype == _FLOAT32 for o in operands) else \
+            numpy.dtype(numpy.float64)
+    return tessgrid.Grid(numpy.zeros((1, 1)), dtype=dtype).dtype  # the module's check of dtype=
+
+
+def _lazy_result(array, operands, nodata):
+    # A DataArray among the inputs gives the result its coordinates and CRS.
+    source = next((o for o in operands if o.place is not None), None)
+    if source is None:
+        return array
+    place = _xr.Georeference(source.place.xll, source.place.yll, source.place.cellsize,
+                             source.nodata if nodata is None else float(nodata), source.place.crs,
+                             encoded_nodata=source.place.encoded_nodata)
+    return _xr.dataarray(array, place)
+
+
+def calc(expr, nodata=None, threads=None, dtype=None, **dask_arrays):
+    """Returns tessgrid.calc(expr, A=..., ...) over 2-D dask arrays or DataArrays, lazily.
 
     The arrays (A= to Z=) must have one shape, or tessgrid.Error names the first and one that
-    differs with their shapes at once; they are rechunked to the first one's chunks (in letter
-    order). Each set of aligned chunks is one tessgrid.calc call on `threads` threads (default:
-    every core of the worker). A failure of a chunk (tessgrid.Error) is raised by compute(),
-    with the cell's row and column counted within the chunk.
+    differs with their shapes at once; DataArrays must lie on one grid (as tessgrid.calc checks
+    it). They are rechunked to the first one's chunks (in letter order). A plain array's cells
+    equal to `nodata` (default -9999) are no-data; a DataArray's are those it declares (else
+    `nodata`, else NaN). The result declares `nodata`, else the first input's, and is a dask
+    array, or a DataArray on the first DataArray's grid with its CRS. Each set of aligned
+    chunks is one tessgrid.calc call on `threads` threads (default: every core of the worker).
+    A failure of a chunk (tessgrid.Error) is raised by compute(), with the cell's row and column
+    counted within the chunk.
     """
     names = sorted(dask_arrays)
     if not names:
         raise tessgrid.Error("calc needs an input grid: give one or more of A= to Z=")
-    arrays = _aligned([(name, dask_arrays[name]) for name in names])
-    block = functools.partial(_calc_block, expr=expr, names=names, nodata=nodata,
-                              threads=threads)
-    return dask.array.map_blocks(block, *arrays, dtype=numpy.float64)
+    operands = [_Operand(name, dask_arrays[name], nodata) for name in names]
+    arrays = _aligned(operands)
+    out = _result_dtype(operands, dtype)
+    block = functools.partial(_calc_block, expr=expr, names=names,
+                              nodatas=[o.nodata for o in operands], nodata=nodata,
+                              threads=threads, dtype=out.name)
+    return _lazy_result(dask.array.map_blocks(block, *arrays, dtype=out), operands, nodata)
 
 
-def average(dask_arrays, nodata=-9999.0, threads=None):
-    """Returns a lazy dask array of tessgrid.average over a list of 2-D dask arrays of one shape.
+def average(dask_arrays, nodata=None, threads=None, dtype=None):
+    """Returns tessgrid.average over a list of 2-D dask arrays or DataArrays of one shape, lazily.
 
     Arrays of another shape than the first are refused at once (tessgrid.Error names them,
-    dask_arrays[i], with their shapes); others are rechunked to the first one's chunks. Each
-    set of aligned chunks is one tessgrid.average call: the cell-wise average, no-data where
-    any array has no data.
+    dask_arrays[i], with their shapes); others are rechunked to the first one's chunks. No-data
+    and the result's type are as calc takes them. Each set of aligned chunks is one
+    tessgrid.average call: the cell-wise average, no-data where any array has no data.
     """
     dask_arrays = list(dask_arrays)
     if len(dask_arrays) < 2:
         raise tessgrid.Error("average needs two or more arrays, got %d" % len(dask_arrays))
-    arrays = _aligned([("dask_arrays[%d]" % index, array)
-                       for index, array in enumerate(dask_arrays)])
-    block = functools.partial(_average_block, nodata=nodata, threads=threads)
-    return dask.array.map_blocks(block, *arrays, dtype=numpy.float64)
+    operands = [_Operand("dask_arrays[%d]" % index, array, nodata)
+                for index, array in enumerate(dask_arrays)]
+    arrays = _aligned(operands)
+    out = _result_dtype(operands, dtype)
+    block = functools.partial(_average_block, nodatas=[o.nodata for o in operands],
+                              nodata=nodata, threads=threads, dtype=out.name)
+    return _lazy_result(dask.array.map_blocks(block, *arrays, dtype=out), operands, nodata)
+
+
+class _RasterWindows:
+    """The staged GeoTIFF as dask.array.store's target: each chunk's cells go into their window
+    of the temporary, one writer at a time (store holds the lock around each)."""
+
+    def __init__(self, path, declared, nodata, type_name):
+        self.file, self.path = None, path
+        self.declared, self.nodata, self.type_name = declared, nodata, type_name
+
+    def __setitem__(self, region, cells):
+        rows, columns = region
+        _tessgrid._write_raster_window(self.file, self.path, rows.start or 0, columns.start or 0,
+                                       cells, self.declared, self.nodata, self.type_name)
+
+
+def _tile_size(options, key):
+    for option in options:
+        name, _, value = option.partition("=")
+        if name.upper() == key and value.isdigit() and int(value) > 0:
+            return int(value)
+    return 256
+
+
+def _whole_tiles(sizes, tile):
+    # Chunks of whole tiles, so that each tile of the file is written once, by one chunk.
+    if all(size % tile == 0 for size in sizes[:-1]):
+        return sizes
+    size = max(tile, int(round(sizes[0] / tile)) * tile)
+    total = sum(sizes)
+    return (size,) * (total // size) + ((total % size,) if total % size else ())
+
+
+def _default_lock(array):
+    scheduler = dask.base.get_scheduler(collections=[array])
+    client = getattr(scheduler, "__self__", None)
+    if type(client).__module__.startswith("distributed"):
+        import distributed
+        return distributed.Lock("tessgrid-to_raster-" + uuid.uuid4().hex, client=client)
+    if scheduler is dask.multiprocessing.get:
+        raise tessgrid.Error("to_raster needs lock=, a lock every process shares, on the "
+                             "processes scheduler")
+    return dask.utils.SerializableLock()
+
+
+def to_raster(array, path, *, nodata=None, xll=None, yll=None, cellsize=None, crs=None,
+              type=None, options=None, lock=None):
+    """Writes a 2-D dask array or DataArray as a tiled GeoTIFF, chunk by chunk, never whole.
+
+    The file is created empty in a temporary beside `path`, each chunk's task writes its window
+    into it (one at a time: under `lock`, by default a distributed.Lock on a distributed
+    cluster, else a lock of this process) and the temporary replaces `path` once every chunk is
+    written; any failure removes it and leaves `path` as it was. The workers must reach the
+    folder of `path` (a local cluster, or a shared file system). Chunks are rechunked to whole
+    tiles (256, or BLOCKXSIZE and BLOCKYSIZE of `options`), so that each tile is written once.
+    A DataArray brings its georeference and no-data value; a plain array lies at `xll`, `yll`
+    (default 0) with cells of `cellsize` (default 1) in `crs` (WKT, default none), its cells
+    equal to -9999 being no-data. The file declares `nodata`, else the DataArray's encoded
+    no-data value (rioxarray's) or its own, and its no-data cells hold it. `type` (default
+    Float32 for float32 cells, else Float64) and `options` are as tessgrid.write takes them for
+    a GeoTIFF, with its checks of every cell, chunk by chunk, and of the options before the
+    file is made; TILED=NO is refused. Each chunk's window is read back once written.
+    """
+    path = _api._path(path)
+    if not path.lower().endswith((".tif", ".tiff")):
+        raise tessgrid.Error("to_raster writes GeoTIFF: %s needs a name ending .tif or .tiff"
+                             % path)
+    if not tessgrid.has_rasters:
+        raise tessgrid.Error("%s is a GeoTIFF, and this tessgrid was built without GDAL" % path)
+    options = list(options or [])
+    if any(option.replace(" ", "").upper() == "TILED=NO" for option in options):
+        raise tessgrid.Error("to_raster writes tiled GeoTIFFs, each tile from one chunk; "
+                             "TILED=NO is refused")
+    if _xr.is_dataarray(array):
+        given = [name for name, value in (("xll", xll), ("yll", yll), ("cellsize", cellsize),
+                                          ("crs", crs)) if value is not None]
+        if given:
+            raise tessgrid.Error("%s= is for plain arrays: a DataArray brings its own "
+                                 "georeference" % given[0])
+        operand = _Operand("array", array, None)
+        place = operand.place
+        if nodata is None and numpy.isnan(place.nodata) and place.encoded_nodata is not None:
+            nodata = place.encoded_nodata
+    else:
+        operand = _Operand("array", array, None)
+        place = _xr.Georeference(0.0 if xll is None else xll, 0.0 if yll is None else yll,
+                                 1.0 if cellsize is None else cellsize, operand.nodata, crs)
+    written = operand.nodata if nodata is None else float(nodata)
+    data = operand.array
+    data = data.rechunk((_whole_tiles(data.chunks[0], _tile_size(options, "BLOCKYSIZE")),
+                         _whole_tiles(data.chunks[1], _tile_size(options, "BLOCKXSIZE"))))
+    type_name = type or ("Float32" if data.dtype == _FLOAT32 else "Float64")
+    target = _RasterWindows(path, operand.nodata, written, type_name)
+    lock = _default_lock(data) if lock is None else lock
+
+    def fill(temporary):
+        target.file = temporary
+        dask.array.store(data, target, lock=lock, compute=True)
+
+    rows, columns = data.shape
+    try:
+        _tessgrid._stage_raster(path, rows, columns, place.xll, place.yll, place.cellsize,
+                                written, place.crs, type_name, options, fill)
+    except tessgrid.Error as failure:
+        raise _errors.io_error(failure, path, writing=True) from None
 
 
 def _resample_block(block, *, resolution, method, cellsize, nodata, source_shape, starts,
-                    out_starts, out_chunks, depth, block_id=None):
+                    out_starts, out_chunks, depth, corner, block_id=None):
     # The block holds its chunk and the rim overlap() added on its inner sides; the library
     # computes the chunk's cells of the whole target grid from it, placed by their whole-grid
     # indices, so that they are the very cells the whole array gives.
@@ -110,7 +274,8 @@ def _resample_block(block, *, resolution, method, cellsize, nodata, source_shape
     grid = tessgrid.Grid(block, cellsize=cellsize, nodata=nodata)
     return _tessgrid._resample_window(grid, resolution, method, source_shape, origin,
                                       (out_starts[0][row], out_starts[1][column]),
-                                      (out_chunks[0][row], out_chunks[1][column]))
+                                      (out_chunks[0][row], out_chunks[1][column]),
+                                      xll=corner[0], yll=corner[1])
 
 
 def _whole_steps(sizes, step, least):
@@ -192,10 +357,19 @@ def resample(array, resolution, method="near", cellsize=None, nodata=-9999.0, th
     "bilinear" the cells of the kernel, which widens with the ratio when coarsening), and the
     library places its cells by their indices in the whole grid, so the result equals
     tessgrid.resample(tessgrid.Grid(array, cellsize=cellsize), ...) cell for cell, row 0 the
-    northern row. threads is accepted for a uniform signature; each chunk takes one.
+    northern row. A DataArray (also (band, y, x) of one band) brings its no-data value (else
+    `nodata`) and gives a DataArray on the new grid, its western and northern edges kept, with
+    its CRS. threads is accepted for a uniform signature; each chunk takes one.
     """
     if method not in ("near", "bilinear"):
         raise tessgrid.Error('method must be "near" or "bilinear", not "%s"' % method)
+    place = None
+    if _xr.is_dataarray(array):
+        if array.ndim == 3 and array.shape[0] == 1:
+            array = array.isel({array.dims[0]: 0}, drop=True)
+        _cell_size_of(array, cellsize)
+        place = _xr.georeference(array, nodata)
+        nodata = place.nodata
     cellsize = _cell_size_of(array, cellsize)
     if not numpy.isfinite(cellsize) or cellsize <= 0:
         raise tessgrid.Error("cellsize must be a number above 0, not %r" % (cellsize,))
@@ -213,8 +387,11 @@ def resample(array, resolution, method="near", cellsize=None, nodata=-9999.0, th
         raise tessgrid.Error("resolution / cellsize must be a ratio of whole numbers up to 1000 "
                              "for a chunked resample")
     step = ratio.numerator  # source cells that hold a whole number of new cells
+    # The corner places the centres in map coordinates, as tessgrid.resample places them.
+    corner = (0.0, 0.0) if place is None else (place.xll, place.yll)
     target_shape, depth = _tessgrid._resample_plan(data.shape[0], data.shape[1], cellsize,
-                                                   resolution, method)
+                                                   resolution, method, xll=corner[0],
+                                                   yll=corner[1])
     data = data.rechunk(tuple(_whole_steps(sizes, step, reach)
                               for sizes, reach in zip(data.chunks, depth)))
     out_chunks = []
@@ -226,7 +403,14 @@ def resample(array, resolution, method="near", cellsize=None, nodata=-9999.0, th
                               cellsize=cellsize, nodata=nodata, source_shape=data.shape,
                               starts=tuple(_starts(sizes) for sizes in data.chunks),
                               out_starts=tuple(_starts(counts) for counts in out_chunks),
-                              out_chunks=tuple(out_chunks), depth=depth)
-    return dask.array.map_overlap(block, data, depth={0: depth[0], 1: depth[1]},
-                                  boundary="none", trim=False, chunks=tuple(out_chunks),
-                                  dtype=numpy.float64)
+                              out_chunks=tuple(out_chunks), depth=depth, corner=corner)
+    result = dask.array.map_overlap(block, data, depth={0: depth[0], 1: depth[1]},
+                                    boundary="none", trim=False, chunks=tuple(out_chunks),
+                                    dtype=numpy.float64)
+    if place is None:
+        return result
+    # The library keeps the western and northern edges and fits whole new cells below them.
+    north = place.yll + data.shape[0] * cellsize
+    return _xr.dataarray(result, _xr.Georeference(
+        place.xll, north - target_shape[0] * resolution, resolution, nodata, place.crs,
+        encoded_nodata=place.encoded_nodata))
