@@ -121,7 +121,7 @@ TEST_F(ToolConventionsTest, WrongCommandLinesExitTwoWithOneLineAndWriteNothing) 
                 "--factor: not a number: 2x");
   ExpectFailure(
       RunTool({"resample", kE, Work("out.asc"), "--resolution", "5", "--method", "cubic"}), 2,
-      "--method: cubic not in {near,bilinear}");
+      "--method: cubic not in {near,bilinear,average,mode,min,max,median}");
   ExpectFailure(RunTool({"add", "-", "-", Work("out.asc")}), 2,
                 "standard input (-) can be read by one grid argument only");
   ExpectFailure(RunTool({"intersect", kE, kU, Work("out.asc"), Work("out.asc")}), 2,
