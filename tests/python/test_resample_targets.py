@@ -49,7 +49,7 @@ def test_target_grids_that_cannot_be_made_are_refused():
         (lambda: tessgrid.resample(cells, 1.0, extent=(0, 0, 4, float("nan"))),
          "extent: XMIN YMIN XMAX YMAX must be finite numbers"),
         (lambda: tessgrid.resample(cells, 0.0, extent=(0, 0, 4, 3)),
-         "New resolution cannot be <= 0.0 in TMapTools::Resample"),
+         "resolution must be a number above 0, not 0.0"),
         (lambda: tessgrid.resample(cells, like=numpy.ones((0, 2))),
          "like has no cells (0 x 2); an operation needs one row and one column or more"),
     ]

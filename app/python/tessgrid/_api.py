@@ -243,14 +243,16 @@ def mask(grid: GridLike, source: GridLike, match: float, value: float, *,
 
 
 @_documented(_tessgrid.resample, _ARRAYS)
-def resample(grid: GridLike, resolution: float, method: str = "near", *,
-             nodata: Optional[float] = None, threads: Optional[int] = None,
-             dtype: DType = None) -> Any:
+def resample(grid: GridLike, resolution: Optional[float] = None, method: str = "near", *,
+             like: Optional[GridLike] = None, extent: Optional[Sequence[float]] = None,
+             align: bool = False, nodata: Optional[float] = None,
+             threads: Optional[int] = None, dtype: DType = None) -> Any:
     source = _Input(grid, "grid", nodata)
-    if not resolution > 0 or not numpy.isfinite(resolution):
+    if resolution is not None and (not resolution > 0 or not numpy.isfinite(resolution)):
         raise Error("resolution must be a number above 0, not %r" % (resolution,))
-    return _result(_tessgrid.resample(source.value, resolution, method, nodata=nodata,
-                                      threads=threads), [source], dtype)
+    return _result(_tessgrid.resample(source.value, resolution, method, like=like, extent=extent,
+                                      align=align, nodata=nodata, threads=threads),
+                   [source], dtype)
 
 
 @_documented(_tessgrid.extract, _ARRAYS)
