@@ -10,11 +10,9 @@
 #include <vector>
 
 #include "model/TMap.h"
+#include "ops/LibraryNoData.h"
 
 namespace tessgrid::detail {
-
-/// The no-data value every library operation keys on, and so every map the commands hand it.
-constexpr double kDblLibraryNoData = -9999.0;
 
 /// An input grid as its file states it: the geometry of its header, exactly as read, and the
 /// no-data value it declares. Outputs on its grid state the same, and pairing commands compare
