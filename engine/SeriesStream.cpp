@@ -149,7 +149,8 @@ class TWindowRing {
 
 // One input: its file, its reader and what it failed with. An input read by tessgrid's own
 // reader has a source, a ring and a scanner; one another reader reads, a row source and a
-// window ring.
+// window ring; one whose rows its source keeps in place and the combiner only reads, its
+// source alone.
 struct TInput {
   std::unique_ptr<TFileSource> PtrSource;
   std::unique_ptr<TRowSource> PtrRowSource;
@@ -158,6 +159,7 @@ struct TInput {
   std::unique_ptr<TInputRing> PtrRing;
   std::unique_ptr<TCellScanner> PtrScanner;
   std::unique_ptr<TWindowRing> PtrWindows;
+  bool BlnInPlace = false;            ///< its rows are read where its row source keeps them
   bool BlnEnded = false;              ///< the reader has placed its last cell, or failed
   std::exception_ptr PtrReadFailure;  ///< of opening, the header or the cells
   std::exception_ptr PtrRowFailure;   ///< of TakeRow, at row LngRowFailure
@@ -167,13 +169,21 @@ struct TInput {
   std::size_t Columns() const { return static_cast<std::size_t>(Header.LngColumns); }
 
   // Rows whose cells are all in place, counted from the first.
-  std::size_t Complete() const { return PtrWindows ? PtrWindows->Complete() : PtrRing->Complete(); }
+  std::size_t Complete() const {
+    return BlnInPlace ? Rows() : PtrWindows ? PtrWindows->Complete() : PtrRing->Complete();
+  }
 
   // Reads on; returns whether the reader has more to read.
   bool Step() { return PtrWindows ? PtrWindows->Step() : PtrScanner->Step(); }
 
+  // The row as TakeRow takes it; not for an input read in place.
   double* Row(std::size_t LngRow) {
     return PtrWindows ? PtrWindows->Row(LngRow) : PtrRing->Row(static_cast<long>(LngRow));
+  }
+
+  // The row as CombineRow reads it.
+  const double* Cells(std::size_t LngRow) {
+    return BlnInPlace ? PtrRowSource->RowInPlace(static_cast<long>(LngRow)) : Row(LngRow);
   }
 };
 
@@ -210,18 +220,29 @@ struct TSeriesStream::TState {
     });
   }
 
-  // Sets up the reader of every input whose header was read, in order, up to one that fails.
-  void SetUpReaders(const TReadOptions& Options, std::size_t LngRoundRows) {
+  // Sets up the reader of every input whose header was read, in order, up to one that fails;
+  // an input the combiner only reads and whose source keeps its rows needs none.
+  void SetUpReaders(const TReadOptions& Options, std::size_t LngRoundRows,
+                    const TSeriesCombiner& Combiner) {
     const std::size_t LngBlockCells = MaxBlockCells(Options);
     // The windows of the row sources share kLngWindowShare budgets: whole windows while they
     // fit, which decode each block once, else fewer rows, which decode blocks again.
-    const std::size_t LngSources = static_cast<std::size_t>(
-        std::count_if(VecInputs.begin(), VecInputs.end(),
-                      [](const TInput& Input) { return Input.PtrRowSource != nullptr; }));
+    for (std::size_t LngI = 0; LngI < VecHeaders.size(); ++LngI) {
+      TInput& Input = VecInputs[LngI];
+      Input.BlnInPlace = Input.PtrRowSource && !Combiner.TakesRowsOf(LngI) &&
+                         (Input.Rows() == 0 || Input.PtrRowSource->RowInPlace(0) != nullptr);
+      Input.BlnEnded = Input.BlnEnded || Input.BlnInPlace;
+    }
+    const std::size_t LngSources = static_cast<std::size_t>(std::count_if(
+        VecInputs.begin(), VecInputs.end(),
+        [](const TInput& Input) { return Input.PtrRowSource != nullptr && !Input.BlnInPlace; }));
     const std::size_t LngWindowBytes =
         kLngWindowShare * LngBudget / std::max<std::size_t>(1, LngSources);
     for (std::size_t LngI = 0; LngI < VecHeaders.size() && Limit() > LngI; ++LngI) {
       TInput& Input = VecInputs[LngI];
+      if (Input.BlnInPlace) {
+        continue;
+      }
       try {
         if (Input.PtrRowSource) {
           const std::size_t LngFit =
@@ -270,7 +291,8 @@ struct TSeriesStream::TState {
                 std::size_t LngFirst, std::size_t LngTarget) {
     std::vector<std::size_t> VecTaking;
     for (std::size_t LngI = 0; LngI < LngLimit; ++LngI) {
-      if (!VecInputs[LngI].PtrReadFailure && LngFirst < VecInputs[LngI].Rows()) {
+      if (!VecInputs[LngI].PtrReadFailure && !VecInputs[LngI].BlnInPlace &&
+          LngFirst < VecInputs[LngI].Rows()) {
         VecTaking.push_back(LngI);
       }
     }
@@ -310,7 +332,7 @@ struct TSeriesStream::TState {
                      for (std::size_t LngRow = LngFirst + static_cast<std::size_t>(LngBlockFirst);
                           LngRow < LngFirst + static_cast<std::size_t>(LngBlockEnd); ++LngRow) {
                        for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
-                         VecRows[LngI] = VecInputs[LngI].Row(LngRow);
+                         VecRows[LngI] = VecInputs[LngI].Cells(LngRow);
                        }
                        Combiner.CombineRow(LngWorker, LngRow, VecRows.data(),
                                            PtrOut + (LngRow - LngFirst) * LngOutCells);
@@ -444,7 +466,7 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
         State.LngBudget / (2 * sizeof(double) * std::max<std::size_t>(1, LngOutCells)), 1,
         LngRoundRows);
   }
-  State.SetUpReaders(Options, LngRoundRows);
+  State.SetUpReaders(Options, LngRoundRows, Combiner);
 
   bool BlnWriting = PtrSink != nullptr && !State.AnyFailure();
   for (const TGridHeader& Header : State.VecHeaders) {
@@ -484,7 +506,10 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
     BlnWriting = BlnWriting && !State.AnyFailure();
     if (BlnWriting) {
       const std::size_t LngEnd = std::min(LngTarget, State.VecInputs.front().Rows());
-      double* const PtrOut = VecOut.data() + (LngRound % 2) * LngRoundRows * LngOutCells;
+      double* PtrOut = PtrSink->ResultRows(LngFirst, LngEnd - LngFirst, LngOutCells);
+      if (PtrOut == nullptr) {
+        PtrOut = VecOut.data() + (LngRound % 2) * LngRoundRows * LngOutCells;
+      }
       BlnWriting =
           State.CombineRows(Pool, Combiner, LngFirst, LngEnd, PtrOut, LngOutCells, VecScratch);
       if (BlnWriting) {
