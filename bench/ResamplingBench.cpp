@@ -1,6 +1,7 @@
-// bench/ResamplingBench.cpp - how bilinear resampling and subdivision grow with the map size.
-// Square sources of 1000, 2000 and 4000 cells a side, R = 2 x resolution and k = 3, with warm
-// and with cold caches; prints the time ratio of each doubling.
+// bench/ResamplingBench.cpp - how bilinear interpolation, subdivision and Resample grow with the
+// map size. Square sources of 1000, 2000 and 4000 cells a side, R = 2 x resolution and k = 3,
+// with warm and with cold caches, and Resample refining and coarsening; prints the time ratio of
+// each doubling.
 #include <benchmark/benchmark.h>
 
 #include <climits>
@@ -82,6 +83,18 @@ void BM_Subdivide(benchmark::State& State) {
   }
 }
 
+// Resample at R = factor x resolution, the factor in hundredths: refining weighs four cells,
+// coarsening the kernel gdalwarp widens by the factor.
+template <TResampleMethod Method, int IntHundredths>
+void BM_Resample(benchmark::State& State) {
+  const TMap& Map = Source(State.range(0));
+  for (auto _ : State) {
+    std::unique_ptr<TMap> PtrResult(
+        TMapTools::Resample(&Map, kDblCellSize * IntHundredths / 100.0, Method));
+    benchmark::DoNotOptimize(PtrResult->MbrVecValues.data());
+  }
+}
+
 void Sizes(benchmark::internal::Benchmark* PtrBenchmark) {
   PtrBenchmark->Arg(1000)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisecond)->Repetitions(3);
 }
@@ -90,6 +103,18 @@ BENCHMARK_TEMPLATE(BM_BilinearInterpolate, false)->Name("BilinearInterpolate_war
 BENCHMARK_TEMPLATE(BM_BilinearInterpolate, true)->Name("BilinearInterpolate_cold")->Apply(Sizes);
 BENCHMARK_TEMPLATE(BM_Subdivide, false)->Name("Subdivide_warm")->Apply(Sizes);
 BENCHMARK_TEMPLATE(BM_Subdivide, true)->Name("Subdivide_cold")->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Resample, TResampleMethod::kNearest, 200)
+    ->Name("Resample_near_x2")
+    ->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Resample, TResampleMethod::kBilinear, 50)
+    ->Name("Resample_bilinear_x0.5")
+    ->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Resample, TResampleMethod::kBilinear, 200)
+    ->Name("Resample_bilinear_x2")
+    ->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Resample, TResampleMethod::kBilinear, 400)
+    ->Name("Resample_bilinear_x4")
+    ->Apply(Sizes);
 
 // Shows the runs as usual and keeps, per benchmark and size, the fastest repetition's CPU time:
 // the helpers share their cores, and the minimum is the figure least disturbed by neighbours.

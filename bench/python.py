@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """bench/python.py BUILD_DIR - the Python module's figures, measured in one run: calc("A+B")
-against numpy's masked A+B, read against numpy.loadtxt, calc on 2 threads against 1, and the
-average of 24 grids on a local Dask cluster of two processes against one process.
+against numpy's masked A+B and numexpr's, calc("(A-B)*C/100 + (A>900 ? 1 : 0)") against numexpr's
+and numpy's masked forms, read against numpy.loadtxt, calc on 2 threads against 1, and the
+average of 24 grids on a local Dask cluster of two processes against one process. numexpr
+(python3-numexpr) runs on its default threads; without it those lines are skipped.
 
 Run it with the system Python that the module was built for, from a build with the module:
     /usr/bin/python3 bench/python.py build/release
@@ -36,6 +38,49 @@ def cpu(call):
     return time.process_time() - start
 
 
+def expressions_against_peers(rng, a, b):
+    """calc against numexpr (its default threads) and numpy on the same masked expressions, the
+    values checked equal first; each time the best of three."""
+    try:
+        import numexpr
+    except ImportError:
+        print("numexpr: not installed (python3-numexpr), calc against numexpr skipped")
+        return
+    c = numpy.round(rng.random((SIZE, SIZE)) * 1000.0, 2)
+    c[rng.random(c.shape) < 0.05] = -9999.0
+    expr = "(A-B)*C/100 + (A>900 ? 1 : 0)"
+    missing = "(A == -9999) | (B == -9999) | (C == -9999)"
+
+    def numpy_form():
+        value = (a - b) * c / 100 + numpy.where(a > 900, 1.0, 0.0)
+        return numpy.where((a == -9999.0) | (b == -9999.0) | (c == -9999.0), -9999.0, value)
+
+    def numexpr_form():
+        return numexpr.evaluate("where(%s, -9999, (A-B)*C/100 + where(A > 900, 1, 0))" % missing,
+                                local_dict={"A": a, "B": b, "C": c})
+
+    def numexpr_sum():
+        return numexpr.evaluate("where((A == -9999) | (B == -9999), -9999, A + B)",
+                                local_dict={"A": a, "B": b})
+
+    ours = numpy.asarray(tessgrid.calc(expr, A=a, B=b, C=c))
+    assert numpy.array_equal(ours, numpy_form()) and numpy.array_equal(ours, numexpr_form())
+    assert numpy.array_equal(numpy.asarray(tessgrid.calc("A+B", A=a, B=b)), numexpr_sum())
+    t_calc = best(lambda: tessgrid.calc(expr, A=a, B=b, C=c), 3)
+    t_numexpr = best(numexpr_form, 3)
+    t_numpy = best(numpy_form, 3)
+    print("calc(\"%s\") %dx%d: %.3f s, numexpr (%d threads) %.3f s: %.2fx numexpr's time "
+          "(target <= 1.0); numpy masked form %.3f s: %.2fx numpy's time (target <= 0.5)"
+          % (expr, SIZE, SIZE, t_calc, numexpr.nthreads, t_numexpr, t_calc / t_numexpr, t_numpy,
+             t_calc / t_numpy))
+    t_sum = best(lambda: tessgrid.calc("A+B", A=a, B=b), 3)
+    t_numexpr_sum = best(numexpr_sum, 3)
+    print("calc(\"A+B\") %dx%d: %.3f s, numexpr masked A+B %.3f s: %.2fx numexpr's time "
+          "(target <= 0.8); load average %.1f on %d cores"
+          % (SIZE, SIZE, t_sum, t_numexpr_sum, t_sum / t_numexpr_sum, os.getloadavg()[0],
+             os.cpu_count()))
+
+
 def main():
     rng = numpy.random.default_rng(1)
     a = numpy.round(rng.random((SIZE, SIZE)) * 1000.0, 2)
@@ -51,6 +96,7 @@ def main():
     t_calc = best(lambda: tessgrid.calc("A+B", A=a, B=b))
     print("calc(\"A+B\") %dx%d: %.3f s, numpy masked A+B %.3f s: %.2fx numpy's time"
           % (SIZE, SIZE, t_calc, t_numpy, t_calc / t_numpy))
+    expressions_against_peers(rng, a, b)
 
     expr = "sqrt(A) * 2 + (B > 500 ? B : 0)"
     t_one = best(lambda: tessgrid.calc(expr, A=a, B=b, threads=1), 3)

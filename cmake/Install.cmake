@@ -1,6 +1,6 @@
 # Install rules: headers under include/tessgrid/<layer>, the library (static, or shared with
 # BUILD_SHARED_LIBS=ON), a CMake package (find_package(tessgrid) -> tessgrid::tessgrid), a
-# pkg-config file, and the README and LICENSE under share/doc/tessgrid.
+# pkg-config file, and the README, the guides and the LICENSE under share/doc/tessgrid.
 include(CMakePackageConfigHelpers)
 
 # Only the public headers are installed; the internals (namespace tessgrid::detail) stay in the
@@ -19,8 +19,10 @@ install(FILES ${PROJECT_BINARY_DIR}/include/tessgrid_version.h
               ${PROJECT_BINARY_DIR}/include/tessgrid_export.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tessgrid)
 
-# The README describes the command and the library, and the manual page points at it.
+# The README introduces tessgrid and the guides describe the library and the Python module; the
+# manual pages point at them.
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+              ${PROJECT_SOURCE_DIR}/docs/library.md ${PROJECT_SOURCE_DIR}/docs/python.md
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(TARGETS tessgrid_lib EXPORT tessgridTargets
@@ -28,11 +30,11 @@ install(TARGETS tessgrid_lib EXPORT tessgridTargets
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development)
 if(TARGET tessgrid)
   install(TARGETS tessgrid RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/doc/tessgrid.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/tessgrid.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 if(TARGET tessgrid-tool)
   install(TARGETS tessgrid-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/doc/tessgrid-tool.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/tessgrid-tool.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
 set(TESSGRID_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/tessgrid)

@@ -132,7 +132,7 @@ class TRunSink final : public TRowSink {
 
 /// Lets the process hold a descriptor for LngFiles files at once and a few more, as far as the
 /// system allows: a series of a thousand grids is read with all of them open. Returns whether
-/// the limit now allows them; where it does not, the files beyond it fail to open, and say so.
+/// the limit now allows them.
 [[nodiscard]] bool AllowDescriptors(std::size_t LngFiles);
 
 /// Any number of grid files that share one grid, read in step a block of rows at a time, each
@@ -162,10 +162,18 @@ class TSeriesStream {
 
   /// Opens the inputs in order and reads their headers, up to the first that fails, whose
   /// failure Run reports in its place. Returns whether every header was read. Call it once.
+  /// Where the open-file limit cannot hold every input open at once (AllowDescriptors), the
+  /// files tessgrid's own reader reads are closed between their reads and opened again where
+  /// they were left, at most one a thread at once.
   bool ReadHeaders();
 
   /// Returns the headers read, in input order.
   const std::vector<TGridHeader>& Headers() const;
+
+  /// Returns whether an input whose header was read is a file known to be too short for the
+  /// cells its header claims (see HoldsClaim), so that the run will fail: Run then writes
+  /// nothing and sizes nothing by the claim, and callers can tell before they begin an output.
+  bool FallsShort() const;
 
   /// Reads the cells of every input whose header was read, hands each row to the combiner, and
   /// with an output writes the result rows there, after whatever it holds (the caller writes the

@@ -1,89 +1,72 @@
-// engine/Expression.cpp - the expression's parser set-up, the variables its isnodata calls test,
-// and the row loop. The contract is in engine/Expression.h.
+// engine/Expression.cpp - the expression's checks and messages, the variables its isnodata calls
+// test, and the row loop that runs its program block by block with the no-data rules around it.
+// The contract is in engine/Expression.h.
 #include "engine/Expression.h"
 
 #include <muParser.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <functional>
 #include <limits>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "engine/ExpressionParser.h"
 
 namespace tessgrid::detail {
 
 namespace {
 
-double IsNoData(double DblValue) {
-  return std::isnan(DblValue) ? 1.0 : 0.0;
+constexpr std::size_t kLngNoPosition = std::string::npos;
+
+bool IsContinuationByte(char ChrC) {
+  return (static_cast<unsigned char>(ChrC) & 0xC0) == 0x80;
 }
 
-double Power(double DblBase, double DblExponent) {
-  return std::pow(DblBase, DblExponent);
-}
-
-double Floor(double DblValue) {
-  return std::floor(DblValue);
-}
-
-double Ceil(double DblValue) {
-  return std::ceil(DblValue);
-}
-
-double Round(double DblValue) {
-  return std::round(DblValue);
-}
-
-double NaturalLog(double DblValue) {
-  return std::log(DblValue);
-}
-
-// Cell k of the result of one operator, branch-free so that the loop runs in vector registers:
-// no-data where an operand is no-data or the result is not finite (x - x is 0 exactly for the
-// finite values, NaN for inf and NaN). Returns the first column whose data result equals the
-// no-data value, or -1.
-template <typename TOperator>
-long OperatorRow(const double* PtrA, const double* PtrB, double* PtrOut, long LngColumns,
-                 double DblNoData, TOperator Operator) {
-  for (long LngC = 0; LngC < LngColumns; ++LngC) {
-    const double DblResult = Operator(PtrA[LngC], PtrB[LngC]);
-    const bool BlnKept =
-        (PtrA[LngC] != DblNoData) & (PtrB[LngC] != DblNoData) & (DblResult - DblResult == 0.0);
-    PtrOut[LngC] = BlnKept ? DblResult : DblNoData;
+// The text in quotes: whole when short, else the part around LngPosition (counted from 0; the
+// start when there is none), cut between characters, never inside one.
+std::string Echo(const std::string& StgText, std::size_t LngPosition) {
+  if (StgText.size() <= kLngWholeEcho) {
+    return "\"" + StgText + "\"";
   }
-  // A data result equal to no-data is rare; the row is still in the cache for this look.
-  for (long LngC = 0; LngC < LngColumns; ++LngC) {
-    if (PtrOut[LngC] == DblNoData && PtrA[LngC] != DblNoData && PtrB[LngC] != DblNoData &&
-        Operator(PtrA[LngC], PtrB[LngC]) == DblNoData) {
-      return LngC;
-    }
+  const std::size_t LngCentre = LngPosition == kLngNoPosition ? 0 : LngPosition;
+  std::size_t LngFrom = LngCentre > kLngEchoSide ? LngCentre - kLngEchoSide : 0;
+  std::size_t LngTo = std::min(StgText.size(), LngCentre + kLngEchoSide);
+  while (LngFrom > 0 && IsContinuationByte(StgText[LngFrom])) {
+    --LngFrom;
   }
-  return -1;
+  while (LngTo < StgText.size() && IsContinuationByte(StgText[LngTo])) {
+    ++LngTo;
+  }
+  return "\"" + std::string(LngFrom > 0 ? "..." : "") + StgText.substr(LngFrom, LngTo - LngFrom) +
+         (LngTo < StgText.size() ? "..." : "") + "\"";
 }
 
-// Builds a parser for the text with the letters given as variables bound to ArrValues.
-// Serialised: muparser parses with shared locale state.
-void SetUpParser(mu::Parser& Parser, const std::string& StgText, const TLetterSet& ArrGiven,
-                 std::array<double, kLngExpressionLetters>& ArrValues) {
-  static std::mutex MtxParsers;
-  const std::lock_guard<std::mutex> Lock(MtxParsers);
-  // Every non-finite result is no-data, so NaN serves as the constant and as what isnodata sees.
-  Parser.DefineConst("nodata", std::numeric_limits<double>::quiet_NaN());
-  Parser.DefineFun("isnodata", IsNoData);
-  Parser.DefineFun("pow", Power);
-  Parser.DefineFun("floor", Floor);
-  Parser.DefineFun("ceil", Ceil);
-  Parser.DefineFun("round", Round);
-  // Pinned: muparser versions disagree on whether log is base 10 or e.
-  Parser.DefineFun("log", NaturalLog);
-  for (std::size_t LngI = 0; LngI < kLngExpressionLetters; ++LngI) {
-    if (ArrGiven[LngI]) {
-      Parser.DefineVar(std::string(1, static_cast<char>('A' + LngI)), &ArrValues[LngI]);
-    }
+// A fault at LngPosition (counted from 0, or none): "<reason> at column <c> in "<text>"".
+TExpressionError Fault(const std::string& StgReason, const std::string& StgText,
+                       std::size_t LngPosition) {
+  const std::string StgEcho = Echo(StgText, LngPosition);
+  const std::string StgColumn =
+      LngPosition == kLngNoPosition ? "" : " at column " + std::to_string(LngPosition + 1);
+  return TExpressionError(StgReason + StgColumn + " in " + StgEcho, '\0', StgEcho);
+}
+
+// muparser quotes the token it stumbled on, which may be the whole of a long text.
+std::string CutQuotedToken(std::string StgReason) {
+  const std::size_t LngOpen = StgReason.find('"');
+  const std::size_t LngClose =
+      LngOpen == std::string::npos ? std::string::npos : StgReason.find('"', LngOpen + 1);
+  if (LngClose == std::string::npos || LngClose - LngOpen - 1 <= kLngEchoSide) {
+    return StgReason;
   }
-  Parser.SetExpr(StgText);  // SetExpr already refuses some texts (one too long)
+  std::size_t LngCut = LngOpen + 1 + kLngEchoSide;
+  while (LngCut > LngOpen + 1 && IsContinuationByte(StgReason[LngCut])) {
+    --LngCut;
+  }
+  return StgReason.replace(LngCut, LngClose - LngCut, "...");
 }
 
 // muparser words a failure as a sentence with a position counted from 0; a user counts columns
@@ -105,11 +88,9 @@ TExpressionError ExpressionError(const mu::ParserError& Error, const std::string
   if (!StgMessage.empty()) {
     StgMessage[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(StgMessage[0])));
   }
-  std::string StgText = StgMessage;
-  if (Error.GetPos() >= 0) {
-    StgText += " at column " + std::to_string(Error.GetPos() + 1);
-  }
-  return TExpressionError(StgText + " in \"" + StgExpr + "\"");
+  const std::size_t LngPosition =
+      Error.GetPos() >= 0 ? static_cast<std::size_t>(Error.GetPos()) : kLngNoPosition;
+  return Fault(CutQuotedToken(StgMessage), StgExpr, LngPosition);
 }
 
 bool IsNameStart(char ChrC) {
@@ -120,11 +101,10 @@ bool IsNameChar(char ChrC) {
   return IsNameStart(ChrC) || std::isdigit(static_cast<unsigned char>(ChrC)) != 0;
 }
 
-// The variables that appear inside the argument of an isnodata call: their no-data cells reach
-// the expression as NaN instead of making the result no-data. Names are read as muparser reads
-// them, and a number's exponent ("1e5") is no name.
-TLetterSet TestedVariables(const std::string& StgExpr) {
-  TLetterSet ArrTested{};
+// Calls Visit(name, position, inside an isnodata argument) for every name of the text, read as
+// muparser reads names; a number's exponent ("1e5") is no name.
+void VisitNames(const std::string& StgExpr,
+                const std::function<void(const std::string&, std::size_t, bool)>& Visit) {
   std::vector<long> VecOpenArguments;  // the depth of each isnodata argument still open
   long LngDepth = 0;
   bool BlnCallPending = false;
@@ -138,10 +118,7 @@ TLetterSet TestedVariables(const std::string& StgExpr) {
       }
       const std::string StgName = StgExpr.substr(LngStart, LngI - LngStart);
       BlnCallPending = StgName == "isnodata";
-      if (StgName.size() == 1 && StgName[0] >= 'A' && StgName[0] <= 'Z' &&
-          !VecOpenArguments.empty()) {
-        ArrTested[static_cast<std::size_t>(StgName[0] - 'A')] = true;
-      }
+      Visit(StgName, LngStart, !VecOpenArguments.empty());
       continue;
     }
     if (std::isdigit(static_cast<unsigned char>(ChrC)) != 0 || ChrC == '.') {
@@ -179,16 +156,96 @@ TLetterSet TestedVariables(const std::string& StgExpr) {
     }
     ++LngI;
   }
-  return ArrTested;
+}
+
+bool IsLetter(const std::string& StgName) {
+  return StgName.size() == 1 && StgName[0] >= 'A' && StgName[0] <= 'Z';
+}
+
+// The first "=" that is no part of "<=", ">=", "!=" or "==", read as muparser reads operators:
+// in a text that parsed, it is the assignment.
+std::size_t AssignmentPosition(const std::string& StgExpr) {
+  for (std::size_t LngI = 0; LngI < StgExpr.size(); ++LngI) {
+    const char ChrC = StgExpr[LngI];
+    if (LngI + 1 < StgExpr.size() && StgExpr[LngI + 1] == '=' &&
+        std::string("<>!=").find(ChrC) != std::string::npos) {
+      ++LngI;
+    } else if (ChrC == '=') {
+      return LngI;
+    }
+  }
+  return kLngNoPosition;
+}
+
+// The first "," outside every parenthesis: where a list of expressions begins.
+std::size_t ListPosition(const std::string& StgExpr) {
+  long LngDepth = 0;
+  for (std::size_t LngI = 0; LngI < StgExpr.size(); ++LngI) {
+    if (StgExpr[LngI] == '(') {
+      ++LngDepth;
+    } else if (StgExpr[LngI] == ')') {
+      --LngDepth;
+    } else if (StgExpr[LngI] == ',' && LngDepth == 0) {
+      return LngI;
+    }
+  }
+  return kLngNoPosition;
+}
+
+bool Assigns(const mu::Parser& Parser) {
+  for (const mu::SToken* PtrToken = Parser.GetByteCode().GetBase(); PtrToken->Cmd != mu::cmEND;
+       ++PtrToken) {
+    if (PtrToken->Cmd == mu::cmASSIGN) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Copies a tested variable's block with its no-data cells as NaN, what isnodata tests.
+void NoDataAsNaN(const double* PtrRow, double* PtrCopy, long LngCells, double DblNoData) {
+  const double DblNaN = std::numeric_limits<double>::quiet_NaN();
+  for (long LngI = 0; LngI < LngCells; ++LngI) {
+    PtrCopy[LngI] = PtrRow[LngI] == DblNoData ? DblNaN : PtrRow[LngI];
+  }
+}
+
+// Writes the results, those that are not finite as no-data (x - x is 0 exactly for the finite
+// values, NaN for inf and NaN). Returns how many equal the no-data value.
+long KeepFinite(const double* PtrResult, double* PtrOut, long LngCells, double DblNoData) {
+  long LngEqual = 0;
+  for (long LngI = 0; LngI < LngCells; ++LngI) {
+    const double DblResult = PtrResult[LngI];
+    PtrOut[LngI] = DblResult - DblResult == 0.0 ? DblResult : DblNoData;
+    LngEqual += DblResult == DblNoData ? 1 : 0;
+  }
+  return LngEqual;
+}
+
+// Writes no-data where the untested variable's cell is no-data.
+void SpreadNoData(const double* PtrRow, double* PtrOut, long LngCells, double DblNoData,
+                  bool BlnNaNNoData) {
+  if (BlnNaNNoData) {
+    for (long LngI = 0; LngI < LngCells; ++LngI) {
+      PtrOut[LngI] = PtrRow[LngI] != PtrRow[LngI] ? DblNoData : PtrOut[LngI];
+    }
+  } else {
+    for (long LngI = 0; LngI < LngCells; ++LngI) {
+      PtrOut[LngI] = PtrRow[LngI] == DblNoData ? DblNoData : PtrOut[LngI];
+    }
+  }
 }
 
 }  // namespace
 
-TExpressionError::TExpressionError(const std::string& StgMessage, char ChrMissing)
-    : std::invalid_argument(StgMessage), MbrChrMissing(ChrMissing) {}
+TExpressionError::TExpressionError(const std::string& StgMessage, char ChrMissing,
+                                   std::string StgEcho)
+    : std::invalid_argument(StgMessage),
+      MbrChrMissing(ChrMissing),
+      MbrStgEcho(std::move(StgEcho)) {}
 
 TExpression::TExpression(std::string StgText, const TLetterSet& ArrGiven)
-    : MbrStgText(std::move(StgText)), MbrArrGiven(ArrGiven), MbrArrNamed{}, MbrArrTested{} {
+    : MbrStgText(std::move(StgText)), MbrArrNamed{}, MbrArrTested{} {
   mu::Parser Parser;
   std::array<double, kLngExpressionLetters> ArrValues{};
   try {
@@ -196,13 +253,18 @@ TExpression::TExpression(std::string StgText, const TLetterSet& ArrGiven)
     // GetUsedVar lists every name the text uses as a variable, known or not.
     for (const auto& Used : Parser.GetUsedVar()) {
       const std::string& StgName = Used.first;
-      if (StgName.size() != 1 || StgName[0] < 'A' || StgName[0] > 'Z') {
+      if (!IsLetter(StgName)) {
         continue;  // the full parse below reports it with its column
       }
       const std::size_t LngLetter = static_cast<std::size_t>(StgName[0] - 'A');
       if (!ArrGiven[LngLetter]) {
-        throw TExpressionError(
-            "names " + StgName + ", which has no input grid in \"" + MbrStgText + "\"", StgName[0]);
+        std::size_t LngFirst = kLngNoPosition;
+        VisitNames(MbrStgText, [&](const std::string& StgSeen, std::size_t LngAt, bool) {
+          LngFirst = StgSeen == StgName ? std::min(LngFirst, LngAt) : LngFirst;
+        });
+        const std::string StgEcho = Echo(MbrStgText, LngFirst);
+        throw TExpressionError("names " + StgName + ", which has no input grid in " + StgEcho,
+                               StgName[0], StgEcho);
       }
       MbrArrNamed[LngLetter] = true;
     }
@@ -210,118 +272,78 @@ TExpression::TExpression(std::string StgText, const TLetterSet& ArrGiven)
   } catch (const mu::ParserError& Error) {
     throw ExpressionError(Error, MbrStgText);
   }
-  const TLetterSet ArrInside = TestedVariables(MbrStgText);
-  for (std::size_t LngI = 0; LngI < kLngExpressionLetters; ++LngI) {
-    MbrArrTested[LngI] = MbrArrNamed[LngI] && ArrInside[LngI];
+  if (Assigns(Parser)) {
+    throw Fault("unexpected assignment \"=\" (to compare, write \"==\")", MbrStgText,
+                AssignmentPosition(MbrStgText));
   }
-  std::string StgBare;
-  for (const char ChrC : MbrStgText) {
-    if (std::isspace(static_cast<unsigned char>(ChrC)) == 0) {
-      StgBare += ChrC;
+  if (Parser.GetNumResults() > 1) {
+    throw Fault("unexpected \",\" outside a function's arguments (calc computes one expression)",
+                MbrStgText, ListPosition(MbrStgText));
+  }
+  try {
+    MbrProgram = CompileProgram(Parser, ArrValues);
+  } catch (const std::invalid_argument& Error) {
+    throw Fault(Error.what(), MbrStgText, kLngNoPosition);
+  }
+  VisitNames(MbrStgText, [this](const std::string& StgName, std::size_t, bool BlnInside) {
+    if (BlnInside && IsLetter(StgName)) {
+      const std::size_t LngLetter = static_cast<std::size_t>(StgName[0] - 'A');
+      MbrArrTested[LngLetter] = MbrArrNamed[LngLetter];
     }
-  }
-  // The parse has passed, so two letters around one of the four characters are two variables
-  // with their grids.
-  const auto IsLetter = [](char ChrC) { return ChrC >= 'A' && ChrC <= 'Z'; };
-  if (StgBare.size() == 3 && IsLetter(StgBare[0]) && IsLetter(StgBare[2]) &&
-      std::string("+-*/").find(StgBare[1]) != std::string::npos) {
-    MbrOptSingle = TSingleOperator{static_cast<std::size_t>(StgBare[0] - 'A'), StgBare[1],
-                                   static_cast<std::size_t>(StgBare[2] - 'A')};
-  }
+  });
 }
 
 std::unique_ptr<TExpression::TEvaluator> TExpression::NewEvaluator() const {
   return std::make_unique<TEvaluator>(*this);
 }
 
-struct TExpression::TEvaluator::TState {
-  // A named variable as the row loop reads it.
-  struct TBinding {
-    std::size_t LngLetter;  ///< A + LngLetter
-    double* PtrValue;       ///< the parser's variable
-    bool BlnTested;         ///< named inside isnodata: no-data reaches the expression as NaN
-  };
-  mu::Parser Parser;
-  std::array<double, kLngExpressionLetters> ArrValues{};  ///< the current cell of variable A + i
-  std::vector<TBinding> VecBindings;                      ///< the named variables, A first
-};
-
 TExpression::TEvaluator::TEvaluator(const TExpression& Expression)
-    : MbrPtrState(std::make_unique<TState>()), MbrExpression(Expression) {
-  try {
-    SetUpParser(MbrPtrState->Parser, Expression.MbrStgText, Expression.MbrArrGiven,
-                MbrPtrState->ArrValues);
-    MbrPtrState->Parser.Eval();  // the first evaluation turns the text into bytecode
-  } catch (const mu::ParserError& Error) {
-    throw ExpressionError(Error, Expression.MbrStgText);
-  }
-  for (std::size_t LngI = 0; LngI < kLngExpressionLetters; ++LngI) {
-    if (Expression.MbrArrNamed[LngI]) {
-      MbrPtrState->VecBindings.push_back(
-          TState::TBinding{LngI, &MbrPtrState->ArrValues[LngI], Expression.MbrArrTested[LngI]});
-    }
-  }
-}
+    : MbrExpression(Expression),
+      MbrVecRegisters(Expression.MbrProgram.LngRegisters * kLngProgramBlock),
+      MbrVecTested(static_cast<std::size_t>(std::count(Expression.MbrArrTested.begin(),
+                                                       Expression.MbrArrTested.end(), true)) *
+                   kLngProgramBlock) {}
 
-TExpression::TEvaluator::~TEvaluator() = default;
-
-// Cell by cell through bound scalars: muparser's bulk mode opens an OpenMP team on every call,
-// which costs more than it saves once the rows are already spread over threads, and a bound
-// scalar per variable allocates nothing per cell.
 long TExpression::TEvaluator::EvaluateRow(
     const std::array<const double*, kLngExpressionLetters>& ArrRows, double* PtrOut,
     long LngColumns, double DblNoData) {
-  const double DblNaN = std::numeric_limits<double>::quiet_NaN();
   const bool BlnNaNNoData = std::isnan(DblNoData);
-  if (MbrExpression.MbrOptSingle && !BlnNaNNoData) {
-    const TSingleOperator& Single = *MbrExpression.MbrOptSingle;
-    const double* PtrA = ArrRows[Single.LngLeft];
-    const double* PtrB = ArrRows[Single.LngRight];
-    switch (Single.ChrOperator) {
-      case '+':
-        return OperatorRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
-                           [](double DblX, double DblY) { return DblX + DblY; });
-      case '-':
-        return OperatorRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
-                           [](double DblX, double DblY) { return DblX - DblY; });
-      case '*':
-        return OperatorRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
-                           [](double DblX, double DblY) { return DblX * DblY; });
-      default:
-        return OperatorRow(PtrA, PtrB, PtrOut, LngColumns, DblNoData,
-                           [](double DblX, double DblY) { return DblX / DblY; });
-    }
-  }
+  const TLetterSet& ArrNamed = MbrExpression.MbrArrNamed;
+  const TLetterSet& ArrTested = MbrExpression.MbrArrTested;
+  std::array<const double*, kLngExpressionLetters> ArrBlock{};
   long LngCollision = -1;
-  for (long LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
-    bool BlnNoData = false;
-    bool BlnTestedNoData = false;  // a tested variable's no-data: the result may be no-data's value
-    for (const TState::TBinding& Binding : MbrPtrState->VecBindings) {
-      double DblValue = ArrRows[Binding.LngLetter][LngColumn];
-      if (DblValue == DblNoData || (BlnNaNNoData && std::isnan(DblValue))) {
-        if (!Binding.BlnTested) {
-          BlnNoData = true;
-          break;
-        }
-        BlnTestedNoData = true;
-        DblValue = DblNaN;
+  for (long LngFirst = 0; LngFirst < LngColumns; LngFirst += kLngProgramBlock) {
+    const long LngCells = std::min(kLngProgramBlock, LngColumns - LngFirst);
+    std::size_t LngCopies = 0;
+    for (std::size_t LngL = 0; LngL < kLngExpressionLetters; ++LngL) {
+      if (!ArrNamed[LngL]) {
+        continue;
       }
-      *Binding.PtrValue = DblValue;
-    }
-    double DblResult = DblNoData;
-    if (!BlnNoData) {
-      try {
-        DblResult = MbrPtrState->Parser.Eval();
-      } catch (const mu::ParserError& Error) {
-        throw ExpressionError(Error, MbrExpression.MbrStgText);
-      }
-      if (!std::isfinite(DblResult)) {
-        DblResult = DblNoData;
-      } else if (DblResult == DblNoData && !BlnTestedNoData && LngCollision < 0) {
-        LngCollision = LngColumn;
+      ArrBlock[LngL] = ArrRows[LngL] + LngFirst;
+      // A NaN no-data value is already what isnodata tests.
+      if (ArrTested[LngL] && !BlnNaNNoData) {
+        double* PtrCopy = MbrVecTested.data() + LngCopies++ * kLngProgramBlock;
+        NoDataAsNaN(ArrBlock[LngL], PtrCopy, LngCells, DblNoData);
+        ArrBlock[LngL] = PtrCopy;
       }
     }
-    PtrOut[LngColumn] = DblResult;
+    const double* PtrResult =
+        MbrExpression.MbrProgram.Run(ArrBlock, MbrVecRegisters.data(), LngCells);
+    double* PtrBlockOut = PtrOut + LngFirst;
+    const long LngEqual = KeepFinite(PtrResult, PtrBlockOut, LngCells, DblNoData);
+    for (std::size_t LngL = 0; LngL < kLngExpressionLetters; ++LngL) {
+      if (ArrNamed[LngL] && !ArrTested[LngL]) {
+        SpreadNoData(ArrRows[LngL] + LngFirst, PtrBlockOut, LngCells, DblNoData, BlnNaNNoData);
+      }
+    }
+    // A data result equal to no-data is rare; the block is still in the cache for this look.
+    for (long LngI = 0; LngEqual > 0 && LngCollision < 0 && LngI < LngCells; ++LngI) {
+      bool BlnData = PtrResult[LngI] == DblNoData;
+      for (std::size_t LngL = 0; BlnData && LngL < kLngExpressionLetters; ++LngL) {
+        BlnData = !ArrNamed[LngL] || ArrRows[LngL][LngFirst + LngI] != DblNoData;
+      }
+      LngCollision = BlnData ? LngFirst + LngI : -1;
+    }
   }
   return LngCollision;
 }

@@ -161,6 +161,7 @@ struct TInput {
   std::unique_ptr<TWindowRing> PtrWindows;
   bool BlnInPlace = false;            ///< its rows are read where its row source keeps them
   bool BlnEnded = false;              ///< the reader has placed its last cell, or failed
+  bool BlnShort = false;              ///< a file known to be too short for its header's claim
   std::exception_ptr PtrReadFailure;  ///< of opening, the header or the cells
   std::exception_ptr PtrRowFailure;   ///< of TakeRow, at row LngRowFailure
   std::size_t LngRowFailure = kLngNoRow;
@@ -195,6 +196,7 @@ struct TSeriesStream::TState {
   TGridHeaderMode Mode;
   long LngThreads;
   std::size_t LngBudget;                 ///< bytes of the rings and blocks in all
+  bool BlnParked = false;                ///< the files are closed between their reads
   std::vector<TInput> VecInputs;         ///< one per file
   std::vector<TGridHeader> VecHeaders;   ///< of the inputs whose header was read
   std::mutex MbrMutex;                   ///< guards the failures the tasks record
@@ -212,6 +214,11 @@ struct TSeriesStream::TState {
       }
     }
     return VecInputs.size();
+  }
+
+  bool AnyShort() const {
+    return std::any_of(VecInputs.begin(), VecInputs.end(),
+                       [](const TInput& Input) { return Input.BlnShort; });
   }
 
   bool AnyFailure() const {
@@ -276,12 +283,18 @@ struct TSeriesStream::TState {
       TInput& Input = VecInputs[VecDue[static_cast<std::size_t>(LngTask)]];
       const std::size_t LngUntil = std::min(LngTarget, Input.Rows());
       try {
+        if (BlnParked && Input.PtrSource) {
+          Input.PtrSource->Resume();
+        }
         while (!Input.BlnEnded && Input.Complete() < LngUntil) {
           Input.BlnEnded = !Input.Step();
         }
       } catch (...) {
         Input.PtrReadFailure = std::current_exception();
         Input.BlnEnded = true;
+      }
+      if (BlnParked && Input.PtrSource) {
+        Input.PtrSource->Park();
       }
     });
   }
@@ -389,7 +402,7 @@ TSeriesStream::~TSeriesStream() = default;
 
 bool TSeriesStream::ReadHeaders() {
   TState& State = *MbrPtrState;
-  static_cast<void>(AllowDescriptors(State.VecFiles.size()));
+  State.BlnParked = !AllowDescriptors(State.VecFiles.size());
   State.VecInputs.resize(State.VecFiles.size());
   for (std::size_t LngI = 0; LngI < State.VecFiles.size(); ++LngI) {
     TInput& Input = State.VecInputs[LngI];
@@ -402,6 +415,11 @@ bool TSeriesStream::ReadHeaders() {
       } else {
         Input.PtrSource = std::make_unique<TFileSource>(State.VecFiles[LngI]);
         Input.Header = ReadGridHeader(*Input.PtrSource, State.Mode, Input.StgFirstCell);
+        Input.BlnShort = Input.PtrSource->BeginCells() >= 0 &&
+                         !HoldsClaim(*Input.PtrSource, Input.Header, Input.StgFirstCell);
+        if (State.BlnParked) {
+          Input.PtrSource->Park();
+        }
       }
       State.VecHeaders.push_back(Input.Header);
     } catch (...) {
@@ -417,11 +435,15 @@ const std::vector<TGridHeader>& TSeriesStream::Headers() const {
   return MbrPtrState->VecHeaders;
 }
 
+bool TSeriesStream::FallsShort() const {
+  return MbrPtrState->AnyShort();
+}
+
 void TSeriesStream::Run(TSeriesCombiner& Combiner, std::ostream* PtrOutput, int IntMaxDigits,
                         bool BlnIndentRows) {
   std::unique_ptr<TRowWriter> PtrRows;
   std::unique_ptr<TRunSink<TRowWriter>> PtrSink;
-  if (PtrOutput != nullptr) {
+  if (PtrOutput != nullptr && !FallsShort()) {
     const TState& State = *MbrPtrState;
     const std::size_t LngColumns =
         State.VecHeaders.empty() ? 0 : static_cast<std::size_t>(State.VecHeaders[0].LngColumns);
@@ -468,7 +490,7 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
   }
   State.SetUpReaders(Options, LngRoundRows, Combiner);
 
-  bool BlnWriting = PtrSink != nullptr && !State.AnyFailure();
+  bool BlnWriting = PtrSink != nullptr && !State.AnyFailure() && !State.AnyShort();
   for (const TGridHeader& Header : State.VecHeaders) {
     if (BlnWriting && (Header.LngColumns != State.VecHeaders[0].LngColumns ||
                        Header.LngRows != State.VecHeaders[0].LngRows)) {

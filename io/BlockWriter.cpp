@@ -36,8 +36,13 @@ void TBlockWriter::PutInteger(long LngValue) {
   PutText(ChrText);
 }
 
-void TBlockWriter::PutLongNumber(double DblValue) {
-  const std::string StgText = NumberText(DblValue, MbrFormat);
+void TBlockWriter::PutLongNumber(double DblValue, bool BlnMarkWhole) {
+  std::string StgText = NumberText(DblValue, MbrFormat);
+  if (BlnMarkWhole) {
+    const std::size_t LngLength = StgText.size();
+    StgText.resize(LngLength + 2);
+    StgText.resize(MarkWholeNumber(&StgText[0], LngLength));
+  }
   PutText(StgText.c_str());
 }
 

@@ -70,10 +70,25 @@ class TBlockWriter {
     const std::size_t LngLength =
         FormatCell(MbrPtrNext, LngRoom, DblValue, MbrFormat, MbrPlainDecimals);
     if (LngLength > LngRoom) {
-      PutLongNumber(DblValue);
+      PutLongNumber(DblValue, false);
       return;
     }
     MbrPtrNext += LngLength;
+  }
+
+  /// Writes the number as PutNumber does, a whole number followed by ".0" (MarkWholeNumber).
+  void PutMarkedNumber(double DblValue) {
+    if (static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext) < kLngNumberChars + 2) {
+      Drain();
+    }
+    const std::size_t LngRoom = static_cast<std::size_t>(MbrPtrEnd - MbrPtrNext) - 2;
+    const std::size_t LngLength =
+        FormatCell(MbrPtrNext, LngRoom, DblValue, MbrFormat, MbrPlainDecimals);
+    if (LngLength > LngRoom) {
+      PutLongNumber(DblValue, true);
+      return;
+    }
+    MbrPtrNext += MarkWholeNumber(MbrPtrNext, LngLength);
   }
 
   void PutChar(char ChrValue) {
@@ -104,7 +119,7 @@ class TBlockWriter {
 
  private:
   void Drain();
-  void PutLongNumber(double DblValue);
+  void PutLongNumber(double DblValue, bool BlnMarkWhole);
 
   std::ostream& MbrOutput;
   TNumberFormat MbrFormat;

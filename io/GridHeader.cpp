@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 #include "io/NumberText.h"
 #include "model/Fail.h"
@@ -276,6 +277,31 @@ const char* InvalidValueMessage(TEntry Entry) {
   return kStgNoDataInvalid;
 }
 
+// What a real entry must hold: any number for the no-data value, a finite one for the others.
+bool IsValidReal(TEntry Entry, double DblValue) {
+  return Entry == kNoData || std::isfinite(DblValue);
+}
+
+// Other programs' grids are read without the strict rule's shape, but a cell must still have a
+// size: zero, negative or not-a-number sizes give grids whose cells overlap or vanish. The entry
+// names the size in the message.
+void CheckCellSize(double DblCellSize, TEntry Entry) {
+  if (!(DblCellSize > 0)) {
+    Fail(InvalidValueMessage(Entry));
+  }
+}
+
+// Edges beyond the range of double would be infinities, and every lookup on them fails.
+void CheckExtent(const TGridHeader& Header) {
+  const double DblEast =
+      Header.DblXll + static_cast<double>(Header.LngColumns) * Header.DblCellSize;
+  const double DblNorth = Header.DblYll + static_cast<double>(Header.LngRows) * Header.DblCellSize;
+  if (!std::isfinite(Header.DblXll) || !std::isfinite(Header.DblYll) || !std::isfinite(DblEast) ||
+      !std::isfinite(DblNorth)) {
+    Fail("File format error: grid extent is not finite in TARCGISFileTools::LoadARCGISFile");
+  }
+}
+
 // A whole token as a long: a sign and decimal digits, nothing else.
 bool ParseWholeLong(const std::string& StgToken, long& LngValue) {
   std::size_t LngAt = StgToken[0] == '-' || StgToken[0] == '+' ? 1 : 0;
@@ -355,7 +381,7 @@ TGridHeader ReadLenientHeader(TGridSource& Source, std::string& StgFirstCell) {
       double& DblValue = VecReal[Entry];
       BlnValid = ParseToken(StgValue.data(), StgValue.data() + StgValue.size(), DblValue) ==
                      TParseResult::kOk &&
-                 (Entry == kNoData || std::isfinite(DblValue));
+                 IsValidReal(Entry, DblValue);
     }
     if (!BlnValid) {
       Fail(InvalidValueMessage(Entry));
@@ -391,23 +417,13 @@ TGridHeader ReadLenientHeader(TGridSource& Source, std::string& StgFirstCell) {
   } else {
     Result.DblCellSize = VecReal[kSize];
   }
-  // Other programs' grids are read without the strict rule's shape, but a cell must still have
-  // a size: zero, negative or not-a-number sizes give grids whose cells overlap or vanish.
-  if (!(Result.DblCellSize > 0)) {
-    Fail(InvalidValueMessage(VecSeen[kDx] ? kDx : kSize));
-  }
+  CheckCellSize(Result.DblCellSize, VecSeen[kDx] ? kDx : kSize);
   // A centre gives the corner half a cell to the south-west, as if that corner had been written.
   Result.DblXll =
       VecSeen[kXCorner] ? VecReal[kXCorner] : VecReal[kXCentre] - Result.DblCellSize / 2;
   Result.DblYll =
       VecSeen[kYCorner] ? VecReal[kYCorner] : VecReal[kYCentre] - Result.DblCellSize / 2;
-  // Edges beyond the range of double would be infinities, and every lookup on them fails.
-  const double DblEast = Result.DblXll + static_cast<double>(LngColumns) * Result.DblCellSize;
-  const double DblNorth = Result.DblYll + static_cast<double>(LngRows) * Result.DblCellSize;
-  if (!std::isfinite(Result.DblXll) || !std::isfinite(Result.DblYll) || !std::isfinite(DblEast) ||
-      !std::isfinite(DblNorth)) {
-    Fail("File format error: grid extent is not finite in TARCGISFileTools::LoadARCGISFile");
-  }
+  CheckExtent(Result);
   Result.BlnNoDataRead = VecSeen[kNoData];
   Result.DblNoData = VecSeen[kNoData] ? VecReal[kNoData] : -9999.0;
   return Result;
@@ -437,6 +453,19 @@ TGridHeader ReadGridHeader(TGridSource& Source, TGridHeaderMode Mode, std::strin
                                  : ReadStrictHeader(Source);
   CheckDimensions(Header);
   return Header;
+}
+
+void CheckGridHeader(const TGridHeader& Header) {
+  const std::pair<TEntry, double> kVecReals[] = {
+      {kXCorner, Header.DblXll}, {kYCorner, Header.DblYll}, {kSize, Header.DblCellSize}};
+  for (const auto& [Entry, DblValue] : kVecReals) {
+    if (!IsValidReal(Entry, DblValue)) {
+      Fail(InvalidValueMessage(Entry));
+    }
+  }
+  CheckCellSize(Header.DblCellSize, kSize);
+  CheckExtent(Header);
+  CheckDimensions(Header);
 }
 
 std::string ShownToken(const char* PtrFirst, const char* PtrLast) {

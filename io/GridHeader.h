@@ -35,6 +35,15 @@ constexpr std::size_t kLngMaxHeaderToken = 256;
 /// Throws the reader's header messages (see TARCGISFileTools::LoadARCGISFile).
 TGridHeader ReadGridHeader(TGridSource& Source, TGridHeaderMode Mode, std::string& StgFirstCell);
 
+/// Checks the numbers of a grid held outside a file as the lenient header rule checks those it
+/// reads, so that the grid's header, once written, reads back: finite corners, a finite cell
+/// size above 0, edges within the range of double and the dimensions ReadGridHeader takes.
+/// Throws, in this order, "File format error: invalid xllcorner in
+/// TARCGISFileTools::LoadARCGISFile" (likewise yllcorner and cellsize), "File format error: grid
+/// extent is not finite in TARCGISFileTools::LoadARCGISFile" and the dimension failures of
+/// ReadGridHeader.
+void CheckGridHeader(const TGridHeader& Header);
+
 /// Returns the token for a failure line: at most 40 bytes, bytes that are not printable text as
 /// \xNN, and "..." when it is longer.
 std::string ShownToken(const char* PtrFirst, const char* PtrLast);

@@ -3,6 +3,7 @@
 #include "io/GridSource.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -214,6 +215,9 @@ TFileSource::TFileSource(std::string StgFileName)
     : MbrStgFileName(std::move(StgFileName)),
       MbrLngDescriptor(-1),
       MbrLngSize(-1),
+      MbrLngParkedAt(0),
+      MbrLngDevice(0),
+      MbrLngInode(0),
       MbrLngTaken(0),
       MbrPtrBuffer(new char[kLngHeaderBuffer]),
       MbrLngNext(0),
@@ -237,10 +241,60 @@ TFileSource::TFileSource(std::string StgFileName)
   if (S_ISREG(FileStat.st_mode)) {
     MbrLngSize = static_cast<long long>(FileStat.st_size);
   }
+  MbrLngDevice = static_cast<unsigned long long>(FileStat.st_dev);
+  MbrLngInode = static_cast<unsigned long long>(FileStat.st_ino);
 }
 
 TFileSource::~TFileSource() {
+  if (MbrLngDescriptor >= 0) {
+    ::close(MbrLngDescriptor);
+  }
+}
+
+void TFileSource::Park() {
+  // Only a regular file can be found again at a place; a pipe keeps its descriptor.
+  if (MbrLngDescriptor < 0 || MbrLngSize < 0) {
+    return;
+  }
+  const off_t LngAt = ::lseek(MbrLngDescriptor, 0, SEEK_CUR);
+  if (LngAt < 0) {
+    return;
+  }
+  MbrLngParkedAt = static_cast<long long>(LngAt);
   ::close(MbrLngDescriptor);
+  MbrLngDescriptor = -1;
+}
+
+void TFileSource::Resume() {
+  if (MbrLngDescriptor >= 0) {
+    return;
+  }
+  int LngDescriptor = -1;
+  do {
+    LngDescriptor = ::open(MbrStgFileName.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (LngDescriptor < 0 && errno == EINTR);
+  if (LngDescriptor < 0) {
+    if (errno == ENOMEM) {
+      throw std::bad_alloc();
+    }
+    rlimit Limit{};
+    if (errno == EMFILE && ::getrlimit(RLIMIT_NOFILE, &Limit) == 0) {
+      Fail("Unable to open file " + MbrStgFileName +
+           ": too many files are open at once (the limit is " + std::to_string(Limit.rlim_cur) +
+           "); raise it with ulimit -n");
+    }
+    Fail("Unable to open file " + MbrStgFileName);
+  }
+  // Another file under the name would mix two grids' cells.
+  struct stat FileStat {};
+  if (::fstat(LngDescriptor, &FileStat) != 0 ||
+      static_cast<unsigned long long>(FileStat.st_dev) != MbrLngDevice ||
+      static_cast<unsigned long long>(FileStat.st_ino) != MbrLngInode ||
+      ::lseek(LngDescriptor, static_cast<off_t>(MbrLngParkedAt), SEEK_SET) < 0) {
+    ::close(LngDescriptor);
+    Fail("Unable to read file " + MbrStgFileName);
+  }
+  MbrLngDescriptor = LngDescriptor;
 }
 
 std::size_t TFileSource::ReadSome(char* PtrOut, std::size_t LngRoom) {

@@ -87,6 +87,17 @@ class TFileSource final : public TGridSource {
                 std::size_t& LngGot) override;
   void Finish(std::size_t LngUnread) override;
 
+  /// Closes the descriptor of a regular file, keeping the place reached, so that many files can
+  /// be read in turn with few of them open at once; does nothing for any other file. Call Resume
+  /// before the source is read again.
+  void Park();
+  /// Opens a parked file again where it was left; does nothing unless the file is parked.
+  /// Throws, as std::string with the name N: "Unable to open file N: too many files are open at
+  /// once (the limit is L); raise it with ulimit -n" when the process may open no more files;
+  /// "Unable to open file N" when it cannot be opened otherwise; "Unable to read file N" when the
+  /// name now leads to another file or the place cannot be found again.
+  void Resume();
+
  private:
   // Reads up to LngRoom bytes from the descriptor, retrying interrupted reads; 0 at the end.
   std::size_t ReadSome(char* PtrOut, std::size_t LngRoom);
@@ -94,8 +105,11 @@ class TFileSource final : public TGridSource {
   static constexpr std::size_t kLngHeaderBuffer = 4096;
 
   std::string MbrStgFileName;
-  int MbrLngDescriptor;                  ///< open descriptor, closed by the destructor
+  int MbrLngDescriptor;                  ///< open descriptor, closed by the destructor; -1 parked
   long long MbrLngSize;                  ///< size of a regular file, -1 for anything else
+  long long MbrLngParkedAt;              ///< while parked: the descriptor's offset
+  unsigned long long MbrLngDevice;       ///< the file's device, to know it again on Resume
+  unsigned long long MbrLngInode;        ///< the file's inode, likewise
   long long MbrLngTaken;                 ///< bytes taken by Take
   std::unique_ptr<char[]> MbrPtrBuffer;  ///< header bytes read but not yet taken
   std::size_t MbrLngNext;                ///< first byte of MbrPtrBuffer not yet taken

@@ -46,16 +46,17 @@ struct TSlot {
 class TRowWriter::TPipeline {
  public:
   TPipeline(std::ostream& Output, std::size_t LngColumns, char ChrSeparator, long LngThreads,
-            int LngMaxDigits, bool BlnIndentRows)
+            int LngMaxDigits, bool BlnNaNNoData)
       : MbrOutput(Output),
         MbrLngColumns(LngColumns),
         MbrChrSeparator(ChrSeparator),
-        MbrBlnIndentRows(BlnIndentRows),
+        MbrBlnNaNNoData(BlnNaNNoData),
         MbrFormat(NumberFormatOf(Output, LngMaxDigits)),
         MbrVecSlots(static_cast<std::size_t>(LngThreads) * kLngSlotsPerThread) {
     for (TSlot& Slot : MbrVecSlots) {
-      // Each cell takes its number and the separator, and may begin and end a row.
-      Slot.PtrText.reset(new char[kLngBlockCells * (kLngNumberChars + 3)]);
+      // Each cell takes its number, a mark after a whole one, and the separator, and may begin
+      // and end a row.
+      Slot.PtrText.reset(new char[kLngBlockCells * (kLngNumberChars + 5)]);
       Slot.VecRowEnds.reserve(kLngBlockCells);
     }
     // Last: nothing after it can fail and leave the threads without a destructor to stop them.
@@ -162,11 +163,13 @@ class TRowWriter::TPipeline {
     while (LngCell < LngLast) {
       const std::size_t LngCount = std::min(MbrLngColumns - LngColumn, LngLast - LngCell);
       const double* PtrValue = (*MbrPtrRowAt)(LngRow) + LngColumn;
-      if (MbrBlnIndentRows && LngColumn == 0) {
+      if (MbrBlnNaNNoData && LngColumn == 0) {
         *PtrNext++ = ' ';
       }
       for (const double* const PtrStop = PtrValue + LngCount; PtrValue != PtrStop; ++PtrValue) {
-        PtrNext += FormatCell(PtrNext, kLngNumberChars, *PtrValue, MbrFormat, Plain);
+        const std::size_t LngLength =
+            FormatCell(PtrNext, kLngNumberChars, *PtrValue, MbrFormat, Plain);
+        PtrNext += MbrBlnNaNNoData ? MarkWholeNumber(PtrNext, LngLength) : LngLength;
         *PtrNext++ = MbrChrSeparator;
       }
       LngCell += LngCount;
@@ -212,7 +215,8 @@ class TRowWriter::TPipeline {
   std::ostream& MbrOutput;
   const std::size_t MbrLngColumns;
   const char MbrChrSeparator;
-  const bool MbrBlnIndentRows;  ///< each row begins with a blank
+  const bool MbrBlnNaNNoData;  ///< the grid declares nan: rows begin with a blank, whole cells
+                               ///< end in ".0"
   const TNumberFormat MbrFormat;
   std::vector<TSlot> MbrVecSlots;
   std::mutex MbrMutex;
@@ -229,18 +233,18 @@ class TRowWriter::TPipeline {
 };
 
 TRowWriter::TRowWriter(std::ostream& Output, std::size_t LngColumns, char ChrSeparator,
-                       long LngThreads, int LngMaxDigits, bool BlnIndentRows)
+                       long LngThreads, int LngMaxDigits, bool BlnNaNNoData)
     : MbrOutput(Output),
       MbrLngColumns(LngColumns),
       MbrChrSeparator(ChrSeparator),
-      MbrBlnIndentRows(BlnIndentRows) {
+      MbrBlnNaNNoData(BlnNaNNoData) {
   // Rows without cells, and formats whose numbers can be long, take the one writer.
   if (LngThreads <= 1 || LngColumns == 0 ||
       !FitsNumberChars(NumberFormatOf(Output, LngMaxDigits))) {
     MbrPtrWriter = std::make_unique<TBlockWriter>(Output, LngMaxDigits);
   } else {
     MbrPtrPipeline = std::make_unique<TPipeline>(Output, LngColumns, ChrSeparator, LngThreads,
-                                                 LngMaxDigits, BlnIndentRows);
+                                                 LngMaxDigits, BlnNaNNoData);
   }
 }
 
@@ -255,11 +259,15 @@ void TRowWriter::Write(const TRowAt& RowAt, std::size_t LngRows) {
   for (std::size_t LngRow = 0; LngRow < LngRows && Writer.Good(); ++LngRow) {
     const double* PtrCell = RowAt(LngRow);
     const double* const PtrStop = PtrCell + MbrLngColumns;
-    if (MbrBlnIndentRows) {
+    if (MbrBlnNaNNoData) {
       Writer.PutChar(' ');
     }
     for (; PtrCell != PtrStop; ++PtrCell) {
-      Writer.PutNumber(*PtrCell);
+      if (MbrBlnNaNNoData) {
+        Writer.PutMarkedNumber(*PtrCell);
+      } else {
+        Writer.PutNumber(*PtrCell);
+      }
       Writer.PutChar(MbrChrSeparator);
     }
     // One flush per row rather than per value: the text is the same, the calls are few.
@@ -295,8 +303,8 @@ void PutGridHeader(TBlockWriter& Writer, long LngColumns, long LngRows, double D
 
 void WriteRows(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
                std::size_t LngColumns, char ChrSeparator, long LngThreads, int LngMaxDigits,
-               bool BlnIndentRows) {
-  TRowWriter Writer(Output, LngColumns, ChrSeparator, LngThreads, LngMaxDigits, BlnIndentRows);
+               bool BlnNaNNoData) {
+  TRowWriter Writer(Output, LngColumns, ChrSeparator, LngThreads, LngMaxDigits, BlnNaNNoData);
   Writer.Write(RowAt, LngRows);
   Writer.Finish();
 }
@@ -350,7 +358,7 @@ void WriteGridWithLayout(const TMap& Map, const TGridLayout& Layout, std::ostrea
   const std::size_t LngRows = static_cast<std::size_t>(Map.MbrLngYDim > 0 ? Map.MbrLngYDim : 0);
   WriteRows(
       Output, [&Map](std::size_t LngRow) { return Map.MbrVecValues[LngRow].data(); }, LngRows,
-      LngColumns, ' ', ThreadCount(), LngMaxDigits, Layout.BlnIndentRows);
+      LngColumns, ' ', ThreadCount(), LngMaxDigits, Layout.BlnNaNNoData);
 }
 
 }  // namespace tessgrid::detail

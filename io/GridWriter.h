@@ -44,7 +44,7 @@ class TRowWriter {
   /// Prepares to write rows of LngColumns cells to the stream, on LngThreads threads and with
   /// the digit cap as WriteRows would.
   TRowWriter(std::ostream& Output, std::size_t LngColumns, char ChrSeparator, long LngThreads,
-             int LngMaxDigits = kLngRuleDigits, bool BlnIndentRows = false);
+             int LngMaxDigits = kLngRuleDigits, bool BlnNaNNoData = false);
   ~TRowWriter();
   TRowWriter(const TRowWriter&) = delete;
   TRowWriter& operator=(const TRowWriter&) = delete;
@@ -63,22 +63,25 @@ class TRowWriter {
   std::ostream& MbrOutput;
   std::size_t MbrLngColumns;
   char MbrChrSeparator;
-  bool MbrBlnIndentRows;                       ///< each row begins with a blank
+  bool MbrBlnNaNNoData;                        ///< the grid declares nan (see WriteRows)
   std::unique_ptr<TBlockWriter> MbrPtrWriter;  ///< the one writer, or null
   std::unique_ptr<TPipeline> MbrPtrPipeline;   ///< the threaded writer, or null
 };
 
 /// Writes LngRows rows of LngColumns cells, RowAt(r) holding row r, north to south: each value
 /// in the stream's number format, taking at most LngMaxDigits digits by the rule (see
-/// FormatNumber), followed by the separator, each row ended by a line end and a flush (and, with
-/// BlnIndentRows, begun by a blank). With
+/// FormatNumber), followed by the separator, each row ended by a line end and a flush. With
+/// BlnNaNNoData, for a grid that declares nan, each row begins with a blank, so that readers
+/// that take a line starting with a letter for a header line also read a row that starts with
+/// nan, and each whole number ends in ".0" (see MarkWholeNumber), so that readers that type a
+/// grid by its cells read nan as its no-data value. With
 /// LngThreads above 1 (and a stream in the default format with a precision of 6 to 12) the
 /// cells are formatted in blocks on that many threads and written in order from the caller's
 /// thread; the text and the flush after each row are the same for every count. Writes nothing
 /// more once the stream has failed; the stream's state tells the caller.
 void WriteRows(std::ostream& Output, const TRowAt& RowAt, std::size_t LngRows,
                std::size_t LngColumns, char ChrSeparator, long LngThreads,
-               int LngMaxDigits = kLngRuleDigits, bool BlnIndentRows = false);
+               int LngMaxDigits = kLngRuleDigits, bool BlnNaNNoData = false);
 
 /// The header of a grid file as it is to be written, and the digits of its reals. The values
 /// are written as they stand, so that a corner read from a file goes out unchanged however the
@@ -92,9 +95,8 @@ struct TGridLayout {
   double DblNoData;    ///< NODATA_value; NaN is written "nan", which the reader takes
   int IntDigits = 0;   ///< most significant digits of every real, 6 to 17 (17 reads back every
                        ///< double); 0 for the rule's 12
-  bool BlnIndentRows = false;  ///< every row starts with a blank, so that readers that take a
-                               ///< line starting with a letter for a header line also read a
-                               ///< row whose first cell is nan
+  bool BlnNaNNoData = false;  ///< the rows are those of a grid that declares nan (see
+                              ///< WriteRows): indented, whole numbers ending in ".0"
 };
 
 /// Returns the layout WriteARCGISFile writes for the map: its dimensions, the first X edge as

@@ -130,6 +130,22 @@ inline std::size_t FormatPlainDecimal(char* PtrOut, double DblValue, int LngPrec
   return static_cast<std::size_t>(PtrNext - PtrOut);
 }
 
+/// Appends ".0" to a number text that is a whole number without a point or an exponent ("12",
+/// "-3") and returns the new length; other texts ("1.5", "1e+20", "nan", "inf") keep theirs.
+/// PtrText has room for two more characters. Grids that declare nan write their cells so: a
+/// reader that types a grid by its cells (GDAL's takes a grid of whole numbers for Int32, where
+/// nan is no value and a nan cell reads as 0) then reads it as a grid of reals.
+inline std::size_t MarkWholeNumber(char* PtrText, std::size_t LngLength) {
+  for (std::size_t LngAt = 0; LngAt < LngLength; ++LngAt) {
+    if (static_cast<unsigned>(PtrText[LngAt] - '0') >= 10 && PtrText[LngAt] != '-') {
+      return LngLength;
+    }
+  }
+  PtrText[LngLength] = '.';
+  PtrText[LngLength + 1] = '0';
+  return LngLength + 2;
+}
+
 /// Returns the text of the value in the format, whatever its length.
 std::string NumberText(double DblValue, const TNumberFormat& Format);
 

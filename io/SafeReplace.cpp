@@ -3,6 +3,7 @@
 // io/SafeReplace.h.
 #include "io/SafeReplace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -42,6 +43,8 @@ constexpr int kLngCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
 struct TCleanupSlot {
   std::atomic<bool> BlnClaimed{false};  ///< a writer owns the slot
   std::atomic<int> LngFolder{-1};       ///< the temporary's folder while it exists, else -1
+  std::atomic<int> LngTree{-1};         ///< a private folder's own descriptor: what it holds
+                                        ///< goes before it
   char ChrName[kLngNameMax + 1];        ///< the temporary's name within the folder
 };
 
@@ -59,17 +62,90 @@ std::atomic<TCleanupBlock*> PtrCleanupBlocks{nullptr};
 // tell a script to distrust files that are whole.
 std::atomic<bool> BlnOutputsInPlace{false};
 
-void RemoveTemporariesAndExit(int LngSignal) {
+// A private folder holds what a writer made in it, and nothing of anyone else: removing it
+// whole needs no more than a few levels. Only calls a signal handler may make.
+constexpr int kLngTreeDepth = 4;
+
+bool IsDotEntry(const char* PtrName) {
+  return PtrName[0] == '.' && (PtrName[1] == '\0' || (PtrName[1] == '.' && PtrName[2] == '\0'));
+}
+
+// Removes everything in the folder open at LngFd, as far as it can.
+void RemoveContents(int LngFd, int LngDepth) {
+  // Entries removed while a folder is read may hide others from the same pass: passes go on
+  // until one finds nothing left to remove.
+  for (int LngPass = 0; LngPass < 64; ++LngPass) {
+    bool BlnRemoved = false;
+    ::lseek(LngFd, 0, SEEK_SET);
+    alignas(8) char ChrEntries[4096];
+    ssize_t LngRead = 0;
+    while ((LngRead = ::getdents64(LngFd, ChrEntries, sizeof ChrEntries)) > 0) {
+      for (ssize_t LngAt = 0; LngAt < LngRead;) {
+        const auto* PtrEntry = reinterpret_cast<const struct dirent64*>(ChrEntries + LngAt);
+        LngAt += PtrEntry->d_reclen;
+        if (IsDotEntry(PtrEntry->d_name)) {
+          continue;
+        }
+        if (::unlinkat(LngFd, PtrEntry->d_name, 0) == 0) {
+          BlnRemoved = true;
+          continue;
+        }
+        const int LngInner =
+            LngDepth > 0
+                ? ::openat(LngFd, PtrEntry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                : -1;
+        if (LngInner >= 0) {
+          RemoveContents(LngInner, LngDepth - 1);
+          ::close(LngInner);
+          BlnRemoved = ::unlinkat(LngFd, PtrEntry->d_name, AT_REMOVEDIR) == 0 || BlnRemoved;
+        }
+      }
+    }
+    if (!BlnRemoved) {
+      return;
+    }
+  }
+}
+
+// Removes every temporary and private folder the handler knows; only calls a signal handler
+// may make.
+void RemoveTemporaries() {
   for (TCleanupBlock* PtrBlock = PtrCleanupBlocks.load(); PtrBlock != nullptr;
        PtrBlock = PtrBlock->PtrNext) {
     for (TCleanupSlot& Slot : PtrBlock->Slots) {
       const int LngFolder = Slot.LngFolder.load();
-      if (LngFolder >= 0) {
+      const int LngTree = Slot.LngTree.load();
+      if (LngFolder >= 0 && LngTree >= 0) {
+        RemoveContents(LngTree, kLngTreeDepth);
+        ::unlinkat(LngFolder, Slot.ChrName, AT_REMOVEDIR);
+      } else if (LngFolder >= 0) {
         ::unlinkat(LngFolder, Slot.ChrName, 0);
       }
     }
   }
+}
+
+void RemoveTemporariesAndExit(int LngSignal) {
+  RemoveTemporaries();
   ::_exit(BlnOutputsInPlace.load() ? 0 : 128 + LngSignal);
+}
+
+constexpr int kLngCrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL};
+
+// What each crash signal did before, to do it once the temporaries are gone: a sanitizer's
+// report, or the default end.
+struct sigaction CrashActions[sizeof kLngCrashSignals / sizeof kLngCrashSignals[0]];
+
+void RemoveTemporariesAndCrash(int LngSignal) {
+  RemoveTemporaries();
+  for (std::size_t LngI = 0; LngI < sizeof kLngCrashSignals / sizeof kLngCrashSignals[0]; ++LngI) {
+    if (kLngCrashSignals[LngI] == LngSignal) {
+      ::sigaction(LngSignal, &CrashActions[LngI], nullptr);
+    }
+  }
+  // A fault comes again when the handler returns; a signal that was sent is sent again, and
+  // taken once the handler returns.
+  ::raise(LngSignal);
 }
 
 TCleanupSlot& ClaimCleanupSlot() {
@@ -339,6 +415,32 @@ std::string BaseOf(const std::string& StgPath) {
   return LngSlash == std::string::npos ? StgPath : StgPath.substr(LngSlash + 1);
 }
 
+// The name of the file called StgBase in the folder of the named file, as the name gives it.
+std::string SiblingName(const std::string& StgFileName, const std::string& StgBase) {
+  const std::size_t LngSlash = StgFileName.rfind('/');
+  return LngSlash == std::string::npos ? StgBase : StgFileName.substr(0, LngSlash + 1) + StgBase;
+}
+
+// Copies what the file open at LngFrom holds, from its start, to LngTo; false on any failure.
+bool CopyFile(int LngFrom, int LngTo) {
+  if (LngFrom < 0 || ::lseek(LngFrom, 0, SEEK_SET) != 0) {
+    return false;
+  }
+  const std::unique_ptr<char[]> PtrBlock(new char[kLngBlockSize]);
+  for (;;) {
+    const ssize_t LngRead = ::read(LngFrom, PtrBlock.get(), kLngBlockSize);
+    if (LngRead < 0 && errno == EINTR) {
+      continue;
+    }
+    if (LngRead <= 0) {
+      return LngRead == 0;
+    }
+    if (!WriteAll(LngTo, PtrBlock.get(), static_cast<std::size_t>(LngRead))) {
+      return false;
+    }
+  }
+}
+
 // Sets StgTarget to the path the symbolic link StgLink points to; a relative one counts from the
 // link's folder. False when the link cannot be read.
 bool LinkTarget(const std::string& StgLink, std::string& StgTarget) {
@@ -409,6 +511,19 @@ class TTemporary {
     return false;
   }
 
+  // Takes over the regular file of the name that a writer made in the folder; false for
+  // anything else.
+  bool Adopt(const std::string& StgName) {
+    const int LngFd = ::openat(MbrLngFolder, StgName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (LngFd < 0) {
+      return false;
+    }
+    MbrLngFd = LngFd;
+    MbrStgName = StgName;
+    MbrBlnNamed = true;
+    return ::fstat(MbrLngFd, &MbrIdentity) == 0 && S_ISREG(MbrIdentity.st_mode);
+  }
+
   bool Close() {
     const int LngFd = MbrLngFd;
     MbrLngFd = -1;
@@ -427,9 +542,10 @@ class TTemporary {
     return true;
   }
 
-  bool RenameTo(const std::string& StgBase) {
+  // Renames the file to the name in the folder LngToFolder, on the file system of its own.
+  bool RenameTo(int LngToFolder, const std::string& StgBase) {
     const TSignalBlock Block;
-    if (::renameat(MbrLngFolder, MbrStgName.c_str(), MbrLngFolder, StgBase.c_str()) != 0) {
+    if (::renameat(MbrLngFolder, MbrStgName.c_str(), LngToFolder, StgBase.c_str()) != 0) {
       return false;
     }
     MbrBlnNamed = false;
@@ -446,12 +562,100 @@ class TTemporary {
     }
   }
 
-  int MbrLngFolder;                    ///< the folder of target and temporary, opened as a path
-  int MbrLngFd = -1;                   ///< open for writing until Close
+  int MbrLngFolder;                    ///< the folder of the temporary, opened as a path
+  int MbrLngFd = -1;                   ///< open for writing (reading, adopted) until Close
   std::string MbrStgName;              ///< the temporary's name within the folder
   bool MbrBlnNamed = false;            ///< the name is ours to remove
-  TCleanupSlot* MbrPtrSlot = nullptr;  ///< where the signal handler finds the name, once claimed
+  TCleanupSlot* MbrPtrSlot = nullptr;  ///< where the signal handler finds the name, once claimed;
+                                       ///< an adopted file goes with its private folder
   struct stat MbrIdentity {};          ///< device and inode of the file created
+};
+
+// A folder of its own beside a target, for a writer that makes files by name: made exclusively
+// and readable by its owner only, known to the signal handler with everything in it while it
+// exists, and removed with everything in it when it goes.
+class TPrivateFolder {
+ public:
+  explicit TPrivateFolder(int LngParent) : MbrLngParent(LngParent) {}
+  ~TPrivateFolder() { Remove(); }
+  TPrivateFolder(const TPrivateFolder&) = delete;
+  TPrivateFolder& operator=(const TPrivateFolder&) = delete;
+
+  // The folder, open for reading its entries.
+  int Fd() const { return MbrLngFd; }
+  const std::string& Name() const { return MbrStgName; }
+
+  // Makes the first free name of the temporaries' shape; false when the folder takes none.
+  bool Create(const std::string& StgBase) {
+    MbrPtrSlot = &ClaimCleanupSlot();
+    for (int LngAttempt = 0; LngAttempt < kLngAttempts; ++LngAttempt) {
+      std::string StgName = TemporaryName(StgBase, LngAttempt);
+      const TSignalBlock Block;
+      if (::mkdirat(MbrLngParent, StgName.c_str(), S_IRWXU) == 0) {
+        MbrStgName = std::move(StgName);
+        MbrLngFd = ::openat(MbrLngParent, MbrStgName.c_str(),
+                            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (MbrLngFd < 0) {
+          ::unlinkat(MbrLngParent, MbrStgName.c_str(), AT_REMOVEDIR);
+          MbrStgName.clear();
+          return false;
+        }
+        std::memcpy(MbrPtrSlot->ChrName, MbrStgName.c_str(), MbrStgName.size() + 1);
+        MbrPtrSlot->LngTree.store(MbrLngFd);
+        MbrPtrSlot->LngFolder.store(MbrLngParent);
+        return true;
+      }
+      if (errno != EEXIST) {
+        return false;
+      }
+    }
+    return false;
+  }
+
+  // Returns the names of the entries, sorted; false when the folder cannot be read.
+  bool Entries(std::vector<std::string>& VecNames) const {
+    DIR* PtrFolder = ::fdopendir(::dup(MbrLngFd));
+    if (PtrFolder == nullptr) {
+      return false;
+    }
+    ::rewinddir(PtrFolder);
+    while (const struct dirent* PtrEntry = ::readdir(PtrFolder)) {
+      if (!IsDotEntry(PtrEntry->d_name)) {
+        VecNames.emplace_back(PtrEntry->d_name);
+      }
+    }
+    ::closedir(PtrFolder);
+    std::sort(VecNames.begin(), VecNames.end());
+    return true;
+  }
+
+  // Removes the folder with what is left in it; once its files are renamed away, it is empty.
+  void Remove() {
+    if (MbrLngFd < 0) {
+      if (MbrPtrSlot != nullptr) {
+        MbrPtrSlot->BlnClaimed.store(false);
+        MbrPtrSlot = nullptr;
+      }
+      return;
+    }
+    {
+      const TSignalBlock Block;
+      RemoveContents(MbrLngFd, kLngTreeDepth);
+      ::unlinkat(MbrLngParent, MbrStgName.c_str(), AT_REMOVEDIR);
+      MbrPtrSlot->LngFolder.store(-1);
+      MbrPtrSlot->LngTree.store(-1);
+      MbrPtrSlot->BlnClaimed.store(false);
+      MbrPtrSlot = nullptr;
+    }
+    ::close(MbrLngFd);
+    MbrLngFd = -1;
+  }
+
+ private:
+  int MbrLngParent;                    ///< the folder it lies in, opened as a path
+  int MbrLngFd = -1;                   ///< the folder itself, open for reading, until removed
+  std::string MbrStgName;              ///< its name within the parent
+  TCleanupSlot* MbrPtrSlot = nullptr;  ///< where the signal handler finds it, once claimed
 };
 
 // Where a name leads, as WriteFileSafely writes it.
@@ -641,9 +845,10 @@ struct TStagedOutput {
 struct TOutputSet::TStaged {
   // Folders first, so that they close after the temporaries in them are removed.
   TFolders Folders;
-  std::vector<TStagedOutput> VecOutputs;             ///< in the order staged
-  std::map<std::string, std::string> MapIdentities;  ///< FileIdentity -> the name staged
-  bool BlnCommitted = false;                         ///< Commit began its renames
+  std::vector<std::unique_ptr<TPrivateFolder>> VecPrivate;  ///< of StageWritten, in order
+  std::vector<TStagedOutput> VecOutputs;                    ///< in the order staged
+  std::map<std::string, std::string> MapIdentities;         ///< FileIdentity -> the name staged
+  bool BlnCommitted = false;                                ///< Commit began its renames
 
   TStaged() { BlnOutputsInPlace.store(false); }
 
@@ -685,21 +890,131 @@ struct TOutputSet::TStaged {
     // side in one pass) finds this one taken and puts them after it. A failure drops it and
     // whatever its Fill staged.
     const std::size_t LngIndex = VecOutputs.size();
+    const std::size_t LngPrivate = VecPrivate.size();
     VecOutputs.push_back(std::move(Output));
     try {
       MapIdentities.emplace(StgKey, StgFileName);
       FillStaged(Target, StgFileName, Temporary, BlnExists, Fill);
     } catch (...) {
-      for (std::size_t LngI = LngIndex; LngI < VecOutputs.size(); ++LngI) {
-        const auto It = MapIdentities.find(VecOutputs[LngI].StgKey);
-        if (It != MapIdentities.end() && It->second == VecOutputs[LngI].StgFileName) {
-          MapIdentities.erase(It);
-        }
-      }
-      VecOutputs.erase(VecOutputs.begin() + static_cast<std::ptrdiff_t>(LngIndex),
-                       VecOutputs.end());
+      DropFrom(LngIndex, LngPrivate);
       throw;
     }
+  }
+
+  // Drops the outputs staged from the index on and the private folders from theirs, with their
+  // files.
+  void DropFrom(std::size_t LngIndex, std::size_t LngPrivate) {
+    for (std::size_t LngI = LngIndex; LngI < VecOutputs.size(); ++LngI) {
+      const auto It = MapIdentities.find(VecOutputs[LngI].StgKey);
+      if (It != MapIdentities.end() && It->second == VecOutputs[LngI].StgFileName) {
+        MapIdentities.erase(It);
+      }
+    }
+    VecOutputs.erase(VecOutputs.begin() + static_cast<std::ptrdiff_t>(LngIndex), VecOutputs.end());
+    VecPrivate.erase(VecPrivate.begin() + static_cast<std::ptrdiff_t>(LngPrivate),
+                     VecPrivate.end());
+  }
+
+  // Lets Write make its files in a private folder beside the target, the file of the output's
+  // own name and any others named after it, then stages each of them (see StageFile). Returns
+  // the names of the files beside the named one that Write made.
+  std::vector<std::string> StageWritten(const TTarget& Target, const std::string& StgFileName,
+                                        const std::function<void(const std::string&)>& Write) {
+    CheckTarget(Target, StgFileName);
+    const bool BlnExists = Target.Kind == TTargetKind::kReplaced;
+    const std::string StgFolderPath = FolderOf(Target.StgPath);
+    const TFolder Folder = Folders.Open(StgFolderPath);
+    if (!Folder.PtrDescriptor) {
+      FailOpen(StgFileName);
+    }
+    const std::string StgKey =
+        BlnExists ? IdentityKey(Target.Status) : Folder.StgKey + "/" + BaseOf(Target.StgPath);
+    CheckNew(StgKey, StgFileName);
+    auto PtrPrivate = std::make_unique<TPrivateFolder>(Folder.PtrDescriptor->Get());
+    if (!PtrPrivate->Create(BaseOf(Target.StgPath))) {
+      if (BlnExists) {
+        FailWrite(StgFileName);
+      }
+      FailOpen(StgFileName);
+    }
+    const TPrivateFolder& Private = *PtrPrivate;
+    const std::size_t LngIndex = VecOutputs.size();
+    const std::size_t LngPrivate = VecPrivate.size();
+    VecPrivate.push_back(std::move(PtrPrivate));
+    // The name is the output's from now on, so that an output Write stages finds it taken.
+    MapIdentities.emplace(StgKey, StgFileName);
+    std::vector<std::string> VecSiblings;
+    try {
+      const std::string StgOwnName = BaseOf(StgFileName);
+      Write(StgFolderPath + "/" + Private.Name() + "/" + StgOwnName);
+      std::vector<std::string> VecMade;
+      if (!Private.Entries(VecMade) ||
+          std::find(VecMade.begin(), VecMade.end(), StgOwnName) == VecMade.end()) {
+        FailWrite(StgFileName);
+      }
+      // The output's own file first: the others follow it, as a sidecar follows its grid.
+      std::stable_partition(
+          VecMade.begin(), VecMade.end(),
+          [&StgOwnName](const std::string& StgMade) { return StgMade == StgOwnName; });
+      for (const std::string& StgMade : VecMade) {
+        if (StgMade == StgOwnName) {
+          StageMade(Private, StgMade, Target, StgFileName, Folder, StgKey);
+          continue;
+        }
+        const std::string StgSibling = SiblingName(StgFileName, StgMade);
+        const TTarget SiblingTarget = FindTarget(StgSibling);
+        if (!TakesTemporary(SiblingTarget.Kind)) {
+          CheckTarget(SiblingTarget, StgSibling);
+          Fail("Unable to write file " + StgSibling + ": not a regular file");
+        }
+        CheckTarget(SiblingTarget, StgSibling);
+        const TFolder SiblingFolder = Folders.Open(FolderOf(SiblingTarget.StgPath));
+        if (!SiblingFolder.PtrDescriptor) {
+          FailOpen(StgSibling);
+        }
+        const std::string StgSiblingKey =
+            SiblingTarget.Kind == TTargetKind::kReplaced
+                ? IdentityKey(SiblingTarget.Status)
+                : SiblingFolder.StgKey + "/" + BaseOf(SiblingTarget.StgPath);
+        CheckNew(StgSiblingKey, StgSibling);
+        if (SiblingFolder.StgKey == Folder.StgKey) {
+          StageMade(Private, StgMade, SiblingTarget, StgSibling, SiblingFolder, StgSiblingKey);
+        } else {
+          // Renamed only within the folder: elsewhere may be another file system.
+          const TFileDescriptor Made(
+              ::openat(Private.Fd(), StgMade.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+          StageTemporary(SiblingTarget, StgSibling,
+                         [&Made](int LngFd) { return CopyFile(Made.Get(), LngFd); });
+        }
+        VecSiblings.push_back(StgMade);
+      }
+    } catch (...) {
+      MapIdentities.erase(StgKey);
+      DropFrom(LngIndex, LngPrivate);
+      throw;
+    }
+    return VecSiblings;
+  }
+
+  // Stages the file a writer made in the private folder as the new content of the target, to
+  // be renamed into the target's folder at commit.
+  void StageMade(const TPrivateFolder& Private, const std::string& StgMade, const TTarget& Target,
+                 const std::string& StgFileName, const TFolder& Folder, const std::string& StgKey) {
+    TStagedOutput Output;
+    Output.Kind = TStagedKind::kRename;
+    Output.StgFileName = StgFileName;
+    Output.StgBase = BaseOf(Target.StgPath);
+    Output.Folder = Folder;
+    Output.StgKey = StgKey;
+    Output.PtrTemporary = std::make_unique<TTemporary>(Private.Fd());
+    TTemporary& Temporary = *Output.PtrTemporary;
+    VecOutputs.push_back(std::move(Output));
+    MapIdentities.emplace(StgKey, StgFileName);
+    if (!Temporary.Adopt(StgMade)) {
+      Fail("Unable to write file " + StgFileName + ": not a regular file");
+    }
+    FillStaged(Target, StgFileName, Temporary, Target.Kind == TTargetKind::kReplaced,
+               [](int) { return true; });
   }
 
   // Fills the staged temporary, gives it the target's owners and mode, and syncs and closes it.
@@ -756,7 +1071,8 @@ struct TOutputSet::TStaged {
     const TSignalBlock Block;
     for (TStagedOutput& Output : VecOutputs) {
       if (Output.Kind == TStagedKind::kRename) {
-        if (!Output.PtrTemporary->StillNamed() || !Output.PtrTemporary->RenameTo(Output.StgBase)) {
+        if (!Output.PtrTemporary->StillNamed() ||
+            !Output.PtrTemporary->RenameTo(Output.Folder.PtrDescriptor->Get(), Output.StgBase)) {
           FailWrite(Output.StgFileName);
         }
       } else if (Output.Kind == TStagedKind::kRemoval) {
@@ -765,6 +1081,10 @@ struct TOutputSet::TStaged {
           FailRemove(Output.StgFileName);
         }
       }
+    }
+    // Their files renamed away, the private folders are empty.
+    for (std::unique_ptr<TPrivateFolder>& PtrPrivate : VecPrivate) {
+      PtrPrivate->Remove();
     }
     // Still inside the block: a signal held back during the renames comes after this.
     BlnOutputsInPlace.store(true);
@@ -792,16 +1112,20 @@ void TOutputSet::Stage(const std::string& StgFileName,
 }
 
 void TOutputSet::StageFile(const std::string& StgFileName,
-                           const std::function<void(const std::string&)>& Write) {
+                           const std::function<void(const std::string&)>& Write,
+                           const std::vector<std::string>& VecCompanions) {
   const TTarget Target = FindTarget(StgFileName);
   if (!TakesTemporary(Target.Kind)) {
     CheckTarget(Target, StgFileName);
     Fail("Unable to write file " + StgFileName + ": not a regular file");
   }
-  MbrPtrStaged->StageTemporary(Target, StgFileName, [&Write](int LngFd) {
-    Write("/proc/self/fd/" + std::to_string(LngFd));
-    return true;
-  });
+  const std::vector<std::string> VecMade = MbrPtrStaged->StageWritten(Target, StgFileName, Write);
+  const std::string StgOwnName = BaseOf(StgFileName);
+  for (const std::string& StgSuffix : VecCompanions) {
+    if (std::find(VecMade.begin(), VecMade.end(), StgOwnName + StgSuffix) == VecMade.end()) {
+      StageRemoval(SiblingName(StgFileName, StgOwnName + StgSuffix));
+    }
+  }
 }
 
 void TOutputSet::StageStandardOutput(const std::function<void(std::ostream&)>& Write) {
@@ -916,6 +1240,14 @@ void InstallCommandSignalHandlers() {
     if (::sigaction(LngSignal, nullptr, &Inherited) == 0 && Inherited.sa_handler != SIG_IGN) {
       ::sigaction(LngSignal, &Action, nullptr);
     }
+  }
+  // GDAL's libraries abort, or fault, when an allocation fails inside them: the crash stays a
+  // crash, but leaves no temporary behind.
+  struct sigaction Crash {};
+  Crash.sa_handler = RemoveTemporariesAndCrash;
+  ::sigemptyset(&Crash.sa_mask);
+  for (std::size_t LngI = 0; LngI < sizeof kLngCrashSignals / sizeof kLngCrashSignals[0]; ++LngI) {
+    ::sigaction(kLngCrashSignals[LngI], &Crash, &CrashActions[LngI]);
   }
   ::signal(SIGXFSZ, SIG_IGN);
   // A reader that closed its pipe makes the write fail (EPIPE), reported like any other failed

@@ -8,6 +8,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace tessgrid::detail {
 
@@ -69,16 +70,31 @@ class TOutputSet {
   /// written side by side in one pass: they come after this one, and go with it when it fails.
   void Stage(const std::string& StgFileName, const std::function<void(std::ostream&)>& Write);
 
-  /// Stages the file Write makes at the path it is given as the new content of the named file,
-  /// for writers that need a name rather than a stream (they seek and read back what they
-  /// wrote). The path, "/proc/self/fd/N", names the temporary's own descriptor, so Write fills
-  /// the very file created, whatever takes the temporary's name meanwhile; Write reports its
-  /// failures by throwing. Only for targets that take a temporary.
+  /// Stages the files Write makes at the path it is given, for writers that need a name rather
+  /// than a stream (they seek, read back what they wrote, and may write further files named
+  /// after it, such as GDAL's NAME.hdr or NAME.aux.xml). The path names the output's own name
+  /// (the last part of the name given) in a private folder made beside the file the name leads
+  /// to ("NAME.tessgrid-PID-K.tmp", open to its owner only, the first free K), so that every file
+  /// Write makes is named as it will be beside the output. Write closes all it made before it
+  /// returns and reports its failures by throwing; it may stage further outputs meanwhile, as
+  /// Stage's Write may. Then each file in the folder is staged: the one of the output's own name
+  /// as the new content of the named file (as Stage's temporary: with its mode, through its
+  /// link chain), every other one as the new content of the file of its name in the named
+  /// file's folder, following it (renamed at commit when that is the same folder, else copied
+  /// into a temporary there). Each of the names the output's own name followed by one of
+  /// VecCompanions (".aux.xml") that Write did not make is staged for removal, as it would
+  /// describe the earlier file. The private folder, with everything in it, is removed on every
+  /// failure, at commit and on SIGINT, SIGTERM and SIGHUP. Only for targets that take a
+  /// temporary.
   /// Throws "Unable to write file " followed by the name and ": not a regular file" for
-  /// standard output, a device or a pipe, after the failures of CheckWritable; otherwise as
-  /// Stage.
+  /// standard output, a device or a pipe (after the failures of CheckWritable), and for a file
+  /// Write made that is not a regular file (with the name of the file beside the output);
+  /// "Unable to write file " followed by the name when Write made no file of the output's own
+  /// name; otherwise the failures of Stage for the output and for each file beside it, and of
+  /// StageRemoval for the companions.
   void StageFile(const std::string& StgFileName,
-                 const std::function<void(const std::string&)>& Write);
+                 const std::function<void(const std::string&)>& Write,
+                 const std::vector<std::string>& VecCompanions = {});
 
   /// Stages the text Write puts in the stream for standard output (std::cout).
   /// Throws the exceptions of Write.
@@ -137,7 +153,10 @@ std::string FileIdentity(const std::string& StgFileName);
 /// status 128 + the signal number (a signal the process inherited as ignored stays ignored, as
 /// nohup wants); once the last WriteFileSafely or TOutputSet::Commit has put all its outputs in
 /// place (a signal during its renames waits for them), they end it with status 0 instead, as
-/// the run's result is complete. SIGXFSZ and SIGPIPE are ignored, so that a write beyond the
+/// the run's result is complete. SIGSEGV, SIGBUS, SIGABRT, SIGFPE and SIGILL (a library that
+/// aborts or faults when an allocation fails inside it) remove them too, and then take the
+/// course they had before (the default end, or a sanitizer's report). SIGXFSZ and SIGPIPE are
+/// ignored, so that a write beyond the
 /// file-size limit (EFBIG) or to a pipe whose reader has gone (EPIPE) fails and is reported
 /// instead of killing the process.
 void InstallCommandSignalHandlers();

@@ -58,6 +58,22 @@ struct TEdgeRun {
 TEdgeRun EdgeRunOfCentres(double DblFirstX, double DblFirstY, double DblLastY, double DblResolution,
                           char ChrAxis);
 
+/// What a map built on the centre axes of a grid the reader read derives from them (as
+/// TMap::SetXAxis and SetYAxis derive edges through TAxisTools::PointsToIntervals), the centres
+/// being those the reader's edges give (ReaderEdges, then IntervalsToPoints).
+struct TDerivedEdges {
+  double DblWest = 0.0;           ///< the first derived X edge
+  double DblSouth = 0.0;          ///< the last derived Y edge
+  bool BlnCentresInside = false;  ///< every centre lies strictly between its two derived edges
+};
+
+/// Returns the derived edges of LngColumns x LngRows cells (both at least 1) of the size whose
+/// south-western corner is (DblXll, DblYll), bit for bit those of the maps the axes would make,
+/// without making them: time follows the rows and columns, memory the square root of the rows,
+/// so that a header's claim costs no memory in proportion to it.
+TDerivedEdges DerivedEdgesOfCentres(double DblXll, double DblYll, double DblCellSize,
+                                    std::size_t LngColumns, std::size_t LngRows);
+
 }  // namespace tessgrid::detail
 
 #endif  // MODEL_AXISCOORDINATES_H

@@ -15,6 +15,7 @@
 #include "model/UnfilledMap.h"
 #include "ops/AxisLookup.h"
 #include "ops/FirstFailure.h"
+#include "ops/ResampleKernel.h"
 #include "ops/ResultGrid.h"
 
 #if __has_include(<unistd.h>)
@@ -30,9 +31,13 @@ using tessgrid::detail::LookupIndices;
 using tessgrid::detail::NewUnfilledMap;
 using tessgrid::detail::Note;
 using tessgrid::detail::NoteLookup;
+using tessgrid::detail::PlanResample;
 using tessgrid::detail::RowOf;
 using tessgrid::detail::TIndexList;
 using tessgrid::detail::TLineFault;
+using tessgrid::detail::TResampleBlock;
+using tessgrid::detail::TResamplePlan;
+using tessgrid::detail::TResampler;
 
 namespace {
 
@@ -328,45 +333,14 @@ double SampleValue(const double* PtrRow1, const double* PtrRow2, const TColumn& 
                Column.DblWidth * Row.DblHeight);
 }
 
-// Where one target column (or row) meets the source: the cell that holds its centre and the
-// neighbour on the centre's side of that cell's middle, found once for the whole line.
-struct TSampleLine {
-  long LngCell;       // -1 when no source cell holds the centre
-  long LngNeighbour;  // the holding cell itself in the outer half-cell band
-  double DblWeight;   // the neighbour's, 0 to 0.5; the holding cell's is 1 minus it
-};
-
-double Coordinate(const TPoint* PtrPoint, char ChrAxis) {
-  return ChrAxis == 'X' ? PtrPoint->MbrDblX : PtrPoint->MbrDblY;
-}
-
-std::vector<TSampleLine> PlanSampleLines(const TAxis& Edges, long LngCells,
-                                         const std::vector<double>& VecCentres, char ChrAxis) {
-  const TIndexList List = LookupIndices(Edges, VecCentres, ChrAxis);
-  const std::vector<TPoint*>& VecEdges = Edges.MbrVecPoints;
-  std::vector<TSampleLine> VecLines(VecCentres.size(), TSampleLine{-1, -1, 0.0});
-  for (std::size_t LngI = 0; LngI < VecCentres.size(); ++LngI) {
-    const long LngCell = List.MbrVecIndices[LngI];
-    if (List.MbrVecStatus[LngI] != TAxis::TLookupStatus::kFound || !IsIndexIn(LngCell, LngCells)) {
-      continue;
-    }
-    const std::size_t LngK = static_cast<std::size_t>(LngCell);
-    const double DblFrom = Coordinate(VecEdges[LngK], ChrAxis);
-    const double DblTo = Coordinate(VecEdges[LngK + 1], ChrAxis);
-    // Measured by index from edge k, so it means the same whichever way the axis runs.
-    const double DblPlace = (VecCentres[LngI] - DblFrom) / (DblTo - DblFrom);
-    TSampleLine& Line = VecLines[LngI];
-    Line.LngCell = LngCell;
-    Line.LngNeighbour = DblPlace < 0.5 ? LngCell - 1 : LngCell + 1;
-    Line.DblWeight = DblPlace < 0.5 ? 0.5 - DblPlace : DblPlace - 0.5;
-    if (!IsIndexIn(Line.LngNeighbour, LngCells)) {
-      // Leaving the missing neighbour out and scaling the rest back to 1 is the same as giving
-      // the holding cell the whole weight.
-      Line.LngNeighbour = LngCell;
-      Line.DblWeight = 0.0;
-    }
-  }
-  return VecLines;
+// Whether n cells of size r lie between the two edges, allowing for the rounding of edges made as
+// running sums (at most half a unit in the last place of the largest edge at every step) and for
+// a part in a billion of the cell size.
+bool IsSpannedBy(double DblFirst, double DblLast, long LngCells, double DblCellSize) {
+  const double DblCells = static_cast<double>(LngCells);
+  const double DblLargest = std::max(std::fabs(DblFirst), std::fabs(DblLast));
+  const double DblSlack = DblCells * (DblLargest * 0x1p-51 + DblCellSize * 1e-9);
+  return std::fabs(std::fabs(DblLast - DblFirst) - DblCells * DblCellSize) <= DblSlack;
 }
 
 // Edge k at k x R from the first, a product rather than a running sum, so that the far edge is
@@ -412,44 +386,6 @@ void GiveAxes(TMap& Map, double DblResolution, const std::vector<double>& VecXEd
   Map.MbrPtrYAxis = PtrYCentres.release();
   Map.MbrPtrXAxisInterval = PtrXEdges.release();
   Map.MbrPtrYAxisInterval = PtrYEdges.release();
-}
-
-void SampleNearest(const double* PtrRow, const std::vector<TSampleLine>& VecColumns,
-                   double DblNoData, double* PtrOut) {
-  for (const TSampleLine& Column : VecColumns) {
-    *PtrOut++ = Column.LngCell < 0 ? DblNoData : PtrRow[Column.LngCell];
-  }
-}
-
-// One target row from the source row that holds its centres and the neighbour row. A cell
-// whose holding cell is no-data stays no-data, so the no-data area keeps the shape nearest gives
-// it; elsewhere no-data neighbours drop out and the others' weights are scaled back to 1, as
-// gdalwarp does.
-void SampleBilinear(const double* PtrNear, const double* PtrFar, double DblWy,
-                    const std::vector<TSampleLine>& VecColumns, double DblNoData, double* PtrOut) {
-  for (const TSampleLine& Column : VecColumns) {
-    const double DblHeld = Column.LngCell < 0 ? DblNoData : PtrNear[Column.LngCell];
-    if (DblHeld == DblNoData) {
-      *PtrOut++ = DblNoData;
-      continue;
-    }
-    const double DblWx = Column.DblWeight;
-    const double DblWeights[3] = {DblWx * (1 - DblWy), (1 - DblWx) * DblWy, DblWx * DblWy};
-    const double DblValues[3] = {PtrNear[Column.LngNeighbour], PtrFar[Column.LngCell],
-                                 PtrFar[Column.LngNeighbour]};
-    double DblSum = (1 - DblWx) * (1 - DblWy) * DblHeld;
-    double DblWeightSum = (1 - DblWx) * (1 - DblWy);
-    bool BlnSkipped = false;
-    for (int IntK = 0; IntK < 3; ++IntK) {
-      if (DblValues[IntK] == DblNoData) {
-        BlnSkipped = true;
-      } else {
-        DblSum += DblWeights[IntK] * DblValues[IntK];
-        DblWeightSum += DblWeights[IntK];
-      }
-    }
-    *PtrOut++ = BlnSkipped ? DblSum / DblWeightSum : DblSum;
-  }
 }
 
 }  // namespace
@@ -596,55 +532,53 @@ TMap* TMapTools::Resample(const TMap* PtrSource, double DblResolution, TResample
   if (Source.MbrLngXDim == 0 || Source.MbrLngYDim == 0) {
     Fail("Map has no cells in TMapTools::Resample");
   }
+  const double DblCellSize = Source.MbrDblResolution;
   const double DblXFirst = FirstXEdge(Source);
   const double DblXLast = LastXEdge(Source);
   const double DblYFirst = FirstYEdge(Source);
   const double DblYLast = LastYEdge(Source);
-  const double DblWidth = std::fabs(DblXLast - DblXFirst);
-  const double DblHeight = std::fabs(DblYLast - DblYFirst);
-  if (!std::isfinite(DblWidth) || !std::isfinite(DblHeight)) {
+  if (!std::isfinite(DblXLast - DblXFirst) || !std::isfinite(DblYLast - DblYFirst)) {
     Fail("New resolution is too small for the map in TMapTools::Resample");
   }
-  // gdalwarp's own size rule for a given extent and cell size, in its own double arithmetic, so
-  // that both make the same grid.
-  const double DblCols = std::max(1.0, std::floor((DblWidth + DblResolution / 2) / DblResolution));
-  const double DblRows = std::max(1.0, std::floor((DblHeight + DblResolution / 2) / DblResolution));
-  const double DblMaxCells = static_cast<double>(std::numeric_limits<std::ptrdiff_t>::max() /
-                                                 static_cast<std::ptrdiff_t>(sizeof(double)));
-  if (!(DblCols * DblRows <= DblMaxCells)) {
-    Fail("New resolution is too small for the map in TMapTools::Resample");
+  if (!(DblCellSize > 0.0) || !IsSpannedBy(DblXFirst, DblXLast, Source.MbrLngXDim, DblCellSize) ||
+      !IsSpannedBy(DblYFirst, DblYLast, Source.MbrLngYDim, DblCellSize)) {
+    Fail("Map's resolution does not match its edges in TMapTools::Resample");
   }
+  const bool BlnXRising = DblXLast > DblXFirst;
+  const bool BlnYRising = DblYLast > DblYFirst;
+  const double DblWest = BlnXRising ? DblXFirst : DblXLast;
+  const double DblNorth = BlnYRising ? DblYLast : DblYFirst;
+  TResamplePlan Plan = PlanResample(Source.MbrLngXDim, Source.MbrLngYDim, DblCellSize,
+                                    DblResolution, DblWest, DblNorth);
   long LngXDim = 0;
   long LngYDim = 0;
-  FitDimensions(DblCols, DblRows, LngXDim, LngYDim);
+  FitDimensions(Plan.MbrX.MbrLngTargetCells, Plan.MbrY.MbrLngTargetCells, LngXDim, LngYDim);
 
-  const double DblWest = std::min(DblXFirst, DblXLast);
-  const double DblNorth = std::max(DblYFirst, DblYLast);
-  const bool BlnRising = DblYLast > DblYFirst;
+  // The grid is laid from the western and northern edges, whichever end of the axes they are;
+  // its rows are then stored in the source's row order. A source whose first X edge is its
+  // eastern one, or whose rows run from the south, counts its cells from there.
   const std::vector<double> VecXEdges = EdgesFrom(DblWest, DblResolution, LngXDim);
   std::vector<double> VecYEdges = EdgesFrom(DblNorth, -DblResolution, LngYDim);
-  if (BlnRising) {
+  if (BlnYRising) {
     std::reverse(VecYEdges.begin(), VecYEdges.end());
   }
-  const std::vector<TSampleLine> VecColumns =
-      PlanSampleLines(*Source.MbrPtrXAxisInterval, Source.MbrLngXDim, CentresOf(VecXEdges), 'X');
-  const std::vector<TSampleLine> VecRows =
-      PlanSampleLines(*Source.MbrPtrYAxisInterval, Source.MbrLngYDim, CentresOf(VecYEdges), 'Y');
+  Plan.MbrX.MbrDblSourceEdge = DblXFirst;
+  Plan.MbrX.MbrDblSourceStep = BlnXRising ? DblCellSize : -DblCellSize;
+  Plan.MbrY.MbrDblSourceEdge = DblYFirst;
+  Plan.MbrY.MbrDblSourceStep = BlnYRising ? DblCellSize : -DblCellSize;
+  Plan.MbrY.MbrBlnFromFarEnd = BlnYRising;
+  std::vector<const double*> VecSourceRows(static_cast<std::size_t>(Source.MbrLngYDim));
+  for (long LngY = 0; LngY < Source.MbrLngYDim; ++LngY) {
+    VecSourceRows[static_cast<std::size_t>(LngY)] = RowOf(Source, LngY);
+  }
+  const TResampleBlock Block{VecSourceRows.data(), 0, Source.MbrLngYDim, 0, Source.MbrLngXDim};
+  const double DblNoData = Source.MbrDblNoDataValue;
+  TResampler Resampler(Plan.MbrX, Plan.MbrY, Method, DblNoData, Block, 0, LngYDim, 0, LngXDim);
 
   std::unique_ptr<TMap> PtrResult = NewUnfilledMap(DblResolution, LngXDim, LngYDim);
-  const double DblNoData = Source.MbrDblNoDataValue;
   PtrResult->MbrDblNoDataValue = DblNoData;
-  FillRows(*PtrResult, LngXDim, LngYDim, [&](long LngY, double* PtrOut) {
-    const TSampleLine& Row = VecRows[static_cast<std::size_t>(LngY)];
-    if (Row.LngCell < 0) {
-      std::fill(PtrOut, PtrOut + LngXDim, DblNoData);
-    } else if (Method == TResampleMethod::kNearest) {
-      SampleNearest(RowOf(Source, Row.LngCell), VecColumns, DblNoData, PtrOut);
-    } else {
-      SampleBilinear(RowOf(Source, Row.LngCell), RowOf(Source, Row.LngNeighbour), Row.DblWeight,
-                     VecColumns, DblNoData, PtrOut);
-    }
-  });
+  FillRows(*PtrResult, LngXDim, LngYDim,
+           [&Resampler](long LngY, double* PtrOut) { Resampler.Row(LngY, PtrOut); });
   GiveAxes(*PtrResult, DblResolution, VecXEdges, VecYEdges);
   return PtrResult.release();
 }

@@ -16,7 +16,7 @@
 /// How TMapTools::Resample finds the value at a target cell centre.
 enum class TResampleMethod {
   kNearest,   ///< the value of the source cell that holds the centre
-  kBilinear,  ///< interpolated between the centres of the source cells around it
+  kBilinear,  ///< weighted by distance over the source cells around it, as gdalwarp -r bilinear
 };
 
 /// Operations on maps. None keeps state. Argument maps are only read, except where an operation
@@ -189,34 +189,44 @@ class TESSGRID_EXPORT TMapTools {
   /// coordinate, where sampling would never end. Returns a new map; the caller owns it.
   [[nodiscard]] static TMap* BilinearInterpolate(const TMap* PtrSource, double DblResolution);
 
-  /// Returns the source resampled to cell size R over its whole area, every cell sampled at its
-  /// centre, the grid and the samples as GDAL's gdalwarp makes them for -tr R R with -te the
-  /// source's extent. The grid starts at the source's western and northern edges and has
-  /// (width + R / 2) / R columns and (height + R / 2) / R rows, truncated (width / R rounded,
-  /// halves up), at least 1 each; edge k lies k x R east of the western edge (south of the
-  /// northern one), so the southern edge is north - rows x R and the eastern and southern edges
-  /// may lie up to R / 2 within or beyond the source's. Rows follow the direction of the source's
-  /// Y edges. A centre that no source cell holds (a cell holds its western and southern edges),
-  /// or whose holding cell is no-data (the source's no-data value, by exact equality), is
-  /// no-data with either method; the result declares the source's no-data value.
-  /// kNearest takes the holding cell's value.
-  /// kBilinear interpolates between the centres of the two source columns and the two source
-  /// rows around the centre, weighted by distance, over those of the four cells that lie in the
-  /// map and are not no-data, their weights scaled to sum to 1. In the outer half-cell band,
-  /// between the outermost centres and the edge, the missing column or row drops out, which
-  /// carries the outermost centres' values out to the edge.
-  /// Where gdalwarp differs: a centre exactly on a source row boundary belongs to the northern
-  /// row here and to the southern one there, and one on the source's southern edge is no-data
-  /// there; and once the grid has fewer than 0.95 times the source's columns or rows (R above
-  /// about 1.05 r) gdalwarp's bilinear widens its kernel over more cells, where this stays with
-  /// the four around the centre. Elsewhere the two agree to within rounding (1e-12).
+  /// Returns the source resampled to cell size R over its whole area as GDAL's gdalwarp resamples
+  /// it for -tr R R with -te the source's extent, the whole grid warped at once. The source is
+  /// the regular grid of its first edges, its n columns and rows and its resolution r, as a
+  /// raster's geotransform gives one. The grid starts at the source's western and northern edges
+  /// and has (n r + R / 2) / R columns and rows, truncated (n r / R rounded, halves up), at least 1
+  /// each; edge k lies k x R east of the western edge (south of the northern one), so the eastern
+  /// and southern edges may lie up to R / 2 within or beyond the source's. Rows follow the
+  /// direction of the source's Y edges.
+  /// Each centre is placed in the source's image space, cells counted from its first edges,
+  /// through its map coordinate and the inverse of the source's geotransform as gdalwarp places
+  /// it (rounding included); the cell holding it is the one it lies in, a centre within 1e-10 of
+  /// a cell before a boundary taking the cell after it, so that a centre on a boundary takes the
+  /// row or column after it in the source's order (the southern row of a grid whose rows run
+  /// from the north). A centre
+  /// outside the source, or whose holding cell is no-data (the source's no-data value, by exact
+  /// equality), is no-data with either method; the result declares the source's no-data value.
+  /// kNearest takes the holding cell's value, and so does kBilinear on a source one cell wide or
+  /// one cell high, as gdalwarp's.
+  /// kBilinear depends on gdalwarp's scale s = m / min(m R / r, n) of each direction (the target's
+  /// cells over the source cells they span, within the source; below 1 and within 0.05 of 1 / k
+  /// in reciprocal for a whole k, 1 / k). With s >= 0.95 in both, the two cells around the
+  /// centre in each direction weigh 1 - d, d being the distance between the centres in source
+  /// cells. Otherwise each source cell weighs w(dx) w(dy), w(d) = 1 - d s where
+  /// s < 1 and 1 - d elsewhere (0 beyond): every cell whose centre lies within about R of the
+  /// target centre counts. Either way cells outside the source and no-data cells drop out and
+  /// the rest are divided by their weights' sum: the four-cell form unless the sum is exactly 1,
+  /// no-data below 1e-5; the wide form unless it lies within 1e-5 of 1, no-data below 1e-6.
+  /// gdalwarp splits a warp larger than its memory limit into chunks, each with its own scale;
+  /// this is its result for one chunk.
   /// Throws "New resolution cannot be <= 0.0 in TMapTools::Resample" for an R that is not a
   /// finite number above 0, "Map has no interval axes in TMapTools::Resample" for a source
   /// without its two complete edge axes, "Map has no cells in TMapTools::Resample" for one
-  /// without columns or rows, and "New resolution is too small for the map in
-  /// TMapTools::Resample" when the grid would hold more cells than memory can be indexed by (or
-  /// the source's extent is not finite); a grid too large for this machine's memory throws
-  /// std::bad_alloc. Returns a new map; the caller owns it.
+  /// without columns or rows, "New resolution is too small for the map in TMapTools::Resample"
+  /// when the source's extent is not finite or the grid would hold more cells than memory can be
+  /// indexed by, and "Map's resolution does not match its edges in TMapTools::Resample" when the
+  /// resolution is not above 0 or the edges do not lie n r apart (beyond the rounding of edges
+  /// added up cell by cell); a grid too large for this machine's memory throws std::bad_alloc.
+  /// Returns a new map; the caller owns it.
   [[nodiscard]] static TMap* Resample(const TMap* PtrSource, double DblResolution,
                                       TResampleMethod Method);
 

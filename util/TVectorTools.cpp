@@ -2,6 +2,7 @@
 // The declarations and their contracts are in util/TVectorTools.h and util/LeastSquares.h.
 #include "util/TVectorTools.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -32,6 +33,39 @@ double tessgrid::detail::LeastSquaresSlope(const double* PtrX, const double* Ptr
   const double DblSxSquared = DblSx * DblSx;
   const double DblN = static_cast<double>(LngCount);
   return (DblN * DblSxy - DblSx * DblSy) / (DblN * DblSxx - DblSxSquared);
+}
+
+void tessgrid::detail::LeastSquaresSlopeRow(const double* PtrX, const double* const* PtrRows,
+                                            std::size_t LngCount, std::size_t LngColumns,
+                                            double DblMissing, double* PtrSums, double* PtrOut) {
+  double* const PtrSx = PtrSums;
+  double* const PtrSy = PtrSums + LngColumns;
+  double* const PtrSxx = PtrSums + 2 * LngColumns;
+  double* const PtrSxy = PtrSums + 3 * LngColumns;
+  double* const PtrN = PtrSums + 4 * LngColumns;
+  std::fill(PtrSums, PtrSums + 5 * LngColumns, 0.0);
+  // Series by series the sums of the whole row advance together, each cell's still added in
+  // index order from 0.0; without branches the loop runs on vectors.
+  for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
+    const double DblX = PtrX[LngK];
+    const double DblXX = DblX * DblX;
+    const double* const PtrY = PtrRows[LngK];
+    for (std::size_t LngC = 0; LngC < LngColumns; ++LngC) {
+      const double DblY = PtrY[LngC];
+      const bool BlnPresent = DblY != DblMissing;
+      const double DblXY = DblX * DblY;
+      PtrSx[LngC] += BlnPresent ? DblX : 0.0;
+      PtrSy[LngC] += BlnPresent ? DblY : 0.0;
+      PtrSxx[LngC] += BlnPresent ? DblXX : 0.0;
+      PtrSxy[LngC] += BlnPresent ? DblXY : 0.0;
+      PtrN[LngC] += BlnPresent ? 1.0 : 0.0;
+    }
+  }
+  for (std::size_t LngC = 0; LngC < LngColumns; ++LngC) {
+    const double DblSxSquared = PtrSx[LngC] * PtrSx[LngC];
+    PtrOut[LngC] = (PtrN[LngC] * PtrSxy[LngC] - PtrSx[LngC] * PtrSy[LngC]) /
+                   (PtrN[LngC] * PtrSxx[LngC] - DblSxSquared);
+  }
 }
 
 double TVectorTools::SumVector(std::vector<double> VecValues) {

@@ -1,7 +1,8 @@
 // app/python/Calc.cpp - tessgrid.calc: a cell-wise expression (engine/Expression.h) over up to
-// 26 aligned grids, rows split over threads with one evaluator each, the interpreter lock
-// released. Grids in the library's no-data (-9999, the default) are read where they lie and the
-// result is written straight into its array; others go through the tool's translation.
+// 26 aligned grids, evaluated by the engine as the tool's calc is (engine/ExpressionRows.h), the
+// interpreter lock released. Grids in the library's no-data (-9999, the default) are read where
+// they lie and the result is written straight into its array; others go through the tool's
+// translation.
 #include <pybind11/stl.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "app/python/Bindings.h"
 #include "app/python/PyGrid.h"
 #include "engine/Expression.h"
+#include "engine/ExpressionRows.h"
 #include "model/Fail.h"
 
 namespace tessgrid::detail {
@@ -32,31 +34,18 @@ using TRows = std::array<const double*, kLngLetters>;
 // first data cell, in row order, whose result is -9999.
 void Evaluate(const TExpression& Expression, const TRows& ArrFirst, double* PtrOut, long LngRows,
               long LngColumns, long LngThreads) {
-  std::vector<std::unique_ptr<TExpression::TEvaluator>> VecEvaluators;
-  // ForRowBlocks starts no more threads than there are blocks of rows.
-  const long LngUsed = std::min(LngThreads, std::max(1L, LngRows));
-  for (long LngT = 0; LngT < LngUsed; ++LngT) {
-    VecEvaluators.push_back(Expression.NewEvaluator());
-  }
-  // The first row with a collision, so that every thread count reports the same cell.
-  std::vector<long> VecCollisions(static_cast<std::size_t>(LngRows), -1);
   const std::size_t LngStride = static_cast<std::size_t>(LngColumns);
-  ForRowBlocks(LngRows, LngUsed, [&](long LngFirst, long LngEnd, long LngT) {
-    for (long LngRow = LngFirst; LngRow < LngEnd; ++LngRow) {
-      const std::size_t LngOffset = static_cast<std::size_t>(LngRow) * LngStride;
-      TRows ArrRows{};
-      for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
-        ArrRows[LngI] = ArrFirst[LngI] ? ArrFirst[LngI] + LngOffset : nullptr;
-      }
-      VecCollisions[static_cast<std::size_t>(LngRow)] =
-          VecEvaluators[static_cast<std::size_t>(LngT)]->EvaluateRow(ArrRows, PtrOut + LngOffset,
-                                                                     LngColumns, kDblLibraryNoData);
-    }
-  });
-  for (std::size_t LngRow = 0; LngRow < VecCollisions.size(); ++LngRow) {
-    if (VecCollisions[LngRow] >= 0) {
-      FailDataLost(LngRow, static_cast<std::size_t>(VecCollisions[LngRow]));
-    }
+  const TLostCell Lost =
+      EvaluateRows(Expression, LngRows, LngColumns, kDblLibraryNoData, LngThreads,
+                   [&](long LngRow, TRows& ArrRows, double*& PtrRowOut) {
+                     const std::size_t LngOffset = static_cast<std::size_t>(LngRow) * LngStride;
+                     for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
+                       ArrRows[LngI] = ArrFirst[LngI] ? ArrFirst[LngI] + LngOffset : nullptr;
+                     }
+                     PtrRowOut = PtrOut + LngOffset;
+                   });
+  if (Lost.LngRow >= 0) {
+    FailDataLost(static_cast<std::size_t>(Lost.LngRow), static_cast<std::size_t>(Lost.LngColumn));
   }
 }
 
@@ -65,8 +54,9 @@ TPyGrid Calc(const std::string& StgExpr, std::optional<double> OptNoData,
   std::array<std::optional<TPyGrid>, kLngLetters> ArrGrids;
   std::vector<const TPyGrid*> VecGiven;  // in letter order
   TLetterSet ArrGiven{};
+  TextArgument(StgExpr, "expr");
   for (const auto& Entry : Grids) {
-    const std::string StgName = Entry.first.cast<std::string>();
+    const std::string StgName = TextArgument(Entry.first.cast<std::string>(), "a grid's keyword");
     if (StgName.size() != 1 || StgName[0] < 'A' || StgName[0] > 'Z') {
       Fail("calc takes its grids as A= to Z=, not " + StgName + "=");
     }
@@ -168,7 +158,8 @@ calc("(A + B) / 2", A=a, B=b) pairs the cells of aligned grids (Grids or 2-D
 arrays of one shape) by column and row; the result lies on the first grid's.
 The language: + - * / ^, comparisons, && ||, c ? x : y, min, max, abs, sqrt,
 exp, log (natural), log10, log2, pow, floor, ceil, round (halves away from
-zero), sin, cos and the rest, the constant nodata and isnodata(X).
+zero), sin, cos and the rest, the constant nodata and isnodata(X); assignment
+(A = 5) and lists of expressions (A, B) are refused.
 No-data: a cell that is no-data in a grid the expression names is no-data in
 the result, unless the grid is tested inside isnodata(X): then the expression
 sees nodata (NaN) and decides. A result that is not finite is no-data; one of

@@ -8,14 +8,31 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/python/Bindings.h"
 #include "app/python/PyGrid.h"
+#include "engine/Expression.h"
+#include "io/GridHeader.h"
 #include "util/FailureText.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
+using tessgrid::detail::TGridHeader;
 using tessgrid::detail::TPyGrid;
+
+namespace {
+
+// The header numbers change only to values the grid reader would take from a file.
+template <double TPyGrid::*PtrMember, double TGridHeader::*PtrHeaderMember>
+void SetChecked(TPyGrid& Grid, double DblValue) {
+  TGridHeader Header = tessgrid::detail::HeaderOf(Grid);
+  Header.*PtrHeaderMember = DblValue;
+  tessgrid::detail::CheckGridHeader(Header);
+  Grid.*PtrMember = DblValue;
+}
+
+}  // namespace
 
 PYBIND11_MODULE(_tessgrid, Module) {
   Module.doc() = "tessgrid's grids and operations on numpy arrays (the extension module)";
@@ -38,7 +55,13 @@ PYBIND11_MODULE(_tessgrid, Module) {
         PyErr_SetString(PyExc_MemoryError, std::string(Failure.StgText).c_str());
         return;
       default:
-        std::rethrow_exception(PtrFailure);
+        break;
+    }
+    // A fault of an expression's text is the caller's too; anything else keeps pybind11's own.
+    try {
+      std::rethrow_exception(PtrFailure);
+    } catch (const tessgrid::detail::TExpressionError& Failure) {
+      PyErr_SetString(Error.ptr(), Failure.what());
     }
   });
 
@@ -51,30 +74,52 @@ no-data value and crs the text of the coordinate-system sidecar (or None).)")
       .def(py::init([](const py::object& Cells, double DblXll, double DblYll, double DblCellSize,
                        double DblNoData, std::optional<std::string> OptCrs) {
              TPyGrid Grid;
-             Grid.ArrCells = tessgrid::detail::CellsOf(Cells, "cells");
+             Grid.ArrCells = tessgrid::detail::CellsOf(Cells, "cells", DblNoData);
              Grid.DblXll = DblXll;
              Grid.DblYll = DblYll;
              Grid.DblCellSize = DblCellSize;
              Grid.DblNoData = DblNoData;
-             Grid.OptCrs = std::move(OptCrs);
+             if (OptCrs) {
+               Grid.OptCrs = tessgrid::detail::TextArgument(*OptCrs, "crs");
+             }
              Grid.StgName = "grid";
+             tessgrid::detail::CheckGridHeader(tessgrid::detail::HeaderOf(Grid));
              return Grid;
            }),
            "cells"_a, "xll"_a = 0.0, "yll"_a = 0.0, "cellsize"_a = 1.0, "nodata"_a = -9999.0,
            "crs"_a = py::none(),
-           "Makes a grid of a 2-D array, which it shares when the array is C-contiguous float64.")
+           R"(Makes a grid of a 2-D array, which it shares when the array is C-contiguous float64.
+
+The masked cells of a numpy.ma array become `nodata` in a copy. The corner,
+cell size and dimensions are checked as tessgrid.read checks a file's header,
+with its messages, so that every Grid written reads back.)")
       .def_buffer([](TPyGrid& Grid) {
-        return py::buffer_info(Grid.ArrCells.mutable_data(),
-                               static_cast<py::ssize_t>(sizeof(double)),
-                               py::format_descriptor<double>::format(), 2,
-                               {Grid.ArrCells.shape(0), Grid.ArrCells.shape(1)},
-                               {Grid.ArrCells.strides(0), Grid.ArrCells.strides(1)});
+        // A read-only array (a read-only memory map) lends its cells read-only.
+        return py::buffer_info(
+            const_cast<double*>(Grid.ArrCells.data()), static_cast<py::ssize_t>(sizeof(double)),
+            py::format_descriptor<double>::format(), 2,
+            {Grid.ArrCells.shape(0), Grid.ArrCells.shape(1)},
+            {Grid.ArrCells.strides(0), Grid.ArrCells.strides(1)}, !Grid.ArrCells.writeable());
       })
-      .def_readwrite("xll", &TPyGrid::DblXll, "western edge of the first column")
-      .def_readwrite("yll", &TPyGrid::DblYll, "southern edge of the last row")
-      .def_readwrite("cellsize", &TPyGrid::DblCellSize, "cell size in map units")
+      .def_property(
+          "xll", [](const TPyGrid& Grid) { return Grid.DblXll; },
+          &SetChecked<&TPyGrid::DblXll, &TGridHeader::DblXll>, "western edge of the first column")
+      .def_property(
+          "yll", [](const TPyGrid& Grid) { return Grid.DblYll; },
+          &SetChecked<&TPyGrid::DblYll, &TGridHeader::DblYll>, "southern edge of the last row")
+      .def_property(
+          "cellsize", [](const TPyGrid& Grid) { return Grid.DblCellSize; },
+          &SetChecked<&TPyGrid::DblCellSize, &TGridHeader::DblCellSize>, "cell size in map units")
       .def_readwrite("nodata", &TPyGrid::DblNoData, "the declared no-data value")
-      .def_readwrite("crs", &TPyGrid::OptCrs, "the .prj text, or None")
+      .def_property(
+          "crs", [](const TPyGrid& Grid) { return Grid.OptCrs; },
+          [](TPyGrid& Grid, std::optional<std::string> OptCrs) {
+            if (OptCrs) {
+              tessgrid::detail::TextArgument(*OptCrs, "crs");
+            }
+            Grid.OptCrs = std::move(OptCrs);
+          },
+          "the .prj text, or None")
       .def_property_readonly(
           "shape", [](const TPyGrid& Grid) { return py::make_tuple(Grid.Rows(), Grid.Columns()); },
           "(rows, columns)")
@@ -87,6 +132,7 @@ no-data value and crs the text of the coordinate-system sidecar (or None).)")
 
   tessgrid::detail::AddGridFiles(Module);
   tessgrid::detail::AddOperations(Module);
+  tessgrid::detail::AddResampleBlocks(Module);
 #ifdef TESSGRID_WITH_CALC
   tessgrid::detail::AddCalc(Module);
 #endif

@@ -266,6 +266,7 @@ void AddOperations(py::module_& Module) {
       "resample",
       [](const py::object& Object, double DblResolution, const std::string& StgMethod,
          TOptNoData OptNoData, TOptThreads) {
+        TextArgument(StgMethod, "method");
         if (StgMethod != "near" && StgMethod != "bilinear") {
           Fail("method must be \"near\" or \"bilinear\", not \"" + StgMethod + "\"");
         }

@@ -1,13 +1,9 @@
-// app/python/PyGrid.cpp - grids in and out of the library's maps, and the row blocks of the
+// app/python/PyGrid.cpp - grids in and out of the library's maps, and the thread count of the
 // threaded operations. The contracts are in app/python/PyGrid.h.
 #include "app/python/PyGrid.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
-#include <exception>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -18,17 +14,31 @@
 
 namespace tessgrid::detail {
 
-namespace {
+using namespace pybind11::literals;
 
-// Rows a thread takes at a time: enough to keep the shared counter cold, few enough that the
-// last blocks spread over the threads.
-constexpr long kLngBlockRows = 16;
+const std::string& TextArgument(const std::string& StgText, const std::string& StgName) {
+  const std::size_t LngNul = StgText.find('\0');
+  if (LngNul != std::string::npos) {
+    Fail(StgName + " holds a NUL character at position " + std::to_string(LngNul));
+  }
+  return StgText;
+}
 
-}  // namespace
-
-py::array_t<double> CellsOf(py::handle Object, const std::string& StgName) {
+py::array_t<double> CellsOf(py::handle Object, const std::string& StgName, double DblNoData) {
+  py::object Cells = py::reinterpret_borrow<py::object>(Object);
+  const py::module_ Masked = py::module_::import("numpy.ma");
+  if (py::isinstance(Object, Masked.attr("MaskedArray"))) {
+    // A masked cell still holds a number beneath its mask, which the buffer would hand on as
+    // data; only the declared no-data value tells the library that a cell is missing.
+    try {
+      Cells =
+          Masked.attr("filled")(Masked.attr("asarray")(Object, "dtype"_a = "float64"), DblNoData);
+    } catch (py::error_already_set&) {
+      Fail(StgName + " must be a 2-D array of numbers");
+    }
+  }
   // ensure() hands back the very array when it is C-contiguous float64, else converts.
-  auto ArrCells = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(Object);
+  auto ArrCells = py::array_t<double, py::array::c_style | py::array::forcecast>::ensure(Cells);
   if (!ArrCells || ArrCells.ndim() != 2) {
     PyErr_Clear();
     Fail(StgName + " must be a 2-D array of numbers");
@@ -36,15 +46,33 @@ py::array_t<double> CellsOf(py::handle Object, const std::string& StgName) {
   return ArrCells;
 }
 
+TGridHeader HeaderOf(const TPyGrid& Grid) {
+  TGridHeader Header;
+  Header.LngColumns = Grid.Columns();
+  Header.LngRows = Grid.Rows();
+  Header.DblXll = Grid.DblXll;
+  Header.DblYll = Grid.DblYll;
+  Header.DblCellSize = Grid.DblCellSize;
+  Header.DblNoData = Grid.DblNoData;
+  return Header;
+}
+
 TPyGrid GridArgument(py::handle Object, const std::string& StgName,
                      std::optional<double> OptNoData) {
-  if (py::isinstance<TPyGrid>(Object)) {
-    return Object.cast<TPyGrid>();
-  }
   TPyGrid Grid;
-  Grid.ArrCells = CellsOf(Object, StgName);
-  Grid.DblNoData = OptNoData.value_or(kDblLibraryNoData);
-  Grid.StgName = StgName;
+  if (py::isinstance<TPyGrid>(Object)) {
+    Grid = Object.cast<TPyGrid>();
+  } else {
+    Grid.DblNoData = OptNoData.value_or(kDblLibraryNoData);
+    Grid.ArrCells = CellsOf(Object, StgName, Grid.DblNoData);
+    Grid.StgName = StgName;
+  }
+  // The library's maps hold a row and edge points for every row or column even without cells:
+  // a billion rows of nothing would take gigabytes before any operation could refuse them.
+  if (Grid.Rows() == 0 || Grid.Columns() == 0) {
+    Fail(StgName + " has no cells (" + std::to_string(Grid.Rows()) + " x " +
+         std::to_string(Grid.Columns()) + "); an operation needs one row and one column or more");
+  }
   return Grid;
 }
 
@@ -61,13 +89,7 @@ TInputGrid DescribeGrid(const TPyGrid& Grid) {
 }
 
 std::unique_ptr<TMap> LibraryMap(const TPyGrid& Grid) {
-  TGridHeader Header;
-  Header.LngColumns = Grid.Columns();
-  Header.LngRows = Grid.Rows();
-  Header.DblXll = Grid.DblXll;
-  Header.DblYll = Grid.DblYll;
-  Header.DblCellSize = Grid.DblCellSize;
-  Header.DblNoData = Grid.DblNoData;
+  const TGridHeader Header = HeaderOf(Grid);
   std::vector<std::vector<double>> VecRows(static_cast<std::size_t>(Header.LngRows));
   for (long LngRow = 0; LngRow < Header.LngRows; ++LngRow) {
     VecRows[static_cast<std::size_t>(LngRow)].assign(Grid.Row(LngRow),
@@ -118,41 +140,6 @@ long ThreadsOf(std::optional<long> OptThreads) {
     Fail("threads must be 1 or more");
   }
   return std::min(OptThreads.value_or(ThreadCount()), kLngMaxThreads);
-}
-
-void ForRowBlocks(long LngRows, long LngThreads,
-                  const std::function<void(long, long, long)>& Work) {
-  const long LngBlocks = (LngRows + kLngBlockRows - 1) / kLngBlockRows;
-  const long LngUsed = std::max(1L, std::min(LngThreads, LngBlocks));
-  std::atomic<long> LngNextBlock{0};
-  std::vector<std::exception_ptr> VecErrors(static_cast<std::size_t>(LngUsed));
-  auto Run = [&](long LngT) {
-    try {
-      for (long LngBlock = LngNextBlock.fetch_add(1); LngBlock < LngBlocks;
-           LngBlock = LngNextBlock.fetch_add(1)) {
-        Work(LngBlock * kLngBlockRows, std::min(LngRows, (LngBlock + 1) * kLngBlockRows), LngT);
-      }
-    } catch (...) {
-      VecErrors[static_cast<std::size_t>(LngT)] = std::current_exception();
-    }
-  };
-  std::vector<std::thread> VecThreads;
-  for (long LngT = 1; LngT < LngUsed; ++LngT) {
-    try {
-      VecThreads.emplace_back(Run, LngT);
-    } catch (const std::system_error&) {
-      break;
-    }
-  }
-  Run(0);
-  for (std::thread& Thread : VecThreads) {
-    Thread.join();
-  }
-  for (const std::exception_ptr& PtrError : VecErrors) {
-    if (PtrError) {
-      std::rethrow_exception(PtrError);
-    }
-  }
 }
 
 }  // namespace tessgrid::detail

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/tool/NoDataModel.h"
+#include "io/GridHeader.h"
 #include "model/TMap.h"
 
 namespace tessgrid::detail {
@@ -19,8 +20,9 @@ namespace py = pybind11;
 
 /// The cells of a grid as one C-contiguous float64 array, (row, column) with row 0 the northern
 /// row, and the numbers of its header. The array is shared, never copied: numpy.asarray(grid)
-/// and the operations see the very cells the caller passed or the reader filled. Cells equal to
-/// the declared no-data value (any NaN, when it is NaN) are no-data.
+/// and the operations see the very cells the caller passed (read-only when the caller's array
+/// is) or the reader filled. Cells equal to the declared no-data value (any NaN, when it is NaN)
+/// are no-data. The header numbers are ones the grid reader would take from a file.
 struct TPyGrid {
   py::array_t<double> ArrCells;          ///< 2-D, C-contiguous, float64; never null
   double DblXll = 0.0;                   ///< western edge of column 0
@@ -39,14 +41,25 @@ struct TPyGrid {
   }
 };
 
+/// Returns the text of a string argument, which reaches C++ whole.
+/// Throws "<name> holds a NUL character at position <p>" for a text with one: the C++ side would
+/// read it cut short there (a file name, an expression, an option).
+const std::string& TextArgument(const std::string& StgText, const std::string& StgName);
+
 /// Returns the array as the cells of a grid: the array itself when it is already C-contiguous
-/// float64, else a converted copy.
+/// float64, else a converted copy. The masked cells of a numpy.ma array become DblNoData in a
+/// copy, so that they are no-data to every operation.
 /// Throws "<name> must be a 2-D array of numbers" (std::string) for anything else.
-py::array_t<double> CellsOf(py::handle Object, const std::string& StgName);
+py::array_t<double> CellsOf(py::handle Object, const std::string& StgName, double DblNoData);
+
+/// Returns the header the grid would be written with.
+TGridHeader HeaderOf(const TPyGrid& Grid);
 
 /// Returns an argument of an operation as a grid: a Grid as it is (its declared no-data value),
 /// or an array (see CellsOf) at corner (0, 0) with cell size 1, declaring OptNoData or -9999.
-/// The name stands for a plain array in messages. Throws the failures of CellsOf.
+/// The name stands for a plain array in the no-data model's messages. Throws the failures of
+/// CellsOf, then "<name> has no cells (<rows> x <columns>); an operation needs one row and one
+/// column or more" for an empty Grid or array, at once, whatever its other dimension.
 TPyGrid GridArgument(py::handle Object, const std::string& StgName,
                      std::optional<double> OptNoData);
 
@@ -69,11 +82,6 @@ TPyGrid ResultGrid(std::unique_ptr<TMap> PtrMap, const TPyGrid& Source, double D
 /// kLngMaxThreads.
 /// Throws "threads must be 1 or more" for a count below 1.
 long ThreadsOf(std::optional<long> OptThreads);
-
-/// Runs Work(first row, end row, thread index) over blocks of the rows on LngThreads threads
-/// (fewer when there are fewer blocks), the calling thread being thread 0. Threads the system
-/// refuses to start are done without. Rethrows the first failure of a thread, by thread index.
-void ForRowBlocks(long LngRows, long LngThreads, const std::function<void(long, long, long)>& Work);
 
 }  // namespace tessgrid::detail
 

@@ -1,9 +1,7 @@
 // app/tool/CalcCommand.cpp - calc: a cell-wise expression over up to 26 aligned grids, A to Z.
-// muparser parses the expression; inputs that share one grid stream (app/tool/CellWiseStream.h),
-// others are read whole by the frame (app/tool/ToolFrame.h).
-#include <algorithm>
+// engine/Expression.h parses and evaluates the expression; inputs that share one grid stream
+// (app/tool/CellWiseStream.h), others are read whole by the frame (app/tool/ToolFrame.h).
 #include <array>
-#include <atomic>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -12,6 +10,7 @@
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/Expression.h"
+#include "engine/ExpressionRows.h"
 #include "io/Threads.h"
 #include "model/Fail.h"
 #include "ops/TMapTools.h"
@@ -21,9 +20,6 @@ namespace tessgrid::detail {
 namespace {
 
 constexpr std::size_t kLngLetters = kLngExpressionLetters;
-// Rows a thread takes at a time: enough to keep the shared counter cold, few enough that the
-// last blocks spread over the threads.
-constexpr long kLngBlockRows = 16;
 
 struct TCalcArguments {
   std::string StgOut;                             ///< the result grid
@@ -40,8 +36,8 @@ TLetterSet GivenLetters(const TCalcArguments& Args) {
 }
 
 // Parses the expression before anything is read.
-// Throws CLI::ValidationError for a syntax error, a name muparser does not know, and a variable
-// without an input grid.
+// Throws CLI::ValidationError for a syntax error, a name muparser does not know, an assignment or
+// a list of expressions, and a variable without an input grid.
 TExpression ParseExpression(const TCalcArguments& Args) {
   try {
     return TExpression(Args.StgExpr, GivenLetters(Args));
@@ -49,59 +45,29 @@ TExpression ParseExpression(const TCalcArguments& Args) {
     if (Error.Missing() != '\0') {
       const std::string StgName(1, Error.Missing());
       throw CLI::ValidationError("--expr names " + StgName +
-                                 ", which has no input grid (give one with -" + StgName +
-                                 ") in \"" + Args.StgExpr + "\"");
+                                 ", which has no input grid (give one with -" + StgName + ") in " +
+                                 Error.Echo());
     }
     throw CLI::ValidationError(std::string("--expr: ") + Error.what());
   }
 }
 
-// Fills the result on ThreadCount() threads, each with an evaluator of its own, taking blocks of
-// rows as they come free. A cell depends on its inputs alone, so every thread count gives the
-// same map.
+// Fills the result on ThreadCount() threads (see EvaluateRows).
 // Throws "the result at row <r>, column <c> comes to -9999, ..." (see CheckDataKept) for the
 // first data cell, in row order, whose result is the library's no-data value.
 void Evaluate(const TExpression& Expression, const std::array<const TMap*, kLngLetters>& ArrMaps,
               TMap& Result) {
-  const long LngBlocks = (Result.MbrLngYDim + kLngBlockRows - 1) / kLngBlockRows;
-  const long LngThreads = std::max(1L, std::min(ThreadCount(), LngBlocks));
-  std::vector<std::unique_ptr<TExpression::TEvaluator>> VecEvaluators;
-  for (long LngT = 0; LngT < LngThreads; ++LngT) {
-    try {
-      VecEvaluators.push_back(Expression.NewEvaluator());
-    } catch (const TExpressionError& Error) {
-      Fail(std::string("--expr: ") + Error.what());
-    }
-  }
-  std::atomic<long> LngNextBlock{0};
-  // The first row with a collision, so that every thread count reports the same cell.
-  std::vector<long> VecCollisions(static_cast<std::size_t>(Result.MbrLngYDim), -1);
-  TTaskPool Pool(LngThreads);
-  // One task per evaluator, each taking blocks of rows as they come free.
-  Pool.Run(static_cast<long>(VecEvaluators.size()), [&](long LngT) {
-    TExpression::TEvaluator& Evaluator = *VecEvaluators[static_cast<std::size_t>(LngT)];
-    std::array<const double*, kLngLetters> ArrRows{};
-    for (long LngBlock = LngNextBlock.fetch_add(1); LngBlock < LngBlocks;
-         LngBlock = LngNextBlock.fetch_add(1)) {
-      const long LngEnd = std::min(Result.MbrLngYDim, (LngBlock + 1) * kLngBlockRows);
-      for (long LngRow = LngBlock * kLngBlockRows; LngRow < LngEnd; ++LngRow) {
+  const TLostCell Lost = EvaluateRows(
+      Expression, Result.MbrLngYDim, Result.MbrLngXDim, kDblLibraryNoData, ThreadCount(),
+      [&](long LngRow, std::array<const double*, kLngLetters>& ArrRows, double*& PtrOut) {
         const std::size_t LngR = static_cast<std::size_t>(LngRow);
         for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
           ArrRows[LngI] = ArrMaps[LngI] ? ArrMaps[LngI]->MbrVecValues[LngR].data() : nullptr;
         }
-        try {
-          VecCollisions[LngR] = Evaluator.EvaluateRow(ArrRows, Result.MbrVecValues[LngR].data(),
-                                                      Result.MbrLngXDim, kDblLibraryNoData);
-        } catch (const TExpressionError& Error) {
-          Fail(std::string("--expr: ") + Error.what());
-        }
-      }
-    }
-  });
-  for (std::size_t LngRow = 0; LngRow < VecCollisions.size(); ++LngRow) {
-    if (VecCollisions[LngRow] >= 0) {
-      FailDataLost(LngRow, static_cast<std::size_t>(VecCollisions[LngRow]));
-    }
+        PtrOut = Result.MbrVecValues[LngR].data();
+      });
+  if (Lost.LngRow >= 0) {
+    FailDataLost(static_cast<std::size_t>(Lost.LngRow), static_cast<std::size_t>(Lost.LngColumn));
   }
 }
 
@@ -126,15 +92,11 @@ class TCalcRule final : public TCellRule {
     for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
       ArrRows[LngI] = MbrArrInputs[LngI] == kLngNone ? nullptr : PtrRows[MbrArrInputs[LngI]];
     }
-    try {
-      if (!PtrEvaluator) {
-        PtrEvaluator = MbrExpression.NewEvaluator();
-      }
-      return PtrEvaluator->EvaluateRow(ArrRows, PtrOut, static_cast<long>(LngColumns),
-                                       kDblLibraryNoData);
-    } catch (const TExpressionError& Error) {
-      Fail(std::string("--expr: ") + Error.what());
+    if (!PtrEvaluator) {
+      PtrEvaluator = MbrExpression.NewEvaluator();
     }
+    return PtrEvaluator->EvaluateRow(ArrRows, PtrOut, static_cast<long>(LngColumns),
+                                     kDblLibraryNoData);
   }
 
  private:
@@ -202,7 +164,7 @@ void AddCalcCommand(CLI::App& App, TToolContext& Context) {
       "nodata and decides. A result that is not finite (nodata, 1/0) is no-data. The language is "
       "muparser's: + - * / ^, comparisons, && ||, c ? a : b, min, max, abs, sqrt, exp, log (the "
       "natural logarithm; log10 and log2 too), pow, floor, ceil, round (halves away from zero), "
-      "sin, cos and the rest",
+      "sin, cos and the rest; assignment (A = 5) and lists of expressions (A, B) are refused",
       "tessgrid-tool calc out.asc --expr \"isnodata(A) ? B : (A + B) / 2\" -A a.asc -B b.asc",
       [PtrArgs](TToolRun& Run) { RunCalc(*PtrArgs, Run); });
   AddGrid(PtrCommand, "OUT", PtrArgs->StgOut, "result grid, on the grid of the first input");

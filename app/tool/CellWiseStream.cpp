@@ -21,8 +21,8 @@
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "io/Threads.h"
+#include "model/AxisCoordinates.h"
 #include "model/Fail.h"
-#include "model/UnfilledMap.h"
 
 namespace tessgrid::detail {
 
@@ -36,47 +36,23 @@ bool IsRegularFile(const std::string& StgName) {
          S_ISREG(Status.st_mode);
 }
 
-// Whether every centre of the axis lies strictly inside its own cell of the edge axis, rising in
-// x ('X') or falling in y.
-bool CentresInside(const TAxis& Centres, const TAxis& Edges, char ChrAxis) {
-  const std::size_t LngCells = Centres.MbrVecPoints.size();
-  if (Edges.MbrVecPoints.size() != LngCells + 1) {
-    return false;
-  }
-  for (std::size_t LngI = 0; LngI < LngCells; ++LngI) {
-    const TPoint* PtrCentre = Centres.MbrVecPoints[LngI];
-    const TPoint* PtrBefore = Edges.MbrVecPoints[LngI];
-    const TPoint* PtrAfter = Edges.MbrVecPoints[LngI + 1];
-    if (PtrCentre == nullptr || PtrBefore == nullptr || PtrAfter == nullptr) {
-      return false;
-    }
-    const bool BlnInside =
-        ChrAxis == 'X'
-            ? PtrBefore->MbrDblX < PtrCentre->MbrDblX && PtrCentre->MbrDblX < PtrAfter->MbrDblX
-            : PtrBefore->MbrDblY > PtrCentre->MbrDblY && PtrCentre->MbrDblY > PtrAfter->MbrDblY;
-    if (!BlnInside) {
-      return false;
-    }
-  }
-  return true;
-}
-
 // Whether the library path's result on the grid is written with the grid's own corners and
 // pairs every cell with itself: the result the library builds on the input's centre axes lies
 // on the input's grid (OnGridOf), and its cells hold their centres, so that a cell's lookups
-// find the cell itself. Only the axes are built, no cells.
+// find the cell itself. Told from the header's numbers: a header may claim more than its file
+// holds, and nothing is built for a claim.
 bool OrdinaryGrid(const TGridHeader& Header, const TInputGrid& Grid) {
   if (Header.LngColumns < 1 || Header.LngRows < 1 || !std::isfinite(Header.DblCellSize) ||
       Header.DblCellSize <= 0.0) {
     return false;
   }
-  std::vector<std::vector<double>> VecNoRows;
-  const std::unique_ptr<TMap> PtrInput = MapOfGrid(Header, VecNoRows);
-  const std::unique_ptr<TMap> PtrResult =
-      NewUnfilledMap(PtrInput->MbrPtrXAxis, PtrInput->MbrPtrYAxis);
-  return OnGridOf(*PtrResult, Grid) &&
-         CentresInside(*PtrResult->MbrPtrXAxis, *PtrResult->MbrPtrXAxisInterval, 'X') &&
-         CentresInside(*PtrResult->MbrPtrYAxis, *PtrResult->MbrPtrYAxisInterval, 'Y');
+  const TDerivedEdges Edges = DerivedEdgesOfCentres(
+      Header.DblXll, Header.DblYll, Header.DblCellSize, static_cast<std::size_t>(Header.LngColumns),
+      static_cast<std::size_t>(Header.LngRows));
+  TInputGrid Result = Grid;
+  Result.DblWest = Edges.DblWest;
+  Result.DblSouth = Edges.DblSouth;
+  return Edges.BlnCentresInside && OnGridOf(Result, Grid);
 }
 
 TInputGrid GridOfHeader(const std::string& StgName, const TGridHeader& Header) {
@@ -274,9 +250,6 @@ bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
   }
   TToolCombiner Combiner(Run, VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData},
                          {&Target.Type});
-  if (VecGrids.size() < VecInputs.size()) {
-    Stream.Run(Combiner, nullptr);  // throws the header's failure, after those before it
-  }
   bool BlnStarted = false;
   try {
     Run.WriteFile(StgOutput, [&](const std::string& StgPath) {
@@ -392,10 +365,11 @@ class TSplitSink final : public TRowSink {
 
 // Opens the inputs on a series stream, rasters GDAL reads through row sources, and reads their
 // headers into VecGrids, recorded with the run; BlnHeaders tells whether every header was read
-// (one that failed leaves its failure to the stream, which reads the inputs before it). Returns
-// null, having read no cell, where the run takes the library path: an input that is standard
-// input or not a regular file (a pipe cannot be read twice), and inputs whose headers all read
-// but that CheckAligned refuses or that are no ordinary grid.
+// (one that failed leaves its failure to the stream, which reads the inputs before it, and so
+// does an input too short for its header's claim: see ReadsToFailure). Returns null, having read no
+// cell, where the run takes the library path: an input that is standard input or not a regular
+// file (a pipe cannot be read twice), and inputs whose headers all read but that CheckAligned
+// refuses or that are no ordinary grid.
 std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::string>& VecInputs,
                                           std::vector<TInputGrid>& VecGrids, bool& BlnHeaders) {
   for (const std::string& StgInput : VecInputs) {
@@ -430,7 +404,7 @@ std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::
   for (std::size_t LngI = 0; LngI < Stream.Headers().size(); ++LngI) {
     VecGrids.push_back(GridOfHeader(VecInputs[LngI], Stream.Headers()[LngI]));
   }
-  if (BlnHeaders) {
+  if (BlnHeaders && !Stream.FallsShort()) {
     std::vector<const TInputGrid*> VecAligned;
     for (const TInputGrid& Grid : VecGrids) {
       VecAligned.push_back(&Grid);
@@ -450,6 +424,21 @@ std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::
   return PtrStream;
 }
 
+// Where the run is bound to fail reading its inputs (a header failed, or a file is too short
+// for the cells its header claims), reads them to that failure and throws it, before any output
+// is begun or anything is sized by a claim: the failures come in input order, as the library
+// path loads the inputs. Returns whether it read them; a run that then failed nowhere is left
+// to the library path.
+bool ReadsToFailure(TToolRun& Run, TSeriesStream& Stream, const std::vector<TInputGrid>& VecGrids,
+                    bool BlnHeaders, TCellRule& Rule, std::size_t LngWindow) {
+  if (BlnHeaders && !Stream.FallsShort()) {
+    return false;
+  }
+  TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, {}, {}, {});
+  Stream.Run(Combiner, nullptr);
+  return true;
+}
+
 }  // namespace
 
 bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
@@ -465,6 +454,9 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
     return false;
   }
   TSeriesStream& Stream = *PtrStream;
+  if (ReadsToFailure(Run, Stream, VecGrids, BlnHeaders, Rule, VecGrids.size())) {
+    return false;
+  }
   const int IntDigits = Run.Options().IntDigits == 0 ? kLngRuleDigits : Run.Options().IntDigits;
   const double DblNoData = Run.OutputNoData(VecInputs.front());
   const bool BlnIndent = std::isnan(DblNoData);
@@ -478,7 +470,7 @@ bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
   try {
     Run.WriteText(StgOutput, [&](std::ostream& Output) {
       BlnStarted = true;
-      if (BlnHeaders) {
+      {
         const TInputGrid& First = VecGrids.front();
         TBlockWriter Writer(Output, IntDigits);
         PutGridHeader(Writer, First.LngColumns, First.LngRows, First.DblWest, First.DblSouth,
@@ -524,10 +516,7 @@ bool StreamWindows(TToolRun& Run, const std::vector<std::string>& VecInputs,
     return false;
   }
   TSeriesStream& Stream = *PtrStream;
-  if (!BlnHeaders) {
-    // Throws the failure of the header, after those of the inputs before it.
-    TToolCombiner Combiner(Run, VecGrids, Rule, LngWindow, {}, {}, {});
-    Stream.Run(Combiner, nullptr);
+  if (ReadsToFailure(Run, Stream, VecGrids, BlnHeaders, Rule, LngWindow)) {
     return false;
   }
   // Result i lies on the grid of input i and declares its no-data value.

@@ -178,14 +178,15 @@ double ToLibraryValue(double DblValue, const TInputGrid& Input) {
 }
 
 bool OnGridOf(const TMap& Map, const TInputGrid& Input) {
-  if (Map.MbrLngXDim != Input.LngColumns || Map.MbrLngYDim != Input.LngRows ||
-      Map.MbrDblResolution != Input.DblCellSize || Map.MbrPtrXAxisInterval == nullptr ||
-      Map.MbrPtrYAxisInterval == nullptr) {
-    return false;
-  }
-  const TInputGrid Result = DescribeInput("", Map);
-  return SameEdge(Result.DblWest, Input.DblWest, Input.DblCellSize) &&
-         SameEdge(Result.DblSouth, Input.DblSouth, Input.DblCellSize);
+  return Map.MbrPtrXAxisInterval != nullptr && Map.MbrPtrYAxisInterval != nullptr &&
+         OnGridOf(DescribeInput("", Map), Input);
+}
+
+bool OnGridOf(const TInputGrid& Grid, const TInputGrid& Input) {
+  return Grid.LngColumns == Input.LngColumns && Grid.LngRows == Input.LngRows &&
+         Grid.DblCellSize == Input.DblCellSize &&
+         SameEdge(Grid.DblWest, Input.DblWest, Input.DblCellSize) &&
+         SameEdge(Grid.DblSouth, Input.DblSouth, Input.DblCellSize);
 }
 
 void CheckAligned(const std::vector<const TInputGrid*>& VecGrids) {

@@ -90,6 +90,9 @@ double ToLibraryValue(double DblValue, const TInputGrid& Input);
 /// that differ by at most 1e-6 of a cell.
 bool OnGridOf(const TMap& Map, const TInputGrid& Input);
 
+/// OnGridOf for a grid described by its numbers, the corners as DescribeInput states them.
+bool OnGridOf(const TInputGrid& Grid, const TInputGrid& Input);
+
 /// Checks that the grids pair cell for cell by column and row: the same ncols, nrows and
 /// cellsize, and corners within 1e-6 of a cell.
 /// Throws "grids are not aligned: a.asc and b.asc differ in xllcorner (1000 vs 900000)" for the

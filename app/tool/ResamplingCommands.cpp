@@ -75,8 +75,13 @@ void AddResamplingCommands(CLI::App& App, TToolContext& Context) {
   auto PtrResample = std::make_shared<TResamplingArguments>();
   PtrCommand = AddResamplingCommand(
       App, Context, "resample",
-      "IN at cell size R over its whole area, each cell's centre sampled from the nearest cell or "
-      "bilinearly (as gdalwarp -tr R R over IN's extent)",
+      "IN at cell size R over its whole area, as gdalwarp -tr R R over IN's extent computes it: "
+      "near takes the cell holding each cell's centre (a centre on a boundary takes the cell "
+      "south or east of it); bilinear weighs the cell on either side of the centre in each "
+      "direction by 1 - d / r (d the distance between centres, r IN's cell size), and once R "
+      "exceeds about 1.05 r every cell whose centre lies within R by 1 - d / R, the kernel "
+      "gdalwarp widens when coarsening; no-data cells drop out and the other weights are "
+      "scaled to sum to 1",
       "tessgrid-tool resample dem.asc dem_10m.asc --method bilinear --resolution 10", PtrResample,
       [](const TResamplingArguments& Args, const TMap* PtrIn) {
         return TMapTools::Resample(

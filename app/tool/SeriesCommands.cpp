@@ -9,6 +9,7 @@
 
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/NoDataModel.h"
+#include "app/tool/PresentGradients.h"
 #include "app/tool/ToolFrame.h"
 #include "model/Fail.h"
 #include "ops/SeriesRows.h"
@@ -25,6 +26,7 @@ struct TSeriesArguments {
   std::string StgList;              ///< sum, count, average: a file naming the grids instead
   std::string StgOutputs;           ///< moving-average, gradients: a file naming the outputs
   int IntWindow = 0;                ///< moving-average, gradients
+  bool BlnZeroMissing = false;      ///< gradients: the library's rule, a 0 counted as missing
 };
 
 using TAggregate = TMap* (*)(std::vector<TMap*>);
@@ -123,14 +125,15 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
   });
 }
 
+// PtrZeroRule, when given, is the operation --zero-missing asks for instead.
 void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
                       const std::string& StgSummary, TSeriesOperation PtrOperation,
-                      bool BlnWindowsOnTheirFirstMap) {
+                      TSeriesOperation PtrZeroRule, bool BlnWindowsOnTheirFirstMap) {
   auto PtrArgs = std::make_shared<TSeriesArguments>();
   CLI::App* PtrCommand = AddCommand(
       App, Context, StgName, StgSummary,
       "tessgrid-tool " + StgName + " --window 3 m1.asc m2.asc m3.asc m4.asc --outputs outs.txt",
-      [PtrArgs, PtrOperation, BlnWindowsOnTheirFirstMap](TToolRun& Run) {
+      [PtrArgs, PtrOperation, PtrZeroRule, BlnWindowsOnTheirFirstMap](TToolRun& Run) {
         const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
         // A moving average is the average rule over each window: aligned grids stream.
@@ -143,10 +146,11 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
         }
         std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(PtrArgs->VecIns);
         Run.CheckAligned(PtrArgs->VecIns);
+        const TSeriesOperation PtrRun = PtrArgs->BlnZeroMissing ? PtrZeroRule : PtrOperation;
         const std::vector<std::unique_ptr<TMap>> VecResults =
-            tessgrid::Own(PtrOperation(tessgrid::Borrow(VecMaps), PtrArgs->IntWindow));
-        // A window's average is -9999 only where one of its grids has no data; slopes keep the
-        // library's own no-data rules (a first value of 0).
+            tessgrid::Own(PtrRun(tessgrid::Borrow(VecMaps), PtrArgs->IntWindow));
+        // A window's average is -9999 only where one of its grids has no data; a slope is
+        // no-data where too few values are present.
         for (std::size_t LngI = 0; BlnWindowsOnTheirFirstMap && LngI < VecResults.size(); ++LngI) {
           CheckDataKept(ConstMaps(VecMaps, LngI, static_cast<std::size_t>(PtrArgs->IntWindow)),
                         *VecResults[LngI]);
@@ -172,6 +176,13 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
                    "file naming the output grids, one a line, one per window")
       ->required()
       ->type_name("OUTLIST");
+  if (PtrZeroRule != nullptr) {
+    PtrCommand->add_flag("--zero-missing", PtrArgs->BlnZeroMissing,
+                         "the library's zero rule, for series where 0 means missing: a cell that "
+                         "is 0 in a window's first grid is no-data, and a 0 in another grid but "
+                         "the last takes a nonzero value from its 3 x 3 neighbourhood in that "
+                         "grid (TMapTools::FindNonzeroNeighbourVal)");
+  }
 }
 
 }  // namespace
@@ -191,11 +202,13 @@ void AddSeriesCommands(CLI::App& App, TToolContext& Context) {
   AddWindowCommand(App, Context, "moving-average",
                    "the average of every W consecutive aligned grids, one output per window; "
                    "no-data in any grid of a window gives no-data",
-                   TMapTools::MovingAverage, true);
+                   TMapTools::MovingAverage, nullptr, true);
   AddWindowCommand(App, Context, "gradients",
                    "the least-squares slope over every W + 1 consecutive aligned grids, one output "
-                   "each; a cell without a finite slope (too few values) is no-data",
-                   TMapTools::ValueGradients, false);
+                   "each, of each cell's values against the grids' positions; no-data cells are "
+                   "left out (a 0 is a value; see --zero-missing) and a cell with fewer than two "
+                   "values is no-data",
+                   GradientsOfPresentValues, TMapTools::ValueGradients, false);
 }
 
 }  // namespace tessgrid::detail

@@ -88,13 +88,17 @@ bool IsGeoTiffName(const std::string& StgName) {
 }
 
 // The GDAL format of a grid output, or "" for tessgrid's own ASCII grid: .asc and standard
-// output always, .tif and .tiff GeoTIFF, any other name --format when it was given.
+// output always, any other name --format when it was given, else GeoTIFF for .tif and .tiff.
+// The format asked for wins over the name: a Cloud-Optimized GeoTIFF is named .tif too.
 std::string RasterFormat(const std::string& StgOutput, const TToolOptions& Options) {
 #ifdef TESSGRID_WITH_GDAL
   if (IsStandardStream(StgOutput) || HasExtension(StgOutput, ".asc")) {
     return std::string();
   }
-  return IsGeoTiffName(StgOutput) ? std::string("GTiff") : Options.StgFormat;
+  if (!Options.StgFormat.empty()) {
+    return Options.StgFormat;
+  }
+  return IsGeoTiffName(StgOutput) ? std::string("GTiff") : std::string();
 #else
   static_cast<void>(StgOutput);
   static_cast<void>(Options);
@@ -372,6 +376,15 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
   }
   MbrStgFirstInput = VecInputs.empty() ? std::string() : VecInputs.front();
   OpenRasters(VecFiles);
+#ifdef TESSGRID_WITH_GDAL
+  // A format or an option that cannot keep the cells fails the run before anything is read:
+  // the writer would refuse it only once the result exists.
+  for (const std::string& StgOutput : VecOutputs) {
+    if (WritesRaster(StgOutput)) {
+      CheckRasterTarget(RasterTarget(StgOutput, std::string()), StgOutput);
+    }
+  }
+#endif
   // Each input's coordinate system, from its raster or its sidecar, and all of them alike
   // unless --ignore-crs.
   const std::string* PtrFirstInput = nullptr;
@@ -553,7 +566,7 @@ void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::stri
     return;
   }
   Layout.IntDigits = MbrOptions.IntDigits;
-  Layout.BlnIndentRows = std::isnan(Layout.DblNoData);
+  Layout.BlnNaNNoData = std::isnan(Layout.DblNoData);
   WriteText(StgOutput, [PtrMap, Layout](std::ostream& Output) {
     WriteGridWithLayout(*PtrMap, Layout, Output);
   });
@@ -564,11 +577,13 @@ TRasterTarget TToolRun::RasterTarget(const std::string& StgOutput, const std::st
   TRasterTarget Target;
 #ifdef TESSGRID_WITH_GDAL
   Target.StgFormat = RasterFormat(StgOutput, MbrOptions);
-  // A GeoTIFF made from a GeoTIFF keeps its cell type unless told otherwise.
+  // A GeoTIFF made from a GeoTIFF keeps its cell type unless told otherwise; a Cloud-Optimized
+  // one is a GeoTIFF too.
   const TRasterFacts* PtrFirst = RasterFacts(MbrStgFirstInput);
   if (!MbrOptions.StgType.empty()) {
     RasterTypeOf(MbrOptions.StgType, Target.Type);
-  } else if (Target.StgFormat == "GTiff" && PtrFirst != nullptr && PtrFirst->StgFormat == "GTiff") {
+  } else if ((Target.StgFormat == "GTiff" || Target.StgFormat == "COG") && PtrFirst != nullptr &&
+             PtrFirst->StgFormat == "GTiff") {
     RasterTypeOf(PtrFirst->StgType, Target.Type);
   }
   if (Target.StgFormat == "GTiff") {
@@ -590,7 +605,11 @@ TRasterTarget TToolRun::RasterTarget(const std::string& StgOutput, const std::st
 
 void TToolRun::WriteFile(const std::string& StgOutput,
                          const std::function<void(const std::string&)>& Write) {
+#ifdef TESSGRID_WITH_GDAL
+  StageRasterFile(MbrOutputs, StgOutput, Write);
+#else
   MbrOutputs.StageFile(StgOutput, Write);
+#endif
 }
 
 void TToolRun::StageRaster(const TMap& Map, const TGridLayout& Layout, const std::string& StgOutput,
@@ -598,7 +617,7 @@ void TToolRun::StageRaster(const TMap& Map, const TGridLayout& Layout, const std
 #ifdef TESSGRID_WITH_GDAL
   const TRasterTarget Target = RasterTarget(StgOutput, StgSource);
   CheckFitsType(Map, Layout.DblNoData, Target.Type, StgOutput);
-  MbrOutputs.StageFile(StgOutput, [&](const std::string& StgPath) {
+  WriteFile(StgOutput, [&](const std::string& StgPath) {
     tessgrid::detail::WriteRaster(Map, Layout, Target, StgPath, StgOutput);
   });
 #else

@@ -165,8 +165,10 @@ class TToolRun {
   /// Keeps the inputs' sidecar texts, so outputs get them even when an output replaces an input.
   /// Throws CLI::ValidationError for a command-line error ("output x.asc is named twice",
   /// "outputs x.asc and ./x.asc are the same file"), "inputs have different coordinate
-  /// systems: a.prj, b.prj", the failures of TPrjFileTools::LoadPrjFile, and those of
-  /// CheckWritable for the first output (or its sidecar) that cannot be written.
+  /// systems: a.prj, b.prj", the failures of TPrjFileTools::LoadPrjFile, those of
+  /// CheckWritable for the first output (or its sidecar) that cannot be written, and, built
+  /// with GDAL, those of CheckRasterTarget for the first raster output whose format, type or
+  /// options cannot keep the cells.
   void Prepare(const std::vector<std::string>& VecInputs,
                const std::vector<std::string>& VecOutputs);
 
@@ -223,8 +225,8 @@ class TToolRun {
   /// with a blank, so that readers that take a line starting with a letter for a header read a
   /// row starting with nan. Throws the failures of ToDeclaredNoData, TOutputSet::Stage and
   /// StageRemoval.
-  /// Built with GDAL, an output named .tif or .tiff is a GeoTIFF, and one with another name than
-  /// .asc (but not "-") is of the --format given, if any: a raster of the --type, its
+  /// Built with GDAL, an output with another name than .asc (but not "-") is of the --format
+  /// given, if any, else a GeoTIFF when named .tif or .tiff: a raster of the --type, its
   /// coordinate system that of the source, no sidecar. Throws then the failures of
   /// CheckFitsType, WriteRaster and TOutputSet::StageFile instead of Stage's.
   void Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource);
@@ -248,7 +250,8 @@ class TToolRun {
   /// format's defaults and --co, and the input's coordinate system.
   TRasterTarget RasterTarget(const std::string& StgOutput, const std::string& StgSource);
 
-  /// Stages an output that Write fills at the path it is given (see TOutputSet::StageFile).
+  /// Stages a raster output that Write makes at the path it is given, with every file its
+  /// format writes beside it (see StageRasterFile and TOutputSet::StageFile).
   /// Throws the failures of TOutputSet::StageFile.
   void WriteFile(const std::string& StgOutput,
                  const std::function<void(const std::string&)>& Write);

@@ -93,7 +93,8 @@ int RunTool(int argc, char** argv) {
                  "The band read from every raster GDAL opens (default 1)")
       ->check(CLI::PositiveNumber);
   App.add_option("--format", Context.Options.StgFormat,
-                 "GDAL format (short name) of outputs not named .asc, .tif or .tiff");
+                 "GDAL format (short name) of every output not named .asc, whatever its name "
+                 "(without it, .tif and .tiff are GeoTIFF and others ASCII grids)");
   App.add_option("--co", Context.Options.VecCreationOptions,
                  "A creation option KEY=VALUE of raster outputs; repeatable")
       ->allow_extra_args(false)
@@ -106,7 +107,7 @@ int RunTool(int argc, char** argv) {
   App.add_option("--type", Context.Options.StgType,
                  "Cell type of raster outputs (default Float64, or that of the first input when "
                  "a GeoTIFF is made from a GeoTIFF)")
-      ->check(CLI::IsMember({"Float64", "Float32", "Int32", "Int16", "Byte"}));
+      ->check(CLI::IsMember({"Float64", "Float32", "Int32", "UInt32", "Int16", "UInt16", "Byte"}));
 #endif
   App.require_subcommand(1);
   tessgrid::detail::AddArithmeticCommands(App, Context);

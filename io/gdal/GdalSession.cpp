@@ -5,6 +5,7 @@
 #include <cpl_conv.h>
 #include <cpl_error.h>
 
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -16,7 +17,6 @@ void UseGdal() {
   static std::once_flag Registered;
   std::call_once(Registered, []() {
     CPLSetErrorHandler(CPLQuietErrorHandler);
-    CPLSetConfigOption("GDAL_PAM_ENABLED", "NO");
     // GeoTIFF blocks are decoded and encoded on the command's threads. Under ThreadSanitizer
     // they stay on one: GDAL is not instrumented, so the sanitizer cannot see the hand-over of
     // a block from GDAL's workers to the caller and would report it as a race.
@@ -36,6 +36,32 @@ std::string GdalMessage() {
     return "GDAL reported no cause";
   }
   return PtrMessage;
+}
+
+TGdalFailureTrap::TGdalFailureTrap() {
+  MbrChrMessage[0] = '\0';
+  CPLPushErrorHandlerEx(Keep, this);
+}
+
+TGdalFailureTrap::~TGdalFailureTrap() {
+  CPLPopErrorHandler();
+}
+
+std::string TGdalFailureTrap::Message() const {
+  return MbrChrMessage[0] == '\0' ? std::string("GDAL reported no cause")
+                                  : std::string(MbrChrMessage);
+}
+
+void CPL_STDCALL TGdalFailureTrap::Keep(CPLErr Class, CPLErrorNum, const char* PtrMessage) {
+  auto* PtrTrap = static_cast<TGdalFailureTrap*>(CPLGetErrorHandlerUserData());
+  if (PtrTrap == nullptr || (Class != CE_Failure && Class != CE_Fatal) || PtrTrap->MbrBlnFailed) {
+    return;
+  }
+  PtrTrap->MbrBlnFailed = true;
+  if (PtrMessage != nullptr) {
+    std::strncpy(PtrTrap->MbrChrMessage, PtrMessage, sizeof PtrTrap->MbrChrMessage - 1);
+    PtrTrap->MbrChrMessage[sizeof PtrTrap->MbrChrMessage - 1] = '\0';
+  }
 }
 
 }  // namespace tessgrid::detail

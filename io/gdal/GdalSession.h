@@ -12,13 +12,38 @@
 namespace tessgrid::detail {
 
 /// Registers GDAL's drivers on the first call, and makes GDAL quiet: its messages are kept for
-/// GdalMessage instead of going to standard error (the tool's failure is one line), and no
-/// .aux.xml sidecars are written, which would be left beside a temporary instead of the output.
-/// GeoTIFF blocks are decoded and encoded on ThreadCount() threads. Clears the last message.
+/// GdalMessage instead of going to standard error (the tool's failure is one line). GDAL's
+/// .aux.xml sidecars are read and written as GDAL users expect: a raster written goes out with
+/// all its files (see TOutputSet::StageFile). GeoTIFF blocks are decoded and encoded on
+/// ThreadCount() threads. Clears the last message.
 void UseGdal();
 
 /// Returns GDAL's last message, or "GDAL reported no cause" when it left none.
 std::string GdalMessage();
+
+/// Keeps the first failure GDAL reports on the calling thread while it lives, so that a write
+/// fails on every failure GDAL met, not only on one that is still the last message when it is
+/// asked (later calls reset it, and a failed close leaves none). Warnings do not count. Records
+/// without allocating: GDAL may report a failed allocation.
+class TGdalFailureTrap {
+ public:
+  TGdalFailureTrap();
+  ~TGdalFailureTrap();
+  TGdalFailureTrap(const TGdalFailureTrap&) = delete;
+  TGdalFailureTrap& operator=(const TGdalFailureTrap&) = delete;
+
+  /// Returns whether GDAL reported a failure since the trap was set.
+  bool Failed() const { return MbrBlnFailed; }
+
+  /// Returns the first failure's message, or "GDAL reported no cause".
+  std::string Message() const;
+
+ private:
+  static void CPL_STDCALL Keep(CPLErr Class, CPLErrorNum LngNumber, const char* PtrMessage);
+
+  bool MbrBlnFailed = false;  ///< a failure was reported
+  char MbrChrMessage[1024];   ///< its message, cut to fit; "" until then
+};
 
 /// Closes a dataset; a raster being written is complete once it is closed.
 struct TDatasetClose {

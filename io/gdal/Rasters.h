@@ -12,6 +12,7 @@
 
 #include "io/GridHeader.h"
 #include "io/GridWriter.h"
+#include "io/SafeReplace.h"
 #include "model/TMap.h"
 
 namespace tessgrid::detail {
@@ -88,10 +89,10 @@ class TRasterReader {
 };
 
 /// The cell types an output raster may take.
-enum class TRasterType { kFloat64, kFloat32, kInt32, kInt16, kByte };
+enum class TRasterType { kFloat64, kFloat32, kInt32, kUInt32, kInt16, kUInt16, kByte };
 
-/// Returns the type of GDAL's name ("Float64", "Float32", "Int32", "Int16", "Byte") and true,
-/// or false for any other name.
+/// Returns the type of GDAL's name ("Float64", "Float32", "Int32", "UInt32", "Int16", "UInt16",
+/// "Byte") and true, or false for any other name.
 bool RasterTypeOf(const std::string& StgName, TRasterType& Type);
 
 /// Returns GDAL's name of the type.
@@ -114,6 +115,33 @@ std::vector<std::string> DefaultGeoTiffOptions(TRasterType Type);
 /// Checks that GDAL has a driver of the name that writes rasters.
 /// Throws "GDAL has no raster format NAME that it can write" as std::string otherwise.
 void CheckRasterFormat(const std::string& StgFormat);
+
+/// Checks, before anything is written, that the target's format writes a file of its own and
+/// holds the target's type, and that no creation option (the defaults, then the user's) would
+/// make the cells read back otherwise than they were written: lossy compression (JPEG, WEBP but
+/// lossless, LERC with a MAX_Z_ERROR, JXL but lossless, JPEG 2000 but reversible at quality
+/// 100), fewer bits than the type's (NBITS), dropped bits (DISCARD_LSB), Byte cells read as
+/// signed (PIXELTYPE), a grid resampled to a tiling scheme or another coordinate system (COG's
+/// TILING_SCHEME, TARGET_SRS, RES, EXTENT). What no rule foresees, TRasterRowWriter::Finish
+/// finds by reading the raster back.
+/// Throws, as std::string with the output's name O and the format F: "GDAL has no raster format
+/// F that it can write"; "O: GDAL's format F writes no file that holds the cells; choose another
+/// with --format" (MEM, VRT and the formats of services and databases); "O: GDAL's format F
+/// holds A or B cells, not T; choose one with --type" (the tool's types the format lists) or
+/// "O: GDAL's format F holds none of the cell types tessgrid-tool writes; choose another with
+/// --format"; "O: GDAL's format F compresses with loss; the cells would not read back as
+/// written" (JPEG), with " unless LOSSLESS=YES" (WEBP) or " unless QUALITY=100 and
+/// REVERSIBLE=YES" (JP2OpenJPEG) before the semicolon; "O: the creation option K=V R; the
+/// cells would not read back as written", R saying what the option does ("compresses with
+/// loss", "compresses with loss unless WEBP_LOSSLESS=YES", "lets LERC change each cell by up
+/// to V", "compresses with loss unless JXL_LOSSLESS=YES", "keeps N bits of each T cell", "drops
+/// the low bits of each cell", "makes Byte cells read as signed", "resamples the grid to a
+/// tiling scheme", "resamples the grid to another grid").
+void CheckRasterTarget(const TRasterTarget& Target, const std::string& StgOutput);
+
+/// The suffixes of the files GDAL reads with a raster NAME without being asked (NAME.aux.xml,
+/// NAME.ovr, NAME.msk): left from an earlier file of the name, they would describe it instead.
+const std::vector<std::string>& RasterCompanions();
 
 /// CheckFitsType's check of the no-data value alone; throws its failures for it.
 void CheckNoDataFitsType(double DblNoData, TRasterType Type, const std::string& StgOutput);
@@ -141,15 +169,21 @@ void CheckFitsType(const TMap& Map, double DblNoData, TRasterType Type,
 /// A raster of the target's format and type written a run of rows at a time, north to south,
 /// under the layout's size, corner, cell size and no-data value, with the target's coordinate
 /// system. Formats GDAL creates directly hold only the rows of the blocks not yet complete;
-/// formats written in one pass (PNG, GDAL's own ASCII grid) get a copy of a raster made in
-/// memory when finished. Check the cells against the type first: GDAL would clip and round what
-/// does not fit.
+/// formats written in one pass (PNG, COG) get a copy of a raster made in memory when finished.
+/// Check the cells against the type first: GDAL would clip and round what does not fit. Every
+/// failure GDAL reports along the way fails the write, also one a later call would cover up,
+/// and the raster is read back once written: a write that GDAL reports done but that does not
+/// hold the cells as written fails too. Give it a path of its own (TOutputSet::StageFile): the
+/// format may write further files named after it.
 class TRasterRowWriter {
  public:
   /// Creates the raster at the path, which GDAL creates or truncates.
-  /// Throws, as std::string with the output's name O: "O: GDAL does not understand the
-  /// coordinate system of F" (F the target's StgCrsOrigin); "Unable to write file O: " and
-  /// GDAL's message when GDAL fails.
+  /// Throws, as std::string with the output's name O: the failures of CheckRasterTarget;
+  /// "O: GDAL does not understand the coordinate system of F" (F the target's StgCrsOrigin);
+  /// "Unable to write file O: " and GDAL's message when GDAL fails (the path in it given as O);
+  /// "O: GDAL's format F does not take " followed by "the grid's corner and cell size", "the
+  /// coordinate system of F" or "the NODATA_value V" when the format refuses one without a
+  /// message.
   TRasterRowWriter(const TGridLayout& Layout, const TRasterTarget& Target,
                    const std::string& StgPath, const std::string& StgOutput);
   ~TRasterRowWriter();
@@ -161,7 +195,16 @@ class TRasterRowWriter {
   void Write(const std::function<const double*(std::size_t)>& RowAt, std::size_t LngRows);
 
   /// Completes the raster once every row is written: its last blocks, or its copy, go to the
-  /// file and the file is closed. Throws "Unable to write file O: " and GDAL's message.
+  /// file and the file is closed; then it is opened again and read back whole.
+  /// Throws "Not every row is written in TRasterRowWriter::Finish" before the last row is;
+  /// "Unable to write file O: " and GDAL's message when GDAL fails; "Unable to write file O:
+  /// GDAL cannot read back what its format F wrote: " and GDAL's message; "Unable to write file
+  /// O: GDAL reads back other cells than were written, in row R" (the format or its options
+  /// change values, or GDAL met a failure it could not report); and, when the format does not
+  /// keep the grid, "O: GDAL's format F reads back " followed by "C x R cells, not C0 x R0", "T
+  /// cells, not T0", "another corner or cell size", "without the NODATA_value V0", "the
+  /// NODATA_value V, not V0" or "without the coordinate system", and "; the format or its
+  /// options do not keep the grid as written".
   void Finish();
 
  private:
@@ -169,15 +212,19 @@ class TRasterRowWriter {
   std::unique_ptr<TOpen> MbrPtrOpen;  ///< the dataset and where the writing stands; never null
 };
 
-/// Writes the map as a raster of the target's format and type at the path (which GDAL creates
-/// or truncates), under the layout's corner, cell size and no-data value, with the target's
-/// coordinate system; formats that cannot be written cell by cell get a copy of a raster made
-/// in memory. Call CheckFitsType first: GDAL would clip and round what does not fit.
-/// Throws, as std::string with the output's name O: "O: GDAL does not understand the coordinate
-/// system of F" (F the target's StgCrsOrigin); "Unable to write file O: " and GDAL's message
-/// when GDAL fails.
+/// Writes the map as a raster of the target's format and type at the path (see
+/// TRasterRowWriter), under the layout's corner, cell size and no-data value, with the target's
+/// coordinate system. Call CheckFitsType first: GDAL would clip and round what does not fit.
+/// Throws the failures of TRasterRowWriter.
 void WriteRaster(const TMap& Map, const TGridLayout& Layout, const TRasterTarget& Target,
                  const std::string& StgPath, const std::string& StgOutput);
+
+/// Stages in the set the raster Write makes at the path it is given (a TRasterRowWriter or
+/// WriteRaster there), with every further file its format writes and the removal of the
+/// RasterCompanions it does not write (see TOutputSet::StageFile).
+/// Throws the failures of TOutputSet::StageFile and of Write.
+void StageRasterFile(TOutputSet& Outputs, const std::string& StgOutput,
+                     const std::function<void(const std::string&)>& Write);
 
 /// Returns whether two coordinate-system texts (WKT or .prj) describe the same system by
 /// meaning, as GDAL's OGRSpatialReference::IsSame judges; texts GDAL cannot read are compared

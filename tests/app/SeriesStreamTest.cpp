@@ -3,6 +3,7 @@
 // bytes and the same first failure, on 1, 2, 3 and 7 threads, over generated series.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -367,4 +368,104 @@ TEST_F(SeriesStreamTest, MovingAveragesStreamTheBytesAndFirstFailureOfTheLibrary
   EXPECT_EQ(Lost.StgErr,
             "tessgrid-tool: the result at row 2, column 0 comes to -9999, which the library's "
             "operations take for no-data; tessgrid-tool cannot keep it as data\n");
+}
+
+TEST_F(SeriesStreamTest, EveryStreamedCommandFailsAClaimItsInputCannotHoldAtOnce) {
+  // Three cells under headers that claim billions: the stream must neither build the claimed
+  // grid to decide how to run nor size its rows, rings or outputs by the claim before the file
+  // has shown that it cannot hold it.
+  const char* const kClaims[] = {"ncols 300\nnrows 10000000", "ncols 2147483648\nnrows 3",
+                                 "ncols 3\nnrows 300000000"};
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const std::string StgLimit;
+#else
+  const std::string StgLimit = "ulimit -v 262144; ";
+#endif
+  const std::string StgOut = Work("out.asc");
+  const std::string StgLine =
+      "tessgrid-tool: Unexpected end of file found in TARCGISFileTools::LoadARCGISFile\n";
+  for (const char* PtrClaim : kClaims) {
+    const std::string StgClaim =
+        Put("claim.asc", std::string(PtrClaim) +
+                             "\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n1 2 3\n");
+    std::vector<std::vector<std::string>> VecRuns = {
+        {"add", StgClaim, StgClaim, StgOut},
+        {"subtract", StgClaim, StgClaim, StgOut},
+        {"multiply", StgClaim, StgClaim, StgOut},
+        {"divide", StgClaim, StgClaim, StgOut},
+        {"sum", StgOut, StgClaim, StgClaim},
+        {"count", StgOut, StgClaim},
+        {"average", StgOut, StgClaim, StgClaim},
+        {"moving-average", "--window", "2", "--outputs",
+         Put("outs.txt", StgOut + "\n" + Work("out1.asc") + "\n"), StgClaim, StgClaim, StgClaim}};
+#ifdef TESSGRID_WITH_CALC
+    VecRuns.push_back({"calc", StgOut, "--expr", "A+1", "-A", StgClaim});
+#endif
+    for (const std::vector<std::string>& VecArgs : VecRuns) {
+      const TRun Result = RunProgram(tessgrid_test::kToolExe, VecArgs, StgLimit, "/dev/null", ">");
+      EXPECT_EQ(Result.StgErr, StgLine) << VecArgs[0] << " " << PtrClaim;
+      EXPECT_EQ(Result.LngStatus, 1) << VecArgs[0] << " " << PtrClaim;
+      EXPECT_FALSE(fs::exists(StgOut)) << VecArgs[0] << " " << PtrClaim;
+      EXPECT_FALSE(fs::exists(Work("out1.asc"))) << VecArgs[0] << " " << PtrClaim;
+      for (const std::string& StgEntry : Entries()) {
+        EXPECT_EQ(StgEntry.find(".tmp"), std::string::npos) << VecArgs[0] << " " << PtrClaim;
+      }
+    }
+  }
+}
+
+TEST_F(SeriesStreamTest, ASeriesBeyondTheOpenFileLimitIsReadWithItsFilesOpenedInTurn) {
+  TSeriesMaker Maker(37);
+  // A hundred inputs under a limit of 40 open files, however many threads read them.
+  std::vector<std::string> VecFiles;
+  for (int IntI = 0; IntI < 100; ++IntI) {
+    VecFiles.push_back(
+        Put("m" + std::to_string(IntI) + ".asc",
+            Maker.Grid(7, 61, "100", IntI % 3 == 0 ? "nan" : "-9999", TFault::kNone, -1, false)));
+  }
+  const std::string StgOut = Work("out.asc");
+  for (int IntCommand = 0; IntCommand < 3; ++IntCommand) {
+    std::vector<std::string> VecArgs = Command(IntCommand, VecFiles, {});
+    std::replace(VecArgs.begin(), VecArgs.end(), std::string("OUT"), StgOut);
+    const TRun Open = RunTool(VecArgs);
+    ASSERT_EQ(Open.LngStatus, 0) << Open.StgErr;
+    const std::string StgExpected = ReadFile(StgOut);
+    fs::remove(StgOut);
+    for (const int IntThreads : {1, 3}) {
+      const TRun Limited = RunProgram(
+          tessgrid_test::kToolExe, VecArgs,
+          "ulimit -n 40; TESSGRID_THREADS=" + std::to_string(IntThreads) + " ", "/dev/null", ">");
+      ASSERT_EQ(Limited.StgErr, "") << VecArgs[0] << " threads " << IntThreads;
+      ASSERT_EQ(Limited.LngStatus, 0);
+      EXPECT_EQ(ReadFile(StgOut), StgExpected) << VecArgs[0] << " threads " << IntThreads;
+      fs::remove(StgOut);
+    }
+  }
+  // A limit that leaves no room for an input beside the output is named. It is set for the tool
+  // alone, as the shell needs descriptors of its own to redirect the tool's streams, and after
+  // closing what the test's runner may have left open beside them. The sanitizers' runtimes
+  // need descriptors of their own at start-up (GridReaderTest names the limit under them too).
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  std::vector<std::string> VecSum = Command(0, VecFiles, {});
+  std::replace(VecSum.begin(), VecSum.end(), std::string("OUT"), StgOut);
+  const TRun Starved =
+      RunProgram(tessgrid_test::kToolExe, VecSum,
+                 "exec 3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&-; prlimit --nofile=4 ", "/dev/null", ">");
+  EXPECT_EQ(Starved.StgErr, "tessgrid-tool: Unable to open file " + VecFiles[0] +
+                                ": too many files are open at once (the limit is 4); raise it "
+                                "with ulimit -n\n");
+  EXPECT_FALSE(fs::exists(StgOut));
+#endif
+  // A bad cell late in one input is still the failure reported, in input order.
+  Put("m70.asc", Maker.Grid(7, 61, "100", "-9999", TFault::kBadToken, 7 * 61 - 1, false));
+  Put("m90.asc", Maker.Grid(7, 61, "100", "-9999", TFault::kBadToken, 0, false));
+  std::vector<std::string> VecArgs = Command(2, VecFiles, {});
+  std::replace(VecArgs.begin(), VecArgs.end(), std::string("OUT"), StgOut);
+  const TRun Failed = RunProgram(tessgrid_test::kToolExe, VecArgs,
+                                 "ulimit -n 40; TESSGRID_THREADS=3 ", "/dev/null", ">");
+  EXPECT_EQ(Failed.StgErr,
+            "tessgrid-tool: File format error: invalid cell value '1x' at row 60, column 6 in "
+            "TARCGISFileTools::LoadARCGISFile\n");
+  EXPECT_EQ(Failed.LngStatus, 1);
+  EXPECT_FALSE(fs::exists(StgOut));
 }

@@ -1,5 +1,5 @@
 // tests/app/ToolCalcTest.cpp - tessgrid-tool calc: its language, its no-data rule, its errors,
-// and results that do not depend on the thread count. Skipped where calc was not built.
+// and results that do not depend on the thread count. Built only where calc is.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -43,13 +43,7 @@ std::string RowOf(const std::vector<double>& VecCells) {
 class ToolCalcTest : public tessgrid_test::TToolTest {
  protected:
   void SetUp() override {
-#ifndef TESSGRID_WITH_CALC
-    GTEST_SKIP() << "tessgrid-tool calc is not built (muparser was not found)";
-#endif
     TToolTest::SetUp();
-    if (IsSkipped()) {
-      return;
-    }
     Put("a.asc", Grid(6, 1, RowOf(kVecA)));
     Put("b.asc", Grid(6, 1, RowOf(kVecB)));
   }
@@ -195,6 +189,40 @@ TEST_F(ToolCalcTest, ASyntaxErrorIsACommandLineErrorThatPointsAtItsColumn) {
                    "--expr: unexpected token \"foo\" found at column 5 in \"A + foo\"");
   ExpectUsageError({"calc", Work("out.asc"), "--expr", "min(A", "-A", Work("a.asc")},
                    "--expr: missing parenthesis at column 7 in \"min(A\"");
+}
+
+TEST_F(ToolCalcTest, AssignmentsAndListsOfExpressionsAreCommandLineErrors) {
+  ExpectUsageError({"calc", Work("out.asc"), "--expr", "A=5", "-A", Work("a.asc")},
+                   "--expr: unexpected assignment \"=\" (to compare, write \"==\") at column 2 "
+                   "in \"A=5\"");
+  ExpectUsageError(
+      {"calc", Work("out.asc"), "--expr", "(B = A) * 2", "-A", Work("a.asc"), "-B", Work("b.asc")},
+      "--expr: unexpected assignment \"=\" (to compare, write \"==\") at column 4 "
+      "in \"(B = A) * 2\"");
+  ExpectUsageError({"calc", Work("out.asc"), "--expr", "A + 1, A", "-A", Work("a.asc")},
+                   "--expr: unexpected \",\" outside a function's arguments (calc computes one "
+                   "expression) at column 6 in \"A + 1, A\"");
+  // A comparison is no assignment.
+  EXPECT_EQ(CalcAB("A == 1.5 || B >= 7"), (std::vector<double>{0, 1, 0, 1, 0, 0}));
+}
+
+TEST_F(ToolCalcTest, ALongRejectedExpressionIsQuotedAroundItsFault) {
+  // 100 KB of "A+", then a fault: muparser refuses the length first, at column 1.
+  std::string StgLong;
+  for (int IntTerm = 0; IntTerm < 50000; ++IntTerm) {
+    StgLong += "A+";
+  }
+  ExpectUsageError(
+      {"calc", Work("out.asc"), "--expr", StgLong + ")", "-A", Work("a.asc")},
+      "--expr: expression too long at column 1 in \"" + StgLong.substr(0, 30) + "...\"");
+  const std::string StgSum = StgLong.substr(0, 200);
+  ExpectUsageError(
+      {"calc", Work("out.asc"), "--expr", StgSum + ")" + StgSum + "A", "-A", Work("a.asc")},
+      "--expr: unexpected parenthesis \")\" at column 201 in \"..." + StgSum.substr(170) + ")" +
+          StgSum.substr(0, 29) + "...\"");
+  ExpectUsageError({"calc", Work("out.asc"), "--expr", StgSum + "C", "-A", Work("a.asc")},
+                   "--expr names C, which has no input grid (give one with -C) in \"..." +
+                       StgSum.substr(170) + "C\"");
 }
 
 TEST_F(ToolCalcTest, AVariableWithoutAnInputIsACommandLineError) {

@@ -26,14 +26,20 @@ std::string Row(const std::string& StgNoData, const std::string& StgCells,
 }
 
 // What the tool writes for a one-row grid like it; the rows of a grid that declares nan begin
-// with a blank.
+// with a blank, and its whole numbers are written as reals ("5.0").
 std::string Written(const std::string& StgNoData, const std::string& StgCells,
                     const std::string& StgXll = "0") {
   const std::string StgPadding(StgXll.size() < 8 ? 8 - StgXll.size() : 0, ' ');
+  std::string StgRow;
+  std::istringstream Cells(StgCells);
+  for (std::string StgCell; Cells >> StgCell;) {
+    const bool BlnWhole = StgCell.find_first_not_of("-0123456789") == std::string::npos;
+    StgRow += (StgRow.empty() ? "" : " ") + StgCell + (StgNoData == "nan" && BlnWhole ? ".0" : "");
+  }
   return "ncols " + std::to_string(std::count(StgCells.begin(), StgCells.end(), ' ') + 1) +
          "\nnrows 1\nxllcorner " + StgPadding + StgXll +
          "\nyllcorner        0\ncellsize 1\nNODATA_value " + StgNoData + "\n" +
-         (StgNoData == "nan" ? " " : "") + StgCells + " \n";
+         (StgNoData == "nan" ? " " : "") + StgRow + " \n";
 }
 
 class ToolNoDataTest : public tessgrid_test::TToolTest {
@@ -114,6 +120,27 @@ TEST_F(ToolNoDataTest, NonFiniteResultsAreWrittenAsNoData) {
   const std::string StgOutputs = Put("outs.txt", Work("out.asc") + "\n");
   EXPECT_EQ(Output({"gradients", "--window", "1", StgFirst, StgIn, "--outputs", StgOutputs}),
             Written("-99999", "3 -2 -99999"));
+}
+
+TEST_F(ToolNoDataTest, GradientsTakeAZeroAsAValueUnlessAskedToCountItMissing) {
+  // Four grids, one window of 3: a 0 in the first grid and one in a middle grid are values, and
+  // only no-data is left out: slopes 1 over 0 1 2 3, 0.8 over 1 0 2 3, 1 over 2 _ 4 5.
+  const std::string StgOutputs = Put("outs.txt", Work("out.asc") + "\n");
+  const std::vector<std::string> VecArgs = {"gradients",
+                                            "--window",
+                                            "3",
+                                            Put("g0.asc", Row("-99999", "0 1 2")),
+                                            Put("g1.asc", Row("-99999", "1 0 -99999")),
+                                            Put("g2.asc", Row("-99999", "2 2 4")),
+                                            Put("g3.asc", Row("-99999", "3 3 5")),
+                                            "--outputs",
+                                            StgOutputs};
+  EXPECT_EQ(Output(VecArgs), Written("-99999", "1 0.8 1"));
+  // The library's rule: a first 0 gives no-data, and the middle one takes its neighbourhood's
+  // last nonzero value, here the no-data beside it, which leaves it out: 1 _ 2 3 has slope 9/14.
+  std::vector<std::string> VecZeroMissing = VecArgs;
+  VecZeroMissing.push_back("--zero-missing");
+  EXPECT_EQ(Output(VecZeroMissing), Written("-99999", "-99999 0.642857142857 1"));
 }
 
 TEST_F(ToolNoDataTest, OutputsDeclareTheValueAskedForAndRefuseDataEqualToIt) {

@@ -9,12 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/CommandRunner.h"
-
-#ifdef TESSGRID_WITH_GDAL
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
-#endif
+
+#include "tests/support/CommandRunner.h"
 
 namespace {
 
@@ -57,13 +55,6 @@ std::string SmallGrid(const std::string& StgNoData, const std::string& StgRow1,
 
 class ToolRastersTest : public tessgrid_test::TToolTest {
  protected:
-  void SetUp() override {
-#ifndef TESSGRID_WITH_GDAL
-    GTEST_SKIP() << "tessgrid-tool is built without GDAL (TESSGRID_GDAL)";
-#endif
-    TToolTest::SetUp();
-  }
-
   std::string Put(const std::string& StgName, const std::string& StgText) const {
     std::ofstream(Work(StgName), std::ios::binary) << StgText;
     return Work(StgName);
@@ -111,7 +102,6 @@ class ToolRastersTest : public tessgrid_test::TToolTest {
     return StgText.substr(LngFrom, StgText.find('\n', LngFrom) - LngFrom);
   }
 
-#ifdef TESSGRID_WITH_GDAL
   // Writes a GeoTIFF of 3 x 2 cells, DblFirst and the next five numbers, under the geotransform,
   // without a no-data value.
   std::string Raster(const std::string& StgName, const std::vector<double>& VecTransform,
@@ -132,7 +122,56 @@ class ToolRastersTest : public tessgrid_test::TToolTest {
     GDALClose(PtrDataset);
     return Work(StgName);
   }
-#endif
+
+  // What GDAL, at its defaults, reads from band 1 of a raster.
+  struct TGdalRead {
+    std::string StgDriver;
+    std::string StgType;
+    std::string StgLayout;  ///< "COG" for a Cloud-Optimized GeoTIFF
+    std::vector<double> VecTransform;
+    bool BlnNoData = false;
+    double DblNoData = 0;
+    std::vector<double> VecCells;  ///< row by row from the north
+  };
+
+  static TGdalRead ReadThroughGdal(const std::string& StgFile) {
+    GDALAllRegister();
+    TGdalRead Read;
+    GDALDataset* PtrDataset = GDALDataset::Open(StgFile.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY);
+    if (PtrDataset == nullptr) {
+      Read.StgDriver = "(none)";
+      return Read;
+    }
+    Read.StgDriver = PtrDataset->GetDriver()->GetDescription();
+    const char* PtrLayout = PtrDataset->GetMetadataItem("LAYOUT", "IMAGE_STRUCTURE");
+    Read.StgLayout = PtrLayout != nullptr ? PtrLayout : "";
+    Read.VecTransform.assign(6, 0.0);
+    PtrDataset->GetGeoTransform(Read.VecTransform.data());
+    GDALRasterBand* PtrBand = PtrDataset->GetRasterBand(1);
+    Read.StgType = GDALGetDataTypeName(PtrBand->GetRasterDataType());
+    int IntHasNoData = 0;
+    Read.DblNoData = PtrBand->GetNoDataValue(&IntHasNoData);
+    Read.BlnNoData = IntHasNoData != 0;
+    const int IntColumns = PtrDataset->GetRasterXSize();
+    const int IntRows = PtrDataset->GetRasterYSize();
+    Read.VecCells.resize(static_cast<std::size_t>(IntColumns) * static_cast<std::size_t>(IntRows));
+    EXPECT_EQ(PtrBand->RasterIO(GF_Read, 0, 0, IntColumns, IntRows, Read.VecCells.data(),
+                                IntColumns, IntRows, GDT_Float64, 0, 0, nullptr),
+              CE_None);
+    GDALClose(PtrDataset);
+    return Read;
+  }
+
+  // The names in the work folder that a run left behind: its temporaries.
+  std::vector<std::string> Temporaries() const {
+    std::vector<std::string> VecLeft;
+    for (const std::string& StgEntry : Entries()) {
+      if (StgEntry.find(".tessgrid-") != std::string::npos) {
+        VecLeft.push_back(StgEntry);
+      }
+    }
+    return VecLeft;
+  }
 };
 
 }  // namespace
@@ -231,7 +270,6 @@ TEST_F(ToolRastersTest, CoordinateSystemsCompareByMeaning) {
 }
 
 TEST_F(ToolRastersTest, RastersOutsideTheMapModelAreRefused) {
-#ifdef TESSGRID_WITH_GDAL
   const std::string StgRotated = Raster("rotated.tif", {1000, 10, 0.5, 2020, 0.5, -10});
   const std::string StgOblong = Raster("oblong.tif", {1000, 10, 0, 2020, 0, -20});
   const std::string StgSouthUp = Raster("southup.tif", {1000, 10, 0, 2000, 0, 10});
@@ -254,7 +292,6 @@ TEST_F(ToolRastersTest, RastersOutsideTheMapModelAreRefused) {
            "File format error: cell at row 1, column 1 of " + StgLow +
                " holds -9999 but the raster declares no no-data value");
   }
-#endif
 }
 
 TEST_F(ToolRastersTest, AFailedRunLeavesEveryOutputAsItWas) {
@@ -295,21 +332,211 @@ TEST_F(ToolRastersTest, AFailedRunLeavesEveryOutputAsItWas) {
   }
 }
 
-TEST_F(ToolRastersTest, OtherFormatsComeFromFormatAndKeepTheCells) {
-  const std::string StgIn = Put("in.asc", SmallGrid("255", "1 2 3", "4 255 6"));
-  // A Cloud-Optimized GeoTIFF is written in one pass, through a copy of a raster made in memory.
-  Succeed({"scale", StgIn, Work("out.cog"), "--factor", "1", "--format", "COG", "--type", "Byte"});
-  EXPECT_EQ(InfoOf(Work("out.cog"), "data_type"), "Byte");
-  Succeed({"scale", StgIn, Work("out.img"), "--factor", "1", "--format", "HFA", "--type", "Int16"});
-  EXPECT_EQ(InfoOf(Work("out.img"), "format"), "HFA");
-  Succeed({"scale", StgIn, Work("direct.asc"), "--factor", "1"});
-  for (const std::string StgRaster : {"out.cog", "out.img"}) {
-    Succeed({"scale", Work(StgRaster), Work("back.asc"), "--factor", "1"});
-    EXPECT_EQ(ReadFile(Work("back.asc")), ReadFile(Work("direct.asc"))) << StgRaster;
+TEST_F(ToolRastersTest, OtherFormatsComeFromFormatWhateverTheNameAndReadBackCellForCell) {
+  // Negative, fractional and no-data cells; and whole ones that PNG's Byte cells hold.
+  const std::string StgReal = Put("real.asc", SmallGrid("-9999", "-1.5 2 -9999", "4 0.25 600"));
+  const std::vector<double> VecReal = {-1.5, 2, -9999, 4, 0.25, 600};
+  const std::string StgByte = Put("byte.asc", SmallGrid("255", "1 2 3", "4 255 6"));
+  const std::vector<double> VecByte = {1, 2, 3, 4, 255, 6};
+  struct TCase {
+    std::string StgOut;
+    std::vector<std::string> VecOptions;
+    std::string StgDriver;  ///< the driver that reads it back
+    std::string StgType;
+    bool BlnBytes;  ///< made from the Byte grid
+    std::vector<std::string> VecSidecars;
+  };
+  const std::vector<TCase> VecCases = {
+      {"plain.tif", {}, "GTiff", "Float64", false, {}},
+      // The format asked for wins over the name: a Cloud-Optimized GeoTIFF is named .tif.
+      {"cog.tif", {"--format", "COG"}, "GTiff", "Float64", false, {}},
+      {"lerc.tif", {"--co", "COMPRESS=LERC"}, "GTiff", "Float64", false, {}},
+      {"u16.tif", {"--type", "UInt16"}, "GTiff", "UInt16", true, {}},
+      {"out.img", {"--format", "HFA", "--type", "Float32"}, "HFA", "Float32", false, {}},
+      {"out.envi", {"--format", "ENVI"}, "ENVI", "Float64", false, {"out.hdr"}},
+      {"out.sdat", {"--format", "SAGA"}, "SAGA", "Float64", false, {"out.sgrd"}},
+      {"out.nc", {"--format", "netCDF"}, "netCDF", "Float64", false, {}},
+      // PNG holds no corner: GDAL's own sidecar does.
+      {"out.png", {"--format", "PNG", "--type", "Byte"}, "PNG", "Byte", true, {"out.png.aux.xml"}},
+  };
+  for (const TCase& Case : VecCases) {
+    std::vector<std::string> VecArgs = {"scale", Case.BlnBytes ? StgByte : StgReal,
+                                        Work(Case.StgOut), "--factor", "1"};
+    VecArgs.insert(VecArgs.end(), Case.VecOptions.begin(), Case.VecOptions.end());
+    Succeed(VecArgs);
+    const TGdalRead Read = ReadThroughGdal(Work(Case.StgOut));
+    EXPECT_EQ(Read.StgDriver, Case.StgDriver) << Case.StgOut;
+    EXPECT_EQ(Read.StgType, Case.StgType) << Case.StgOut;
+    EXPECT_EQ(Read.VecTransform, (std::vector<double>{1000, 10, 0, 2020, 0, -10})) << Case.StgOut;
+    EXPECT_TRUE(Read.BlnNoData) << Case.StgOut;
+    EXPECT_EQ(Read.DblNoData, Case.BlnBytes ? 255 : -9999) << Case.StgOut;
+    EXPECT_EQ(Read.VecCells, Case.BlnBytes ? VecByte : VecReal) << Case.StgOut;
+    for (const std::string& StgSidecar : Case.VecSidecars) {
+      EXPECT_TRUE(fs::is_regular_file(Work(StgSidecar))) << StgSidecar;
+    }
   }
+  EXPECT_EQ(ReadThroughGdal(Work("cog.tif")).StgLayout, "COG");
+  EXPECT_EQ(ReadThroughGdal(Work("plain.tif")).StgLayout, "");
+  EXPECT_EQ(Temporaries(), std::vector<std::string>{});
   // Creation options reach GDAL: the layout in strips of rows instead of tiles.
-  Succeed({"scale", StgIn, Work("strips.tif"), "--factor", "1", "--co", "TILED=NO"});
+  Succeed({"scale", StgReal, Work("strips.tif"), "--factor", "1", "--co", "TILED=NO"});
   EXPECT_EQ(InfoOf(Work("strips.tif"), "block_columns"), "3");
+}
+
+TEST_F(ToolRastersTest, RasterOutputsThatCannotHoldTheResultFailBeforeWriting) {
+  const std::string StgIn = Put("in.asc", SmallGrid("255", "1 2 3", "4 255 16"));
+  const std::string StgOut = Put("out.tif", "the earlier output");
+  const std::string StgOther = Put("out.x", "the earlier output");
+  const std::string StgCells = "; the cells would not read back as written";
+  struct TCase {
+    std::vector<std::string> VecOptions;
+    std::string StgLine;
+    std::string StgOutput;
+  };
+  const std::vector<TCase> VecCases = {
+      // Formats whose file holds no cells: the earlier output would become an empty one.
+      {{"--format", "MEM"},
+       StgOther + ": GDAL's format MEM writes no file that holds the cells; choose another with "
+                  "--format",
+       StgOther},
+      {{"--format", "VRT"},
+       StgOther + ": GDAL's format VRT writes no file that holds the cells; choose another with "
+                  "--format",
+       StgOther},
+      // Types the format lists, and compression with loss.
+      {{"--format", "PNG"},
+       StgOther + ": GDAL's format PNG holds UInt16 or Byte cells, not Float64; choose one with "
+                  "--type",
+       StgOther},
+      {{"--format", "JPEG", "--type", "Byte"},
+       StgOther + ": GDAL's format JPEG compresses with loss" + StgCells,
+       StgOther},
+      {{"--format", "WEBP", "--type", "Byte"},
+       StgOther + ": GDAL's format WEBP compresses with loss unless LOSSLESS=YES" + StgCells,
+       StgOther},
+      {{"--co", "COMPRESS=JPEG"},
+       StgOut + ": the creation option COMPRESS=JPEG compresses with loss" + StgCells,
+       StgOut},
+      {{"--co", "compress=webp"},
+       StgOut +
+           ": the creation option COMPRESS=webp compresses with loss unless "
+           "WEBP_LOSSLESS=YES" +
+           StgCells,
+       StgOut},
+      {{"--co", "COMPRESS=LERC_ZSTD", "--co", "MAX_Z_ERROR=0.5"},
+       StgOut + ": the creation option MAX_Z_ERROR=0.5 lets LERC change each cell by up to 0.5" +
+           StgCells,
+       StgOut},
+      // Land cover in 4 bits would clamp 16 onto 15.
+      {{"--type", "Byte", "--co", "NBITS=4"},
+       StgOut + ": the creation option NBITS=4 keeps 4 bits of each Byte cell" + StgCells,
+       StgOut},
+      {{"--co", "NBITS=16", "--type", "Float32", "--co", "PREDICTOR=1"},
+       StgOut + ": the creation option NBITS=16 keeps 16 bits of each Float32 cell" + StgCells,
+       StgOut},
+      {{"--type", "Byte", "--co", "PIXELTYPE=SIGNEDBYTE"},
+       StgOut + ": the creation option PIXELTYPE=SIGNEDBYTE makes Byte cells read as signed" +
+           StgCells,
+       StgOut},
+      {{"--co", "DISCARD_LSB=2"},
+       StgOut + ": the creation option DISCARD_LSB=2 drops the low bits of each cell" + StgCells,
+       StgOut},
+      {{"--format", "COG", "--co", "TILING_SCHEME=GoogleMapsCompatible"},
+       StgOut +
+           ": the creation option TILING_SCHEME=GoogleMapsCompatible resamples the grid to a "
+           "tiling scheme" +
+           StgCells,
+       StgOut},
+      {{"--format", "COG", "--co", "TARGET_SRS=EPSG:4326"},
+       StgOut + ": the creation option TARGET_SRS=EPSG:4326 resamples the grid to another grid" +
+           StgCells,
+       StgOut},
+      // What no rule foresees shows when the raster is read back, before it takes the place of
+      // the earlier output.
+      {{"--format", "XYZ"},
+       StgOther + ": GDAL's format XYZ reads back Byte cells, not Float64; the format or its "
+                  "options do not keep the grid as written",
+       StgOther},
+  };
+  for (const TCase& Case : VecCases) {
+    // Loaded whole, and streamed.
+    for (const std::vector<std::string>& VecCommand :
+         {std::vector<std::string>{"scale", StgIn, Case.StgOutput, "--factor", "1"},
+          std::vector<std::string>{"add", StgIn, StgIn, Case.StgOutput}}) {
+      std::vector<std::string> VecArgs = VecCommand;
+      VecArgs.insert(VecArgs.end(), Case.VecOptions.begin(), Case.VecOptions.end());
+      Refuse(VecArgs, 1, Case.StgLine, {Case.StgOutput});
+    }
+  }
+}
+
+TEST_F(ToolRastersTest, RasterFilesBesideTheOutputGoWithItOrNotAtAll) {
+  const std::string StgIn = Put("in.asc", SmallGrid("-9999", "-1.5 2 -9999", "4 0.25 600"));
+  const std::vector<double> VecCells = {-1.5, 2, -9999, 4, 0.25, 600};
+  // A header beside the raster is replaced with it; both read back as one raster.
+  const std::string StgEnvi = Put("out.envi", "earlier cells");
+  const std::string StgHeader = Put("out.hdr", "earlier header");
+  Succeed({"add", StgIn, StgIn, StgEnvi, "--format", "ENVI"});
+  EXPECT_EQ(ReadFile(StgHeader).rfind("ENVI", 0), 0u);
+  EXPECT_EQ(ReadThroughGdal(StgEnvi).VecCells, (std::vector<double>{-3, 4, -9999, 8, 0.5, 1200}));
+  // GDAL reads an earlier file's sidecars with a raster of its name: they go, or GDAL would
+  // take this one's corner from the earlier .aux.xml and its overviews from the earlier .ovr.
+  const std::string StgTif = Put("out.tif", "earlier");
+  Put("out.tif.aux.xml",
+      "<PAMDataset><GeoTransform>0, 1, 0, 0, 0, -1</GeoTransform></PAMDataset>\n");
+  Put("out.tif.ovr", "earlier overviews");
+  Put("out.tif.msk", "earlier mask");
+  Succeed({"scale", StgIn, StgTif, "--factor", "1"});
+  EXPECT_EQ(ReadThroughGdal(StgTif).VecTransform, (std::vector<double>{1000, 10, 0, 2020, 0, -10}));
+  for (const char* PtrGone : {"out.tif.aux.xml", "out.tif.ovr", "out.tif.msk"}) {
+    EXPECT_FALSE(fs::exists(Work(PtrGone))) << PtrGone;
+  }
+  // Through a link to another folder the cells go where the link leads and the header beside
+  // the link, where GDAL looks for it.
+  fs::create_directory(Work("data"));
+  Put("data/real.envi", "earlier real");
+  fs::create_symlink("data/real.envi", Work("link.envi"));
+  Succeed({"scale", StgIn, Work("link.envi"), "--factor", "1", "--format", "ENVI"});
+  EXPECT_TRUE(fs::is_symlink(Work("link.envi")));
+  EXPECT_TRUE(fs::is_regular_file(Work("link.hdr")));
+  EXPECT_EQ(ReadThroughGdal(Work("link.envi")).VecCells, VecCells);
+  EXPECT_EQ(Temporaries(), std::vector<std::string>{});
+  // A sidecar that cannot be written fails the run, naming it, with the raster as it was.
+  Put("out.sdat", "earlier grid");
+  fs::create_directory(Work("out.sgrd"));
+  Refuse({"scale", StgIn, Work("out.sdat"), "--factor", "1", "--format", "SAGA"}, 1,
+         "Unable to open file " + Work("out.sgrd"), {Work("out.sdat")});
+  // A write that fails names the user's file, and leaves the raster and its header as they
+  // were, without temporaries.
+  const std::string StgBig = Put("big.asc",
+                                 "ncols 200\nnrows 200\nxllcorner 0\nyllcorner 0\n"
+                                 "cellsize 1\nNODATA_value -9999\n");
+  {
+    std::ofstream Cells(StgBig, std::ios::app);
+    for (int IntCell = 0; IntCell < 200 * 200; ++IntCell) {
+      Cells << (IntCell * 7919 % 10007) << (IntCell % 200 == 199 ? "\n" : " ");
+    }
+  }
+  Put("out.envi", "earlier cells");
+  Put("out.hdr", "earlier header");
+  for (const char* PtrCommand : {"scale", "add"}) {
+    std::vector<std::string> VecArgs = {PtrCommand, StgBig};
+    const std::vector<std::string> VecRest =
+        std::string(PtrCommand) == "add" ? std::vector<std::string>{StgBig, StgEnvi}
+                                         : std::vector<std::string>{StgEnvi, "--factor", "1"};
+    VecArgs.insert(VecArgs.end(), VecRest.begin(), VecRest.end());
+    VecArgs.insert(VecArgs.end(), {"--format", "ENVI"});
+    const TRun Result =
+        RunProgram(tessgrid_test::kToolExe, VecArgs, "ulimit -f 100; ", "/dev/null", ">");
+    EXPECT_EQ(Result.LngStatus, 1) << PtrCommand;
+    EXPECT_EQ(Result.StgErr.rfind("tessgrid-tool: Unable to write file " + StgEnvi, 0), 0u)
+        << Result.StgErr;
+    EXPECT_EQ(Result.StgErr.find("/proc/"), std::string::npos) << Result.StgErr;
+    EXPECT_EQ(Result.StgErr.find(".tessgrid-"), std::string::npos) << Result.StgErr;
+    EXPECT_EQ(ReadFile(StgEnvi), "earlier cells") << PtrCommand;
+    EXPECT_EQ(ReadFile(StgHeader), "earlier header") << PtrCommand;
+    EXPECT_EQ(Temporaries(), std::vector<std::string>{}) << PtrCommand;
+  }
 }
 
 TEST_F(ToolRastersTest, CellWiseCommandsStreamRastersToTheBytesOfTheLoadedRun) {
@@ -443,4 +670,42 @@ TEST_F(ToolRastersTest, MovingAveragesStreamRastersInAndOut) {
              ": the result holds -98.75 at row 0, column 0, which does not fit Int16 (a whole "
              "number from -32768 to 32767)",
          {StgKept0, StgKept1, StgKept2});
+}
+
+TEST_F(ToolRastersTest, AVrtClaimingMoreRowsThanItsSourcesStreamsWhatGdalReadsInBoundedMemory) {
+  Raster("source.tif", {1000, 10, 0, 2020, 0, -10});
+  // The cells beyond the source read as GDAL gives them: the VRT's no-data value.
+  const auto Vrt = [this](const std::string& StgName, long LngRows) {
+    return Put(StgName,
+               "<VRTDataset rasterXSize=\"3\" rasterYSize=\"" + std::to_string(LngRows) +
+                   "\">\n  <GeoTransform>1000, 10, 0, 2020, 0, -10</GeoTransform>\n"
+                   "  <VRTRasterBand dataType=\"Float64\" band=\"1\">\n"
+                   "    <NoDataValue>-9999</NoDataValue>\n    <SimpleSource>\n"
+                   "      <SourceFilename relativeToVRT=\"1\">source.tif</SourceFilename>\n"
+                   "      <SourceBand>1</SourceBand>\n"
+                   "      <SrcRect xOff=\"0\" yOff=\"0\" xSize=\"3\" ySize=\"2\"/>\n"
+                   "      <DstRect xOff=\"0\" yOff=\"0\" xSize=\"3\" ySize=\"2\"/>\n"
+                   "    </SimpleSource>\n  </VRTRasterBand>\n</VRTDataset>\n");
+  };
+  const std::string StgSmall = Vrt("small.vrt", 5);
+  const TRun Loaded = RunTool({"add", StgSmall, StgSmall, "-"});
+  ASSERT_EQ(Loaded.LngStatus, 0) << Loaded.StgErr;
+  EXPECT_EQ(Loaded.StgOut.substr(Loaded.StgOut.find("2 4 6")),
+            "2 4 6 \n8 10 12 \n-9999 -9999 -9999 \n-9999 -9999 -9999 \n-9999 -9999 -9999 \n");
+  Succeed({"add", StgSmall, StgSmall, Work("out.asc")});
+  EXPECT_EQ(ReadFile(Work("out.asc")), Loaded.StgOut);
+  // Two million rows read in windows under a memory limit far below them, into an output the
+  // file-size limit stops: the write fails, and the earlier file stays.
+  const std::string StgLarge = Vrt("large.vrt", 2000000);
+  const std::string StgKept = Put("kept.asc", "the earlier output");
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  const std::string StgLimit = "ulimit -f 64; ";
+#else
+  const std::string StgLimit = "ulimit -v 262144; ulimit -f 64; ";
+#endif
+  const TRun Limited = RunProgram(tessgrid_test::kToolExe, {"add", StgLarge, StgLarge, StgKept},
+                                  StgLimit, "/dev/null", ">");
+  EXPECT_EQ(Limited.StgErr, "tessgrid-tool: Unable to write file " + StgKept + "\n");
+  EXPECT_EQ(Limited.LngStatus, 1);
+  EXPECT_EQ(ReadFile(StgKept), "the earlier output");
 }

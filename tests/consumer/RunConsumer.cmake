@@ -11,8 +11,9 @@ function(run)
 endfunction()
 
 run(${CMAKE_COMMAND} --install ${BINARY_DIR} --prefix ${prefix} --config ${BUILD_TYPE})
-# The manual page sends its readers to the installed README; the license travels with the code.
-foreach(doc README.md LICENSE)
+# The manual pages send their readers to the installed README and library guide; the license
+# travels with the code.
+foreach(doc README.md library.md LICENSE)
   if(NOT EXISTS ${prefix}/share/doc/tessgrid/${doc})
     message(FATAL_ERROR "${doc} is not installed under share/doc/tessgrid")
   endif()

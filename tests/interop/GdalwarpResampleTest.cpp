@@ -115,34 +115,58 @@ class GdalwarpResampleTest : public ::testing::Test {
   std::string MbrStgFolder;
 };
 
-const TSourceGrid kPlain{"plain", 7, 5, 100.5, 200.25, 2.5, {}};
 const TSourceGrid kHoles{"holes", 7, 5, 100.5, 200.25, 2.5, {{0, 0}, {3, 2}, {4, 2}, {6, 4}}};
 const TSourceGrid kTall{"tall", 5, 7, -3.25, 10.5, 0.75, {{2, 0}, {1, 5}}};
+// Two rows, the northern 1 and the southern 2 (as the plane gives them), whose boundary the
+// middle centre of five meets at R = 4.
+const TSourceGrid kTwoRows{"tworows", 1, 2, 0, 0, 10, {}};
+// Far from the origin, as projected grids are; 41 x 23 cells, so that the grid at R = 2 r
+// overshoots the source by one column and one row, with a block of no-data and lone holes.
+const TSourceGrid kProjected{
+    "projected",
+    41,
+    23,
+    512340,
+    4100010,
+    30,
+    {{5, 5}, {6, 5}, {5, 6}, {6, 6}, {0, 22}, {40, 0}, {20, 11}, {33, 17}}};
+const TSourceGrid kOdd{"odd", 13, 11, -7.5, 3.25, 0.5, {{12, 10}, {0, 0}, {7, 3}}};
+
+const double kDblFactors[] = {0.3, 0.4, 0.5, 0.7, 0.75, 1.0, 1.5, 2.0, 2.5, 3.0, 4.0};
+// gdalwarp refuses a grid narrower than half a new cell, where the library makes one column.
+const double kDblNarrowFactors[] = {0.3, 0.4, 0.5, 0.7, 1.0, 1.5, 2.0};
 
 }  // namespace
 
-// The factors keep every target centre off the source's cell boundaries, where the two take
-// different cells (see TMapTools::Resample).
+// Every factor, boundaries included: a centre on a cell boundary takes the cell after it, one on
+// the southern or eastern edge is no-data.
 TEST_F(GdalwarpResampleTest, NearestTakesTheCellsGdalwarpTakes) {
   if (!Installed("gdalwarp")) {
     GTEST_SKIP() << "gdalwarp is not installed";
   }
-  for (const TSourceGrid& Grid : {kPlain, kHoles, kTall}) {
-    for (double DblFactor : {0.3, 0.5, 0.75, 1.0, 1.5, 3.0}) {
+  for (const TSourceGrid& Grid : {kHoles, kTall, kProjected, kOdd}) {
+    for (double DblFactor : kDblFactors) {
       ExpectAsGdalwarp(Grid, "near", DblFactor);
     }
   }
+  for (double DblFactor : kDblNarrowFactors) {
+    ExpectAsGdalwarp(kTwoRows, "near", DblFactor);
+  }
 }
 
-// Up to the source's cell size, where gdalwarp also interpolates between four centres; the
-// outer half-cell band and the cells beside no-data are compared too.
-TEST_F(GdalwarpResampleTest, BilinearGivesGdalwarpsValuesUpToTheSourceCellSize) {
+// Refining, where gdalwarp weighs the four cells around the centre, and coarsening, where it
+// widens the kernel by the scale; no-data cells and cells beyond the edges drop out of both. A
+// source one cell wide is sampled by the nearest cell.
+TEST_F(GdalwarpResampleTest, BilinearGivesGdalwarpsValuesWhenRefiningAndCoarsening) {
   if (!Installed("gdalwarp")) {
     GTEST_SKIP() << "gdalwarp is not installed";
   }
-  for (const TSourceGrid& Grid : {kPlain, kHoles, kTall}) {
-    for (double DblFactor : {0.3, 0.5, 0.75, 1.0}) {
+  for (const TSourceGrid& Grid : {kHoles, kTall, kProjected, kOdd}) {
+    for (double DblFactor : kDblFactors) {
       ExpectAsGdalwarp(Grid, "bilinear", DblFactor);
     }
+  }
+  for (double DblFactor : kDblNarrowFactors) {
+    ExpectAsGdalwarp(kTwoRows, "bilinear", DblFactor);
   }
 }

@@ -13,8 +13,8 @@ on them; GDAL reads each result back, and the result must have
 A grid holding -9999 as data, and a result holding its own NODATA_value as data, fail the run,
 which writes nothing.
 
-Usage: tool_nodata_interop.py TOOL WORKDIR. Exits 77 (skipped) where GDAL's Python binding or
-the tool is absent; the SAGA grids are left out where saga_cmd is absent, and numpy stands in for
+Usage: tool_nodata_interop.py TOOL WORKDIR. Exits 77 (skipped) where GDAL's Python binding is
+absent; the SAGA grids are left out where saga_cmd is absent, and numpy stands in for
 gdal_calc.py where that is absent.
 """
 import os
@@ -31,9 +31,6 @@ except ImportError:
 import numpy as np
 
 TOOL, WORK = sys.argv[1], sys.argv[2]
-if not os.access(TOOL, os.X_OK):
-    print("tessgrid-tool is not built: skipped")
-    sys.exit(77)
 
 gdal.UseExceptions()
 # Without this GDAL reads any grid with a decimal value as 32-bit floats; gdal_calc.py inherits it.
@@ -471,20 +468,20 @@ def nonzero_neighbour(cells, row, column):
     return found
 
 
-def gradient(views, first, window):
+def gradient(views, first, window, zero_missing):
     """The least-squares slope of each cell over maps first .. first + window against the map
-    number, as the library defines it: no value where map first holds 0, a 0 in the other maps
-    but the last replaced by its nonzero neighbour, no-data values (-9999 here) left out, and no
-    finite slope from fewer than two values."""
+    number: no-data values (-9999 here) left out, and no finite slope from fewer than two
+    values. With zero_missing the library's zero rule too: no value where map first holds 0, and
+    a 0 in the other maps but the last replaced by its nonzero neighbour."""
     result = np.full(views[0].shape, np.nan)
     for row, column in np.ndindex(result.shape):
-        if views[first][row, column] == 0.0:
+        if zero_missing and views[first][row, column] == 0.0:
             continue
         xs, ys = [], []
         for step in range(window + 1):
             cells = views[first + step]
             value = cells[row, column]
-            if step < window and value == 0.0:
+            if zero_missing and step < window and value == 0.0:
                 value = nonzero_neighbour(cells, row, column)
             if value != LIBRARY_NODATA:
                 xs.append(float(first + step))
@@ -497,20 +494,24 @@ def gradient(views, first, window):
     return result
 
 
-# Gradients: every window lies on grid 0 and declares its NODATA_value (or --nodata).
-for window, nodata_option in ((2, []), (1, ["--nodata", "-77777"])):
+# Gradients: every window lies on grid 0 and declares its NODATA_value (or --nodata); a 0 is a
+# value unless --zero-missing asks for the library's rule.
+for window, options in ((2, []), (1, ["--nodata", "-77777"]), (2, ["--zero-missing"])):
     chosen = [grids[k] for k in present("f64nan", "f32", "saga16", "fltmax", "handnan")]
     views = [g.library_view for g in chosen]
     count = len(chosen) - window
-    name = "gradients_w%d" % window
+    zero_missing = "--zero-missing" in options
+    name = "gradients_w%d%s" % (window, "_zero" if zero_missing else "")
     outputs = write_outputs(name, count)
-    nodata = float(nodata_option[1]) if nodata_option else chosen[0].nodata
-    run_and_check("gradients --window %d %s %s" % (window, " ".join(nodata_option),
+    nodata = float(options[1]) if "--nodata" in options else chosen[0].nodata
+    global_options = [o for o in options if o != "--zero-missing"]
+    run_and_check("gradients --window %d %s %s" % (window, " ".join(options),
                                                    " ".join(g.name for g in chosen)),
-                  nodata_option + ["gradients", "--window", str(window), "--outputs",
-                                   path(name + ".txt")] + [g.file for g in chosen],
-                  outputs, [gradient(views, i, window) for i in range(count)], [nodata] * count,
-                  [chosen[0]] * count)
+                  global_options + ["gradients", "--window", str(window), "--outputs",
+                                    path(name + ".txt")] + [g.file for g in chosen]
+                  + (["--zero-missing"] if zero_missing else []),
+                  outputs, [gradient(views, i, window, zero_missing) for i in range(count)],
+                  [nodata] * count, [chosen[0]] * count)
 
 # --- Runs that must fail and write nothing --------------------------------------------------------
 

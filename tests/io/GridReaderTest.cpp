@@ -2,14 +2,18 @@
 // and lenient header rule, through the public loaders and the internal entry points.
 #include "io/GridReader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <ios>
+#include <limits>
 #include <memory>
 #include <new>
 #include <sstream>
@@ -415,6 +419,49 @@ TEST(GridReaderTest, TheLenientRuleReadsWhatOtherWritersWrite) {
                  "File format error: expected to find ncols tag");
 }
 
+TEST(GridReaderTest, GridNumbersHeldElsewhereAreCheckedAsTheLenientRuleChecksAHeader) {
+  using tessgrid::detail::CheckGridHeader;
+  using tessgrid::detail::TGridHeader;
+  const auto Header = [](long LngColumns, long LngRows, double DblXll, double DblYll,
+                         double DblCellSize) {
+    TGridHeader Result;
+    Result.LngColumns = LngColumns;
+    Result.LngRows = LngRows;
+    Result.DblXll = DblXll;
+    Result.DblYll = DblYll;
+    Result.DblCellSize = DblCellSize;
+    return Result;
+  };
+  const double DblNaN = std::numeric_limits<double>::quiet_NaN();
+  const double DblInf = std::numeric_limits<double>::infinity();
+  EXPECT_NO_THROW(CheckGridHeader(Header(3, 2, -1e300, 1e300, 1e-300)));
+  EXPECT_NO_THROW(CheckGridHeader(Header(0, 1L << 16, 0, 0, 1)));
+  const struct {
+    TGridHeader Numbers;
+    const char* PtrMessage;
+  } VecFailures[] = {
+      {Header(3, 2, DblNaN, 0, 1),
+       "File format error: invalid xllcorner in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, -DblInf, 1),
+       "File format error: invalid yllcorner in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, 0, DblInf),
+       "File format error: invalid cellsize in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, 0, DblNaN),
+       "File format error: invalid cellsize in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, 0, 0),
+       "File format error: invalid cellsize in TARCGISFileTools::LoadARCGISFile"},
+      {Header(3, 2, 0, -1e308, 1e308),
+       "File format error: grid extent is not finite in TARCGISFileTools::LoadARCGISFile"},
+      {Header(0, (1L << 16) + 1, 0, 0, 1),
+       "File format error: ncols or nrows too large in TARCGISFileTools::LoadARCGISFile"},
+      {Header(-1, 2, 0, 0, 1),
+       "File format error: negative ncols or nrows in TARCGISFileTools::LoadARCGISFile"},
+  };
+  for (const auto& Failure : VecFailures) {
+    EXPECT_MESSAGE(CheckGridHeader(Failure.Numbers), Failure.PtrMessage) << Failure.PtrMessage;
+  }
+}
+
 TEST(GridReaderTest, ThreadCountComesFromTheEnvironmentUpToTheCap) {
   const char* PtrOld = std::getenv("TESSGRID_THREADS");
   const std::string StgOld = PtrOld != nullptr ? PtrOld : "";
@@ -438,5 +485,71 @@ TEST(GridReaderTest, ThreadCountComesFromTheEnvironmentUpToTheCap) {
     ::setenv("TESSGRID_THREADS", StgOld.c_str(), 1);
   } else {
     ::unsetenv("TESSGRID_THREADS");
+  }
+}
+
+TEST(GridReaderTest, AParkedFileReadsOnWhereItWasLeftWhileItIsTheSameFile) {
+  const std::string StgName = ::testing::TempDir() + "parked_" + std::to_string(::getpid());
+  const std::string StgOther = StgName + ".other";
+  // Beyond the source's read-ahead of the header, so that a parked file is sought again.
+  std::string StgText = kStgHeader;
+  for (int IntRow = 0; IntRow < 3000; ++IntRow) {
+    StgText += std::to_string(IntRow) + " 2 3\n";
+  }
+  std::ofstream(StgName, std::ios::binary) << StgText;
+  const auto ReadAll = [](tessgrid::detail::TFileSource& Source) {
+    std::string StgRead;
+    char ArrBlock[1000];
+    std::size_t LngGot = 0;
+    tessgrid::detail::TReadEnd End = tessgrid::detail::TReadEnd::kFull;
+    while (End == tessgrid::detail::TReadEnd::kFull) {
+      Source.Resume();
+      End = Source.Read(ArrBlock, sizeof ArrBlock, 0, false, LngGot);
+      Source.Park();
+      StgRead.append(ArrBlock, LngGot);
+    }
+    return StgRead;
+  };
+  {
+    // A byte taken for the header leaves its read-ahead in the source while it is parked.
+    tessgrid::detail::TFileSource Source(StgName);
+    ASSERT_EQ(Source.Peek(), 'n');
+    Source.Take();
+    Source.Park();
+    EXPECT_EQ(ReadAll(Source), StgText.substr(1));
+  }
+  {
+    // Another file renamed over the name is not read on as if it were the first.
+    tessgrid::detail::TFileSource Source(StgName);
+    Source.Park();
+    std::ofstream(StgOther, std::ios::binary) << StgText;
+    ASSERT_EQ(std::rename(StgOther.c_str(), StgName.c_str()), 0);
+    EXPECT_STRING_MESSAGE(Source.Resume(), "Unable to read file " + StgName);
+    // Gone, it cannot be opened again.
+    ASSERT_EQ(std::remove(StgName.c_str()), 0);
+    EXPECT_STRING_MESSAGE(Source.Resume(), "Unable to open file " + StgName);
+  }
+  {
+    // Where the process may open no more files, the message says so and names the limit.
+    std::ofstream(StgName, std::ios::binary) << StgText;
+    tessgrid::detail::TFileSource Source(StgName);
+    Source.Park();
+    // The lowest free descriptor as the limit: every one below it is taken.
+    const int IntFree = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(IntFree, 0);
+    ::close(IntFree);
+    rlimit Before{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &Before), 0);
+    rlimit Starved = Before;
+    Starved.rlim_cur = static_cast<rlim_t>(IntFree);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &Starved), 0);
+    const testing::AssertionResult Result = tessgrid_test::ThrowsMessage(
+        [&Source]() { Source.Resume(); },
+        "Unable to open file " + StgName + ": too many files are open at once (the limit is " +
+            std::to_string(IntFree) + "); raise it with ulimit -n",
+        tessgrid_test::TMessageKind::kString);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &Before), 0);
+    EXPECT_TRUE(Result);
+    std::remove(StgName.c_str());
   }
 }

@@ -85,12 +85,12 @@ struct TWritten {
 };
 
 TWritten Write(const std::vector<double>& VecCells, std::size_t LngRows, std::size_t LngColumns,
-               long LngThreads, int LngMaxDigits = 12) {
+               long LngThreads, int LngMaxDigits = 12, bool BlnNaNNoData = false) {
   TRecordingBuffer Buffer;
   std::ostream Output(&Buffer);
   tessgrid::detail::WriteRows(
       Output, [&](std::size_t LngRow) { return VecCells.data() + LngRow * LngColumns; }, LngRows,
-      LngColumns, ' ', LngThreads, LngMaxDigits);
+      LngColumns, ' ', LngThreads, LngMaxDigits, BlnNaNNoData);
   return TWritten{Buffer.MbrStgText, Buffer.MbrVecFlushes};
 }
 
@@ -230,6 +230,49 @@ TEST(GridWriterTest, ANoDataValueThatIsNotANumberIsWrittenAsTheReaderReadsIt) {
   const std::string StgText = WriteWithLayout(*PtrMap, Layout);
   EXPECT_NE(StgText.find("\nNODATA_value nan\n1 nan \n"), std::string::npos) << StgText;
   EXPECT_TRUE(std::isnan(Load(StgText)->MbrDblNoDataValue));
+}
+
+TEST(GridWriterTest, AGridDeclaringNaNWritesWholeNumbersAsRealsOnEveryThreadCount) {
+  // Readers that type a grid by its cells would take one of whole numbers for integers, where
+  // nan is no value.
+  const double DblNaN = std::numeric_limits<double>::quiet_NaN();
+  const auto PtrMap =
+      tessgrid_test::MakeMap(0, 0, 1, {{DblNaN, 7, -2, 0.5}, {-0.0, 1e20, 123456789012.0, 1e-7}});
+  TGridLayout Layout = GridLayoutOf(*PtrMap);
+  Layout.DblNoData = DblNaN;
+  const std::string StgPlain = WriteWithLayout(*PtrMap, Layout);
+  EXPECT_NE(StgPlain.find("\nNODATA_value nan\nnan 7 -2 0.5 \n-0 1e+20 123456789012 1e-07 \n"),
+            std::string::npos)
+      << StgPlain;
+  Layout.BlnNaNNoData = true;
+  const std::string StgMarked = WriteWithLayout(*PtrMap, Layout);
+  EXPECT_NE(
+      StgMarked.find("\nNODATA_value nan\n nan 7.0 -2.0 0.5 \n -0.0 1e+20 123456789012.0 1e-07 \n"),
+      std::string::npos)
+      << StgMarked;
+  const auto PtrBack = Load(StgMarked);
+  EXPECT_TRUE(std::isnan(PtrBack->MbrDblNoDataValue));
+  for (std::size_t LngRow = 0; LngRow < 2; ++LngRow) {
+    for (std::size_t LngColumn = 0; LngColumn < 4; ++LngColumn) {
+      const double DblCell = PtrMap->MbrVecValues[LngRow][LngColumn];
+      const double DblBack = PtrBack->MbrVecValues[LngRow][LngColumn];
+      EXPECT_TRUE(SameBits(DblBack, DblCell) || (std::isnan(DblBack) && std::isnan(DblCell)))
+          << LngRow << ", " << LngColumn;
+    }
+  }
+  // The threads' blocks take the marks as the one writer does, under every digit cap.
+  const std::vector<double> VecCells = MakeCells(200 * 333);
+  for (const int LngMaxDigits : {12, 17}) {
+    const std::string StgOne = Write(VecCells, 200, 333, 1, LngMaxDigits, true).StgText;
+    for (const long LngThreads : {2L, 7L}) {
+      EXPECT_TRUE(Write(VecCells, 200, 333, LngThreads, LngMaxDigits, true).StgText == StgOne)
+          << LngThreads << " threads, " << LngMaxDigits << " digits";
+    }
+    std::istringstream Tokens(StgOne);
+    for (std::string StgToken; Tokens >> StgToken;) {
+      ASSERT_NE(StgToken.find_first_not_of("-0123456789"), std::string::npos) << StgToken;
+    }
+  }
 }
 
 TEST(GridWriterTest, TheRuleLayoutOfAMapWritesWhatWriteARCGISFileWrites) {

@@ -354,29 +354,88 @@ TEST_F(SafeReplaceTest, StagedOutputsChangeTogetherAtCommitWithEachRemovalInItsP
   EXPECT_EQ(Entries(MbrStgFolder), (std::vector<std::string>{"a.asc", "b.asc", "link.asc"}));
 }
 
-TEST_F(SafeReplaceTest, AFileStagedByNameIsWrittenIntoItsTemporaryWithTheTargetsMode) {
+TEST_F(SafeReplaceTest, FilesStagedByNameAreWrittenInAFolderOfTheirOwnAndGoTogether) {
   WriteText(Path("a.tif"), "earlier a\n");
   fs::permissions(Path("a.tif"),
                   fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  WriteText(Path("a.hdr"), "earlier header\n");
+  WriteText(Path("a.tif.aux.xml"), "describes the earlier a\n");
+  WriteText(Path("a.tif.ovr"), "kept: the writer made one\n");
+  const std::string StgPrivate = Path("a.tif" + TemporarySuffix());
   {
     TOutputSet Outputs;
-    // The writer opens the path anew, reads back what it wrote and seeks, as GDAL does.
-    Outputs.StageFile(Path("a.tif"), [](const std::string& StgPath) {
-      std::fstream File(StgPath, std::ios::in | std::ios::out | std::ios::trunc);
-      File << "new a, draft\n";
-      File.seekp(7);
-      File << "final\n";
-    });
+    // The writer opens the path anew, reads back what it wrote and seeks, and writes further
+    // files named after it, as GDAL does.
+    Outputs.StageFile(Path("a.tif"),
+                      [&StgPrivate](const std::string& StgPath) {
+                        EXPECT_EQ(StgPath, StgPrivate + "/a.tif");
+                        std::fstream File(StgPath, std::ios::in | std::ios::out | std::ios::trunc);
+                        File << "new a, draft\n";
+                        File.seekp(7);
+                        File << "final\n";
+                        WriteText(StgPrivate + "/a.hdr", "new header\n");
+                        WriteText(StgPrivate + "/a.tif.ovr", "new overviews\n");
+                      },
+                      {".aux.xml", ".ovr", ".msk"});
     EXPECT_EQ(ReadFile(Path("a.tif")), "earlier a\n");
-    EXPECT_EQ(ReadFile(Path("a.tif" + TemporarySuffix())), "new a, final\n");
+    EXPECT_EQ(ReadFile(Path("a.hdr")), "earlier header\n");
+    EXPECT_EQ(Entries(StgPrivate), (std::vector<std::string>{"a.hdr", "a.tif", "a.tif.ovr"}));
     Outputs.Commit();
   }
   EXPECT_EQ(ReadFile(Path("a.tif")), "new a, final\n");
+  EXPECT_EQ(ReadFile(Path("a.hdr")), "new header\n");
+  EXPECT_EQ(ReadFile(Path("a.tif.ovr")), "new overviews\n");
   EXPECT_EQ(fs::status(Path("a.tif")).permissions(),
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(Entries(MbrStgFolder), (std::vector<std::string>{"a.hdr", "a.tif", "a.tif.ovr"}));
+  // An output that is a link to another folder: it goes where the link leads, and the other
+  // file beside the link, copied there from the writer's folder.
+  fs::create_directory(Path("data"));
+  WriteText(Path("data/real.tif"), "earlier real\n");
+  fs::create_symlink("data/real.tif", Path("link.tif"));
+  {
+    TOutputSet Outputs;
+    Outputs.StageFile(Path("link.tif"), [](const std::string& StgPath) {
+      WriteText(StgPath, "new real\n");
+      WriteText(StgPath.substr(0, StgPath.rfind('/')) + "/link.hdr", "new real header\n");
+    });
+    Outputs.Commit();
+  }
+  EXPECT_EQ(ReadFile(Path("data/real.tif")), "new real\n");
+  EXPECT_EQ(ReadFile(Path("link.hdr")), "new real header\n");
+  EXPECT_EQ(Entries(Path("data")), std::vector<std::string>{"real.tif"});
+  // Whatever fails, every file stays as it was and the folder goes.
+  const std::vector<std::string> VecBefore = Entries(MbrStgFolder);
+  fs::create_directory(Path("b.hdr"));
   TOutputSet Outputs;
   EXPECT_STRING_MESSAGE(Outputs.StageFile("/dev/null", [](const std::string&) {}),
                         "Unable to write file /dev/null: not a regular file");
+  EXPECT_STRING_MESSAGE(Outputs.StageFile(Path("a.tif"), [](const std::string&) {}),
+                        "Unable to write file " + Path("a.tif"));
+  EXPECT_STRING_MESSAGE(
+      Outputs.StageFile(Path("a.tif"),
+                        [](const std::string& StgPath) { fs::create_directory(StgPath); }),
+      "Unable to write file " + Path("a.tif") + ": not a regular file");
+  EXPECT_STRING_MESSAGE(Outputs.StageFile(Path("b.tif"),
+                                          [](const std::string& StgPath) {
+                                            WriteText(StgPath, "new b\n");
+                                            WriteText(
+                                                StgPath.substr(0, StgPath.rfind('/')) + "/b.hdr",
+                                                "new header\n");
+                                          }),
+                        "Unable to open file " + Path("b.hdr"));
+  EXPECT_THROW(Outputs.StageFile(Path("a.tif"),
+                                 [](const std::string& StgPath) {
+                                   WriteText(StgPath, "half\n");
+                                   throw std::runtime_error("halfway");
+                                 }),
+               std::runtime_error);
+  Outputs.Commit();
+  EXPECT_EQ(ReadFile(Path("a.tif")), "new a, final\n");
+  std::vector<std::string> VecAfter = VecBefore;
+  VecAfter.push_back("b.hdr");
+  std::sort(VecAfter.begin(), VecAfter.end());
+  EXPECT_EQ(Entries(MbrStgFolder), VecAfter);
 }
 
 TEST_F(SafeReplaceTest, ASetNotCommittedLeavesEveryTargetAsItWasAndNoTemporary) {
@@ -567,7 +626,15 @@ TEST_F(SafeReplaceTest, ASignalRemovesEveryStagedTemporary) {
     for (const char* PtrName : {"a.asc", "b.asc", "c.asc"}) {
       Outputs.Stage(Path(PtrName), [](std::ostream& Output) { Text(Output, "new\n"); });
     }
-    ::kill(::getpid(), SIGTERM);
+    // A writer's folder goes with all it holds, files and folders, while the writer is at it.
+    Outputs.StageFile(Path("d.tif"), [](const std::string& StgPath) {
+      WriteText(StgPath, "new\n");
+      const std::string StgFolder = StgPath.substr(0, StgPath.rfind('/'));
+      WriteText(StgFolder + "/d.hdr", "new\n");
+      fs::create_directories(StgFolder + "/d.zarr/0");
+      WriteText(StgFolder + "/d.zarr/0/0", "new\n");
+      ::kill(::getpid(), SIGTERM);
+    });
     ::_exit(0);
   }
   int LngRaw = 0;

@@ -528,30 +528,54 @@ TEST(ResampleTest, NearestTakesTheCellHoldingEachCentre) {
     EXPECT_EQ(YEdge(*PtrFine, 0), YEdge(*PtrBlocks, 0));
     EXPECT_EQ(YEdge(*PtrFine, 8), YEdge(*PtrBlocks, 8));
   }
-  // Doubling it puts every centre on a corner of four cells: the cell that holds its western
-  // and southern edges holds it, so columns 1 and 3 of rows 0 and 2.
+  // Doubling it puts every centre on a corner of four cells: the cell after both boundaries
+  // holds it, east and south, so columns 1, 3, .. of rows 1, 3, ..
   const TMapPtr PtrSource = TenByTen();
   const TMapPtr PtrCoarse = Resampled(*PtrSource, 2, TResampleMethod::kNearest);
   ASSERT_EQ(PtrCoarse->MbrLngXDim, 5);
-  EXPECT_EQ(PtrCoarse->MbrVecValues[0], (std::vector<double>{1, 3, 5, 7, 9}));
-  EXPECT_EQ(PtrCoarse->MbrVecValues[1], (std::vector<double>{21, 23, 25, 27, 29}));
+  EXPECT_EQ(PtrCoarse->MbrVecValues[0], (std::vector<double>{11, 13, 15, 17, 19}));
+  EXPECT_EQ(PtrCoarse->MbrVecValues[1], (std::vector<double>{31, 33, 35, 37, 39}));
   // The same cell size keeps every cell.
   EXPECT_EQ(Resampled(*PtrSource, 1, TResampleMethod::kNearest)->MbrVecValues,
             PtrSource->MbrVecValues);
 }
 
-TEST(ResampleTest, CentresOnTheEasternEdgeAreNoDataAndOnTheSouthernEdgeAreHeld) {
-  // 5 x 3 at R = 2: the last column's centre lies on the eastern edge, which no cell holds, the
-  // last row's on the southern edge, which the southern row holds.
+TEST(ResampleTest, CentresOnABoundaryTakeTheCellAfterItAndOnTheFarEdgesAreNoData) {
+  // One column of two rows of 10, 1 north of 2, at R = 4: the centre 10 from the north lies on
+  // the boundary and takes the southern row.
+  const auto FirstColumn = [](const TMapPtr& PtrMap) {
+    std::vector<double> VecColumn;
+    for (const std::vector<double>& VecRow : PtrMap->MbrVecValues) {
+      VecColumn.push_back(VecRow.front());
+    }
+    return VecColumn;
+  };
+  const TMapPtr PtrTwoRows = MakeMap(0, 0, 10, {{1}, {2}});
+  EXPECT_EQ(FirstColumn(Resampled(*PtrTwoRows, 4, TResampleMethod::kNearest)),
+            (std::vector<double>{1, 1, 2, 2, 2}));
+  // The after is the source's own order: rows stored from the south take the northern one.
+  TMapPtr PtrRising = Ascending(0, 0, 10, 1, 2);
+  PtrRising->MbrVecValues = {{2}, {1}};
+  EXPECT_EQ(FirstColumn(Resampled(*PtrRising, 4, TResampleMethod::kNearest)),
+            (std::vector<double>{2, 2, 1, 1, 1}));
+  // One cell wide, bilinear takes the holding cell too, as gdalwarp's does.
+  EXPECT_EQ(FirstColumn(Resampled(*PtrTwoRows, 4, TResampleMethod::kBilinear)),
+            (std::vector<double>{1, 1, 2, 2, 2}));
+  // Columns alike: two columns of 10 at R = 4, the middle centre on the boundary.
+  const TMapPtr PtrTwoColumns = MakeMap(0, 0, 10, {{1, 2}});
+  EXPECT_EQ(Resampled(*PtrTwoColumns, 4, TResampleMethod::kNearest)->MbrVecValues[0],
+            (std::vector<double>{1, 1, 2, 2, 2}));
+  // 5 x 3 at R = 2: the last column's centre lies on the eastern edge and the last row's on the
+  // southern one; no cell holds either.
   const TMapPtr PtrSource = MakeMap(0, 0, 1, Varied(5, 3), -1);
   for (TResampleMethod Method : {TResampleMethod::kNearest, TResampleMethod::kBilinear}) {
     const TMapPtr PtrMap = Resampled(*PtrSource, 2, Method);
+    EXPECT_EQ(PtrMap->MbrVecValues[1], (std::vector<double>{-1, -1, -1}));
     EXPECT_EQ(PtrMap->GetPointVal(2, 0), -1.0);
-    EXPECT_EQ(PtrMap->GetPointVal(2, 1), -1.0);
-    EXPECT_NE(PtrMap->GetPointVal(1, 1), -1.0);
+    EXPECT_NE(PtrMap->GetPointVal(1, 0), -1.0);
   }
   const TMapPtr PtrNearest = Resampled(*PtrSource, 2, TResampleMethod::kNearest);
-  EXPECT_EQ(PtrNearest->GetPointVal(1, 1), PtrSource->GetPointVal(3, 2));
+  EXPECT_EQ(PtrNearest->GetPointVal(1, 0), PtrSource->GetPointVal(3, 1));
 }
 
 TEST(ResampleTest, BilinearReproducesARampAndCarriesTheOutermostCentresToTheEdges) {
@@ -587,9 +611,40 @@ TEST(ResampleTest, BilinearLeavesNoDataNeighboursOutAndKeepsNoDataCells) {
     }
   }
   // A -9999 that is not the source's no-data value is a number like any other.
-  const TMapPtr PtrNumber = MakeMap(0, 0, 1, {{-9999, 1}}, -1);
+  const TMapPtr PtrNumber = MakeMap(0, 0, 1, {{-9999, 1}, {-9999, 1}}, -1);
   EXPECT_EQ(Resampled(*PtrNumber, 0.5, TResampleMethod::kBilinear)->GetPointVal(1, 0),
             (3 * -9999.0 + 1) / 4);
+}
+
+TEST(ResampleTest, BilinearWidensItsKernelByTheScaleWhenCoarsening) {
+  // 8 x 8 zeros with 16 at column 3, row 3, at R = 2: each direction weighs the cells whose
+  // centres lie within 2 of the target centre by 1 - d / 2, 0.25, 0.75, 0.75, 0.25 around an
+  // inner centre, four in all.
+  std::vector<std::vector<double>> VecRows = Filled(8, 8, 0);
+  VecRows[3][3] = 16;
+  const TMapPtr PtrImpulse = MakeMap(0, 0, 1, VecRows);
+  const TMapPtr PtrSpread = Resampled(*PtrImpulse, 2, TResampleMethod::kBilinear);
+  EXPECT_EQ(PtrSpread->MbrVecValues,
+            (std::vector<std::vector<double>>{{0, 0, 0, 0},
+                                              {0, 16 * 0.75 * 0.75 / 4, 16 * 0.25 * 0.75 / 4, 0},
+                                              {0, 16 * 0.75 * 0.25 / 4, 16 * 0.25 * 0.25 / 4, 0},
+                                              {0, 0, 0, 0}}));
+  // A no-data cell in the kernel drops out and the others' weights are scaled back to 1.
+  VecRows[3][2] = -9999;
+  const TMapPtr PtrHole = MakeMap(0, 0, 1, VecRows);
+  EXPECT_DOUBLE_EQ(Resampled(*PtrHole, 2, TResampleMethod::kBilinear)->GetPointVal(1, 1),
+                   16 * 0.75 * 0.75 / (4 - 0.75 * 0.75));
+  // Symmetric weights keep a ramp where the kernel lies inside the map: R = 3 on 12 x 12 cells
+  // reaches 3 cells on either side, so target cells 1 and 2 in each direction.
+  const TMapPtr PtrRamp = Ramp(12, 12);
+  const TMapPtr PtrCoarse = Resampled(*PtrRamp, 3, TResampleMethod::kBilinear);
+  for (long LngJ : {1, 2}) {
+    for (long LngI : {1, 2}) {
+      EXPECT_NEAR(PtrCoarse->GetPointVal(LngI, LngJ),
+                  3 * XCentre(*PtrCoarse, LngI) + 7 * YCentre(*PtrCoarse, LngJ), 1e-12)
+          << LngI << ", " << LngJ;
+    }
+  }
 }
 
 TEST(ResampleTest, FailuresComeInTheirOrder) {
@@ -620,6 +675,16 @@ TEST(ResampleTest, FailuresComeInTheirOrder) {
   const TMapPtr PtrEndless = MakeMap(0, 0, 1e308, Filled(2, 2, 1));
   EXPECT_MESSAGE(TMapTools::Resample(PtrEndless.get(), 1, TResampleMethod::kNearest),
                  "New resolution is too small for the map in TMapTools::Resample");
+  // The centres are placed by the resolution, so it must be the edges' spacing; edges added up
+  // cell by cell far from the origin stay within their rounding.
+  for (double DblResolution : {1.5, 0.0, -1.0, DblNaN}) {
+    TMapPtr PtrOff = TenByTen();
+    PtrOff->MbrDblResolution = DblResolution;
+    EXPECT_MESSAGE(TMapTools::Resample(PtrOff.get(), 2, TResampleMethod::kNearest),
+                   "Map's resolution does not match its edges in TMapTools::Resample");
+  }
+  const TMapPtr PtrFar = MakeMap(512345.67, 4100000.25, 0.1, Filled(3000, 2, 1));
+  EXPECT_EQ(Resampled(*PtrFar, 0.2, TResampleMethod::kNearest)->MbrLngXDim, 1500);
   // 1e8 x 1e8 cells can be indexed but not held.
   EXPECT_THROW(
       static_cast<void>(TMapTools::Resample(PtrSource.get(), 1e-7, TResampleMethod::kNearest)),

@@ -188,6 +188,39 @@ def test_calc_single_operator_equals_the_general_expression():
     assert numpy.array_equal(two, numpy.asarray(tessgrid.calc("sin(A) * B", A=a, B=b, threads=1)))
 
 
+def test_calc_refuses_assignments_and_lists_of_expressions():
+    a = numpy.ones((2, 2))
+    cases = [
+        ("A=5", 'unexpected assignment "=" (to compare, write "==") at column 2 in "A=5"'),
+        ("A * (B = 2)", 'unexpected assignment "=" (to compare, write "==") at column 8 in '
+                        '"A * (B = 2)"'),
+        ("A, A + 1", 'unexpected "," outside a function\'s arguments (calc computes one '
+                     'expression) at column 2 in "A, A + 1"'),
+    ]
+    for expr, message in cases:
+        with pytest.raises(tessgrid.Error) as failure:
+            tessgrid.calc(expr, A=a, B=a)
+        assert str(failure.value) == message
+    assert numpy.asarray(tessgrid.calc("A == 1", A=a)).tolist() == [[1, 1], [1, 1]]
+
+
+def test_calc_quotes_a_long_rejected_expression_around_its_fault():
+    a = numpy.ones((2, 2))
+    huge = "A+" * 1000000  # 2 MB
+    with pytest.raises(tessgrid.Error) as failure:
+        tessgrid.calc(huge, A=a)
+    assert str(failure.value) == 'expression too long at column 1 in "%s..."' % huge[:30]
+    terms = "A + " * 50
+    with pytest.raises(tessgrid.Error) as failure:
+        tessgrid.calc(terms + "B + " + terms + "A", A=a)
+    assert str(failure.value) == ('names B, which has no input grid in "...%sB + %s..."'
+                                  % (terms[-30:], terms[:26]))
+    with pytest.raises(tessgrid.Error) as failure:
+        tessgrid.calc(terms + "\u00e9" * 60, A=a)  # cut between characters, never inside one
+    assert str(failure.value).startswith('unexpected token "' + "\u00e9" * 15 + '..." found at '
+                                         'column 201 in "...')
+
+
 def test_calc_releases_the_interpreter_lock():
     a = numpy.random.default_rng(3).random((1500, 1500))
     span = []

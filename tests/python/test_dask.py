@@ -67,3 +67,50 @@ def test_cluster_results_equal_the_tools(client, tmp_path, tool):
 
     with pytest.raises(tessgrid.Error, match="unexpected end of expression"):
         client.compute(tgd.calc("A +", A=stack[0])).result()
+
+
+def test_arrays_of_other_shapes_are_refused_when_the_graph_is_built():
+    # One chunk of 1000 x 1000 against nine would be repeated over them by map_blocks.
+    large = dask.array.zeros((3000, 3000), chunks=1000)
+    small = dask.array.zeros((1000, 1000), chunks=1000)
+    cases = [
+        (lambda: tgd.calc("A + B", A=large, B=small),
+         "A has shape (3000, 3000) and B has shape (1000, 1000); the arrays must have one shape"),
+        (lambda: tgd.calc("A + B + C", C=small, A=large, B=large),
+         "A has shape (3000, 3000) and C has shape (1000, 1000); the arrays must have one shape"),
+        (lambda: tgd.average([large, large, small]),
+         "dask_arrays[0] has shape (3000, 3000) and dask_arrays[2] has shape (1000, 1000); the "
+         "arrays must have one shape"),
+        (lambda: tgd.average([large.T[:, :2000], large[:, :2000].T]),
+         "dask_arrays[0] has shape (3000, 2000) and dask_arrays[1] has shape (2000, 3000); the "
+         "arrays must have one shape"),
+        (lambda: tgd.calc("A", A=dask.array.zeros((4, 3, 2))),
+         "A must be a 2-D array of numbers, not of shape (4, 3, 2)"),
+        (lambda: tgd.average([large, large[:0]]),
+         "dask_arrays[1] has no cells (0 x 3000); an operation needs one row and one column or "
+         "more"),
+        (lambda: tgd.calc("A", A=large[large[:, 0] > 0]),
+         "A has chunks of unknown size; call compute_chunk_sizes() on it first"),
+    ]
+    for call, message in cases:
+        with pytest.raises(tessgrid.Error) as failure:
+            call()
+        assert str(failure.value) == message
+
+
+def test_arrays_chunked_differently_are_rechunked_to_the_first_ones_chunks(client):
+    rng = numpy.random.default_rng(5)
+    cells = [numpy.round(rng.normal(50.0, 9.0, size=(90, 70)), 2) for _ in range(3)]
+    cells[1][rng.random((90, 70)) < 0.05] = -9999.0
+    arrays = [dask.array.from_array(cells[0], chunks=(30, 35)),
+              dask.array.from_array(cells[1], chunks=(45, 20)),
+              dask.array.from_array(cells[2], chunks=((10, 80), (70,)))]
+    mean = tgd.average(arrays)
+    assert mean.chunks == arrays[0].chunks
+    assert numpy.array_equal(client.compute(mean).result(),
+                             numpy.asarray(tessgrid.average(cells)))
+    difference = tgd.calc("A - B * C", B=arrays[1], C=arrays[2], A=arrays[0])
+    assert difference.chunks == arrays[0].chunks
+    assert numpy.array_equal(client.compute(difference).result(),
+                             numpy.asarray(tessgrid.calc("A - B * C", A=cells[0], B=cells[1],
+                                                         C=cells[2])))

@@ -6,8 +6,10 @@
 #include <climits>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "tests/support/ExpectMessage.h"
+#include "util/LeastSquares.h"
 
 namespace {
 
@@ -112,6 +114,50 @@ TEST(TVectorToolsTest, GradientEqualsItsDefiningSums) {
   const double DblN = 5.0;
   EXPECT_EQ(TVectorTools::Gradient(VecX, VecY),
             (DblN * DblSxy - DblSx * DblSy) / (DblN * DblSxx - DblSx * DblSx));
+}
+
+TEST(TVectorToolsTest, SlopeRowIsTheGradientOfEachCellsPresentValuesToTheBit) {
+  // Five series of 40 cells: irregular values with zeros, missing values (-9999) anywhere, and
+  // cells left with one value or none; the abscissae of a window past the first.
+  const std::size_t LngColumns = 40;
+  const std::vector<double> VecX{3, 4, 5, 6, 7};
+  std::vector<std::vector<double>> VecSeries(VecX.size(), std::vector<double>(LngColumns));
+  for (std::size_t LngK = 0; LngK < VecX.size(); ++LngK) {
+    for (std::size_t LngC = 0; LngC < LngColumns; ++LngC) {
+      const std::size_t LngMix = (LngC * 7 + LngK * 3) % 11;
+      VecSeries[LngK][LngC] = LngMix == 0   ? -9999.0
+                              : LngMix == 5 ? 0.0
+                                            : std::sin(1.3 * LngC + 0.7 * LngK) * 1e3 / 7;
+    }
+  }
+  for (std::size_t LngK = 0; LngK < VecX.size(); ++LngK) {
+    VecSeries[LngK][0] = -9999.0;
+    VecSeries[LngK][1] = LngK == 2 ? 5.0 : -9999.0;
+  }
+  std::vector<const double*> VecRows;
+  for (const std::vector<double>& VecRow : VecSeries) {
+    VecRows.push_back(VecRow.data());
+  }
+  std::vector<double> VecSums(5 * LngColumns);
+  std::vector<double> VecSlopes(LngColumns);
+  tessgrid::detail::LeastSquaresSlopeRow(VecX.data(), VecRows.data(), VecX.size(), LngColumns,
+                                         -9999.0, VecSums.data(), VecSlopes.data());
+  for (std::size_t LngC = 0; LngC < LngColumns; ++LngC) {
+    std::vector<double> VecKeptX;
+    std::vector<double> VecKeptY;
+    for (std::size_t LngK = 0; LngK < VecX.size(); ++LngK) {
+      if (VecSeries[LngK][LngC] != -9999.0) {
+        VecKeptX.push_back(VecX[LngK]);
+        VecKeptY.push_back(VecSeries[LngK][LngC]);
+      }
+    }
+    const double DblExpected = TVectorTools::Gradient(VecKeptX, VecKeptY);
+    if (std::isnan(DblExpected)) {
+      EXPECT_TRUE(std::isnan(VecSlopes[LngC])) << LngC;
+    } else {
+      EXPECT_EQ(VecSlopes[LngC], DblExpected) << LngC;
+    }
+  }
 }
 
 TEST(TVectorToolsTest, StringConversionsReadNumericPrefixes) {

@@ -1,5 +1,6 @@
 // tests/io/gdal/RasterReaderTest.cpp - TRasterReader: which files GDAL reads, and row windows
 // of whole blocks and of parts of them, at their edges and at the raster's last, short block.
+#include <gdal_priv.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,13 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ExpectMessage.h"
-
-#ifdef TESSGRID_WITH_GDAL
-#include <gdal_priv.h>
-
 #include "io/gdal/Rasters.h"
-#endif
+#include "tests/support/ExpectMessage.h"
 
 namespace {
 
@@ -22,25 +18,19 @@ namespace fs = std::filesystem;
 class RasterReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-#ifndef TESSGRID_WITH_GDAL
-    GTEST_SKIP() << "the GDAL backend is not built (TESSGRID_GDAL)";
-#endif
     const auto* PtrInfo = ::testing::UnitTest::GetInstance()->current_test_info();
     MbrPathWork = fs::path(TESSGRID_BINARY_DIR) / "raster_work" / PtrInfo->name();
     fs::remove_all(MbrPathWork);
     fs::create_directories(MbrPathWork);
   }
 
-  std::string Work(const std::string& StgName) const {
-    return (MbrPathWork / StgName).string();
-  }
+  std::string Work(const std::string& StgName) const { return (MbrPathWork / StgName).string(); }
 
   // Cell (column c, row r) of the test rasters: every cell tells where it is.
   static double CellAt(long LngColumn, long LngRow) {
     return static_cast<double>(LngRow) * 1000.0 + static_cast<double>(LngColumn);
   }
 
-#ifdef TESSGRID_WITH_GDAL
   // A GeoTIFF of 37 columns and 23 rows in the layout the options ask for.
   std::string Raster(const std::string& StgName, const std::vector<const char*>& VecOptions) const {
     GDALAllRegister();
@@ -65,7 +55,6 @@ class RasterReaderTest : public ::testing::Test {
     GDALClose(PtrDataset);
     return Work(StgName);
   }
-#endif
 
   fs::path MbrPathWork;
 };
@@ -73,7 +62,6 @@ class RasterReaderTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(RasterReaderTest, AsciiGridsAndUnknownFilesAreLeftToTheOwnReader) {
-#ifdef TESSGRID_WITH_GDAL
   using tessgrid::detail::TRasterReader;
   const std::string StgGrid = "NCOLS 1\nnrows 1\nxllcorner 0\nyllcorner 0\ncellsize 1\n5\n";
   std::ofstream(Work("grid.txt")) << StgGrid;
@@ -84,11 +72,9 @@ TEST_F(RasterReaderTest, AsciiGridsAndUnknownFilesAreLeftToTheOwnReader) {
   }
   EXPECT_EQ(TRasterReader::OpenIfRaster("-", 1), nullptr);
   EXPECT_NE(TRasterReader::OpenIfRaster(Raster("r.tif", {}), 1), nullptr);
-#endif
 }
 
 TEST_F(RasterReaderTest, RowWindowsOfAnySizeReadEveryRowIntoItsPlace) {
-#ifdef TESSGRID_WITH_GDAL
   using tessgrid::detail::TRasterReader;
   // Tiles of 16 rows, and strips of 5: 23 rows end in a short block either way.
   for (const auto& VecOptions : std::vector<std::vector<const char*>>{
@@ -126,5 +112,4 @@ TEST_F(RasterReaderTest, RowWindowsOfAnySizeReadEveryRowIntoItsPlace) {
     EXPECT_EQ(PtrMap->GetPointVal(36, 22), CellAt(36, 22));
     EXPECT_EQ(PtrMap->GetPointVal(0, 16), CellAt(0, 16));
   }
-#endif
 }
