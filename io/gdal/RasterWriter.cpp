@@ -412,21 +412,37 @@ struct TRasterRowWriter::TOpen {
          PtrDriver->GetDescription() + " wrote: " + UserText(Trap.Message()));
   }
 
-  // A property the raster lacks is the format's doing, unless GDAL failed to read it.
-  [[noreturn]] void FailReadBack(const TGdalFailureTrap& Trap, const std::string& StgHow) const {
+  // A property the raster lacks is the format's doing, unless GDAL failed to read it: the
+  // complaint, for ReadBack to confirm on a second reading.
+  std::string Lacks(const TGdalFailureTrap& Trap, const std::string& StgHow) const {
     if (Trap.Failed()) {
       FailUnread(Trap);
     }
-    Fail(StgOutput + ": GDAL's format " + PtrDriver->GetDescription() + " reads back " + StgHow +
-         "; the format or its options do not keep the grid as written");
+    return StgOutput + ": GDAL's format " + PtrDriver->GetDescription() + " reads back " + StgHow +
+           "; the format or its options do not keep the grid as written";
   }
 
   // Opens the raster written and checks that it holds the grid, its no-data value, coordinate
-  // system and every cell as they were written.
+  // system and every cell as they were written. A difference is read a second time before it
+  // fails the run: GDAL may fail without a word (an allocation whose report itself found no
+  // memory), and a raster that reads back whole the second time is the one written.
   void ReadBack() const;
+
+  // One reading of ReadBack's: the difference found, or an empty text.
+  std::string ReadBackOnce() const;
 };
 
 void TRasterRowWriter::TOpen::ReadBack() const {
+  if (ReadBackOnce().empty()) {
+    return;
+  }
+  const std::string StgDifference = ReadBackOnce();
+  if (!StgDifference.empty()) {
+    Fail(StgDifference);
+  }
+}
+
+std::string TRasterRowWriter::TOpen::ReadBackOnce() const {
   TGdalFailureTrap Trap;
   const TDatasetPtr PtrWritten(GDALDataset::Open(
       StgPath.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR));
@@ -435,14 +451,14 @@ void TRasterRowWriter::TOpen::ReadBack() const {
   }
   GDALDataset& Written = *PtrWritten;
   if (Written.GetRasterXSize() != Layout.LngColumns || Written.GetRasterYSize() != Layout.LngRows) {
-    FailReadBack(Trap, std::to_string(Written.GetRasterXSize()) + " x " +
+    return Lacks(Trap, std::to_string(Written.GetRasterXSize()) + " x " +
                            std::to_string(Written.GetRasterYSize()) + " cells, not " +
                            std::to_string(Layout.LngColumns) + " x " +
                            std::to_string(Layout.LngRows));
   }
   GDALRasterBand& Band = *Written.GetRasterBand(1);
   if (Band.GetRasterDataType() != PtrRule->GdalType) {
-    FailReadBack(Trap, std::string(GDALGetDataTypeName(Band.GetRasterDataType())) + " cells, not " +
+    return Lacks(Trap, std::string(GDALGetDataTypeName(Band.GetRasterDataType())) + " cells, not " +
                            PtrRule->PtrName);
   }
   // Formats store the corner and cell size as text or as numbers of their own: what they keep
@@ -457,18 +473,18 @@ void TRasterRowWriter::TOpen::ReadBack() const {
           1e-6 * DblCell ||
       std::fabs(ArrTransform[5] + DblCell) * static_cast<double>(Layout.LngRows) > 1e-6 * DblCell ||
       ArrTransform[2] != 0.0 || ArrTransform[4] != 0.0) {
-    FailReadBack(Trap, "another corner or cell size");
+    return Lacks(Trap, "another corner or cell size");
   }
   int IntHasNoData = 0;
   const double DblNoData = Band.GetNoDataValue(&IntHasNoData);
   if (IntHasNoData == 0) {
-    FailReadBack(Trap, "without the NODATA_value " + Shown(Layout.DblNoData));
+    return Lacks(Trap, "without the NODATA_value " + Shown(Layout.DblNoData));
   }
   if (CellBits(DblNoData) != CellBits(Layout.DblNoData)) {
-    FailReadBack(Trap, "the NODATA_value " + Shown(DblNoData) + ", not " + Shown(Layout.DblNoData));
+    return Lacks(Trap, "the NODATA_value " + Shown(DblNoData) + ", not " + Shown(Layout.DblNoData));
   }
   if (BlnCrs && Written.GetSpatialRef() == nullptr) {
-    FailReadBack(Trap, "without the coordinate system");
+    return Lacks(Trap, "without the coordinate system");
   }
   // Windows of whole blocks, dropped from GDAL's cache once read, as the reader reads.
   int IntBlockColumns = 0;
@@ -492,11 +508,12 @@ void TRasterRowWriter::TOpen::ReadBack() const {
       const std::size_t LngRow = static_cast<std::size_t>(IntFirst + IntK);
       if (RowDigest(VecCells.data() + static_cast<std::size_t>(IntK) * LngColumns, LngColumns,
                     false) != VecDigests[LngRow]) {
-        Fail("Unable to write file " + StgOutput +
-             ": GDAL reads back other cells than were written, in row " + std::to_string(LngRow));
+        return "Unable to write file " + StgOutput +
+               ": GDAL reads back other cells than were written, in row " + std::to_string(LngRow);
       }
     }
   }
+  return std::string();
 }
 
 TRasterRowWriter::TRasterRowWriter(const TGridLayout& Layout, const TRasterTarget& Target,
