@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/tool/CellWiseStream.h"
-#include "app/tool/NoDataModel.h"
 #include "app/tool/PresentGradients.h"
 #include "app/tool/ToolFrame.h"
+#include "engine/NoDataModel.h"
 #include "model/Fail.h"
 #include "ops/SeriesRows.h"
 #include "ops/TMapTools.h"
