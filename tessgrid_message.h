@@ -1,11 +1,12 @@
 // tessgrid_message.h - tessgrid::Message: the text of any failure, caught with one catch (...).
-// Header only; tessgrid.h includes it.
+// tessgrid.h includes it; util/FailureText.cpp holds it.
 #ifndef TESSGRID_MESSAGE_H
 #define TESSGRID_MESSAGE_H
 
 #include <exception>
-#include <new>
 #include <string>
+
+#include "tessgrid_export.h"
 
 namespace tessgrid {
 
@@ -21,24 +22,7 @@ namespace tessgrid {
 /// Returns the text of a char* or a std::string, "Out of memory" for std::bad_alloc (the
 /// command's line for it), what() of any other std::exception, "Unknown failure" for anything
 /// else, and an empty text for a null pointer (no failure).
-inline std::string Message(std::exception_ptr PtrFailure) {
-  if (!PtrFailure) {
-    return std::string();
-  }
-  try {
-    std::rethrow_exception(PtrFailure);
-  } catch (const char* PtrText) {
-    return PtrText == nullptr ? std::string() : std::string(PtrText);
-  } catch (const std::string& StgText) {
-    return StgText;
-  } catch (const std::bad_alloc&) {
-    return "Out of memory";
-  } catch (const std::exception& Failure) {
-    return Failure.what();
-  } catch (...) {
-    return "Unknown failure";
-  }
-}
+TESSGRID_EXPORT std::string Message(std::exception_ptr PtrFailure);
 
 }  // namespace tessgrid
 

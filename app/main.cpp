@@ -9,6 +9,7 @@
 #include "io/ConsoleLine.h"
 #include "io/SafeReplace.h"
 #include "model/Fail.h"
+#include "util/FailureText.h"
 
 using tessgrid::detail::Fail;
 
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     RunOverlay(StgInputFile1, StgInputFile2, StgOutputFile, ChrOperation);
     return 0;
   } catch (...) {
-    tessgrid::detail::ReportCurrentFailure(Report, "Unknown failure in tessgrid");
+    Report(tessgrid::detail::CurrentFailureText("Unknown failure in tessgrid").StgText);
   }
   // Every reported failure is a failure to scripts and build tools too.
   return 1;

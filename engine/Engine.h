@@ -42,6 +42,14 @@ class TSeriesCombiner {
   virtual void CombineRow(long LngWorker, std::size_t LngRow, const double* const* PtrRows,
                           double* PtrOut) = 0;
 
+  /// Returns whether TakeRow is to take the rows of the input. Where not, and its source keeps
+  /// its rows in place (TRowSource::RowInPlace), CombineRow reads them where they lie, and no
+  /// copy of them is made.
+  virtual bool TakesRowsOf(std::size_t LngInput) const {
+    static_cast<void>(LngInput);
+    return true;
+  }
+
   /// Returns how many results each row of the inputs gives: CombineRow writes that many rows of
   /// the result side by side, one after the other from PtrOut, and the sink takes them as one
   /// row that many times as wide. Called once, when the run begins.
@@ -60,6 +68,14 @@ class TRowSource {
 
   /// Returns the grid's header; its no-data value is the one the grid declares.
   virtual const TGridHeader& Header() const = 0;
+
+  /// Returns row LngRow where the source keeps it, for a reader that only reads it, or null
+  /// when it has to be read through ReadRows. A source that keeps one row keeps them all, and
+  /// they stay where they are as long as the source does.
+  virtual const double* RowInPlace(long LngRow) const {
+    static_cast<void>(LngRow);
+    return nullptr;
+  }
 
   /// Returns the rows a window holds best: windows that start at multiples of it and hold as
   /// many rows (the last one fewer) decode what the grid stores once. Windows of other sizes
@@ -85,6 +101,17 @@ class TRowSink {
   /// Takes the next LngRows rows of LngColumns cells, one after the other from PtrRows; they
   /// stay untouched only until the call returns. Throws its failures.
   virtual void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) = 0;
+
+  /// Returns where rows [LngFirst, LngFirst + LngRows) of the result, of LngColumns cells each,
+  /// are to be combined, one row after the other, or null for memory of the stream's own. Rows
+  /// combined there are handed to Write all the same, from there. Called on the stream's thread
+  /// for the rows in order, before any of them is combined.
+  virtual double* ResultRows(std::size_t LngFirst, std::size_t LngRows, std::size_t LngColumns) {
+    static_cast<void>(LngFirst);
+    static_cast<void>(LngRows);
+    static_cast<void>(LngColumns);
+    return nullptr;
+  }
 };
 
 /// The sink of a writer that takes runs of rows as Write(RowAt, LngRows), RowAt(k) holding the

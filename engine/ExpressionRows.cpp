@@ -3,7 +3,6 @@
 #include "engine/ExpressionRows.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <vector>
@@ -30,20 +29,14 @@ TLostCell EvaluateRows(const TExpression& Expression, long LngRows, long LngColu
   }
   // Each row's first lost column, so that every thread count reports the same cell.
   std::vector<long> VecLost(static_cast<std::size_t>(std::max(0L, LngRows)), -1);
-  std::atomic<long> LngNextBlock{0};
-  TTaskPool Pool(LngUsed);
-  Pool.Run(LngUsed, [&](long LngT) {
-    TExpression::TEvaluator& Evaluator = *VecEvaluators[static_cast<std::size_t>(LngT)];
+  ForRowBlocks(LngRows, kLngBlockRows, LngUsed, [&](long LngFirst, long LngEnd, long LngWorker) {
+    TExpression::TEvaluator& Evaluator = *VecEvaluators[static_cast<std::size_t>(LngWorker)];
     std::array<const double*, kLngExpressionLetters> ArrRows{};
     double* PtrOut = nullptr;
-    for (long LngBlock = LngNextBlock.fetch_add(1); LngBlock < LngBlocks;
-         LngBlock = LngNextBlock.fetch_add(1)) {
-      const long LngEnd = std::min(LngRows, (LngBlock + 1) * kLngBlockRows);
-      for (long LngRow = LngBlock * kLngBlockRows; LngRow < LngEnd; ++LngRow) {
-        RowsOf(LngRow, ArrRows, PtrOut);
-        VecLost[static_cast<std::size_t>(LngRow)] =
-            Evaluator.EvaluateRow(ArrRows, PtrOut, LngColumns, DblNoData);
-      }
+    for (long LngRow = LngFirst; LngRow < LngEnd; ++LngRow) {
+      RowsOf(LngRow, ArrRows, PtrOut);
+      VecLost[static_cast<std::size_t>(LngRow)] =
+          Evaluator.EvaluateRow(ArrRows, PtrOut, LngColumns, DblNoData);
     }
   });
   TLostCell Lost;

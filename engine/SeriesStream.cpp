@@ -4,8 +4,6 @@
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <functional>
@@ -48,7 +46,7 @@ constexpr std::size_t kLngNoRow = std::numeric_limits<std::size_t>::max();
 constexpr std::size_t kLngWindowShare = 16;
 
 // Rows of the result a combining task takes at a time.
-constexpr std::size_t kLngRowsPerTask = 4;
+constexpr long kLngRowsPerTask = 4;
 
 // The rows of one input that the stream may still take: row r in slot r mod slots. Rows before
 // the first one not yet taken are free. Between two calls of CellsPlaced the reader fills at
@@ -151,7 +149,8 @@ class TWindowRing {
 
 // One input: its file, its reader and what it failed with. An input read by tessgrid's own
 // reader has a source, a ring and a scanner; one another reader reads, a row source and a
-// window ring.
+// window ring; one whose rows its source keeps in place and the combiner only reads, its
+// source alone.
 struct TInput {
   std::unique_ptr<TFileSource> PtrSource;
   std::unique_ptr<TRowSource> PtrRowSource;
@@ -160,6 +159,7 @@ struct TInput {
   std::unique_ptr<TInputRing> PtrRing;
   std::unique_ptr<TCellScanner> PtrScanner;
   std::unique_ptr<TWindowRing> PtrWindows;
+  bool BlnInPlace = false;            ///< its rows are read where its row source keeps them
   bool BlnEnded = false;              ///< the reader has placed its last cell, or failed
   bool BlnShort = false;              ///< a file known to be too short for its header's claim
   std::exception_ptr PtrReadFailure;  ///< of opening, the header or the cells
@@ -170,99 +170,22 @@ struct TInput {
   std::size_t Columns() const { return static_cast<std::size_t>(Header.LngColumns); }
 
   // Rows whose cells are all in place, counted from the first.
-  std::size_t Complete() const { return PtrWindows ? PtrWindows->Complete() : PtrRing->Complete(); }
+  std::size_t Complete() const {
+    return BlnInPlace ? Rows() : PtrWindows ? PtrWindows->Complete() : PtrRing->Complete();
+  }
 
   // Reads on; returns whether the reader has more to read.
   bool Step() { return PtrWindows ? PtrWindows->Step() : PtrScanner->Step(); }
 
+  // The row as TakeRow takes it; not for an input read in place.
   double* Row(std::size_t LngRow) {
     return PtrWindows ? PtrWindows->Row(LngRow) : PtrRing->Row(static_cast<long>(LngRow));
   }
-};
 
-// Rows handed to a thread of their own to be written while the stream goes on; written on the
-// stream's thread when no thread can be started. A hand-over waits until the one before is
-// written, so the rows of a hand-over stay untouched until the next but one.
-class TWriterThread {
- public:
-  explicit TWriterThread(TRowSink& Writer) : MbrWriter(Writer) {
-    MbrBlnThreaded = MbrThread.Start(1, [this](long) { Serve(); }) == 1;
+  // The row as CombineRow reads it.
+  const double* Cells(std::size_t LngRow) {
+    return BlnInPlace ? PtrRowSource->RowInPlace(static_cast<long>(LngRow)) : Row(LngRow);
   }
-  ~TWriterThread() {
-    {
-      const std::lock_guard<std::mutex> Lock(MbrMutex);
-      MbrBlnStop = true;
-    }
-    MbrChanged.notify_all();
-    MbrThread.Join();
-  }
-  TWriterThread(const TWriterThread&) = delete;
-  TWriterThread& operator=(const TWriterThread&) = delete;
-
-  // Writes LngRows rows of LngColumns cells, one after the other from PtrRows.
-  void Hand(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) {
-    if (!MbrBlnThreaded) {
-      Write(PtrRows, LngRows, LngColumns);
-      return;
-    }
-    std::unique_lock<std::mutex> Lock(MbrMutex);
-    MbrChanged.wait(Lock, [this] { return !MbrBlnPending; });
-    MbrPtrRows = PtrRows;
-    MbrLngRows = LngRows;
-    MbrLngColumns = LngColumns;
-    MbrBlnPending = true;
-    MbrChanged.notify_all();
-  }
-
-  // Waits until every row handed over is written; throws the writing's failure, if any.
-  void Finish() {
-    if (MbrBlnThreaded) {
-      std::unique_lock<std::mutex> Lock(MbrMutex);
-      MbrChanged.wait(Lock, [this] { return !MbrBlnPending; });
-    }
-    if (MbrPtrError) {
-      std::rethrow_exception(MbrPtrError);
-    }
-  }
-
- private:
-  void Write(const double* PtrRows, std::size_t LngRows, std::size_t LngColumns) {
-    if (MbrPtrError) {
-      return;
-    }
-    try {
-      MbrWriter.Write(PtrRows, LngRows, LngColumns);
-    } catch (...) {
-      MbrPtrError = std::current_exception();
-    }
-  }
-
-  void Serve() {
-    std::unique_lock<std::mutex> Lock(MbrMutex);
-    for (;;) {
-      MbrChanged.wait(Lock, [this] { return MbrBlnPending || MbrBlnStop; });
-      if (MbrBlnStop) {
-        return;
-      }
-      Lock.unlock();
-      Write(MbrPtrRows, MbrLngRows, MbrLngColumns);
-      Lock.lock();
-      MbrBlnPending = false;
-      MbrChanged.notify_all();
-    }
-  }
-
-  TRowSink& MbrWriter;
-  std::mutex MbrMutex;                 ///< guards the members below while the thread runs
-  std::condition_variable MbrChanged;  ///< rows were handed over or written, or the end
-  const double* MbrPtrRows = nullptr;
-  std::size_t MbrLngRows = 0;
-  std::size_t MbrLngColumns = 0;
-  bool MbrBlnPending = false;      ///< rows handed over and not yet written
-  bool MbrBlnStop = false;         ///< the thread is to end
-  std::exception_ptr MbrPtrError;  ///< the writing's first failure; set by one thread at a time
-  bool MbrBlnThreaded = false;     ///< the writing thread runs
-  TThreadGroup MbrThread;          ///< last: started when the rest is set, joined first
 };
 
 }  // namespace
@@ -277,8 +200,7 @@ struct TSeriesStream::TState {
   std::vector<TInput> VecInputs;         ///< one per file
   std::vector<TGridHeader> VecHeaders;   ///< of the inputs whose header was read
   std::mutex MbrMutex;                   ///< guards the failures the tasks record
-  std::exception_ptr PtrCombineFailure;  ///< of CombineRow, at row LngCombineFailure
-  std::size_t LngCombineFailure = kLngNoRow;
+  std::exception_ptr PtrCombineFailure;  ///< of the first row whose CombineRow failed
 
   // The inputs still to be read: those before the first that failed, and that one too while
   // only TakeRow failed in it, since its reader's failure would come first.
@@ -305,18 +227,29 @@ struct TSeriesStream::TState {
     });
   }
 
-  // Sets up the reader of every input whose header was read, in order, up to one that fails.
-  void SetUpReaders(const TReadOptions& Options, std::size_t LngRoundRows) {
+  // Sets up the reader of every input whose header was read, in order, up to one that fails;
+  // an input the combiner only reads and whose source keeps its rows needs none.
+  void SetUpReaders(const TReadOptions& Options, std::size_t LngRoundRows,
+                    const TSeriesCombiner& Combiner) {
     const std::size_t LngBlockCells = MaxBlockCells(Options);
     // The windows of the row sources share kLngWindowShare budgets: whole windows while they
     // fit, which decode each block once, else fewer rows, which decode blocks again.
-    const std::size_t LngSources = static_cast<std::size_t>(
-        std::count_if(VecInputs.begin(), VecInputs.end(),
-                      [](const TInput& Input) { return Input.PtrRowSource != nullptr; }));
+    for (std::size_t LngI = 0; LngI < VecHeaders.size(); ++LngI) {
+      TInput& Input = VecInputs[LngI];
+      Input.BlnInPlace = Input.PtrRowSource && !Combiner.TakesRowsOf(LngI) &&
+                         (Input.Rows() == 0 || Input.PtrRowSource->RowInPlace(0) != nullptr);
+      Input.BlnEnded = Input.BlnEnded || Input.BlnInPlace;
+    }
+    const std::size_t LngSources = static_cast<std::size_t>(std::count_if(
+        VecInputs.begin(), VecInputs.end(),
+        [](const TInput& Input) { return Input.PtrRowSource != nullptr && !Input.BlnInPlace; }));
     const std::size_t LngWindowBytes =
         kLngWindowShare * LngBudget / std::max<std::size_t>(1, LngSources);
     for (std::size_t LngI = 0; LngI < VecHeaders.size() && Limit() > LngI; ++LngI) {
       TInput& Input = VecInputs[LngI];
+      if (Input.BlnInPlace) {
+        continue;
+      }
       try {
         if (Input.PtrRowSource) {
           const std::size_t LngFit =
@@ -371,7 +304,8 @@ struct TSeriesStream::TState {
                 std::size_t LngFirst, std::size_t LngTarget) {
     std::vector<std::size_t> VecTaking;
     for (std::size_t LngI = 0; LngI < LngLimit; ++LngI) {
-      if (!VecInputs[LngI].PtrReadFailure && LngFirst < VecInputs[LngI].Rows()) {
+      if (!VecInputs[LngI].PtrReadFailure && !VecInputs[LngI].BlnInPlace &&
+          LngFirst < VecInputs[LngI].Rows()) {
         VecTaking.push_back(LngI);
       }
     }
@@ -396,42 +330,32 @@ struct TSeriesStream::TState {
     });
   }
 
-  // Combines rows [LngFirst, LngTarget) into PtrOut, row after row, LngOutCells cells each.
-  // Returns false when a row failed.
+  // Combines rows [LngFirst, LngTarget) into PtrOut, row after row, LngOutCells cells each,
+  // a few rows at a time on every worker; a worker's scratch and the combiner's state for it
+  // are used by one thread at a time. Returns false when a row failed, keeping the failure of
+  // the first: the rows of a block come in order, and the first failing block counts.
   bool CombineRows(TTaskPool& Pool, TSeriesCombiner& Combiner, std::size_t LngFirst,
                    std::size_t LngTarget, double* PtrOut, std::size_t LngOutCells,
                    std::vector<std::vector<const double*>>& VecScratch) {
-    const std::size_t LngTasks = (LngTarget - LngFirst + kLngRowsPerTask - 1) / kLngRowsPerTask;
-    // One task per worker, each taking a few rows at a time as it comes free: a worker's
-    // scratch and the combiner's state for it are used by one thread at a time.
-    std::atomic<std::size_t> LngNextTask{0};
-    Pool.Run(static_cast<long>(VecScratch.size()), [&](long LngWorker) {
-      std::vector<const double*>& VecRows = VecScratch[static_cast<std::size_t>(LngWorker)];
-      for (std::size_t LngTask = LngNextTask.fetch_add(1); LngTask < LngTasks;
-           LngTask = LngNextTask.fetch_add(1)) {
-        const std::size_t LngStart = LngFirst + LngTask * kLngRowsPerTask;
-        const std::size_t LngEnd = std::min(LngTarget, LngStart + kLngRowsPerTask);
-        for (std::size_t LngRow = LngStart; LngRow < LngEnd; ++LngRow) {
-          for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
-            VecRows[LngI] = VecInputs[LngI].Row(LngRow);
-          }
-          try {
-            Combiner.CombineRow(LngWorker, LngRow, VecRows.data(),
-                                PtrOut + (LngRow - LngFirst) * LngOutCells);
-          } catch (...) {
-            const std::lock_guard<std::mutex> Lock(MbrMutex);
-            if (LngRow < LngCombineFailure) {
-              PtrCombineFailure = std::current_exception();
-              LngCombineFailure = LngRow;
-            }
-            // The rows after it in this task are not wanted; the other tasks' rows may hold an
-            // earlier failure.
-            break;
-          }
-        }
-      }
-    });
-    return !PtrCombineFailure;
+    try {
+      ForRowBlocks(Pool, static_cast<long>(LngTarget - LngFirst), kLngRowsPerTask,
+                   [&](long LngBlockFirst, long LngBlockEnd, long LngWorker) {
+                     std::vector<const double*>& VecRows =
+                         VecScratch[static_cast<std::size_t>(LngWorker)];
+                     for (std::size_t LngRow = LngFirst + static_cast<std::size_t>(LngBlockFirst);
+                          LngRow < LngFirst + static_cast<std::size_t>(LngBlockEnd); ++LngRow) {
+                       for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
+                         VecRows[LngI] = VecInputs[LngI].Cells(LngRow);
+                       }
+                       Combiner.CombineRow(LngWorker, LngRow, VecRows.data(),
+                                           PtrOut + (LngRow - LngFirst) * LngOutCells);
+                     }
+                   });
+    } catch (...) {
+      PtrCombineFailure = std::current_exception();
+      return false;
+    }
+    return true;
   }
 
   // Throws the failure a run in input order meets first, if any.
@@ -564,7 +488,7 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
         State.LngBudget / (2 * sizeof(double) * std::max<std::size_t>(1, LngOutCells)), 1,
         LngRoundRows);
   }
-  State.SetUpReaders(Options, LngRoundRows);
+  State.SetUpReaders(Options, LngRoundRows, Combiner);
 
   bool BlnWriting = PtrSink != nullptr && !State.AnyFailure() && !State.AnyShort();
   for (const TGridHeader& Header : State.VecHeaders) {
@@ -574,16 +498,17 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
     }
   }
   TTaskPool Pool(State.LngThreads);
-  // Two rounds of result rows: the writer's and the one being combined. The writer thread is
-  // declared after them, so that it ends before they go on every path.
+  // Two rounds of result rows: the writer's and the one being combined; a round is handed to
+  // the writing thread once the one before is written. The hand-over is declared after them, so
+  // that it ends before they go on every path.
   std::vector<double> VecOut;
   std::vector<std::vector<const double*>> VecScratch;
-  std::unique_ptr<TWriterThread> PtrWriter;
+  std::unique_ptr<THandOver> PtrWriter;
   if (BlnWriting) {
     VecOut.resize(2 * LngRoundRows * LngOutCells);
     VecScratch.assign(static_cast<std::size_t>(State.LngThreads),
                       std::vector<const double*>(State.VecInputs.size()));
-    PtrWriter = std::make_unique<TWriterThread>(*PtrSink);
+    PtrWriter = std::make_unique<THandOver>(1);
   }
 
   std::size_t LngRound = 0;
@@ -603,11 +528,17 @@ void TSeriesStream::Run(TSeriesCombiner& Combiner, TRowSink* PtrSink) {
     BlnWriting = BlnWriting && !State.AnyFailure();
     if (BlnWriting) {
       const std::size_t LngEnd = std::min(LngTarget, State.VecInputs.front().Rows());
-      double* const PtrOut = VecOut.data() + (LngRound % 2) * LngRoundRows * LngOutCells;
+      double* PtrOut = PtrSink->ResultRows(LngFirst, LngEnd - LngFirst, LngOutCells);
+      if (PtrOut == nullptr) {
+        PtrOut = VecOut.data() + (LngRound % 2) * LngRoundRows * LngOutCells;
+      }
       BlnWriting =
           State.CombineRows(Pool, Combiner, LngFirst, LngEnd, PtrOut, LngOutCells, VecScratch);
       if (BlnWriting) {
-        PtrWriter->Hand(PtrOut, LngEnd - LngFirst, LngOutCells);
+        const std::size_t LngRows = LngEnd - LngFirst;
+        PtrWriter->Hand([PtrSink, PtrOut, LngRows, LngOutCells] {
+          PtrSink->Write(PtrOut, LngRows, LngOutCells);
+        });
         Combiner.RowsCombined(LngEnd);
       }
     }

@@ -1,15 +1,11 @@
 // engine/StreamedOverlay.cpp - the base input through a ring of rows: handed on as the reader
-// completes them, combined in place and written by a consumer thread while the reader goes on.
+// completes them, combined in place and written on a hand-over's thread while the reader goes on.
 // The contract is in engine/StreamedOverlay.h.
 #include "engine/StreamedOverlay.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <ostream>
-#include <thread>
 
 #include "engine/OverlayPlan.h"
 #include "engine/OverlayRun.h"
@@ -69,12 +65,12 @@ void ReadThrough(TGridSource& Source, const TGridHeader& Header, const std::stri
   ReadGridCells(Source, Header, StgFirstCell, Ring, Options);
 }
 
-// The base input's rows, combined with their partners and written as the reader completes them:
-// by a consumer thread, which takes all the rows handed on so far while the reader reads on, or
-// on the reader's thread when there is one thread. The reader waits only when the consumer lags
-// so far behind that the next block could fill a slot it has yet to write. A failure of the
-// combination is kept until the end, and the rows after it are only read, so that a failure of
-// the base input itself still comes first.
+// The base input's rows, combined with their partners and written as the reader completes them,
+// by the writing thread of a hand-over while the reader reads on, or on the reader's thread
+// when there is one thread. The reader waits only when the writing lags so far behind that the
+// next block could fill a slot it has yet to write. A failure of the combination is kept until
+// the end, and the rows after it are only read, so that a failure of the base input itself
+// still comes first.
 class TStreamedBase final : public TRowRing {
  public:
   TStreamedBase(TOverlayPlan& Plan, const double* PtrPartnerCells, std::ostream& Output,
@@ -83,117 +79,52 @@ class TStreamedBase final : public TRowRing {
         MbrPlan(Plan),
         MbrPtrPartnerCells(PtrPartnerCells),
         MbrOutput(Output),
-        MbrWriter(Writer) {
-    // Without a thread of its own the reader's thread hands the rows on itself.
-    if (LngThreads > 1) {
-      MbrBlnConsumer = MbrConsumer.Start(1, [this](long) { Serve(); }) == 1;
-    }
-  }
-  ~TStreamedBase() override {
-    if (MbrBlnConsumer) {
-      {
-        const std::lock_guard<std::mutex> Lock(MbrMutex);
-        MbrBlnStop = true;
-      }
-      MbrChanged.notify_all();
-      MbrConsumer.Join();
-    }
-  }
-  TStreamedBase(const TStreamedBase&) = delete;
-  TStreamedBase& operator=(const TStreamedBase&) = delete;
+        MbrWriter(Writer),
+        MbrHandOver(kLngBlocksBehind, LngThreads > 1) {}
 
   void CellsPlaced(std::size_t LngCells) override {
     const std::size_t LngRows = LngCells / Columns();
-    if (!MbrBlnConsumer) {
-      if (!MbrPtrError && LngRows > MbrLngDone) {
-        MbrPtrError = Consume(MbrLngDone, LngRows);
-      }
-      MbrLngDone = LngRows;
-      return;
-    }
-    std::unique_lock<std::mutex> Lock(MbrMutex);
     if (LngRows == MbrLngHanded) {
       return;
     }
+    // Each hand-over holds the rows completed since the one before, at most RowsPerBlock():
+    // while kLngBlocksBehind of them are not yet written, the next block fills only slots of
+    // rows already written.
+    const std::size_t LngFirst = MbrLngHanded;
     MbrLngHanded = LngRows;
-    MbrChanged.notify_all();
-    // The next block fills rows from the last one handed on; the slots of the rows before them
-    // that are not yet written must stay out of its reach.
-    const std::size_t LngBehind = kLngBlocksBehind * RowsPerBlock();
-    MbrChanged.wait(Lock, [this, LngRows, LngBehind] { return MbrLngDone + LngBehind >= LngRows; });
+    MbrHandOver.Hand([this, LngFirst, LngRows] { Consume(LngFirst, LngRows); });
   }
 
-  // Waits until the rows handed on are done; throws the failure of the combination, if any.
-  void Finish() {
-    if (MbrBlnConsumer) {
-      std::unique_lock<std::mutex> Lock(MbrMutex);
-      MbrChanged.wait(Lock, [this] { return MbrLngDone == MbrLngHanded; });
-    }
-    if (MbrPtrError) {
-      std::rethrow_exception(MbrPtrError);
-    }
-  }
+  // Waits until the rows handed on are written; throws the failure of the combination, if any.
+  void Finish() { MbrHandOver.Finish(); }
 
  private:
-  // Blocks of rows the consumer may lag behind the reader.
+  // Blocks of rows the writing may lag behind the reader.
   static constexpr std::size_t kLngBlocksBehind = 2;
 
-  // Combines and writes rows [LngFirst, LngEnd); returns the failure it met. Once the output has
-  // failed nothing more is worth writing; the safe replace reports it.
-  std::exception_ptr Consume(std::size_t LngFirst, std::size_t LngEnd) {
+  // Combines and writes rows [LngFirst, LngEnd). Once the output has failed nothing more is
+  // worth writing; the safe replace reports it.
+  void Consume(std::size_t LngFirst, std::size_t LngEnd) {
     if (!MbrOutput.good()) {
-      return nullptr;
+      return;
     }
-    try {
-      // A stretch of rows whose slots do not wrap round lies in one piece.
-      for (std::size_t LngRow = LngFirst; LngRow < LngEnd;) {
-        const std::size_t LngSlot = LngRow % Slots();
-        const std::size_t LngCount = std::min(LngEnd - LngRow, Slots() - LngSlot);
-        MbrPlan.Combine(LngRow, LngCount, Cells() + LngSlot * Columns(), MbrPtrPartnerCells);
-        LngRow += LngCount;
-      }
-      MbrWriter.Write([this, LngFirst](std::size_t LngK) { return Row(LngFirst + LngK); },
-                      LngEnd - LngFirst);
-    } catch (...) {
-      return std::current_exception();
+    // A stretch of rows whose slots do not wrap round lies in one piece.
+    for (std::size_t LngRow = LngFirst; LngRow < LngEnd;) {
+      const std::size_t LngSlot = LngRow % Slots();
+      const std::size_t LngCount = std::min(LngEnd - LngRow, Slots() - LngSlot);
+      MbrPlan.Combine(LngRow, LngCount, Cells() + LngSlot * Columns(), MbrPtrPartnerCells);
+      LngRow += LngCount;
     }
-    return nullptr;
-  }
-
-  void Serve() {
-    std::unique_lock<std::mutex> Lock(MbrMutex);
-    for (;;) {
-      MbrChanged.wait(Lock, [this] { return MbrLngHanded != MbrLngDone || MbrBlnStop; });
-      if (MbrBlnStop) {
-        return;
-      }
-      const std::size_t LngFirst = MbrLngDone;
-      const std::size_t LngEnd = MbrLngHanded;
-      // Only this thread sets the failure while it runs.
-      const bool BlnFailed = static_cast<bool>(MbrPtrError);
-      Lock.unlock();
-      std::exception_ptr PtrError = BlnFailed ? nullptr : Consume(LngFirst, LngEnd);
-      Lock.lock();
-      if (PtrError) {
-        MbrPtrError = PtrError;
-      }
-      MbrLngDone = LngEnd;
-      MbrChanged.notify_all();
-    }
+    MbrWriter.Write([this, LngFirst](std::size_t LngK) { return Row(LngFirst + LngK); },
+                    LngEnd - LngFirst);
   }
 
   TOverlayPlan& MbrPlan;
   const double* MbrPtrPartnerCells;
   std::ostream& MbrOutput;
   TRowWriter& MbrWriter;
-  std::mutex MbrMutex;                 ///< guards the members below while the consumer runs
-  std::condition_variable MbrChanged;  ///< rows were handed on or done, or the end
-  std::size_t MbrLngHanded = 0;        ///< rows handed on, counted from the first
-  std::size_t MbrLngDone = 0;          ///< rows combined and written (or dropped after a failure)
-  bool MbrBlnStop = false;             ///< the consumer is to end
-  std::exception_ptr MbrPtrError;      ///< the first failure of the combination
-  bool MbrBlnConsumer = false;  ///< a consumer thread runs; else the reader's thread consumes
-  TThreadGroup MbrConsumer;     ///< last: started when the rest is set, joined first
+  std::size_t MbrLngHanded = 0;  ///< rows handed on, counted from the first
+  THandOver MbrHandOver;         ///< last: its thread ends before the rest goes
 };
 
 }  // namespace

@@ -3,10 +3,7 @@
 #ifndef IO_CONSOLELINE_H
 #define IO_CONSOLELINE_H
 
-#include <exception>
-#include <new>
 #include <ostream>
-#include <string>
 #include <string_view>
 
 namespace tessgrid::detail {
@@ -17,27 +14,6 @@ namespace tessgrid::detail {
 /// break the line nor steer the terminal; every other byte, UTF-8 included, is written as it
 /// is. Allocates nothing, so it can also report that memory ran out.
 void WriteConsoleLine(std::ostream& Output, std::string_view StgText);
-
-/// Inside a catch block: hands the text of the exception in flight to Report. A message thrown
-/// as char* or std::string is its text, std::bad_alloc is "Out of memory", another
-/// std::exception its what(), anything else StgUnknown. Nothing is copied on the way, so that a
-/// failure for lack of memory is reported too.
-template <typename TReport>
-void ReportCurrentFailure(TReport&& Report, std::string_view StgUnknown) {
-  try {
-    throw;
-  } catch (char* PtrMessage) {
-    Report(PtrMessage);
-  } catch (const std::string& StgMessage) {
-    Report(StgMessage);
-  } catch (const std::bad_alloc&) {
-    Report("Out of memory");
-  } catch (const std::exception& Exception) {
-    Report(Exception.what());
-  } catch (...) {
-    Report(StgUnknown);
-  }
-}
 
 }  // namespace tessgrid::detail
 

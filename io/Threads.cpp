@@ -1,9 +1,10 @@
-// io/Threads.cpp - the thread count, the thread group and the task pool. The contract is in
-// io/Threads.h.
+// io/Threads.cpp - the thread count, the thread group, the task pool, row blocks and the
+// hand-over. The contract is in io/Threads.h.
 #include "io/Threads.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 namespace tessgrid::detail {
 
@@ -109,6 +110,108 @@ void TTaskPool::Serve() {
     if (--MbrLngPending == 0) {
       MbrDone.notify_one();
     }
+  }
+}
+
+void ForRowBlocks(TTaskPool& Pool, long LngRows, long LngBlockRows, const TRowBlockWork& Work) {
+  const long LngBlock = std::max(1L, LngBlockRows);
+  const long LngBlocks = LngRows > 0 ? (LngRows - 1) / LngBlock + 1 : 0;
+  std::atomic<long> LngNext{0};
+  // Blocks from the first that failed on are not worth beginning: a block before it holds the
+  // failure to report only if it is still running, and every one of them has been begun.
+  std::atomic<long> LngFailed{LngBlocks};
+  std::mutex Mutex;
+  std::exception_ptr PtrFailure;
+  Pool.Run(std::min(Pool.Size(), LngBlocks), [&](long LngWorker) {
+    for (long LngB = LngNext.fetch_add(1); LngB < LngFailed.load(); LngB = LngNext.fetch_add(1)) {
+      try {
+        Work(LngB * LngBlock, std::min(LngRows, (LngB + 1) * LngBlock), LngWorker);
+      } catch (...) {
+        const std::lock_guard<std::mutex> Lock(Mutex);
+        if (LngB < LngFailed.load()) {
+          LngFailed.store(LngB);
+          PtrFailure = std::current_exception();
+        }
+      }
+    }
+  });
+  if (PtrFailure) {
+    std::rethrow_exception(PtrFailure);
+  }
+}
+
+void ForRowBlocks(long LngRows, long LngBlockRows, long LngThreads, const TRowBlockWork& Work) {
+  const long LngBlock = std::max(1L, LngBlockRows);
+  const long LngBlocks = LngRows > 0 ? (LngRows - 1) / LngBlock + 1 : 0;
+  TTaskPool Pool(std::max(1L, std::min(LngThreads, LngBlocks)));
+  ForRowBlocks(Pool, LngRows, LngBlock, Work);
+}
+
+THandOver::THandOver(std::size_t LngDepth, bool BlnThreaded)
+    : MbrVecSlots(std::max<std::size_t>(1, LngDepth)) {
+  if (BlnThreaded) {
+    MbrBlnThreaded = MbrThread.Start(1, [this](long) { Serve(); }) == 1;
+  }
+}
+
+THandOver::~THandOver() {
+  {
+    const std::lock_guard<std::mutex> Lock(MbrMutex);
+    MbrBlnStop = true;
+  }
+  MbrChanged.notify_all();
+  MbrThread.Join();
+}
+
+void THandOver::RunJob(std::function<void()>& Job) noexcept {
+  if (!MbrPtrFailure) {
+    try {
+      Job();
+    } catch (...) {
+      MbrPtrFailure = std::current_exception();
+    }
+  }
+  // What the job holds goes with it, on the thread that ran it.
+  Job = nullptr;
+}
+
+void THandOver::Hand(std::function<void()> Job) {
+  if (!MbrBlnThreaded) {
+    RunJob(Job);
+    return;
+  }
+  std::unique_lock<std::mutex> Lock(MbrMutex);
+  MbrChanged.wait(Lock, [this] { return MbrLngHanded - MbrLngDone < MbrVecSlots.size(); });
+  MbrVecSlots[MbrLngHanded % MbrVecSlots.size()] = std::move(Job);
+  ++MbrLngHanded;
+  MbrChanged.notify_all();
+}
+
+void THandOver::Finish() {
+  if (MbrBlnThreaded) {
+    std::unique_lock<std::mutex> Lock(MbrMutex);
+    MbrChanged.wait(Lock, [this] { return MbrLngDone == MbrLngHanded; });
+  }
+  if (MbrPtrFailure) {
+    std::rethrow_exception(MbrPtrFailure);
+  }
+}
+
+void THandOver::Serve() {
+  std::unique_lock<std::mutex> Lock(MbrMutex);
+  for (;;) {
+    MbrChanged.wait(Lock, [this] { return MbrBlnStop || MbrLngDone != MbrLngHanded; });
+    if (MbrBlnStop) {
+      return;
+    }
+    std::function<void()>& Job = MbrVecSlots[MbrLngDone % MbrVecSlots.size()];
+    // Only this thread touches the failure and the slot of the job while it runs: the producer
+    // waits for room before it fills a slot, and Finish reads the failure once all are done.
+    Lock.unlock();
+    RunJob(Job);
+    Lock.lock();
+    ++MbrLngDone;
+    MbrChanged.notify_all();
   }
 }
 

@@ -1,12 +1,14 @@
 // io/Threads.h - the thread module: how many threads a run takes, a group of threads that is
-// always joined, and a pool that shares numbered tasks out. io/Threads.cpp holds it; the grid
-// reader, the row writer and the engine start every thread through it.
+// always joined, a pool that shares numbered tasks out, rows in blocks over a pool, and a
+// hand-over of finished work to a thread of its own. io/Threads.cpp holds it; the grid reader,
+// the row writer, the engine and the faces start every thread through it.
 #ifndef IO_THREADS_H
 #define IO_THREADS_H
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -85,6 +87,60 @@ class TTaskPool {
   long MbrLngGeneration = 0;  ///< runs begun
   bool MbrBlnStop = false;    ///< the pool is ending
   TThreadGroup MbrThreads;    ///< last: started when the rest is set, joined first
+};
+
+/// The work on one block of rows: rows [LngFirst, LngEnd), on worker LngWorker.
+using TRowBlockWork = std::function<void(long LngFirst, long LngEnd, long LngWorker)>;
+
+/// Runs Work over the rows [0, LngRows) in blocks of LngBlockRows rows (the last one fewer),
+/// taken in order by the pool's threads as they come free; workers are numbered from 0 to
+/// Pool.Size() - 1, and a worker works on one block at a time, so that it may keep scratch of
+/// its own. Every block before the first one that fails runs; blocks after it may not.
+/// Rethrows the failure of the first block that failed, so that every thread count reports the
+/// same failure.
+void ForRowBlocks(TTaskPool& Pool, long LngRows, long LngBlockRows, const TRowBlockWork& Work);
+
+/// The same on a pool of its own of LngThreads threads, the caller's included, or fewer where
+/// there are fewer blocks; workers are numbered below LngThreads.
+void ForRowBlocks(long LngRows, long LngBlockRows, long LngThreads, const TRowBlockWork& Work);
+
+/// Jobs that one producer hands to a thread of their own, run one after the other in the order
+/// handed while the producer goes on: finished blocks of rows to their writing. At most LngDepth
+/// jobs are handed and not yet done; Hand waits for room, so the memory a job reads stays
+/// untouched until LngDepth further jobs have been handed. Once a job has failed, the jobs after
+/// it are dropped and Finish throws its failure. Without a thread (BlnThreaded false, or a
+/// thread the system refuses), each job runs inside Hand on the producer's thread. Not itself
+/// thread-safe: one producer uses it.
+class THandOver {
+ public:
+  explicit THandOver(std::size_t LngDepth = 1, bool BlnThreaded = true);
+  /// Waits for the job running, drops those not begun, and joins the thread: a producer that
+  /// failed leaves without its jobs touching the memory it frees.
+  ~THandOver();
+  THandOver(const THandOver&) = delete;
+  THandOver& operator=(const THandOver&) = delete;
+
+  /// Hands the job over, or runs it here without a thread; keeps its failure for Finish.
+  void Hand(std::function<void()> Job);
+
+  /// Waits until every job handed over is done; rethrows the first failure, if any.
+  void Finish();
+
+ private:
+  // The body of the thread: the jobs as they come, until the end.
+  void Serve();
+  // Runs the job unless one failed before; keeps its failure.
+  void RunJob(std::function<void()>& Job) noexcept;
+
+  std::mutex MbrMutex;
+  std::condition_variable MbrChanged;              ///< a job was handed or done, or the end
+  std::vector<std::function<void()>> MbrVecSlots;  ///< job k in slot k mod LngDepth
+  std::uint64_t MbrLngHanded = 0;                  ///< jobs handed over
+  std::uint64_t MbrLngDone = 0;                    ///< jobs done (or dropped)
+  bool MbrBlnStop = false;                         ///< the thread is to end
+  std::exception_ptr MbrPtrFailure;                ///< of the first job that failed
+  bool MbrBlnThreaded = false;                     ///< the thread runs the jobs
+  TThreadGroup MbrThread;  ///< last: started when the rest is set, joined first
 };
 
 }  // namespace tessgrid::detail

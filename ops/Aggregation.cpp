@@ -8,6 +8,7 @@
 #include "model/Fail.h"
 #include "ops/AxisLookup.h"
 #include "ops/ResultGrid.h"
+#include "ops/SeriesRows.h"
 #include "ops/TMapTools.h"
 
 using tessgrid::detail::Coordinate;
@@ -18,6 +19,8 @@ using tessgrid::detail::FillRows;
 using tessgrid::detail::NewUnfilledResultOnGrid;
 using tessgrid::detail::ReleaseAll;
 using tessgrid::detail::RowOf;
+using tessgrid::detail::SeriesRow;
+using tessgrid::detail::TSeriesRule;
 
 namespace {
 
@@ -38,63 +41,21 @@ void CheckDimensions(const std::vector<TMap*>& VecMaps, const char* PtrXMessage,
   }
 }
 
-// One row of every map of the list, with each map's no-data value, so that the cell loops
-// read plain arrays.
-class TRowSet {
- public:
-  explicit TRowSet(const std::vector<TMap*>& VecMaps)
-      : MbrVecMaps(VecMaps), MbrVecRows(VecMaps.size()), MbrVecNoData(VecMaps.size()) {
-    for (std::size_t LngI = 0; LngI < VecMaps.size(); ++LngI) {
-      MbrVecNoData[LngI] = VecMaps[LngI]->MbrDblNoDataValue;
-    }
+// Fills a result built on the first map's grid with the series rule (ops/SeriesRows.h), row by
+// row over the rows of every map of the list and each map's no-data value.
+void FillFromRows(const std::vector<TMap*>& VecMaps, TMap& Result, TSeriesRule Rule) {
+  std::vector<const double*> VecRows(VecMaps.size());
+  std::vector<double> VecNoData(VecMaps.size());
+  for (std::size_t LngI = 0; LngI < VecMaps.size(); ++LngI) {
+    VecNoData[LngI] = VecMaps[LngI]->MbrDblNoDataValue;
   }
-
-  void Select(long LngY) {
-    for (std::size_t LngI = 0; LngI < MbrVecMaps.size(); ++LngI) {
-      MbrVecRows[LngI] = RowOf(*MbrVecMaps[LngI], LngY);
-    }
-  }
-
-  // The running sum stops at the first map, in list order, that has no data at the cell, and
-  // the cell takes that map's no-data value. The order of the additions is part of the result.
-  double Sum(long LngX) const {
-    double DblSum = 0.0;
-    for (std::size_t LngI = 0; LngI < MbrVecRows.size(); ++LngI) {
-      const double DblCell = MbrVecRows[LngI][LngX];
-      if (DblCell == MbrVecNoData[LngI]) {
-        return MbrVecNoData[LngI];
-      }
-      DblSum = LngI == 0 ? DblCell : DblSum + DblCell;
-    }
-    return DblSum;
-  }
-
-  double Count(long LngX) const {
-    double DblCount = 0.0;
-    for (std::size_t LngI = 0; LngI < MbrVecRows.size(); ++LngI) {
-      if (MbrVecRows[LngI][LngX] != MbrVecNoData[LngI]) {
-        DblCount += 1.0;
-      }
-    }
-    return DblCount;
-  }
-
- private:
-  const std::vector<TMap*>& MbrVecMaps;
-  std::vector<const double*> MbrVecRows;
-  std::vector<double> MbrVecNoData;
-};
-
-// Fills a result built on the first map's grid with a per-cell rule over the list.
-template <typename TRule>
-void FillFromRows(const std::vector<TMap*>& VecMaps, TMap& Result, TRule Rule) {
-  TRowSet Rows(VecMaps);
   const TMap& First = *VecMaps.front();
+  const std::size_t LngColumns = static_cast<std::size_t>(First.MbrLngXDim);
   FillRows(Result, First.MbrLngXDim, First.MbrLngYDim, [&](long LngY, double* PtrOut) {
-    Rows.Select(LngY);
-    for (long LngX = 0; LngX < First.MbrLngXDim; ++LngX) {
-      PtrOut[LngX] = Rule(Rows, LngX);
+    for (std::size_t LngI = 0; LngI < VecMaps.size(); ++LngI) {
+      VecRows[LngI] = RowOf(*VecMaps[LngI], LngY);
     }
+    SeriesRow(Rule, VecRows.data(), VecNoData.data(), VecRows.size(), LngColumns, PtrOut);
   });
 }
 
@@ -138,7 +99,7 @@ TMap* TMapTools::Sum(std::vector<TMap*> VecMaps) {
   CheckDimensions(VecMaps, "X-dimension of maps are inconsistent in TMapTools::Sum",
                   "Y-dimension of maps are inconsistent in TMapTools::Sum");
   std::unique_ptr<TMap> PtrResult = NewUnfilledResultOnGrid(*VecMaps.front(), kPtrSumNoAxesMessage);
-  FillFromRows(VecMaps, *PtrResult, [](const TRowSet& Rows, long LngX) { return Rows.Sum(LngX); });
+  FillFromRows(VecMaps, *PtrResult, TSeriesRule::kSum);
   return PtrResult.release();
 }
 
@@ -150,8 +111,7 @@ TMap* TMapTools::DataCounts(std::vector<TMap*> VecMaps) {
                   "Y-dimension of maps are inconsistent in TMapTools::DataCounts");
   std::unique_ptr<TMap> PtrResult =
       NewUnfilledResultOnGrid(*VecMaps.front(), "Map has no axes in TMapTools::DataCounts");
-  FillFromRows(VecMaps, *PtrResult,
-               [](const TRowSet& Rows, long LngX) { return Rows.Count(LngX); });
+  FillFromRows(VecMaps, *PtrResult, TSeriesRule::kCount);
   return PtrResult.release();
 }
 
@@ -173,12 +133,8 @@ TMap* TMapTools::Average(std::vector<TMap*> VecMaps) {
     return ComposedAverage(VecMaps);
   }
   // The sum's no-data value and the counts' are the constructor's -9999, which is what the
-  // division tests; a count is never -9999.
-  const double DblNoData = PtrResult->MbrDblNoDataValue;
-  FillFromRows(VecMaps, *PtrResult, [DblNoData](const TRowSet& Rows, long LngX) {
-    const double DblSum = Rows.Sum(LngX);
-    return DblSum == DblNoData ? DblNoData : DblSum / Rows.Count(LngX);
-  });
+  // division tests and the average rule keeps; a count is never -9999.
+  FillFromRows(VecMaps, *PtrResult, TSeriesRule::kAverage);
   return PtrResult.release();
 }
 

@@ -1,20 +1,28 @@
 // ops/Transforms.cpp - cell value transforms: constants, rounding, thresholds, lookup tables,
 // masks and blocks. The declarations and their contracts are in ops/TMapTools.h.
 #include <algorithm>
-#include <cmath>
 #include <cstddef>
-#include <cstdint>
-#include <cstring>
 #include <limits>
 #include <memory>
-#include <utility>
 #include <vector>
 
 #include "model/Fail.h"
+#include "ops/LibraryNoData.h"
 #include "ops/ResultGrid.h"
 #include "ops/TMapTools.h"
+#include "ops/TransformRows.h"
 
 using tessgrid::detail::Fail;
+using tessgrid::detail::kDblLibraryNoData;
+
+using tessgrid::detail::DivideByRow;
+using tessgrid::detail::MaskRow;
+using tessgrid::detail::OffsetRow;
+using tessgrid::detail::RoundRow;
+using tessgrid::detail::ScaleRow;
+using tessgrid::detail::ThresholdReplaceRow;
+using tessgrid::detail::ThresholdRow;
+using tessgrid::detail::TLookupTable;
 
 using tessgrid::detail::FillRows;
 using tessgrid::detail::NewUnfilledResultOnGrid;
@@ -23,91 +31,16 @@ using tessgrid::detail::RowOf;
 
 namespace {
 
-// Builds the result on the input's grid and fills it with the per-cell rule, row by row.
-template <typename TRule>
-TMap* TransformCells(const TMap* PtrMap, const char* PtrNoAxesMessage, TRule Rule) {
+// Builds the result on the input's grid and fills it with the row rule (ops/TransformRows.h),
+// row by row: RowRule(input row, cells, result row).
+template <typename TRowRule>
+TMap* TransformRows(const TMap* PtrMap, const char* PtrNoAxesMessage, TRowRule RowRule) {
   std::unique_ptr<TMap> PtrResult = NewUnfilledResultOnGrid(*PtrMap, PtrNoAxesMessage);
-  FillRows(*PtrResult, PtrMap->MbrLngXDim, PtrMap->MbrLngYDim, [&](long LngY, double* PtrOut) {
-    const double* PtrIn = RowOf(*PtrMap, LngY);
-    for (long LngX = 0; LngX < PtrMap->MbrLngXDim; ++LngX) {
-      PtrOut[LngX] = Rule(PtrIn[LngX]);
-    }
-  });
+  const std::size_t LngColumns = static_cast<std::size_t>(PtrMap->MbrLngXDim);
+  FillRows(*PtrResult, PtrMap->MbrLngXDim, PtrMap->MbrLngYDim,
+           [&](long LngY, double* PtrOut) { RowRule(RowOf(*PtrMap, LngY), LngColumns, PtrOut); });
   return PtrResult.release();
 }
-
-// Rounds in double arithmetic, so values beyond the 32-bit range round like the rest. Below 2^52
-// the integer conversion truncates fast and gives +0 for (-1, 0), as the 32-bit rule does; from
-// 2^52 on (and for infinities and NaN) every double is already whole and stays as it is.
-double RoundHalfUp(double DblValue) {
-  const double kDblAllWhole = 4503599627370496.0;  // 2^52
-  const double DblTruncated = std::fabs(DblValue) < kDblAllWhole
-                                  ? static_cast<double>(static_cast<long long>(DblValue))
-                                  : DblValue;
-  // Random fractions would mispredict a branch on "fraction >= 0.5" half of the time, so the test
-  // reads the sign of fraction - 0.5 instead (an exact tie gives +0); t is never -0 here.
-  const bool BlnUp = !std::signbit(DblValue - DblTruncated - 0.5);
-  return DblTruncated + static_cast<double>(BlnUp);
-}
-
-// The table flattened into sorted keys and their values. Most cells of a real map match no key,
-// so a bitmap of hashed keys turns most of them away before the search; the search itself runs
-// without branches, since cell values hit keys in no predictable order. A NaN key can never match
-// a cell exactly, and it breaks the ordering the search relies on.
-class TLookupTable {
- public:
-  explicit TLookupTable(const std::map<double, double>& MapTable) : MbrVecFilter(kLngFilterWords) {
-    std::vector<std::pair<double, double>> VecEntries;
-    VecEntries.reserve(MapTable.size());
-    for (const std::pair<const double, double>& Entry : MapTable) {
-      if (!std::isnan(Entry.first)) {
-        VecEntries.emplace_back(Entry.first, Entry.second);
-      }
-    }
-    std::stable_sort(VecEntries.begin(), VecEntries.end(),
-                     [](const auto& A, const auto& B) { return A.first < B.first; });
-    for (const std::pair<double, double>& Entry : VecEntries) {
-      MbrVecKeys.push_back(Entry.first);
-      MbrVecValues.push_back(Entry.second);
-      const std::uint32_t LngSlot = Slot(Entry.first);
-      MbrVecFilter[LngSlot / 64] |= std::uint64_t{1} << (LngSlot % 64);
-    }
-  }
-
-  double Find(double DblKey, double DblDefault) const {
-    const std::uint32_t LngSlot = Slot(DblKey);
-    if ((MbrVecFilter[LngSlot / 64] >> (LngSlot % 64) & 1U) == 0) {
-      return DblDefault;
-    }
-    // The first key not below DblKey lies in [PtrBase, PtrBase + LngSpan] throughout.
-    const double* PtrBase = MbrVecKeys.data();
-    std::size_t LngSpan = MbrVecKeys.size();
-    while (LngSpan > 1) {
-      const std::size_t LngHalf = LngSpan / 2;
-      PtrBase = PtrBase[LngHalf] < DblKey ? PtrBase + LngHalf : PtrBase;
-      LngSpan -= LngHalf;
-    }
-    const std::size_t LngIndex =
-        static_cast<std::size_t>(PtrBase - MbrVecKeys.data()) + (*PtrBase < DblKey ? 1 : 0);
-    return LngIndex < MbrVecKeys.size() && MbrVecKeys[LngIndex] == DblKey ? MbrVecValues[LngIndex]
-                                                                          : DblDefault;
-  }
-
- private:
-  static constexpr std::size_t kLngFilterWords = 128;  // 8192 bits
-
-  // Equal doubles get equal slots: adding 0 turns -0 into +0 before the bits are hashed.
-  static std::uint32_t Slot(double DblKey) {
-    const double DblNormal = DblKey + 0.0;
-    std::uint64_t LngBits = 0;
-    std::memcpy(&LngBits, &DblNormal, sizeof LngBits);
-    return static_cast<std::uint32_t>((LngBits * 0x9E3779B97F4A7C15ULL) >> 51);
-  }
-
-  std::vector<double> MbrVecKeys;           ///< rising, no NaN
-  std::vector<double> MbrVecValues;         ///< the value of the key at the same position
-  std::vector<std::uint64_t> MbrVecFilter;  ///< bit Slot(key) set for every key
-};
 
 // Exact arithmetic for BufferIndices: widths and indices near the limits of long must not
 // overflow. The widened edges are saturated to long only at the end.
@@ -136,39 +69,38 @@ long WidenHigh(long LngEdge, long LngWidth, long LngDim) {
 TMap* TMapTools::Multiply(const TMap* PtrMap, double DblFactor) {
   // The result's own no-data value guards the cells, not the input's: callers rely on -9999
   // surviving a scaling while other no-data values are scaled with the data.
-  const double DblNoData = -9999.0;
-  return TransformCells(PtrMap, "Map has no axes in TMapTools::Multiply",
-                        [DblFactor, DblNoData](double DblCell) {
-                          return DblCell == DblNoData ? DblNoData : DblCell * DblFactor;
-                        });
+  return TransformRows(PtrMap, "Map has no axes in TMapTools::Multiply",
+                       [DblFactor](const double* PtrIn, std::size_t LngColumns, double* PtrOut) {
+                         ScaleRow(PtrIn, LngColumns, DblFactor, kDblLibraryNoData, PtrOut);
+                       });
 }
 
 TMap* TMapTools::Add(const TMap* PtrMap, double DblConstant) {
   // The no-data rule of Multiply(map, factor): -9999 marks the cells an offset must not move.
-  const double DblNoData = -9999.0;
-  return TransformCells(PtrMap, "Map has no axes in TMapTools::Add",
-                        [DblConstant, DblNoData](double DblCell) {
-                          return DblCell == DblNoData ? DblNoData : DblCell + DblConstant;
-                        });
+  return TransformRows(PtrMap, "Map has no axes in TMapTools::Add",
+                       [DblConstant](const double* PtrIn, std::size_t LngColumns, double* PtrOut) {
+                         OffsetRow(PtrIn, LngColumns, DblConstant, kDblLibraryNoData, PtrOut);
+                       });
 }
 
 TMap* TMapTools::Divide(const TMap* PtrMap, double DblDivisor) {
   const double DblNoData = PtrMap->MbrDblNoDataValue;
-  return TransformCells(PtrMap, "Map has no axes in TMapTools::Divide",
-                        [DblDivisor, DblNoData](double DblCell) {
-                          return DblCell == DblNoData ? DblCell : DblCell / DblDivisor;
-                        });
+  return TransformRows(
+      PtrMap, "Map has no axes in TMapTools::Divide",
+      [DblDivisor, DblNoData](const double* PtrIn, std::size_t LngColumns, double* PtrOut) {
+        DivideByRow(PtrIn, LngColumns, DblDivisor, DblNoData, PtrOut);
+      });
 }
 
 TMap* TMapTools::RoundContents(const TMap* PtrMap) {
-  return TransformCells(PtrMap, "Map has no axes in TMapTools::RoundContents",
-                        [](double DblCell) { return RoundHalfUp(DblCell); });
+  return TransformRows(PtrMap, "Map has no axes in TMapTools::RoundContents", RoundRow);
 }
 
 TMap* TMapTools::Threshold(const TMap* PtrMap, double DblThreshold) {
-  return TransformCells(
-      PtrMap, "Map has no axes in TMapTools::Threshold",
-      [DblThreshold](double DblCell) { return DblCell >= DblThreshold ? DblCell : 0.0; });
+  return TransformRows(PtrMap, "Map has no axes in TMapTools::Threshold",
+                       [DblThreshold](const double* PtrIn, std::size_t LngColumns, double* PtrOut) {
+                         ThresholdRow(PtrIn, LngColumns, DblThreshold, PtrOut);
+                       });
 }
 
 std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> VecMaps, double DblThreshold) {
@@ -181,18 +113,21 @@ std::vector<TMap*> TMapTools::Threshold(std::vector<TMap*> VecMaps, double DblTh
 }
 
 TMap* TMapTools::ThresholdReplace(const TMap* PtrMap, double DblThreshold, double DblReplacement) {
-  return TransformCells(PtrMap, "Map has no axes in TMapTools::ThresholdReplace",
-                        [DblThreshold, DblReplacement](double DblCell) {
-                          return DblCell >= DblThreshold ? DblReplacement : DblCell;
-                        });
+  return TransformRows(
+      PtrMap, "Map has no axes in TMapTools::ThresholdReplace",
+      [DblThreshold, DblReplacement](const double* PtrIn, std::size_t LngColumns, double* PtrOut) {
+        ThresholdReplaceRow(PtrIn, LngColumns, DblThreshold, DblReplacement, PtrOut);
+      });
 }
 
 TMap* TMapTools::ReplaceValue(const TMap* PtrMap, std::map<double, double> MapTable,
                               double DblDefault) {
   const TLookupTable Table(MapTable);
-  return TransformCells(
+  return TransformRows(
       PtrMap, "Map has no axes in TMapTools::ReplaceValue",
-      [&Table, DblDefault](double DblCell) { return Table.Find(DblCell, DblDefault); });
+      [&Table, DblDefault](const double* PtrIn, std::size_t LngColumns, double* PtrOut) {
+        Table.Row(PtrIn, LngColumns, DblDefault, PtrOut);
+      });
 }
 
 TMap* TMapTools::Mask(const TMap* PtrGridMap, const TMap* PtrSourceMap, double DblMatch,
@@ -205,12 +140,10 @@ TMap* TMapTools::Mask(const TMap* PtrGridMap, const TMap* PtrSourceMap, double D
   }
   std::unique_ptr<TMap> PtrResult =
       NewUnfilledResultOnGrid(*PtrGridMap, "Map has no axes in TMapTools::Mask");
+  const std::size_t LngColumns = static_cast<std::size_t>(PtrSourceMap->MbrLngXDim);
   FillRows(*PtrResult, PtrSourceMap->MbrLngXDim, PtrSourceMap->MbrLngYDim,
            [&](long LngY, double* PtrOut) {
-             const double* PtrIn = RowOf(*PtrSourceMap, LngY);
-             for (long LngX = 0; LngX < PtrSourceMap->MbrLngXDim; ++LngX) {
-               PtrOut[LngX] = PtrIn[LngX] == DblMatch ? DblReplacement : PtrIn[LngX];
-             }
+             MaskRow(RowOf(*PtrSourceMap, LngY), LngColumns, DblMatch, DblReplacement, PtrOut);
            });
   return PtrResult.release();
 }

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "io/GridHeader.h"
 #include "model/Fail.h"
 #include "tessgrid_version.h"
+#include "util/FailureText.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -64,18 +66,30 @@ double NorthEdge(const TPyGrid& Grid) {
 PYBIND11_MODULE(_tessgrid, Module) {
   Module.doc() = "tessgrid's grids and operations on numpy arrays (the extension module)";
 
-  // The library throws its messages as char* and std::string; Python sees them as Error, a
-  // ValueError, since they are faults of the values passed.
+  // The library's messages are faults of the values passed: Python sees them as Error, a
+  // ValueError. Running out of memory is a MemoryError with the commands' text; every other
+  // exception keeps pybind11's own translation.
   static py::exception<std::runtime_error> Error(Module, "Error", PyExc_ValueError);
   py::register_exception_translator([](std::exception_ptr PtrFailure) {
+    if (!PtrFailure) {
+      return;
+    }
+    const tessgrid::detail::TFailureText Failure =
+        tessgrid::detail::FailureText(PtrFailure, std::string_view());
+    switch (Failure.Kind) {
+      case tessgrid::detail::TFailureKind::kMessage:
+        PyErr_SetString(Error.ptr(),
+                        tessgrid::detail::PythonWords(std::string(Failure.StgText)).c_str());
+        return;
+      case tessgrid::detail::TFailureKind::kOutOfMemory:
+        PyErr_SetString(PyExc_MemoryError, std::string(Failure.StgText).c_str());
+        return;
+      default:
+        break;
+    }
+    // A fault of an expression's text is the caller's too; anything else keeps pybind11's own.
     try {
-      if (PtrFailure) {
-        std::rethrow_exception(PtrFailure);
-      }
-    } catch (const char* PtrMessage) {
-      PyErr_SetString(Error.ptr(), tessgrid::detail::PythonWords(PtrMessage).c_str());
-    } catch (const std::string& StgMessage) {
-      PyErr_SetString(Error.ptr(), tessgrid::detail::PythonWords(StgMessage).c_str());
+      std::rethrow_exception(PtrFailure);
     } catch (const tessgrid::detail::TExpressionError& Failure) {
       PyErr_SetString(Error.ptr(), tessgrid::detail::PythonWords(Failure.what()).c_str());
     }

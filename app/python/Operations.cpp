@@ -1,7 +1,7 @@
 // app/python/Operations.cpp - the tool's operations on Grids and arrays: each argument is taken
 // into the library's no-data model, one TMapTools call (ops/TMapTools.h) computes without the
 // interpreter lock, and the result declares its source's no-data value or nodata=, with the
-// checks tessgrid-tool makes (app/tool/NoDataModel.h).
+// checks tessgrid-tool makes (engine/NoDataModel.h).
 #include <pybind11/stl.h>
 
 #include <cmath>

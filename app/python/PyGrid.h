@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "app/tool/NoDataModel.h"
+#include "engine/NoDataModel.h"
 #include "io/GridHeader.h"
 #include "model/TMap.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/tool/CellWiseStream.h"
-#include "app/tool/NoDataModel.h"
 #include "app/tool/ToolFrame.h"
+#include "engine/NoDataModel.h"
 #include "ops/ArithmeticTable.h"
 #include "ops/CombineRows.h"
 #include "ops/TMapTools.h"

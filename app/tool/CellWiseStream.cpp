@@ -15,8 +15,8 @@
 #include <ostream>
 #include <tuple>
 
-#include "app/tool/NoDataModel.h"
 #include "engine/Engine.h"
+#include "engine/NoDataModel.h"
 #include "io/GridReader.h"
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <memory>
 
-#include "app/tool/NoDataModel.h"
+#include "engine/NoDataModel.h"
 #include "model/Fail.h"
 #include "model/UnfilledMap.h"
 #include "util/LeastSquares.h"

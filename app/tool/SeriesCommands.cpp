@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/tool/CellWiseStream.h"
-#include "app/tool/NoDataModel.h"
 #include "app/tool/PresentGradients.h"
 #include "app/tool/ToolFrame.h"
-#include "io/Threads.h"
+#include "engine/NoDataModel.h"
 #include "model/Fail.h"
+#include "ops/SeriesRows.h"
 #include "ops/TMapTools.h"
 #include "tessgrid_owning.h"
 
@@ -31,60 +31,33 @@ struct TSeriesArguments {
 
 using TAggregate = TMap* (*)(std::vector<TMap*>);
 
-// The cells of TMapTools::Sum, DataCounts and Average over maps whose no-data value is -9999,
-// taken a whole row of one map at a time. The running sum adds the maps in list order, as Sum
-// does (the order of the additions is part of the result); Sum stops at the first map without
-// data, whose cell is no-data whatever the sum past it.
+// The rule of TMapTools::Sum, DataCounts or Average (ops/SeriesRows.h) over rows of up to
+// LngInputs inputs whose no-data value is -9999, with the check that no data cell came to -9999.
 class TAggregateRule final : public TCellRule {
  public:
-  explicit TAggregateRule(TAggregate PtrAggregate)
-      : MbrPtrAggregate(PtrAggregate), MbrVecNoData(static_cast<std::size_t>(ThreadCount())) {}
+  TAggregateRule(TAggregate PtrAggregate, std::size_t LngInputs)
+      : MbrPtrAggregate(PtrAggregate),
+        MbrRule(PtrAggregate == TMapTools::DataCounts ? TSeriesRule::kCount
+                : PtrAggregate == TMapTools::Sum      ? TSeriesRule::kSum
+                                                      : TSeriesRule::kAverage),
+        MbrVecNoData(LngInputs, kDblLibraryNoData) {}
 
   std::size_t FewestInputs() const override {
     return MbrPtrAggregate == TMapTools::DataCounts ? 1 : 2;
   }
 
-  long Row(long LngWorker, std::size_t, const double* const* PtrRows, std::size_t LngInputs,
+  long Row(long, std::size_t, const double* const* PtrRows, std::size_t LngInputs,
            std::size_t LngColumns, double* PtrOut) override {
-    if (MbrPtrAggregate == TMapTools::DataCounts) {
-      std::fill(PtrOut, PtrOut + LngColumns, 0.0);
-      for (std::size_t LngI = 0; LngI < LngInputs; ++LngI) {
-        for (std::size_t LngX = 0; LngX < LngColumns; ++LngX) {
-          PtrOut[LngX] += PtrRows[LngI][LngX] != kDblLibraryNoData ? 1.0 : 0.0;
-        }
-      }
-      return -1;
-    }
-    std::vector<char>& VecNoData = MbrVecNoData[static_cast<std::size_t>(LngWorker)];
-    VecNoData.assign(LngColumns, 0);
-    for (std::size_t LngI = 0; LngI < LngInputs; ++LngI) {
-      const double* const PtrRow = PtrRows[LngI];
-      for (std::size_t LngX = 0; LngX < LngColumns; ++LngX) {
-        PtrOut[LngX] = LngI == 0 ? PtrRow[LngX] : PtrOut[LngX] + PtrRow[LngX];
-        VecNoData[LngX] = static_cast<char>(VecNoData[LngX] | (PtrRow[LngX] == kDblLibraryNoData));
-      }
-    }
-    // Without a no-data cell every map counts.
-    const bool BlnAverage = MbrPtrAggregate == TMapTools::Average;
-    long LngLost = -1;
-    for (std::size_t LngX = 0; LngX < LngColumns; ++LngX) {
-      if (VecNoData[LngX] != 0) {
-        PtrOut[LngX] = kDblLibraryNoData;
-        continue;
-      }
-      if (BlnAverage && PtrOut[LngX] != kDblLibraryNoData) {
-        PtrOut[LngX] /= static_cast<double>(LngInputs);
-      }
-      if (PtrOut[LngX] == kDblLibraryNoData && LngLost < 0) {
-        LngLost = static_cast<long>(LngX);
-      }
-    }
-    return LngLost;
+    SeriesRow(MbrRule, PtrRows, MbrVecNoData.data(), LngInputs, LngColumns, PtrOut);
+    // A count is never -9999.
+    return MbrRule == TSeriesRule::kCount ? -1
+                                          : DataLostColumn(PtrRows, LngInputs, PtrOut, LngColumns);
   }
 
  private:
   TAggregate MbrPtrAggregate;
-  std::vector<std::vector<char>> MbrVecNoData;  ///< per worker: the cells of a row without data
+  TSeriesRule MbrRule;
+  std::vector<double> MbrVecNoData;  ///< -9999 for every input a row may have
 };
 using TSeriesOperation = std::vector<TMap*> (*)(std::vector<TMap*>, int);
 
@@ -121,7 +94,7 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
         const std::vector<std::string> VecIns =
             PtrArgs->StgList.empty() ? PtrArgs->VecIns : ReadNameList(PtrArgs->StgList);
         Run.Prepare(VecIns, {PtrArgs->StgOut});
-        TAggregateRule Rule(PtrAggregate);
+        TAggregateRule Rule(PtrAggregate, VecIns.size());
         if (StreamCellWise(Run, VecIns, PtrArgs->StgOut, Rule)) {
           return;
         }
@@ -164,7 +137,8 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
         const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
         // A moving average is the average rule over each window: aligned grids stream.
-        TAggregateRule Rule(TMapTools::Average);
+        TAggregateRule Rule(TMapTools::Average,
+                            static_cast<std::size_t>(std::max(0, PtrArgs->IntWindow)));
         if (BlnWindowsOnTheirFirstMap && PtrArgs->IntWindow > 0 &&
             StreamWindows(Run, PtrArgs->VecIns, VecOutputs,
                           static_cast<std::size_t>(PtrArgs->IntWindow), Rule)) {

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/tool/NoDataModel.h"
+#include "engine/NoDataModel.h"
 #include "io/BlockWriter.h"
 #include "io/SafeReplace.h"
 #include "io/gdal/Rasters.h"

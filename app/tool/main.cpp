@@ -9,8 +9,8 @@
 #include <string>
 
 #include "app/tool/ToolFrame.h"
-#include "io/ConsoleLine.h"
 #include "tessgrid_version.h"
+#include "util/FailureText.h"
 
 using tessgrid::detail::Report;
 using tessgrid::detail::TToolContext;
@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
   try {
     return RunTool(argc, argv);
   } catch (...) {
-    tessgrid::detail::ReportCurrentFailure(Report, "Unknown failure in tessgrid-tool");
+    Report(tessgrid::detail::CurrentFailureText("Unknown failure in tessgrid-tool").StgText);
   }
   return kLngFailed;
 }

@@ -1,6 +1,7 @@
 // tests/engine/TSeriesStreamTest.cpp - the series stream in process: rows in step whatever the
 // budget, the thread count or the kind of input (a pipe is held whole, a row source is read in
-// windows), and failures ranked as a run that loads the inputs in order meets them.
+// windows, memory where it lies), and failures ranked as a run that loads the inputs in order
+// meets them.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <string>
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
+#include "engine/MemoryRows.h"
 #include "io/GridWriter.h"
 
 namespace {
@@ -288,6 +291,70 @@ TEST_F(TSeriesStreamTest, RowSourcesComeInStepWithFilesWhateverTheirWindows) {
         EXPECT_EQ(Run(LngWindow, LngThreads, LngBudget, Work("missing.asc"), 3),
                   "Unable to open file " + Work("missing.asc"));
       }
+    }
+  }
+}
+
+// Takes the rows of the even inputs, doubling their cells, and reads the odd ones as they are;
+// notes where each row and each result row lay.
+class TInPlaceCombiner final : public TSeriesCombiner {
+ public:
+  void TakeRow(std::size_t, std::size_t, double* PtrCells) override {
+    for (std::size_t LngX = 0; LngX < 7; ++LngX) {
+      PtrCells[LngX] *= 2.0;
+    }
+  }
+  bool TakesRowsOf(std::size_t LngInput) const override { return LngInput % 2 == 0; }
+  void CombineRow(long, std::size_t LngRow, const double* const* PtrRows, double* PtrOut) override {
+    for (std::size_t LngX = 0; LngX < 7; ++LngX) {
+      PtrOut[LngX] = PtrRows[0][LngX] + PtrRows[1][LngX];
+    }
+    const std::lock_guard<std::mutex> Lock(MbrMutex);
+    MbrVecSeen.push_back({LngRow, PtrRows[0], PtrRows[1], PtrOut});
+  }
+  struct TSeen {
+    std::size_t LngRow;
+    const double* PtrTaken;
+    const double* PtrKept;
+    const double* PtrOut;
+  };
+  std::mutex MbrMutex;
+  std::vector<TSeen> MbrVecSeen;
+};
+
+TEST_F(TSeriesStreamTest, MemoryRowsAreReadWhereTheyLieUnlessTakenAndResultsCombinedInPlace) {
+  using tessgrid::detail::TMemoryRowSink;
+  using tessgrid::detail::TMemoryRowSource;
+  for (const long LngThreads : {1L, 3L}) {
+    TGridHeader Header;
+    Header.LngColumns = 7;
+    Header.LngRows = 500;
+    std::vector<std::vector<double>> VecArrays(2, std::vector<double>(7 * 500));
+    for (std::size_t LngI = 0; LngI < VecArrays[0].size(); ++LngI) {
+      VecArrays[0][LngI] = static_cast<double>(LngI);
+      VecArrays[1][LngI] = 0.5;
+    }
+    const std::vector<std::vector<double>> VecBefore = VecArrays;
+    std::vector<double> VecResult(7 * 500, -1.0);
+    TSeriesStream Series({"a", "b"}, TGridHeaderMode::kStrict, LngThreads,
+                         TSeriesStream::kLngSeriesBudget,
+                         [&](const std::string& StgName) -> std::unique_ptr<TRowSource> {
+                           return std::make_unique<TMemoryRowSource>(
+                               Header, VecArrays[StgName == "a" ? 0 : 1].data());
+                         });
+    ASSERT_TRUE(Series.ReadHeaders());
+    TInPlaceCombiner Combiner;
+    TMemoryRowSink Sink(VecResult.data(), 7);
+    Series.Run(Combiner, &Sink);
+    EXPECT_EQ(VecArrays, VecBefore) << "a caller's rows were changed";
+    ASSERT_EQ(Combiner.MbrVecSeen.size(), 500u);
+    for (const TInPlaceCombiner::TSeen& Seen : Combiner.MbrVecSeen) {
+      EXPECT_EQ(Seen.PtrKept, VecArrays[1].data() + 7 * Seen.LngRow);
+      EXPECT_NE(Seen.PtrTaken, VecArrays[0].data() + 7 * Seen.LngRow);
+      EXPECT_EQ(Seen.PtrOut, VecResult.data() + 7 * Seen.LngRow);
+    }
+    for (std::size_t LngI = 0; LngI < VecResult.size(); ++LngI) {
+      ASSERT_EQ(VecResult[LngI], 2.0 * static_cast<double>(LngI) + 0.5) << LngI;
     }
   }
 }

@@ -1,6 +1,6 @@
-// app/tool/NoDataModel.cpp - the no-data translation and the geometry checks of tessgrid-tool.
-// The contracts are in app/tool/NoDataModel.h.
-#include "app/tool/NoDataModel.h"
+// engine/NoDataModel.cpp - the no-data translation and the geometry checks of the tool and the
+// Python module. The contracts are in engine/NoDataModel.h.
+#include "engine/NoDataModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
-// app/tool/NoDataModel.h - the tool's data model at its edge: every input's declared no-data
+// engine/NoDataModel.h - the faces' data model at their edge: every input's declared no-data
 // becomes the library's marker on the way in, and the value an output declares on the way out.
-// app/tool/NoDataModel.cpp holds it; app/tool/ToolFrame.cpp applies it to every grid it moves.
-#ifndef APP_TOOL_NODATAMODEL_H
-#define APP_TOOL_NODATAMODEL_H
+// engine/NoDataModel.cpp holds it; the tool and the Python module apply it to every grid they move.
+#ifndef ENGINE_NODATAMODEL_H
+#define ENGINE_NODATAMODEL_H
 
 #include <cstddef>
 #include <memory>
@@ -10,11 +10,9 @@
 #include <vector>
 
 #include "model/TMap.h"
+#include "ops/LibraryNoData.h"
 
 namespace tessgrid::detail {
-
-/// The no-data value every library operation keys on, and so every map the commands hand it.
-constexpr double kDblLibraryNoData = -9999.0;
 
 /// An input grid as its file states it: the geometry of its header, exactly as read, and the
 /// no-data value it declares. Outputs on its grid state the same, and pairing commands compare
@@ -104,4 +102,4 @@ void CheckAligned(const std::vector<const TInputGrid*>& VecGrids);
 
 }  // namespace tessgrid::detail
 
-#endif  // APP_TOOL_NODATAMODEL_H
+#endif  // ENGINE_NODATAMODEL_H
