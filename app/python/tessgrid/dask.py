@@ -298,22 +298,6 @@ def _starts(chunks):
     return tuple(sum(chunks[:index]) for index in range(len(chunks)))
 
 
-def _spacing(values, name):
-    # The one step between consecutive coordinates, or None for fewer than two.
-    values = numpy.asarray(values, dtype=numpy.float64)
-    if values.ndim != 1:
-        raise tessgrid.Error("the %s coordinate must be one-dimensional" % name)
-    if values.size < 2:
-        return None
-    steps = numpy.diff(values)
-    step = (values[-1] - values[0]) / (values.size - 1)
-    if not numpy.all(numpy.isfinite(steps)) or step == 0 or \
-            numpy.max(numpy.abs(steps - step)) > 1e-9 * abs(step):
-        raise tessgrid.Error("the %s coordinates are not evenly spaced, so they give no cell size"
-                             % name)
-    return float(step)
-
-
 def _cell_size_of(array, cellsize):
     """The cell size: cellsize=, else the one the array's x and y coordinates state."""
     coords = getattr(array, "coords", None)
@@ -325,8 +309,8 @@ def _cell_size_of(array, cellsize):
     if tuple(array.dims) != ("y", "x"):
         raise tessgrid.Error("resample takes an array of dimensions (y, x), not %s"
                              % (tuple(array.dims),))
-    x_step = _spacing(coords["x"].values, "x")
-    y_step = _spacing(coords["y"].values, "y")
+    x_step = _xr._step(coords["x"].values, "x")
+    y_step = _xr._step(coords["y"].values, "y")
     if (x_step is not None and x_step < 0) or (y_step is not None and y_step > 0):
         raise tessgrid.Error("resample takes rows from the north and columns from the west: "
                              "y must fall and x rise")

@@ -83,6 +83,8 @@ def _spatial_dims(da):
 def _step(values, name):
     # The one step between consecutive coordinates, or None for fewer than two.
     values = numpy.asarray(values, dtype=numpy.float64)
+    if values.ndim != 1:
+        raise _tessgrid.Error("the %s coordinate must be one-dimensional" % name)
     if values.size < 2:
         return None
     steps = numpy.diff(values)
