@@ -118,9 +118,9 @@ TPyGrid Read(const std::string& StgPath, long LngBand, std::optional<long> OptTh
   if (LngBand < 1) {
     Fail("band must be 1 or more");
   }
-  const bool BlnAsked = !DType.is_none();
   const TCellType Asked = CellTypeOf(DType, TCellType::kFloat64);
 #ifdef TESSGRID_WITH_GDAL
+  const bool BlnAsked = !DType.is_none();
   std::unique_ptr<TRasterReader> PtrRaster;
   {
     py::gil_scoped_release Release;
