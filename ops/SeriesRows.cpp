@@ -124,7 +124,89 @@ void StretchRow(TSeriesRule Rule, const double* const* PtrRows, const double* Pt
   }
 }
 
+// One stretch of columns over the inputs that have data: for each cell the running value Step
+// gives over them in list order (the first one's cell as it is) and their count. A cell without
+// data leaves both as they are, so that the loop has no early exit.
+struct TPresentStretch {
+  double ArrValue[kLngStretch];
+  double ArrCount[kLngStretch];
+
+  template <typename TStep>
+  void Take(const double* const* PtrRows, const double* PtrNoData, std::size_t LngInputs,
+            std::size_t LngFirst, std::size_t LngCount, TStep Step) {
+    const double* const PtrFirstRow = PtrRows[0] + LngFirst;
+    const double DblFirstNoData = PtrNoData[0];
+    for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
+      const double DblCell = PtrFirstRow[LngK];
+      ArrValue[LngK] = DblCell;
+      ArrCount[LngK] = DblCell == DblFirstNoData ? 0.0 : 1.0;
+    }
+    for (std::size_t LngI = 1; LngI < LngInputs; ++LngI) {
+      const double* const PtrRow = PtrRows[LngI] + LngFirst;
+      const double DblNoData = PtrNoData[LngI];
+      for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
+        const double DblCell = PtrRow[LngK];
+        const bool BlnData = DblCell != DblNoData;
+        const double DblNext = ArrCount[LngK] > 0.0 ? Step(ArrValue[LngK], DblCell) : DblCell;
+        ArrValue[LngK] = BlnData ? DblNext : ArrValue[LngK];
+        ArrCount[LngK] += BlnData ? 1.0 : 0.0;
+      }
+    }
+  }
+};
+
+// The cells of one stretch from its running values: no-data below the count needed, else the
+// value (over the count for an average). Returns the first cell, counted in the stretch, that
+// came from data to the no-data value, or -1.
+long PresentResults(const TPresentStretch& Stretch, std::size_t LngCount, double DblNeeded,
+                    bool BlnAverage, double DblNoData, double* PtrOut) {
+  long LngLost = -1;
+  for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
+    const double DblCount = Stretch.ArrCount[LngK];
+    const double DblValue = BlnAverage ? Stretch.ArrValue[LngK] / DblCount : Stretch.ArrValue[LngK];
+    const bool BlnData = DblCount >= DblNeeded;
+    PtrOut[LngK] = BlnData ? DblValue : DblNoData;
+    if (BlnData && DblValue == DblNoData && LngLost < 0) {
+      LngLost = static_cast<long>(LngK);
+    }
+  }
+  return LngLost;
+}
+
 }  // namespace
+
+long PresentSeriesRow(TSeriesRule Rule, const double* const* PtrRows, const double* PtrNoData,
+                      std::size_t LngInputs, std::size_t LngColumns, std::size_t LngMinCount,
+                      double DblNoData, double* PtrResult) {
+  if (Rule == TSeriesRule::kCount) {
+    SeriesRow(Rule, PtrRows, PtrNoData, LngInputs, LngColumns, PtrResult);
+    return -1;
+  }
+  const double DblNeeded = static_cast<double>(std::max<std::size_t>(1, LngMinCount));
+  TPresentStretch Stretch;
+  long LngLost = -1;
+  for (std::size_t LngFirst = 0; LngFirst < LngColumns; LngFirst += kLngStretch) {
+    const std::size_t LngCount = std::min(kLngStretch, LngColumns - LngFirst);
+    switch (Rule) {
+      case TSeriesRule::kMinimum:
+        Stretch.Take(PtrRows, PtrNoData, LngInputs, LngFirst, LngCount, Least);
+        break;
+      case TSeriesRule::kMaximum:
+        Stretch.Take(PtrRows, PtrNoData, LngInputs, LngFirst, LngCount, Greatest);
+        break;
+      default:
+        Stretch.Take(PtrRows, PtrNoData, LngInputs, LngFirst, LngCount, Add);
+        break;
+    }
+    const long LngStretchLost =
+        PresentResults(Stretch, LngCount, DblNeeded, Rule == TSeriesRule::kAverage, DblNoData,
+                       PtrResult + LngFirst);
+    if (LngLost < 0 && LngStretchLost >= 0) {
+      LngLost = static_cast<long>(LngFirst) + LngStretchLost;
+    }
+  }
+  return LngLost;
+}
 
 void SeriesRow(TSeriesRule Rule, const double* const* PtrRows, const double* PtrNoData,
                std::size_t LngInputs, std::size_t LngColumns, double* PtrResult) {

@@ -1,6 +1,6 @@
-// ops/SeriesRows.h - the cell rules over a series of maps written once, a row at a time: sum,
-// data count, average, minimum and maximum with the no-data rule of the sum. ops/SeriesRows.cpp
-// holds them; ops/Aggregation.cpp and every face's series commands build on them.
+// ops/SeriesRows.h - the cell rules over a series of maps written once, a row at a time: sum, data
+// count, average, minimum and maximum, under the no-data rule of the sum or over the inputs with
+// data. ops/SeriesRows.cpp holds them; ops/Aggregation.cpp and the series operations use them.
 #ifndef OPS_SERIESROWS_H
 #define OPS_SERIESROWS_H
 
@@ -31,6 +31,17 @@ enum class TSeriesRule {
 /// The result row may be one of the input rows.
 void SeriesRow(TSeriesRule Rule, const double* const* PtrRows, const double* PtrNoData,
                std::size_t LngInputs, std::size_t LngColumns, double* PtrResult);
+
+/// The rule over the inputs that have data at each cell, as SeriesRow takes its rows: the sum
+/// of their cells added in list order (the first one's cell as it is, then each later one
+/// added), their average (that sum over their count), or their minimum or maximum (of equal
+/// values the first in list order, the first NaN where one holds NaN). A cell where fewer than
+/// LngMinCount inputs (taken as 1 when 0) have data is DblNoData. Count: as SeriesRow.
+/// Returns the first column whose cell came from data to DblNoData, which the caller could not
+/// tell from no-data, or -1. The result row may be one of the input rows.
+long PresentSeriesRow(TSeriesRule Rule, const double* const* PtrRows, const double* PtrNoData,
+                      std::size_t LngInputs, std::size_t LngColumns, std::size_t LngMinCount,
+                      double DblNoData, double* PtrResult);
 
 }  // namespace tessgrid::detail
 

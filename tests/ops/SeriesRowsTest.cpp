@@ -1,6 +1,7 @@
 // tests/ops/SeriesRowsTest.cpp - the series rules a row at a time: the no-data rule of the sum
 // (the first no-data input in list order), additions in list order, the count, the average's
-// own no-data value, minimum and maximum, over rows longer than one stretch of columns.
+// own no-data value, minimum and maximum, over rows longer than one stretch of columns; the same
+// rules over the inputs that have data.
 #include "ops/SeriesRows.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +9,12 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <vector>
 
 namespace {
 
+using tessgrid::detail::PresentSeriesRow;
 using tessgrid::detail::SeriesRow;
 using tessgrid::detail::TSeriesRule;
 
@@ -121,6 +124,96 @@ TEST(SeriesRowsTest, MinimumAndMaximumTakeTheSumsNoDataRuleAndTheFirstOfEqualsOr
     EXPECT_TRUE(
         SameBits(Cell517(Rule, RowsWith({DblSecond, -5.0, DblFirst}), VecNoData), DblSecond));
   }
+}
+
+// The rule over the present cells of one column, written as its definition reads: the cells with
+// data in list order, then their sum, mean, least or greatest value (the first NaN where one is),
+// no-data below the count needed.
+double PresentReference(TSeriesRule Rule, const std::vector<double>& VecCells,
+                        const std::vector<double>& VecNoData, std::size_t LngNeeded) {
+  std::vector<double> VecPresent;
+  for (std::size_t LngI = 0; LngI < VecCells.size(); ++LngI) {
+    if (VecCells[LngI] != VecNoData[LngI]) {
+      VecPresent.push_back(VecCells[LngI]);
+    }
+  }
+  if (VecPresent.empty() || VecPresent.size() < LngNeeded) {
+    return -9999.0;
+  }
+  double DblValue = VecPresent[0];
+  for (std::size_t LngI = 1; LngI < VecPresent.size(); ++LngI) {
+    const double DblCell = VecPresent[LngI];
+    if (Rule == TSeriesRule::kSum || Rule == TSeriesRule::kAverage) {
+      DblValue = DblValue + DblCell;
+    } else if (std::isnan(DblValue)) {
+      continue;
+    } else if (std::isnan(DblCell) ||
+               (Rule == TSeriesRule::kMinimum ? DblCell < DblValue : DblCell > DblValue)) {
+      DblValue = DblCell;
+    }
+  }
+  return Rule == TSeriesRule::kAverage ? DblValue / static_cast<double>(VecPresent.size())
+                                       : DblValue;
+}
+
+TEST(SeriesRowsTest, PresentRulesTakeTheInputsWithDataAndNoDataBelowTheCountNeeded) {
+  std::mt19937 Random(5);
+  const std::vector<double> VecNoData{-9999.0, -1.0, -9999.0, 0.0, -9999.0};
+  const std::vector<double> VecValues{-1.0, 0.0, 2.5, -7.25, 1e16, -1e16, 3.0, kDblNaN, -0.0};
+  std::vector<std::vector<double>> VecRows(VecNoData.size(), std::vector<double>(kLngColumns));
+  std::vector<const double*> VecPointers;
+  for (std::size_t LngI = 0; LngI < VecRows.size(); ++LngI) {
+    for (double& DblCell : VecRows[LngI]) {
+      // About a third of the cells are no-data; the no-data value of another input is data.
+      DblCell = std::uniform_int_distribution<int>(0, 2)(Random) == 0
+                    ? VecNoData[LngI]
+                    : VecValues[std::uniform_int_distribution<std::size_t>(
+                          0, VecValues.size() - 1)(Random)];
+    }
+    VecPointers.push_back(VecRows[LngI].data());
+  }
+  for (const TSeriesRule Rule :
+       {TSeriesRule::kSum, TSeriesRule::kAverage, TSeriesRule::kMinimum, TSeriesRule::kMaximum}) {
+    for (const std::size_t LngMinCount : {1, 2, 5}) {
+      std::vector<double> VecResult(kLngColumns);
+      const long LngLost =
+          PresentSeriesRow(Rule, VecPointers.data(), VecNoData.data(), VecPointers.size(),
+                           kLngColumns, LngMinCount, -9999.0, VecResult.data());
+      EXPECT_EQ(LngLost, -1);
+      for (std::size_t LngK = 0; LngK < kLngColumns; ++LngK) {
+        std::vector<double> VecCells;
+        for (const std::vector<double>& VecRow : VecRows) {
+          VecCells.push_back(VecRow[LngK]);
+        }
+        const double DblExpected = PresentReference(Rule, VecCells, VecNoData, LngMinCount);
+        ASSERT_TRUE(SameBits(VecResult[LngK], DblExpected) ||
+                    (std::isnan(DblExpected) && std::isnan(VecResult[LngK])))
+            << "rule " << static_cast<int>(Rule) << ", min count " << LngMinCount << ", column "
+            << LngK << ": " << VecResult[LngK] << " for " << DblExpected;
+      }
+    }
+  }
+  // The first cell whose data came to the no-data value, here in the second stretch.
+  std::vector<std::vector<double>> VecLost = RowsWith({-5000.0, -4999.0, -9999.0});
+  VecLost[0][300] = -9999.0;
+  VecLost[1][300] = -9999.0;
+  VecLost[2][300] = -9999.0;
+  VecLost[0][590] = -10000.0;
+  VecLost[1][590] = 1.0;
+  const std::vector<const double*> VecLostRows{VecLost[0].data(), VecLost[1].data(),
+                                               VecLost[2].data()};
+  std::vector<double> VecResult(kLngColumns);
+  EXPECT_EQ(PresentSeriesRow(TSeriesRule::kSum, VecLostRows.data(),
+                             std::vector<double>(3, -9999.0).data(), 3, kLngColumns, 1, -9999.0,
+                             VecResult.data()),
+            517);
+  EXPECT_EQ(VecResult[300], -9999.0);
+  // The count takes no count needed and loses nothing.
+  EXPECT_EQ(PresentSeriesRow(TSeriesRule::kCount, VecLostRows.data(),
+                             std::vector<double>(3, -9999.0).data(), 3, kLngColumns, 3, -9999.0,
+                             VecResult.data()),
+            -1);
+  EXPECT_EQ(VecResult[517], 2.0);
 }
 
 TEST(SeriesRowsTest, ResultMayBeAnInputRow) {
