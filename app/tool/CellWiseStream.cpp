@@ -15,6 +15,7 @@
 #include <ostream>
 #include <tuple>
 
+#include "engine/CellWiseCombiner.h"
 #include "engine/Engine.h"
 #include "engine/NoDataModel.h"
 #include "io/GridReader.h"
@@ -68,146 +69,48 @@ TInputGrid GridOfHeader(const std::string& StgName, const TGridHeader& Header) {
   return Grid;
 }
 
-// The tool's data model on the stream: each input row's declared no-data becomes -9999 as it
-// is read, each result row is checked and takes its output's no-data value as it is combined.
-// Result r of a row comes from inputs r to r + window - 1: one result from all the inputs, or
-// one for each window of a moving series.
-class TToolCombiner final : public TSeriesCombiner {
+// The no-data model on the stream (engine/CellWiseCombiner.h), with the rows combined shown on a
+// terminal and each row of a raster result checked against its type.
+class TToolCombiner final : public TCellWiseCombiner {
  public:
   /// Result r goes to VecOutputs[r], which declares VecNoData[r]. Where VecTypes[r] names a
   /// raster type, each row of result r is checked against it too.
   TToolCombiner(TToolRun& Run, const std::vector<TInputGrid>& VecGrids, TCellRule& Rule,
                 std::size_t LngWindow, std::vector<std::string> VecOutputs,
                 std::vector<double> VecNoData, std::vector<const TRasterType*> VecTypes)
-      : MbrVecGrids(VecGrids),
-        MbrRule(Rule),
-        MbrLngWindow(LngWindow),
-        MbrVecOutputs(std::move(VecOutputs)),
-        MbrVecNoData(std::move(VecNoData)),
+      : TCellWiseCombiner(VecGrids, Rule, LngWindow, VecOutputs, std::move(VecNoData),
+                          [this](std::size_t LngRows) { MbrProgress.Step(LngRows); }),
         MbrVecTypes(std::move(VecTypes)),
-        MbrVecHeld(MbrVecOutputs.size()),
-        MbrVecUnfit(MbrVecOutputs.size()),
+        MbrVecUnfit(VecOutputs.size()),
         MbrProgress(Run.Options(), "combined",
                     VecGrids.empty() ? 0 : static_cast<std::size_t>(VecGrids.front().LngRows),
                     "rows") {}
 
-  std::size_t ResultsPerRow() const override { return MbrVecOutputs.size(); }
-
-  void RowsCombined(std::size_t LngRows) override { MbrProgress.Step(LngRows); }
-
-  void TakeRow(std::size_t LngInput, std::size_t LngRow, double* PtrCells) override {
-    const TInputGrid& Grid = MbrVecGrids[LngInput];
-    const long LngHeld =
-        LibraryNoDataRow(PtrCells, static_cast<std::size_t>(Grid.LngColumns), Grid.DblNoData);
-    if (LngHeld >= 0) {
-      FailNoDataHeld(Grid, LngRow, static_cast<std::size_t>(LngHeld));
-    }
-  }
-
-  void CombineRow(long LngWorker, std::size_t LngRow, const double* const* PtrRows,
-                  double* PtrOut) override {
-    const std::size_t LngColumns = static_cast<std::size_t>(MbrVecGrids.front().LngColumns);
-    for (std::size_t LngR = 0; LngR < MbrVecOutputs.size(); ++LngR) {
-      double* const PtrResult = PtrOut + LngR * LngColumns;
-      const long LngLost =
-          MbrRule.Row(LngWorker, LngRow, PtrRows + LngR, MbrLngWindow, LngColumns, PtrResult);
-      if (LngLost >= 0) {
-        // The library path checks the results one after the other: a later result's loss
-        // waits for the earlier results' rows.
-        if (MbrVecOutputs.size() == 1) {
-          FailDataLost(LngRow, static_cast<std::size_t>(LngLost));
-        }
-        Keep(MbrLost, LngR, LngRow, static_cast<std::size_t>(LngLost), 0.0);
-        continue;
-      }
-      // The library path meets this only once every cell has passed CheckDataKept: it is kept
-      // for the end.
-      const long LngHeld = DeclaredNoDataRow(PtrResult, LngColumns, MbrVecNoData[LngR]);
-      if (LngHeld >= 0) {
-        Keep(MbrVecHeld[LngR], LngR, LngRow, static_cast<std::size_t>(LngHeld), 0.0);
-        continue;
-      }
+ private:
 #ifdef TESSGRID_WITH_GDAL
-      // Checked after the no-data cells took the output's value, as CheckFitsType checks them.
-      if (LngR < MbrVecTypes.size() && MbrVecTypes[LngR] != nullptr) {
-        const long LngUnfit =
-            CellNotFitting(PtrResult, LngColumns, MbrVecNoData[LngR], *MbrVecTypes[LngR]);
-        if (LngUnfit >= 0) {
-          Keep(MbrVecUnfit[LngR], LngR, LngRow, static_cast<std::size_t>(LngUnfit),
-               PtrResult[LngUnfit]);
-        }
+  // Checked after the no-data cells took the output's value, as CheckFitsType checks them.
+  void CheckRow(std::size_t LngR, std::size_t LngRow, const double* PtrResult,
+                std::size_t LngColumns) override {
+    if (LngR < MbrVecTypes.size() && MbrVecTypes[LngR] != nullptr) {
+      const long LngUnfit = CellNotFitting(PtrResult, LngColumns, NoData(LngR), *MbrVecTypes[LngR]);
+      if (LngUnfit >= 0) {
+        Keep(MbrVecUnfit[LngR], LngR, LngRow, static_cast<std::size_t>(LngUnfit),
+             PtrResult[LngUnfit]);
       }
-#endif
     }
   }
 
-  // Whether a failure is kept for the end: the outputs will not be used.
-  bool Failing() {
-    const std::lock_guard<std::mutex> Lock(MbrMutex);
-    return MbrLost.LngRow != kLngNone;
-  }
-
-  // Throws, in the library path's order, CheckDataKept's failure for the first result that lost
-  // a cell, else for each output in turn ThrowHeld's.
-  void ThrowHeld() const {
-    ThrowLost();
-    for (std::size_t LngR = 0; LngR < MbrVecOutputs.size(); ++LngR) {
-      ThrowHeld(LngR);
-    }
-  }
-
-  // Throws CheckDataKept's failure for the first result that lost a cell, if any.
-  void ThrowLost() const {
-    if (MbrLost.LngRow != kLngNone) {
-      FailDataLost(MbrLost.LngRow, MbrLost.LngColumn);
-    }
-  }
-
-  // Throws ToDeclaredNoData's failure for the first data cell of result r equal to its no-data
-  // value, else CheckFitsType's for its first cell that does not fit its raster type.
-  void ThrowHeld(std::size_t LngR) const {
-    const TCell& Held = MbrVecHeld[LngR];
-    if (Held.LngRow != kLngNone) {
-      FailNoDataWritten(MbrVecOutputs[LngR], MbrVecNoData[LngR], Held.LngRow, Held.LngColumn);
-    }
-#ifdef TESSGRID_WITH_GDAL
+  // CheckFitsType's failure for the first cell of result r that does not fit its raster type.
+  void ThrowChecked(std::size_t LngR) const override {
     const TCell& Unfit = MbrVecUnfit[LngR];
     if (Unfit.LngRow != kLngNone) {
-      FailCellNotFitting(Unfit.DblValue, Unfit.LngRow, Unfit.LngColumn, MbrVecNoData[LngR],
-                         *MbrVecTypes[LngR], MbrVecOutputs[LngR]);
+      FailCellNotFitting(Unfit.DblValue, Unfit.LngRow, Unfit.LngColumn, NoData(LngR),
+                         *MbrVecTypes[LngR], Output(LngR));
     }
+  }
 #endif
-  }
 
- private:
-  static constexpr std::size_t kLngNone = std::numeric_limits<std::size_t>::max();
-
-  // A cell whose failure is kept for the end, the first by result, then row, then column.
-  struct TCell {
-    std::size_t LngResult = kLngNone;
-    std::size_t LngRow = kLngNone;
-    std::size_t LngColumn = kLngNone;
-    double DblValue = 0.0;
-  };
-
-  void Keep(TCell& Cell, std::size_t LngResult, std::size_t LngRow, std::size_t LngColumn,
-            double DblValue) {
-    const std::lock_guard<std::mutex> Lock(MbrMutex);
-    if (std::tie(LngResult, LngRow, LngColumn) <
-        std::tie(Cell.LngResult, Cell.LngRow, Cell.LngColumn)) {
-      Cell = {LngResult, LngRow, LngColumn, DblValue};
-    }
-  }
-
-  const std::vector<TInputGrid>& MbrVecGrids;
-  TCellRule& MbrRule;
-  std::size_t MbrLngWindow;                     ///< inputs of each result
-  std::vector<std::string> MbrVecOutputs;       ///< of each result
-  std::vector<double> MbrVecNoData;             ///< the value each output declares
   std::vector<const TRasterType*> MbrVecTypes;  ///< per result: of a raster output, else null
-  std::mutex MbrMutex;                          ///< guards the cells below
-  TCell MbrLost;                                ///< of several results: first cell lost
-  std::vector<TCell> MbrVecHeld;   ///< per result: first data cell equal to the no-data value
   std::vector<TCell> MbrVecUnfit;  ///< per result: first data cell that does not fit its type
   TProgress MbrProgress;           ///< the rows combined, on a terminal
 };

@@ -10,23 +10,9 @@
 #include <vector>
 
 #include "app/tool/ToolFrame.h"
+#include "engine/CellRule.h"
 
 namespace tessgrid::detail {
-
-/// The cell rule of a command: a result row from the rows of its inputs, all with the library's
-/// no-data value (-9999), computed as the library's operation computes each cell.
-class TCellRule {
- public:
-  virtual ~TCellRule() = default;
-  /// Returns the fewest inputs the rule takes; fewer take the library's path and its message.
-  virtual std::size_t FewestInputs() const = 0;
-  /// Computes row LngRow of the result, LngColumns cells, into PtrOut from PtrRows[0] to
-  /// PtrRows[LngInputs - 1], on worker LngWorker (below ThreadCount(); one call at a time each).
-  /// Returns the first column whose result the library path would fail CheckDataKept on, or -1.
-  /// Throws the rule's own failures.
-  virtual long Row(long LngWorker, std::size_t LngRow, const double* const* PtrRows,
-                   std::size_t LngInputs, std::size_t LngColumns, double* PtrOut) = 0;
-};
 
 /// Runs the rule over the inputs a block of rows at a time and stages the result as
 /// TToolRun::Write stages the library path's result on the first input's grid, sidecar included,
