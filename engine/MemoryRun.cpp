@@ -1,0 +1,83 @@
+// engine/MemoryRun.cpp - RunInMemory: in-memory row sources on the series stream. The contract
+// is in engine/MemoryRun.h.
+#include "engine/MemoryRun.h"
+
+#include <cstddef>
+#include <memory>
+
+#include "engine/CellWiseCombiner.h"
+#include "engine/Engine.h"
+#include "engine/MemoryRows.h"
+#include "io/GridHeader.h"
+
+namespace tessgrid::detail {
+
+namespace {
+
+TGridHeader HeaderOf(const TInputGrid& Grid) {
+  TGridHeader Header;
+  Header.LngColumns = Grid.LngColumns;
+  Header.LngRows = Grid.LngRows;
+  Header.DblXll = Grid.DblWest;
+  Header.DblYll = Grid.DblSouth;
+  Header.DblCellSize = Grid.DblCellSize;
+  Header.DblNoData = Grid.DblNoData;
+  return Header;
+}
+
+// Throws ToLibraryNoData's failure for the first -9999 data cell of the input, if any, without
+// changing a cell: the library path meets it before it compares the grids.
+void CheckNoDataHeld(const TMemoryInput& Input) {
+  const TInputGrid& Grid = Input.Grid;
+  if (Grid.DblNoData == kDblLibraryNoData) {
+    return;
+  }
+  const std::size_t LngColumns = static_cast<std::size_t>(Grid.LngColumns);
+  for (std::size_t LngRow = 0; LngRow < static_cast<std::size_t>(Grid.LngRows); ++LngRow) {
+    const double* const PtrRow = Input.PtrFirst + LngRow * LngColumns;
+    for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+      if (PtrRow[LngColumn] == kDblLibraryNoData) {
+        FailNoDataHeld(Grid, LngRow, LngColumn);
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void RunInMemory(TCellRule& Rule, const std::vector<TMemoryInput>& VecInputs, long LngThreads,
+                 double* PtrOut, double DblNoData, const std::string& StgOutput) {
+  std::vector<TInputGrid> VecGrids;
+  std::vector<const TInputGrid*> VecGridPtrs;
+  std::vector<std::string> VecNames;
+  for (const TMemoryInput& Input : VecInputs) {
+    VecGrids.push_back(Input.Grid);
+    VecNames.push_back(Input.Grid.StgName);
+  }
+  for (const TInputGrid& Grid : VecGrids) {
+    VecGridPtrs.push_back(&Grid);
+  }
+  try {
+    CheckAligned(VecGridPtrs);
+  } catch (...) {
+    for (const TMemoryInput& Input : VecInputs) {
+      CheckNoDataHeld(Input);
+    }
+    throw;
+  }
+  // The stream opens its inputs in order, each once: the opener hands out the next source.
+  std::size_t LngNext = 0;
+  const TRowSourceOpener Opener = [&](const std::string&) -> std::unique_ptr<TRowSource> {
+    const TMemoryInput& Input = VecInputs[LngNext++];
+    return std::make_unique<TMemoryRowSource>(HeaderOf(Input.Grid), Input.PtrFirst);
+  };
+  TSeriesStream Stream(VecNames, TGridHeaderMode::kStrict, LngThreads,
+                       TSeriesStream::kLngSeriesBudget, Opener);
+  Stream.ReadHeaders();
+  TCellWiseCombiner Combiner(VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData});
+  TMemoryRowSink Sink(PtrOut, static_cast<std::size_t>(VecGrids.front().LngColumns));
+  Stream.Run(Combiner, &Sink);
+  Combiner.ThrowHeld();
+}
+
+}  // namespace tessgrid::detail
