@@ -1,6 +1,6 @@
-// app/tool/SeriesCommands.cpp - sum, count, average; moving-average, gradients.
-// Each is one call of TMapTools (ops/TMapTools.h) on a list; sum, count, average and
-// moving-average on grids that share one grid stream instead (app/tool/CellWiseStream.h). The frame
+// app/tool/SeriesCommands.cpp - sum, count, average, minimum, maximum; moving-average, gradients.
+// The aggregates are the series operations (engine/SeriesOperation.h), streamed over grids that
+// share one grid (app/tool/CellWiseStream.h); the rest one call of TMapTools on a list. The frame
 // is app/tool/ToolFrame.h.
 #include <algorithm>
 #include <memory>
@@ -11,6 +11,7 @@
 #include "app/tool/PresentGradients.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/NoDataModel.h"
+#include "engine/SeriesOperation.h"
 #include "model/Fail.h"
 #include "ops/SeriesRows.h"
 #include "ops/TMapTools.h"
@@ -21,44 +22,18 @@ namespace tessgrid::detail {
 namespace {
 
 struct TSeriesArguments {
-  std::string StgOut;               ///< sum, count, average: the result grid
+  std::string StgOut;               ///< aggregates: the result grid
   std::vector<std::string> VecIns;  ///< the grids, in series order
-  std::string StgList;              ///< sum, count, average: a file naming the grids instead
+  std::string StgList;              ///< aggregates: a file naming the grids instead
   std::string StgOutputs;           ///< moving-average, gradients: a file naming the outputs
   int IntWindow = 0;                ///< moving-average, gradients
   bool BlnZeroMissing = false;      ///< gradients: the library's rule, a 0 counted as missing
+  bool BlnSkipNoData = false;       ///< aggregates: over the grids with data in each cell
+  long LngMinCount = 0;             ///< aggregates: the fewest grids with data, when given
 };
 
 using TAggregate = TMap* (*)(std::vector<TMap*>);
 
-// The rule of TMapTools::Sum, DataCounts or Average (ops/SeriesRows.h) over rows of up to
-// LngInputs inputs whose no-data value is -9999, with the check that no data cell came to -9999.
-class TAggregateRule final : public TCellRule {
- public:
-  TAggregateRule(TAggregate PtrAggregate, std::size_t LngInputs)
-      : MbrPtrAggregate(PtrAggregate),
-        MbrRule(PtrAggregate == TMapTools::DataCounts ? TSeriesRule::kCount
-                : PtrAggregate == TMapTools::Sum      ? TSeriesRule::kSum
-                                                      : TSeriesRule::kAverage),
-        MbrVecNoData(LngInputs, kDblLibraryNoData) {}
-
-  std::size_t FewestInputs() const override {
-    return MbrPtrAggregate == TMapTools::DataCounts ? 1 : 2;
-  }
-
-  long Row(long, std::size_t, const double* const* PtrRows, std::size_t LngInputs,
-           std::size_t LngColumns, double* PtrOut) override {
-    SeriesRow(MbrRule, PtrRows, MbrVecNoData.data(), LngInputs, LngColumns, PtrOut);
-    // A count is never -9999.
-    return MbrRule == TSeriesRule::kCount ? -1
-                                          : DataLostColumn(PtrRows, LngInputs, PtrOut, LngColumns);
-  }
-
- private:
-  TAggregate MbrPtrAggregate;
-  TSeriesRule MbrRule;
-  std::vector<double> MbrVecNoData;  ///< -9999 for every input a row may have
-};
 using TSeriesOperation = std::vector<TMap*> (*)(std::vector<TMap*>, int);
 
 // A series of grids is paired by column and row; the library counts what it needs in its own
@@ -84,33 +59,79 @@ std::vector<const TMap*> ConstMaps(const std::vector<std::unique_ptr<TMap>>& Vec
   return VecView;
 }
 
+// The series options of the command line: --min-count N, else --skip-nodata as N = 1, else the
+// library's rule.
+TSeriesOptions OptionsOf(TSeriesRule Rule, const TSeriesArguments& Args, bool BlnMinCountGiven,
+                         std::size_t LngInputs) {
+  TSeriesOptions Options;
+  Options.Rule = Rule;
+  if (BlnMinCountGiven) {
+    if (Args.LngMinCount < 1 || static_cast<std::size_t>(Args.LngMinCount) > LngInputs) {
+      throw CLI::ValidationError("--min-count must be from 1 to the number of input grids (" +
+                                 std::to_string(LngInputs) + "), not " +
+                                 std::to_string(Args.LngMinCount));
+    }
+    Options.LngMinCount = static_cast<std::size_t>(Args.LngMinCount);
+  } else if (Args.BlnSkipNoData) {
+    Options.LngMinCount = 1;
+  }
+  return Options;
+}
+
+// Where the inputs cannot stream: loaded whole, compared, then combined. The library's own
+// operation (PtrAggregate) computes its rule; any other runs the series rule over the loaded
+// maps, the first of which becomes the result.
+void LoadedAggregate(TToolRun& Run, const std::vector<std::string>& VecIns,
+                     const std::string& StgName, const std::string& StgOut,
+                     const TSeriesOptions& Options, TAggregate PtrAggregate) {
+  std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(VecIns);
+  Run.CheckAligned(VecIns);
+  if (PtrAggregate == nullptr) {
+    if (VecMaps.size() < FewestSeriesInputs(Options.Rule)) {
+      Fail(StgName + ": needs two or more grids, got " + std::to_string(VecMaps.size()));
+    }
+    SeriesIntoFirst(Options, tessgrid::Borrow(VecMaps));
+    std::unique_ptr<TMap> PtrResult = std::move(VecMaps.front());
+    VecMaps.clear();
+    Run.Write(PtrResult.get(), StgOut, VecIns.front());
+    return;
+  }
+  const std::unique_ptr<TMap> PtrResult(
+      Explained([&]() { return PtrAggregate(tessgrid::Borrow(VecMaps)); },
+                [&](const std::string& StgMessage) {
+                  return ExplainTooFew(StgName, StgMessage, VecMaps.size());
+                }));
+  if (Options.Rule != TSeriesRule::kCount) {
+    CheckDataKept(ConstMaps(VecMaps, 0, VecMaps.size()), *PtrResult);
+  }
+  VecMaps.clear();
+  // The result lies on the first map's grid.
+  Run.Write(PtrResult.get(), StgOut, VecIns.empty() ? "" : VecIns.front());
+}
+
+// PtrAggregate is the library's operation of the rule, or null where it has none; with
+// BlnPresent the command takes --skip-nodata and --min-count.
 void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
-                         const std::string& StgSummary, TAggregate PtrAggregate) {
+                         const std::string& StgSummary, TSeriesRule Rule, TAggregate PtrAggregate,
+                         bool BlnPresent) {
   auto PtrArgs = std::make_shared<TSeriesArguments>();
+  auto PtrMinCountGiven = std::make_shared<CLI::Option*>(nullptr);
   CLI::App* PtrCommand = AddCommand(
       App, Context, StgName, StgSummary,
       "tessgrid-tool " + StgName + " out.asc 2019.asc 2020.asc 2021.asc",
-      [PtrArgs, PtrAggregate, StgName](TToolRun& Run) {
+      [PtrArgs, PtrMinCountGiven, Rule, PtrAggregate, StgName](TToolRun& Run) {
         const std::vector<std::string> VecIns =
             PtrArgs->StgList.empty() ? PtrArgs->VecIns : ReadNameList(PtrArgs->StgList);
+        const bool BlnMinCountGiven =
+            *PtrMinCountGiven != nullptr && (*PtrMinCountGiven)->count() > 0;
+        const TSeriesOptions Options = OptionsOf(Rule, *PtrArgs, BlnMinCountGiven, VecIns.size());
         Run.Prepare(VecIns, {PtrArgs->StgOut});
-        TAggregateRule Rule(PtrAggregate, VecIns.size());
-        if (StreamCellWise(Run, VecIns, PtrArgs->StgOut, Rule)) {
+        TSeriesCellRule CellRule(Options, VecIns.size());
+        if (StreamCellWise(Run, VecIns, PtrArgs->StgOut, CellRule)) {
           return;
         }
-        std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(VecIns);
-        Run.CheckAligned(VecIns);
-        const std::unique_ptr<TMap> PtrResult(
-            Explained([&]() { return PtrAggregate(tessgrid::Borrow(VecMaps)); },
-                      [&](const std::string& StgMessage) {
-                        return ExplainTooFew(StgName, StgMessage, VecMaps.size());
-                      }));
-        if (PtrAggregate != TMapTools::DataCounts) {
-          CheckDataKept(ConstMaps(VecMaps, 0, VecMaps.size()), *PtrResult);
-        }
-        VecMaps.clear();
-        // The result lies on the first map's grid.
-        Run.Write(PtrResult.get(), PtrArgs->StgOut, VecIns.empty() ? "" : VecIns.front());
+        LoadedAggregate(Run, VecIns, StgName, PtrArgs->StgOut, Options,
+                        Options.LngMinCount == 0 ? PtrAggregate : nullptr);
       });
   AddGrid(PtrCommand, "OUT", PtrArgs->StgOut, "result grid");
   CLI::Option* PtrIns =
@@ -118,6 +139,16 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
   PtrCommand->add_option("--list", PtrArgs->StgList, "file naming the input grids, one a line")
       ->type_name("FILE")
       ->excludes(PtrIns);
+  if (BlnPresent) {
+    PtrCommand->add_flag("--skip-nodata", PtrArgs->BlnSkipNoData,
+                         "over the grids that have data in each cell, no-data where none has");
+    *PtrMinCountGiven =
+        PtrCommand
+            ->add_option("--min-count", PtrArgs->LngMinCount,
+                         "no-data where fewer than N grids have data (1 to the number of grids); "
+                         "skips no-data as --skip-nodata does")
+            ->type_name("N");
+  }
   PtrCommand->parse_complete_callback([PtrArgs]() {
     if (PtrArgs->VecIns.empty() && PtrArgs->StgList.empty()) {
       throw CLI::RequiredError("IN or --list");
@@ -137,8 +168,8 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
         const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
         // A moving average is the average rule over each window: aligned grids stream.
-        TAggregateRule Rule(TMapTools::Average,
-                            static_cast<std::size_t>(std::max(0, PtrArgs->IntWindow)));
+        TSeriesCellRule Rule({TSeriesRule::kAverage, 0},
+                             static_cast<std::size_t>(std::max(0, PtrArgs->IntWindow)));
         if (BlnWindowsOnTheirFirstMap && PtrArgs->IntWindow > 0 &&
             StreamWindows(Run, PtrArgs->VecIns, VecOutputs,
                           static_cast<std::size_t>(PtrArgs->IntWindow), Rule)) {
@@ -190,15 +221,23 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
 void AddSeriesCommands(CLI::App& App, TToolContext& Context) {
   AddAggregateCommand(App, Context, "sum",
                       "the cell-wise sum of two or more aligned grids; no-data in any grid gives "
-                      "no-data",
-                      TMapTools::Sum);
+                      "no-data (see --skip-nodata)",
+                      TSeriesRule::kSum, TMapTools::Sum, true);
   AddAggregateCommand(App, Context, "count",
                       "for each cell, the number of grids that have data there",
-                      TMapTools::DataCounts);
+                      TSeriesRule::kCount, TMapTools::DataCounts, false);
   AddAggregateCommand(App, Context, "average",
                       "the cell-wise average of two or more aligned grids; no-data in any grid "
-                      "gives no-data",
-                      TMapTools::Average);
+                      "gives no-data (see --skip-nodata)",
+                      TSeriesRule::kAverage, TMapTools::Average, true);
+  AddAggregateCommand(App, Context, "minimum",
+                      "the cell-wise least value of two or more aligned grids; no-data in any "
+                      "grid gives no-data (see --skip-nodata)",
+                      TSeriesRule::kMinimum, nullptr, true);
+  AddAggregateCommand(App, Context, "maximum",
+                      "the cell-wise greatest value of two or more aligned grids; no-data in any "
+                      "grid gives no-data (see --skip-nodata)",
+                      TSeriesRule::kMaximum, nullptr, true);
   AddWindowCommand(App, Context, "moving-average",
                    "the average of every W consecutive aligned grids, one output per window; "
                    "no-data in any grid of a window gives no-data",
