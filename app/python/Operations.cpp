@@ -1,7 +1,7 @@
-// app/python/Operations.cpp - the tool's operations on Grids and arrays: each argument is taken
-// into the library's no-data model, one TMapTools call (ops/TMapTools.h) computes without the
-// interpreter lock, and the result declares its source's no-data value or nodata=, with the
-// checks tessgrid-tool makes (engine/NoDataModel.h).
+// app/python/Operations.cpp - the tool's operations on Grids and arrays: the series run as the
+// tool runs them (engine/SeriesOperation.h) over the arrays where they lie (engine/MemoryRun.h);
+// for the others each argument is taken into the library's no-data model and one TMapTools call
+// computes. All run without the interpreter lock, with the checks tessgrid-tool makes.
 #include <pybind11/stl.h>
 
 #include <cmath>
@@ -13,6 +13,8 @@
 
 #include "app/python/Bindings.h"
 #include "app/python/PyGrid.h"
+#include "engine/MemoryRun.h"
+#include "engine/SeriesOperation.h"
 #include "model/Fail.h"
 #include "ops/ResampleGrid.h"
 #include "ops/TMapTools.h"
@@ -27,7 +29,6 @@ using TOptNoData = std::optional<double>;
 using TOptThreads = std::optional<long>;
 
 using TPairOperation = TMap* (*)(const TMap*, const TMap*);
-using TSeriesOperation = TMap* (*)(std::vector<TMap*>);
 
 // The result lies on the finer grid (add, multiply; the first on a tie) or on the first grid.
 TPyGrid Pair(py::handle ObjA, py::handle ObjB, TOptNoData OptNoData, TPairOperation PtrOperation,
@@ -56,39 +57,48 @@ TPyGrid Pair(py::handle ObjA, py::handle ObjB, TOptNoData OptNoData, TPairOperat
   return ResultGrid(std::move(PtrResult), Source, OptNoData.value_or(Source.DblNoData));
 }
 
-// A series of aligned grids; the result lies on the first one's grid.
-TPyGrid Series(const py::sequence& Grids, TOptNoData OptNoData, TSeriesOperation PtrOperation) {
+// A series of aligned grids, run by the engine over their arrays where they lie; the result lies
+// on the first one's grid. MinCount is min_count=, else 1 with skip_nodata, else 0.
+TPyGrid Series(const py::sequence& Grids, TOptNoData OptNoData, TOptThreads OptThreads,
+               const std::string& StgName, TSeriesRule Rule, bool BlnSkipNoData,
+               std::optional<long> OptMinCount) {
   std::vector<TPyGrid> VecGrids;
   for (std::size_t LngI = 0; LngI < Grids.size(); ++LngI) {
     VecGrids.push_back(GridArgument(Grids[LngI], "grids[" + std::to_string(LngI) + "]", OptNoData));
   }
-  std::unique_ptr<TMap> PtrResult;
+  const std::size_t LngFewest = FewestSeriesInputs(Rule);
+  if (VecGrids.size() < LngFewest) {
+    Fail(StgName +
+         (LngFewest == 1 ? " needs one or more grids, got " : " needs two or more grids, got ") +
+         std::to_string(VecGrids.size()));
+  }
+  TSeriesOptions Options{Rule, BlnSkipNoData ? std::size_t{1} : std::size_t{0}};
+  if (OptMinCount) {
+    if (*OptMinCount < 1 || static_cast<std::size_t>(*OptMinCount) > VecGrids.size()) {
+      Fail("min_count must be from 1 to the number of grids (" + std::to_string(VecGrids.size()) +
+           "), not " + std::to_string(*OptMinCount));
+    }
+    Options.LngMinCount = static_cast<std::size_t>(*OptMinCount);
+  }
+  const long LngThreads = ThreadsOf(OptThreads);
+  const TPyGrid& Source = VecGrids.front();
+  const double DblNoData = OptNoData.value_or(Source.DblNoData);
+  TPyGrid Result = Source;
+  Result.ArrCells = py::array_t<double>({Source.Rows(), Source.Columns()});
+  Result.OptCells32.reset();
+  Result.DblNoData = DblNoData;
+  Result.StgName = "result";
+  double* const PtrOut = Result.ArrCells.mutable_data();
   {
     py::gil_scoped_release Release;
-    std::vector<TInputGrid> VecInputs;
-    std::vector<const TInputGrid*> VecInputPtrs;
+    std::vector<TMemoryInput> VecInputs;
     for (const TPyGrid& Grid : VecGrids) {
-      VecInputs.push_back(DescribeGrid(Grid));
+      VecInputs.push_back({DescribeGrid(Grid), Grid.Row(0)});
     }
-    for (const TInputGrid& Input : VecInputs) {
-      VecInputPtrs.push_back(&Input);
-    }
-    std::vector<std::unique_ptr<TMap>> VecMaps;
-    for (const TPyGrid& Grid : VecGrids) {
-      VecMaps.push_back(LibraryMap(Grid));
-    }
-    CheckAligned(VecInputPtrs);
-    PtrResult.reset(PtrOperation(tessgrid::Borrow(VecMaps)));
-    if (PtrOperation != TMapTools::DataCounts) {
-      std::vector<const TMap*> VecConst;
-      for (const std::unique_ptr<TMap>& PtrMap : VecMaps) {
-        VecConst.push_back(PtrMap.get());
-      }
-      CheckDataKept(VecConst, *PtrResult);
-    }
+    TSeriesCellRule CellRule(Options, VecInputs.size());
+    RunInMemory(CellRule, VecInputs, LngThreads, PtrOut, DblNoData, "result");
   }
-  const TPyGrid& Source = VecGrids.front();
-  return ResultGrid(std::move(PtrResult), Source, OptNoData.value_or(Source.DblNoData));
+  return Result;
 }
 
 // One grid in, one out on its grid (or, for resample and extract, on the map's own edges).
@@ -182,8 +192,17 @@ size 1 and its cells equal to `nodata` (default -9999) are no-data. A Grid's
 declared nodata is its own; the result declares `nodata` when given, else its
 source grid's. Cells that are no-data in an input are no-data in the result; a
 computed -9999 from data cells fails, as tessgrid-tool fails. `threads` is
-accepted by every operation; these run the library's operation on one thread.
+accepted by every operation: the series (sum, count, average, minimum,
+maximum) split their rows over it (default: every core), the others run on
+one thread.
 Raises tessgrid.Error with the library's message.)";
+
+// The options of the aggregates over the data present.
+const char* const kStgPresent = R"(
+With skip_nodata=True, the aggregate over the grids that have data in each
+cell (the sum adding them in list order), no-data where none has; min_count=N
+(1 to the number of grids; implies skip_nodata) makes no-data where fewer than
+N grids have data.)";
 
 std::string Doc(const std::string& StgSummary) {
   return StgSummary + kStgCommon;
@@ -213,24 +232,45 @@ void AddOperations(py::module_& Module) {
           TMapTools::Divide, false, false);
 
   const auto SeriesDef = [&Module](const char* PtrName, const std::string& StgSummary,
-                                   TSeriesOperation PtrOperation) {
+                                   TSeriesRule Rule) {
+    const std::string StgName(PtrName);
+    if (Rule == TSeriesRule::kCount) {
+      Module.def(
+          PtrName,
+          [StgName, Rule](const py::sequence& Grids, TOptNoData OptNoData, TOptThreads OptThreads) {
+            return Series(Grids, OptNoData, OptThreads, StgName, Rule, false, std::nullopt);
+          },
+          "grids"_a, py::kw_only(), "nodata"_a = py::none(), "threads"_a = py::none(),
+          Doc(StgSummary).c_str());
+      return;
+    }
     Module.def(
         PtrName,
-        [PtrOperation](const py::sequence& Grids, TOptNoData OptNoData, TOptThreads) {
-          return Series(Grids, OptNoData, PtrOperation);
+        [StgName, Rule](const py::sequence& Grids, TOptNoData OptNoData, TOptThreads OptThreads,
+                        bool BlnSkipNoData, std::optional<long> OptMinCount) {
+          return Series(Grids, OptNoData, OptThreads, StgName, Rule, BlnSkipNoData, OptMinCount);
         },
         "grids"_a, py::kw_only(), "nodata"_a = py::none(), "threads"_a = py::none(),
-        Doc(StgSummary).c_str());
+        "skip_nodata"_a = false, "min_count"_a = py::none(),
+        (StgSummary + kStgPresent + kStgCommon).c_str());
   };
   SeriesDef("sum",
             "Returns the cell-wise sum of two or more aligned grids; no-data in any is no-data.",
-            TMapTools::Sum);
+            TSeriesRule::kSum);
   SeriesDef("count", "Returns, for each cell, how many of the aligned grids have data there.",
-            TMapTools::DataCounts);
+            TSeriesRule::kCount);
   SeriesDef("average",
             "Returns the cell-wise average of two or more aligned grids; no-data in any is "
             "no-data.",
-            TMapTools::Average);
+            TSeriesRule::kAverage);
+  SeriesDef("minimum",
+            "Returns the cell-wise least value of two or more aligned grids; no-data in any is "
+            "no-data.",
+            TSeriesRule::kMinimum);
+  SeriesDef("maximum",
+            "Returns the cell-wise greatest value of two or more aligned grids; no-data in any is "
+            "no-data.",
+            TSeriesRule::kMaximum);
 
   Module.def(
       "threshold",

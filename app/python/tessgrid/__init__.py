@@ -13,8 +13,8 @@ give float32 cells out. Operations keep tessgrid-tool's no-data rules, release t
 interpreter lock while they compute and raise tessgrid.Error (a ValueError) with
 the library's message; files that cannot be opened raise FileNotFoundError,
 PermissionError or IsADirectoryError, tessgrid.Errors too. tessgrid.dask maps
-calc, average and resample over chunked dask arrays and DataArrays and writes
-them as GeoTIFF (to_raster).
+calc, average, minimum, maximum and resample over chunked dask arrays and
+DataArrays and writes them as GeoTIFF (to_raster).
 """
 
 from tessgrid._api import (
@@ -25,6 +25,8 @@ from tessgrid._api import (
     extract,
     from_xarray,
     mask,
+    maximum,
+    minimum,
     multiply,
     read,
     reclass,
@@ -44,6 +46,6 @@ except ImportError:  # built without expressions (muparser)
 
 __all__ = [
     "Error", "Grid", "__version__", "add", "average", "calc", "count", "divide", "extract",
-    "from_xarray", "has_rasters", "mask", "multiply", "read", "reclass", "resample", "subtract",
-    "sum", "threshold", "write",
+    "from_xarray", "has_rasters", "mask", "maximum", "minimum", "multiply", "read", "reclass",
+    "resample", "subtract", "sum", "threshold", "write",
 ]

@@ -98,13 +98,13 @@ def _pair(operation, a, b, nodata, threads, dtype, finer):
     return _result(result, inputs, dtype)
 
 
-def _series(operation, name, grids, nodata, threads, dtype, least):
+def _series(operation, name, grids, nodata, threads, dtype, least, **present):
     grids = list(grids)
     if len(grids) < least:
         raise Error("%s needs %s or more grids, got %d"
                     % (name, "two" if least == 2 else "one", len(grids)))
     inputs = [_Input(grid, "grids[%d]" % index, nodata) for index, grid in enumerate(grids)]
-    result = operation([i.value for i in inputs], nodata=nodata, threads=threads)
+    result = operation([i.value for i in inputs], nodata=nodata, threads=threads, **present)
     return _result(result, inputs, dtype)
 
 
@@ -199,8 +199,10 @@ def divide(a: GridLike, b: GridLike, *, nodata: Optional[float] = None,
 
 @_documented(_tessgrid.sum, _ARRAYS)
 def sum(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
-        threads: Optional[int] = None, dtype: DType = None) -> Any:
-    return _series(_tessgrid.sum, "sum", grids, nodata, threads, dtype, least=2)
+        threads: Optional[int] = None, dtype: DType = None, skip_nodata: bool = False,
+        min_count: Optional[int] = None) -> Any:
+    return _series(_tessgrid.sum, "sum", grids, nodata, threads, dtype, least=2,
+                   skip_nodata=skip_nodata, min_count=min_count)
 
 
 @_documented(_tessgrid.count, _ARRAYS)
@@ -211,8 +213,26 @@ def count(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
 
 @_documented(_tessgrid.average, _ARRAYS)
 def average(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
-            threads: Optional[int] = None, dtype: DType = None) -> Any:
-    return _series(_tessgrid.average, "average", grids, nodata, threads, dtype, least=2)
+            threads: Optional[int] = None, dtype: DType = None, skip_nodata: bool = False,
+            min_count: Optional[int] = None) -> Any:
+    return _series(_tessgrid.average, "average", grids, nodata, threads, dtype, least=2,
+                   skip_nodata=skip_nodata, min_count=min_count)
+
+
+@_documented(_tessgrid.minimum, _ARRAYS)
+def minimum(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
+            threads: Optional[int] = None, dtype: DType = None, skip_nodata: bool = False,
+            min_count: Optional[int] = None) -> Any:
+    return _series(_tessgrid.minimum, "minimum", grids, nodata, threads, dtype, least=2,
+                   skip_nodata=skip_nodata, min_count=min_count)
+
+
+@_documented(_tessgrid.maximum, _ARRAYS)
+def maximum(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
+            threads: Optional[int] = None, dtype: DType = None, skip_nodata: bool = False,
+            min_count: Optional[int] = None) -> Any:
+    return _series(_tessgrid.maximum, "maximum", grids, nodata, threads, dtype, least=2,
+                   skip_nodata=skip_nodata, min_count=min_count)
 
 
 @_documented(_tessgrid.threshold, _ARRAYS)

@@ -6,11 +6,12 @@ scheduler, and results go to GeoTIFF chunk by chunk.
     ratio = tgd.calc("A / B", A=a, B=b)          # a lazy DataArray, georeference kept
     tgd.to_raster(ratio, "ratio.tif")           # a tiled GeoTIFF, written chunk by chunk
     mean = tgd.average([da.from_array(x, chunks=500) for x in arrays]).compute()
+    low = tgd.minimum(months, skip_nodata=True)  # over the months with data in each cell
 
-calc and average work cell by cell, so a chunk needs no neighbours; resample takes each
-chunk with the rim of neighbouring cells its method reads (map_overlap). Either way the result
-is the one tessgrid computes on the whole arrays, cell for cell. calc and average take arrays of
-one shape, checked when the graph is built; arrays chunked differently are rechunked to the
+calc, average, minimum and maximum work cell by cell, so a chunk needs no neighbours; resample
+takes each chunk with the rim of neighbouring cells its method reads (map_overlap). Either way
+the result is the one tessgrid computes on the whole arrays, cell for cell. calc and the series
+take arrays of one shape, checked when the graph is built; arrays chunked differently are rechunked to the
 first one's chunks. Cells of a plain array equal to `nodata` (default -9999) are no-data; a
 DataArray brings its own no-data value, its coordinates and CRS, and gives a DataArray. Float32
 inputs give float32 results (or as dtype= says). Importing this module needs dask.
@@ -40,9 +41,9 @@ def _calc_block(*blocks, expr, names, nodatas, nodata, threads, dtype):
                                        **grids))
 
 
-def _average_block(*blocks, nodatas, nodata, threads, dtype):
+def _series_block(*blocks, operation, nodatas, nodata, threads, dtype, present):
     grids = [tessgrid.Grid(block, nodata=declared) for block, declared in zip(blocks, nodatas)]
-    return numpy.asarray(tessgrid.average(grids, nodata=nodata, threads=threads, dtype=dtype))
+    return numpy.asarray(operation(grids, nodata=nodata, threads=threads, dtype=dtype, **present))
 
 
 class _Operand:
@@ -138,24 +139,50 @@ def calc(expr, nodata=None, threads=None, dtype=None, **dask_arrays):
     return _lazy_result(dask.array.map_blocks(block, *arrays, dtype=out), operands, nodata)
 
 
-def average(dask_arrays, nodata=None, threads=None, dtype=None):
+def _series(operation, name, dask_arrays, nodata, threads, dtype, skip_nodata, min_count):
+    dask_arrays = list(dask_arrays)
+    if len(dask_arrays) < 2:
+        raise tessgrid.Error("%s needs two or more arrays, got %d" % (name, len(dask_arrays)))
+    operands = [_Operand("dask_arrays[%d]" % index, array, nodata)
+                for index, array in enumerate(dask_arrays)]
+    arrays = _aligned(operands)
+    out = _result_dtype(operands, dtype)
+    block = functools.partial(_series_block, operation=operation,
+                              nodatas=[o.nodata for o in operands], nodata=nodata,
+                              threads=threads, dtype=out.name,
+                              present=dict(skip_nodata=skip_nodata, min_count=min_count))
+    return _lazy_result(dask.array.map_blocks(block, *arrays, dtype=out), operands, nodata)
+
+
+def average(dask_arrays, nodata=None, threads=None, dtype=None, skip_nodata=False,
+            min_count=None):
     """Returns tessgrid.average over a list of 2-D dask arrays or DataArrays of one shape, lazily.
 
     Arrays of another shape than the first are refused at once (tessgrid.Error names them,
     dask_arrays[i], with their shapes); others are rechunked to the first one's chunks. No-data
     and the result's type are as calc takes them. Each set of aligned chunks is one
-    tessgrid.average call: the cell-wise average, no-data where any array has no data.
+    tessgrid.average call: the cell-wise average, no-data where any array has no data, or with
+    skip_nodata=True (min_count=N) over the arrays with data in the cell (no-data where fewer
+    than N have data).
     """
-    dask_arrays = list(dask_arrays)
-    if len(dask_arrays) < 2:
-        raise tessgrid.Error("average needs two or more arrays, got %d" % len(dask_arrays))
-    operands = [_Operand("dask_arrays[%d]" % index, array, nodata)
-                for index, array in enumerate(dask_arrays)]
-    arrays = _aligned(operands)
-    out = _result_dtype(operands, dtype)
-    block = functools.partial(_average_block, nodatas=[o.nodata for o in operands],
-                              nodata=nodata, threads=threads, dtype=out.name)
-    return _lazy_result(dask.array.map_blocks(block, *arrays, dtype=out), operands, nodata)
+    return _series(tessgrid.average, "average", dask_arrays, nodata, threads, dtype,
+                   skip_nodata, min_count)
+
+
+def minimum(dask_arrays, nodata=None, threads=None, dtype=None, skip_nodata=False,
+            min_count=None):
+    """Returns tessgrid.minimum over a list of 2-D dask arrays or DataArrays of one shape, lazily,
+    as average takes them."""
+    return _series(tessgrid.minimum, "minimum", dask_arrays, nodata, threads, dtype,
+                   skip_nodata, min_count)
+
+
+def maximum(dask_arrays, nodata=None, threads=None, dtype=None, skip_nodata=False,
+            min_count=None):
+    """Returns tessgrid.maximum over a list of 2-D dask arrays or DataArrays of one shape, lazily,
+    as average takes them."""
+    return _series(tessgrid.maximum, "maximum", dask_arrays, nodata, threads, dtype,
+                   skip_nodata, min_count)
 
 
 class _RasterWindows:
