@@ -45,6 +45,15 @@ void CheckNoDataHeld(const TMemoryInput& Input) {
 
 }  // namespace
 
+bool PairsCellForCell(const std::vector<const TInputGrid*>& VecGrids) {
+  try {
+    CheckAligned(VecGrids);
+  } catch (...) {
+    return false;
+  }
+  return !VecGrids.empty() && OrdinaryGrid(*VecGrids.front());
+}
+
 void RunInMemory(TCellRule& Rule, const std::vector<TMemoryInput>& VecInputs, long LngThreads,
                  double* PtrOut, double DblNoData, const std::string& StgOutput) {
   std::vector<TInputGrid> VecGrids;

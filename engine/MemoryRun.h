@@ -19,6 +19,10 @@ struct TMemoryInput {
   const double* PtrFirst = nullptr;
 };
 
+/// Returns whether a run over the grids pairs their cells as the library's operations on their
+/// maps do: CheckAligned passes, and their grid is an OrdinaryGrid.
+bool PairsCellForCell(const std::vector<const TInputGrid*>& VecGrids);
+
 /// Computes the rule over the inputs (FewestInputs or more, of one grid) into PtrOut, rows of
 /// the first input's size one after the other, on LngThreads threads a block of rows at a time:
 /// each input's declared no-data becomes -9999 as its rows are read (inputs that declare -9999

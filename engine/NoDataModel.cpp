@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "io/NumberText.h"
+#include "model/AxisCoordinates.h"
 #include "model/Fail.h"
 
 namespace tessgrid::detail {
@@ -49,12 +50,51 @@ TInputGrid DescribeInput(const std::string& StgName, const TMap& Map) {
   return Input;
 }
 
+namespace {
+
+// The declared no-data cells of a run of cells that holds no -9999 turned into -9999, without a
+// branch per cell.
+template <bool BlnNaN>
+void TranslateRun(double* PtrCells, std::size_t LngCount, double DblDeclared) {
+  for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
+    const double DblCell = PtrCells[LngK];
+    const bool BlnNoData = BlnNaN ? DblCell != DblCell : DblCell == DblDeclared;
+    PtrCells[LngK] = BlnNoData ? kDblLibraryNoData : DblCell;
+  }
+}
+
+// Whether a run of cells holds -9999.
+bool HoldsLibraryNoData(const double* PtrCells, std::size_t LngCount) {
+  bool BlnHeld = false;
+  for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
+    BlnHeld = BlnHeld | (PtrCells[LngK] == kDblLibraryNoData);
+  }
+  return BlnHeld;
+}
+
+}  // namespace
+
 long LibraryNoDataRow(double* PtrCells, std::size_t LngColumns, double DblDeclared) {
   if (DblDeclared == kDblLibraryNoData) {
     return -1;
   }
   const bool BlnNaN = std::isnan(DblDeclared);
-  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+  // Runs without a -9999 cell, the rule everywhere, are translated a run at a time; the run
+  // that holds one is taken cell by cell up to it.
+  constexpr std::size_t kLngRun = 256;
+  std::size_t LngFirst = 0;
+  for (; LngFirst < LngColumns; LngFirst += kLngRun) {
+    const std::size_t LngCount = std::min(kLngRun, LngColumns - LngFirst);
+    if (HoldsLibraryNoData(PtrCells + LngFirst, LngCount)) {
+      break;
+    }
+    if (BlnNaN) {
+      TranslateRun<true>(PtrCells + LngFirst, LngCount, DblDeclared);
+    } else {
+      TranslateRun<false>(PtrCells + LngFirst, LngCount, DblDeclared);
+    }
+  }
+  for (std::size_t LngColumn = LngFirst; LngColumn < LngColumns; ++LngColumn) {
     double& DblCell = PtrCells[LngColumn];
     if (DblCell == DblDeclared || (BlnNaN && std::isnan(DblCell))) {
       DblCell = kDblLibraryNoData;
@@ -187,6 +227,20 @@ bool OnGridOf(const TInputGrid& Grid, const TInputGrid& Input) {
          Grid.DblCellSize == Input.DblCellSize &&
          SameEdge(Grid.DblWest, Input.DblWest, Input.DblCellSize) &&
          SameEdge(Grid.DblSouth, Input.DblSouth, Input.DblCellSize);
+}
+
+bool OrdinaryGrid(const TInputGrid& Grid) {
+  if (Grid.LngColumns < 1 || Grid.LngRows < 1 || !std::isfinite(Grid.DblCellSize) ||
+      Grid.DblCellSize <= 0.0) {
+    return false;
+  }
+  const TDerivedEdges Edges = DerivedEdgesOfCentres(Grid.DblWest, Grid.DblSouth, Grid.DblCellSize,
+                                                    static_cast<std::size_t>(Grid.LngColumns),
+                                                    static_cast<std::size_t>(Grid.LngRows));
+  TInputGrid Result = Grid;
+  Result.DblWest = Edges.DblWest;
+  Result.DblSouth = Edges.DblSouth;
+  return Edges.BlnCentresInside && OnGridOf(Result, Grid);
 }
 
 void CheckAligned(const std::vector<const TInputGrid*>& VecGrids) {

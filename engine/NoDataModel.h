@@ -93,6 +93,14 @@ bool OnGridOf(const TMap& Map, const TInputGrid& Input);
 /// OnGridOf for a grid described by its numbers, the corners as DescribeInput states them.
 bool OnGridOf(const TInputGrid& Grid, const TInputGrid& Input);
 
+/// Returns whether the library's result on the grid is written with the grid's own corners and
+/// pairs every cell with itself: the result the library builds on the grid's centre axes lies on
+/// the grid (OnGridOf), and its cells hold their centres, so that a cell's lookups find the cell
+/// itself. Told from the numbers alone (a header may claim more than its file holds): a grid
+/// with cells, a positive cell size, and corners not so far out that the centres leave the cells.
+/// Where it holds for aligned grids, their cell rule row by row is the library operation.
+bool OrdinaryGrid(const TInputGrid& Grid);
+
 /// Checks that the grids pair cell for cell by column and row: the same ncols, nrows and
 /// cellsize, and corners within 1e-6 of a cell.
 /// Throws "grids are not aligned: a.asc and b.asc differ in xllcorner (1000 vs 900000)" for the

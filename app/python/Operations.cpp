@@ -4,18 +4,20 @@
 // computes. All run without the interpreter lock, with the checks tessgrid-tool makes.
 #include <pybind11/stl.h>
 
-#include <cmath>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/python/Bindings.h"
 #include "app/python/PyGrid.h"
 #include "engine/MemoryRun.h"
+#include "engine/PairOperation.h"
 #include "engine/SeriesOperation.h"
+#include "engine/TransformOperation.h"
 #include "model/Fail.h"
+#include "ops/ArithmeticTable.h"
 #include "ops/ResampleGrid.h"
 #include "ops/TMapTools.h"
 #include "tessgrid_owning.h"
@@ -28,32 +30,42 @@ using namespace pybind11::literals;
 using TOptNoData = std::optional<double>;
 using TOptThreads = std::optional<long>;
 
-using TPairOperation = TMap* (*)(const TMap*, const TMap*);
-
 // The result lies on the finer grid (add, multiply; the first on a tie) or on the first grid.
-TPyGrid Pair(py::handle ObjA, py::handle ObjB, TOptNoData OptNoData, TPairOperation PtrOperation,
-             bool BlnFinerGrid, bool BlnAligned) {
+// Grids that pair cell for cell are run by the engine over their arrays where they lie; others
+// are taken into library maps for the library's operation.
+TPyGrid Pair(py::handle ObjA, py::handle ObjB, TOptNoData OptNoData, TOptThreads OptThreads,
+             TArithmetic Operation) {
+  const TArithmeticEntry& Entry = EntryOf(Operation);
   const TPyGrid A = GridArgument(ObjA, "a", OptNoData);
   const TPyGrid B = GridArgument(ObjB, "b", OptNoData);
+  const long LngThreads = ThreadsOf(OptThreads);
+  const TInputGrid InputA = DescribeGrid(A);
+  const TInputGrid InputB = DescribeGrid(B);
+  if (PairsCellForCell({&InputA, &InputB})) {
+    const double DblNoData = OptNoData.value_or(A.DblNoData);
+    TPyGrid Result = A;
+    Result.ArrCells = py::array_t<double>({A.Rows(), A.Columns()});
+    Result.DblNoData = DblNoData;
+    Result.StgName = "result";
+    double* const PtrOut = Result.ArrCells.mutable_data();
+    py::gil_scoped_release Release;
+    TPairCellRule Rule(Operation);
+    RunInMemory(Rule, {{InputA, A.Row(0)}, {InputB, B.Row(0)}}, LngThreads, PtrOut, DblNoData,
+                "result");
+    return Result;
+  }
   std::unique_ptr<TMap> PtrResult;
   {
     py::gil_scoped_release Release;
-    const TInputGrid InputA = DescribeGrid(A);
-    const TInputGrid InputB = DescribeGrid(B);
     // The tool's order: both inputs are taken in, then compared.
     const std::unique_ptr<TMap> PtrA = LibraryMap(A);
     const std::unique_ptr<TMap> PtrB = LibraryMap(B);
-    if (BlnAligned) {
+    if (Entry.BlnByIndex) {
       CheckAligned({&InputA, &InputB});
     }
-    PtrResult.reset(PtrOperation(PtrA.get(), PtrB.get()));
-    // Where the cells pair by column and row, a result of -9999 from two data cells shows.
-    if (PtrA->MbrLngXDim == PtrB->MbrLngXDim && PtrA->MbrLngYDim == PtrB->MbrLngYDim &&
-        PtrA->MbrDblResolution == PtrB->MbrDblResolution) {
-      CheckDataKept({PtrA.get(), PtrB.get()}, *PtrResult);
-    }
+    PtrResult = PairOfMaps(Operation, *PtrA, *PtrB);
   }
-  const TPyGrid& Source = BlnFinerGrid && B.DblCellSize < A.DblCellSize ? B : A;
+  const TPyGrid& Source = Entry.BlnFinerGrid && B.DblCellSize < A.DblCellSize ? B : A;
   return ResultGrid(std::move(PtrResult), Source, OptNoData.value_or(Source.DblNoData));
 }
 
@@ -115,53 +127,14 @@ TPyGrid Single(py::handle Object, TOptNoData OptNoData, TTransform&& Transform) 
   return ResultGrid(std::move(PtrResult), Grid, OptNoData.value_or(Grid.DblNoData));
 }
 
-// The reclass table with its keys as the library sees them, as the tool reads its table: the
-// input's declared no-data value as a key stands for the no-data cells, and a key -9999 that is
-// data to the input matches no cell. A NaN key stands for the no-data cells of a grid that
-// declares NaN and matches nothing in another.
-std::map<double, double> ReclassTable(const std::map<double, double>& MapGiven,
-                                      const std::optional<double>& OptNaNValue,
-                                      const TInputGrid& Input, bool& BlnNoDataEntry) {
-  std::map<double, double> MapTable;
-  BlnNoDataEntry = false;
-  if (OptNaNValue && std::isnan(Input.DblNoData)) {
-    MapTable[kDblLibraryNoData] = *OptNaNValue;
-    BlnNoDataEntry = true;
-  }
-  for (const auto& [DblFrom, DblTo] : MapGiven) {
-    const double DblKey = ToLibraryValue(DblFrom, Input);
-    if (DblKey == kDblLibraryNoData && DblFrom != Input.DblNoData) {
-      continue;
-    }
-    BlnNoDataEntry = BlnNoDataEntry || DblKey == kDblLibraryNoData;
-    MapTable[DblKey] = DblTo;
-  }
-  return MapTable;
-}
-
 TPyGrid Reclass(const py::object& Object, const py::dict& Table, double DblDefault,
                 TOptNoData OptNoData, TOptThreads) {
-  std::map<double, double> MapGiven;
-  std::optional<double> OptNaNValue;
+  std::vector<std::pair<double, double>> VecEntries;
   for (const auto& Entry : Table) {
-    const double DblFrom = Entry.first.cast<double>();
-    const double DblTo = Entry.second.cast<double>();
-    if (std::isnan(DblFrom)) {
-      OptNaNValue = DblTo;  // kept out of the ordered map, whose order it would break
-    } else {
-      MapGiven[DblFrom] = DblTo;
-    }
+    VecEntries.emplace_back(Entry.first.cast<double>(), Entry.second.cast<double>());
   }
   return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid& Input) {
-    bool BlnNoDataEntry = false;
-    const std::map<double, double> MapTable =
-        ReclassTable(MapGiven, OptNaNValue, Input, BlnNoDataEntry);
-    std::unique_ptr<TMap> PtrResult(
-        TMapTools::ReplaceValue(&In, MapTable, ToLibraryValue(DblDefault, Input)));
-    if (!BlnNoDataEntry) {
-      KeepNoData(In, *PtrResult);
-    }
-    return PtrResult;
+    return ReclassOperation(In, Input, VecEntries, DblDefault);
   });
 }
 
@@ -177,9 +150,7 @@ TPyGrid Mask(const py::object& ObjGrid, const py::object& ObjSource, double DblM
     const std::unique_ptr<TMap> PtrGrid = LibraryMap(Grid);
     const std::unique_ptr<TMap> PtrSource = LibraryMap(Source);
     CheckAligned({&GridInput, &SourceInput});
-    PtrResult.reset(TMapTools::Mask(PtrGrid.get(), PtrSource.get(),
-                                    ToLibraryValue(DblMatch, SourceInput),
-                                    ToLibraryValue(DblValue, GridInput)));
+    PtrResult = MaskOperation(*PtrGrid, GridInput, *PtrSource, SourceInput, DblMatch, DblValue);
   }
   return ResultGrid(std::move(PtrResult), Grid, OptNoData.value_or(Grid.DblNoData));
 }
@@ -193,8 +164,8 @@ declared nodata is its own; the result declares `nodata` when given, else its
 source grid's. Cells that are no-data in an input are no-data in the result; a
 computed -9999 from data cells fails, as tessgrid-tool fails. `threads` is
 accepted by every operation: the series (sum, count, average, minimum,
-maximum) split their rows over it (default: every core), the others run on
-one thread.
+maximum) and the pairs of grids on one grid split their rows over it
+(default: every core), the others run on one thread.
 Raises tessgrid.Error with the library's message.)";
 
 // The options of the aggregates over the data present.
@@ -212,24 +183,24 @@ std::string Doc(const std::string& StgSummary) {
 
 void AddOperations(py::module_& Module) {
   const auto PairDef = [&Module](const char* PtrName, const std::string& StgSummary,
-                                 TPairOperation PtrOperation, bool BlnFinerGrid, bool BlnAligned) {
+                                 TArithmetic Operation) {
     Module.def(
         PtrName,
-        [PtrOperation, BlnFinerGrid, BlnAligned](const py::object& A, const py::object& B,
-                                                 TOptNoData OptNoData, TOptThreads) {
-          return Pair(A, B, OptNoData, PtrOperation, BlnFinerGrid, BlnAligned);
+        [Operation](const py::object& A, const py::object& B, TOptNoData OptNoData,
+                    TOptThreads OptThreads) {
+          return Pair(A, B, OptNoData, OptThreads, Operation);
         },
         "a"_a, "b"_a, py::kw_only(), "nodata"_a = py::none(), "threads"_a = py::none(),
         Doc(StgSummary).c_str());
   };
-  PairDef("add", "Returns a + b cell by cell, on the finer grid (a's on a tie).", TMapTools::Add,
-          true, false);
-  PairDef("subtract", "Returns a - b cell by cell; the grids must be aligned.", TMapTools::Subtract,
-          false, true);
+  PairDef("add", "Returns a + b cell by cell, on the finer grid (a's on a tie).",
+          TArithmetic::kAdd);
+  PairDef("subtract", "Returns a - b cell by cell; the grids must be aligned.",
+          TArithmetic::kSubtract);
   PairDef("multiply", "Returns a x b cell by cell, on the finer grid (a's on a tie).",
-          TMapTools::Multiply, true, false);
+          TArithmetic::kMultiply);
   PairDef("divide", "Returns a / b cell by cell on a's grid (b no finer); x / 0 is no-data.",
-          TMapTools::Divide, false, false);
+          TArithmetic::kDivide);
 
   const auto SeriesDef = [&Module](const char* PtrName, const std::string& StgSummary,
                                    TSeriesRule Rule) {
@@ -277,11 +248,7 @@ void AddOperations(py::module_& Module) {
       [](const py::object& Object, double DblMin, std::optional<double> OptReplace,
          TOptNoData OptNoData, TOptThreads) {
         return Single(Object, OptNoData, [&](const TMap& In, const TInputGrid& Input) {
-          return OptReplace ? Kept(In,
-                                   TMapTools::ThresholdReplace(&In, DblMin,
-                                                               ToLibraryValue(*OptReplace, Input)),
-                                   false)
-                            : Kept(In, TMapTools::Threshold(&In, DblMin), true);
+          return ThresholdOperation(In, Input, DblMin, OptReplace);
         });
       },
       "grid"_a, "min"_a, "replace"_a = py::none(), py::kw_only(), "nodata"_a = py::none(),

@@ -7,6 +7,7 @@
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/NoDataModel.h"
+#include "engine/PairOperation.h"
 #include "ops/ArithmeticTable.h"
 #include "ops/CombineRows.h"
 #include "ops/TMapTools.h"
@@ -15,7 +16,6 @@ namespace tessgrid::detail {
 
 namespace {
 
-using TMapOperation = TMap* (*)(const TMap*, const TMap*);
 using TConstantOperation = TMap* (*)(const TMap*, double);
 
 struct TPairArguments {
@@ -41,32 +41,12 @@ bool Overlap(const TInputGrid& A, const TInputGrid& B) {
          B.DblSouth < Span(A.DblSouth, A.LngRows, A.DblCellSize);
 }
 
-// The library's cell rule of the operation on two aligned grids, a row at a time: each cell
-// pairs with the cell of the same column, and -9999 is no-data in both.
-class TPairRule final : public TCellRule {
- public:
-  explicit TPairRule(TArithmetic Operation) : MbrOperation(Operation) {}
-
-  std::size_t FewestInputs() const override { return 2; }
-
-  long Row(long, std::size_t, const double* const* PtrRows, std::size_t, std::size_t LngColumns,
-           double* PtrOut) override {
-    CombineRow(MbrOperation, PtrRows[0], PtrRows[1], nullptr, LngColumns, kDblLibraryNoData,
-               kDblLibraryNoData, PtrOut);
-    return DataLostColumn(PtrRows, 2, PtrOut, LngColumns);
-  }
-
- private:
-  TArithmetic MbrOperation;
-};
-
 // The result of Add and Multiply lies on the finer grid, the first one's on a tie, and takes
 // that grid's sidecar and no-data value; Subtract and Divide keep the first grid. Subtract pairs
 // cells by column and row, so its grids must be aligned.
 // Aligned grids stream a block of rows at a time (app/tool/CellWiseStream.h).
 void AddPairCommand(CLI::App& App, TToolContext& Context, const TArithmeticEntry& Entry) {
   const std::string StgName = Entry.PtrToolName;
-  const TMapOperation PtrOperation = Entry.PtrLibrary;
   const bool BlnFinerGrid = Entry.BlnFinerGrid;
   const bool BlnByIndex = Entry.BlnByIndex;
   const TArithmetic Operation = Entry.Operation;
@@ -74,9 +54,9 @@ void AddPairCommand(CLI::App& App, TToolContext& Context, const TArithmeticEntry
   CLI::App* PtrCommand = AddCommand(
       App, Context, StgName, Entry.PtrToolSummary,
       "tessgrid-tool " + StgName + " a.asc b.asc out.asc",
-      [PtrArgs, PtrOperation, BlnFinerGrid, BlnByIndex, StgName, Operation](TToolRun& Run) {
+      [PtrArgs, BlnFinerGrid, BlnByIndex, StgName, Operation](TToolRun& Run) {
         Run.Prepare({PtrArgs->StgA, PtrArgs->StgB}, {PtrArgs->StgOut});
-        TPairRule Rule(Operation);
+        TPairCellRule Rule(Operation);
         if (StreamCellWise(Run, {PtrArgs->StgA, PtrArgs->StgB}, PtrArgs->StgOut, Rule)) {
           return;
         }
@@ -88,7 +68,7 @@ void AddPairCommand(CLI::App& App, TToolContext& Context, const TArithmeticEntry
         const TInputGrid& A = Run.Input(PtrArgs->StgA);
         const TInputGrid& B = Run.Input(PtrArgs->StgB);
         const std::unique_ptr<TMap> PtrResult(
-            Explained([&]() { return PtrOperation(PtrA.get(), PtrB.get()); },
+            Explained([&]() { return PairOfMaps(Operation, *PtrA, *PtrB).release(); },
                       [&](const std::string& StgMessage) {
                         if (BlnByIndex || StgMessage.find("out of range") == std::string::npos) {
                           return StgMessage;
@@ -97,11 +77,6 @@ void AddPairCommand(CLI::App& App, TToolContext& Context, const TArithmeticEntry
                                (Overlap(A, B) ? " overlap only in part" : " do not overlap") +
                                " (" + StgMessage + ")";
                       }));
-        // Where the cells pair by column and row, a result of -9999 from two data cells shows.
-        if (PtrA->MbrLngXDim == PtrB->MbrLngXDim && PtrA->MbrLngYDim == PtrB->MbrLngYDim &&
-            PtrA->MbrDblResolution == PtrB->MbrDblResolution) {
-          CheckDataKept({PtrA.get(), PtrB.get()}, *PtrResult);
-        }
         const bool BlnFromB = BlnFinerGrid && PtrB->MbrDblResolution < PtrA->MbrDblResolution;
         Run.Write(PtrResult.get(), PtrArgs->StgOut, BlnFromB ? PtrArgs->StgB : PtrArgs->StgA);
       });

@@ -22,7 +22,6 @@
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
 #include "io/Threads.h"
-#include "model/AxisCoordinates.h"
 #include "model/Fail.h"
 
 namespace tessgrid::detail {
@@ -35,25 +34,6 @@ bool IsRegularFile(const std::string& StgName) {
   struct stat Status {};
   return !IsStandardStream(StgName) && ::stat(StgName.c_str(), &Status) == 0 &&
          S_ISREG(Status.st_mode);
-}
-
-// Whether the library path's result on the grid is written with the grid's own corners and
-// pairs every cell with itself: the result the library builds on the input's centre axes lies
-// on the input's grid (OnGridOf), and its cells hold their centres, so that a cell's lookups
-// find the cell itself. Told from the header's numbers: a header may claim more than its file
-// holds, and nothing is built for a claim.
-bool OrdinaryGrid(const TGridHeader& Header, const TInputGrid& Grid) {
-  if (Header.LngColumns < 1 || Header.LngRows < 1 || !std::isfinite(Header.DblCellSize) ||
-      Header.DblCellSize <= 0.0) {
-    return false;
-  }
-  const TDerivedEdges Edges = DerivedEdgesOfCentres(
-      Header.DblXll, Header.DblYll, Header.DblCellSize, static_cast<std::size_t>(Header.LngColumns),
-      static_cast<std::size_t>(Header.LngRows));
-  TInputGrid Result = Grid;
-  Result.DblWest = Edges.DblWest;
-  Result.DblSouth = Edges.DblSouth;
-  return Edges.BlnCentresInside && OnGridOf(Result, Grid);
 }
 
 TInputGrid GridOfHeader(const std::string& StgName, const TGridHeader& Header) {
@@ -317,7 +297,7 @@ std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::
     } catch (...) {
       return nullptr;  // the library path refuses them after reading them, or pairs them by index
     }
-    if (!OrdinaryGrid(Stream.Headers().front(), VecGrids.front())) {
+    if (!OrdinaryGrid(VecGrids.front())) {
       return nullptr;
     }
   }

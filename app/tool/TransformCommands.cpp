@@ -1,12 +1,16 @@
 // app/tool/TransformCommands.cpp - round, threshold, reclass, mask, fill.
-// Each is one call of TMapTools (ops/TMapTools.h); the frame is app/tool/ToolFrame.h.
+// Each is one call of TMapTools (ops/TMapTools.h), composed for both faces where the user's values
+// meet the grid's no-data (engine/TransformOperation.h); the frame is app/tool/ToolFrame.h.
 #include <cmath>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/tool/ToolFrame.h"
+#include "engine/TransformOperation.h"
 #include "ops/TMapTools.h"
 
 namespace tessgrid::detail {
@@ -44,40 +48,24 @@ CLI::App* AddInOutCommand(CLI::App& App, TToolContext& Context, const std::strin
   return PtrCommand;
 }
 
-// The reclass table with its keys as the library sees them: the key of the input's declared
-// no-data value stands for the no-data cells, and a key -9999 that is data to the input matches
-// no cell (such a cell fails the load). A NaN key is kept out of the ordered maps, whose order
-// it would break (it compares equal to every key): it stands for the no-data cells of a grid
-// that declares NaN, and matches no cell of another.
-std::map<double, double> ReclassTable(const TToolRun& Run, const TTransformArguments& Args,
-                                      bool& BlnNoDataEntry) {
-  std::map<double, double> MapTable;
+// The reclass table's entries in file order: a key given twice (NaN included) fails the run.
+std::vector<std::pair<double, double>> ReclassEntries(const std::string& StgTable) {
+  std::vector<std::pair<double, double>> VecEntries;
   std::map<double, long> MapSeen;
-  const TInputGrid& Input = Run.Input(Args.StgIn);
-  BlnNoDataEntry = false;
   bool BlnNaNSeen = false;
-  for (const TNumberLine& Line : ReadNumberTable(Args.StgSecond, "from,to")) {
+  for (const TNumberLine& Line : ReadNumberTable(StgTable, "from,to")) {
     if (std::isnan(Line.VecFields[0])) {
       if (BlnNaNSeen) {
         Fail("File format error: duplicate key at line " + std::to_string(Line.LngLine) + " of " +
-             Args.StgSecond);
+             StgTable);
       }
       BlnNaNSeen = true;
-      if (!std::isnan(Input.DblNoData)) {
-        continue;
-      }
     } else {
-      AddKey(MapSeen, Line.VecFields[0], Line.LngLine, Args.StgSecond);
+      AddKey(MapSeen, Line.VecFields[0], Line.LngLine, StgTable);
     }
-    const double DblKey = ToLibraryValue(Line.VecFields[0], Input);
-    if (DblKey == kDblLibraryNoData && Line.VecFields[0] != Input.DblNoData &&
-        !(std::isnan(Line.VecFields[0]) && std::isnan(Input.DblNoData))) {
-      continue;
-    }
-    BlnNoDataEntry = BlnNoDataEntry || DblKey == kDblLibraryNoData;
-    MapTable[DblKey] = Line.VecFields[1];
+    VecEntries.emplace_back(Line.VecFields[0], Line.VecFields[1]);
   }
-  return MapTable;
+  return VecEntries;
 }
 
 }  // namespace
@@ -97,12 +85,9 @@ void AddTransformCommands(CLI::App& App, TToolContext& Context) {
       "cells stay",
       "tessgrid-tool threshold dem.asc high.asc --min 500", PtrThreshold,
       [](TToolRun& Run, const TMap& In, const TTransformArguments& Args) {
-        const bool BlnReplace = Args.PtrReplace->count() > 0;
-        return Kept(In,
-                    BlnReplace ? TMapTools::ThresholdReplace(
-                                     &In, Args.DblA, Run.ToLibraryValue(Args.DblB, Args.StgIn))
-                               : TMapTools::Threshold(&In, Args.DblA),
-                    !BlnReplace);
+        return ThresholdOperation(
+            In, Run.Input(Args.StgIn), Args.DblA,
+            Args.PtrReplace->count() > 0 ? std::optional<double>(Args.DblB) : std::nullopt);
       });
   AddNumber(PtrCommand, "--min", PtrThreshold->DblA, "the threshold T")->required();
   PtrThreshold->PtrReplace =
@@ -115,14 +100,8 @@ void AddTransformCommands(CLI::App& App, TToolContext& Context) {
       "unless the table has an entry for IN's NODATA_value",
       "tessgrid-tool reclass landuse.asc classes.asc --table table.csv --default -9999", PtrReclass,
       [](TToolRun& Run, const TMap& In, const TTransformArguments& Args) {
-        bool BlnNoDataEntry = false;
-        const std::map<double, double> MapTable = ReclassTable(Run, Args, BlnNoDataEntry);
-        const double DblDefault = Run.ToLibraryValue(Args.DblA, Args.StgIn);
-        std::unique_ptr<TMap> PtrResult(TMapTools::ReplaceValue(&In, MapTable, DblDefault));
-        if (!BlnNoDataEntry) {
-          KeepNoData(In, *PtrResult);
-        }
-        return PtrResult;
+        return ReclassOperation(In, Run.Input(Args.StgIn), ReclassEntries(Args.StgSecond),
+                                Args.DblA);
       });
   PtrCommand->add_option("--table", PtrReclass->StgSecond, "CSV file of from,to lines")
       ->required()
@@ -131,21 +110,20 @@ void AddTransformCommands(CLI::App& App, TToolContext& Context) {
       ->default_str("0");
 
   auto PtrMask = std::make_shared<TTransformArguments>();
-  PtrCommand = AddCommand(
-      App, Context, "mask",
-      "SOURCE's cells with M replaced by V, on GRID's grid (aligned); "
-      "a NODATA_value as M or V stands for no-data",
-      "tessgrid-tool mask grid.asc source.asc out.asc --match 0 --value -9999",
-      [PtrMask](TToolRun& Run) {
-        Run.Prepare({PtrMask->StgIn, PtrMask->StgSecond}, {PtrMask->StgOut});
-        const std::unique_ptr<TMap> PtrGrid = Run.Load(PtrMask->StgIn);
-        const std::unique_ptr<TMap> PtrSource = Run.Load(PtrMask->StgSecond);
-        Run.CheckAligned({PtrMask->StgIn, PtrMask->StgSecond});
-        const std::unique_ptr<TMap> PtrResult(TMapTools::Mask(
-            PtrGrid.get(), PtrSource.get(), Run.ToLibraryValue(PtrMask->DblA, PtrMask->StgSecond),
-            Run.ToLibraryValue(PtrMask->DblB, PtrMask->StgIn)));
-        Run.Write(PtrResult.get(), PtrMask->StgOut, PtrMask->StgIn);
-      });
+  PtrCommand = AddCommand(App, Context, "mask",
+                          "SOURCE's cells with M replaced by V, on GRID's grid (aligned); "
+                          "a NODATA_value as M or V stands for no-data",
+                          "tessgrid-tool mask grid.asc source.asc out.asc --match 0 --value -9999",
+                          [PtrMask](TToolRun& Run) {
+                            Run.Prepare({PtrMask->StgIn, PtrMask->StgSecond}, {PtrMask->StgOut});
+                            const std::unique_ptr<TMap> PtrGrid = Run.Load(PtrMask->StgIn);
+                            const std::unique_ptr<TMap> PtrSource = Run.Load(PtrMask->StgSecond);
+                            Run.CheckAligned({PtrMask->StgIn, PtrMask->StgSecond});
+                            const std::unique_ptr<TMap> PtrResult = MaskOperation(
+                                *PtrGrid, Run.Input(PtrMask->StgIn), *PtrSource,
+                                Run.Input(PtrMask->StgSecond), PtrMask->DblA, PtrMask->DblB);
+                            Run.Write(PtrResult.get(), PtrMask->StgOut, PtrMask->StgIn);
+                          });
   AddGrid(PtrCommand, "GRID", PtrMask->StgIn, "grid that gives the result its grid");
   AddGrid(PtrCommand, "SOURCE", PtrMask->StgSecond, "grid whose values are masked");
   AddGrid(PtrCommand, "OUT", PtrMask->StgOut, "result grid");
