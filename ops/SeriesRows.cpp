@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "ops/LibraryNoData.h"
 
@@ -15,6 +16,8 @@ namespace {
 // Columns taken at a time: the scratch of a stretch is a few KiB, and a long series reads each
 // input's stretch once while the scratch stays in the cache.
 constexpr std::size_t kLngStretch = 256;
+
+constexpr double kDblInfinity = std::numeric_limits<double>::infinity();
 
 // One stretch of columns under the rule of the sum, with the running value Step gives: for
 // each cell, whether an input had no data there, the running value over the inputs in list
@@ -125,30 +128,25 @@ void StretchRow(TSeriesRule Rule, const double* const* PtrRows, const double* Pt
 }
 
 // One stretch of columns over the inputs that have data: for each cell the running value Step
-// gives over them in list order (the first one's cell as it is) and their count. A cell without
-// data leaves both as they are, so that the loop has no early exit.
+// gives over them in list order and their count. A cell without data steps by the rule's
+// identity instead (-0 for the sum, which leaves every value as it is, -0 and NaN included; an
+// infinity for minimum and maximum), so that the loop has no early exit and no branch.
 struct TPresentStretch {
   double ArrValue[kLngStretch];
   double ArrCount[kLngStretch];
 
   template <typename TStep>
   void Take(const double* const* PtrRows, const double* PtrNoData, std::size_t LngInputs,
-            std::size_t LngFirst, std::size_t LngCount, TStep Step) {
-    const double* const PtrFirstRow = PtrRows[0] + LngFirst;
-    const double DblFirstNoData = PtrNoData[0];
-    for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
-      const double DblCell = PtrFirstRow[LngK];
-      ArrValue[LngK] = DblCell;
-      ArrCount[LngK] = DblCell == DblFirstNoData ? 0.0 : 1.0;
-    }
-    for (std::size_t LngI = 1; LngI < LngInputs; ++LngI) {
+            std::size_t LngFirst, std::size_t LngCount, double DblIdentity, TStep Step) {
+    std::fill(ArrValue, ArrValue + LngCount, DblIdentity);
+    std::fill(ArrCount, ArrCount + LngCount, 0.0);
+    for (std::size_t LngI = 0; LngI < LngInputs; ++LngI) {
       const double* const PtrRow = PtrRows[LngI] + LngFirst;
       const double DblNoData = PtrNoData[LngI];
       for (std::size_t LngK = 0; LngK < LngCount; ++LngK) {
         const double DblCell = PtrRow[LngK];
         const bool BlnData = DblCell != DblNoData;
-        const double DblNext = ArrCount[LngK] > 0.0 ? Step(ArrValue[LngK], DblCell) : DblCell;
-        ArrValue[LngK] = BlnData ? DblNext : ArrValue[LngK];
+        ArrValue[LngK] = Step(ArrValue[LngK], BlnData ? DblCell : DblIdentity);
         ArrCount[LngK] += BlnData ? 1.0 : 0.0;
       }
     }
@@ -189,13 +187,13 @@ long PresentSeriesRow(TSeriesRule Rule, const double* const* PtrRows, const doub
     const std::size_t LngCount = std::min(kLngStretch, LngColumns - LngFirst);
     switch (Rule) {
       case TSeriesRule::kMinimum:
-        Stretch.Take(PtrRows, PtrNoData, LngInputs, LngFirst, LngCount, Least);
+        Stretch.Take(PtrRows, PtrNoData, LngInputs, LngFirst, LngCount, kDblInfinity, Least);
         break;
       case TSeriesRule::kMaximum:
-        Stretch.Take(PtrRows, PtrNoData, LngInputs, LngFirst, LngCount, Greatest);
+        Stretch.Take(PtrRows, PtrNoData, LngInputs, LngFirst, LngCount, -kDblInfinity, Greatest);
         break;
       default:
-        Stretch.Take(PtrRows, PtrNoData, LngInputs, LngFirst, LngCount, Add);
+        Stretch.Take(PtrRows, PtrNoData, LngInputs, LngFirst, LngCount, -0.0, Add);
         break;
     }
     const long LngStretchLost =
