@@ -8,9 +8,10 @@
 # calc "A>B ? A-B : C" on three 1500 x 1500 grids against gdal_calc.py writing a Float64 GeoTIFF
 # and gdal_translate turning it into an ASCII grid (and calc --expr C on the same inputs, the part
 # of calc's time that is reading and writing); average of 12 grids of 1000 x 1000 against the
-# bare N-input loop (bench/tools/NaiveSeries); then the peak resident memory of average over 50
-# and 200 grids of 500 x 500, and of moving-average over 50 of them, streamed and loaded whole;
-# last, that 1, 2, 3 and 7 threads write the same bytes.
+# bare N-input loop (bench/tools/NaiveSeries), and average --skip-nodata of the same grids against
+# average; then the peak resident memory of average over 50 and 200 grids of 500 x 500, and of
+# moving-average over 50 of them, streamed and loaded whole; last, that 1, 2, 3 and 7 threads
+# write the same bytes.
 set -euo pipefail
 
 RUNS=${TESSGRID_BENCH_RUNS:-3}
@@ -88,14 +89,17 @@ fi
 
 TWELVE=()
 for I in $(seq 12); do grid "$DATA/s1000_$I.asc" 1000 "$((10 + I))"; TWELVE+=("$DATA/s1000_$I.asc"); done
-T_AVG="" T_BARE=""
+T_AVG="" T_BARE="" T_SKIP=""
 for _ in $(seq "$RUNS"); do
   read -r T _ < <(measure "$TOOL" average "$DATA/out_avg.asc" "${TWELVE[@]}")
   keep_best T_AVG "$T"
   read -r T _ < <(measure "$BUILD/bench/NaiveSeries" "$DATA/out_bare.asc" "${TWELVE[@]}")
   keep_best T_BARE "$T"
+  read -r T _ < <(measure "$TOOL" average --skip-nodata "$DATA/out_skip.asc" "${TWELVE[@]}")
+  keep_best T_SKIP "$T"
 done
 row "average of 12 x 1000x1000 / bare loop" "$T_AVG" "$T_BARE" "<= 0.35"
+row "average --skip-nodata of the 12 / average" "$T_SKIP" "$T_AVG" "<= 1.10"
 
 MANY=()
 for I in $(seq 200); do grid "$DATA/s500_$I.asc" 500 "$((100 + I))"; MANY+=("$DATA/s500_$I.asc"); done
