@@ -1,6 +1,6 @@
-// app/tool/CellWiseStream.cpp - the tool's no-data model around the series stream: inputs
-// translated as they are read, results checked and translated as they are combined. The contract
-// is in app/tool/CellWiseStream.h.
+// app/tool/CellWiseStream.cpp - grid files and rasters on the series stream: inputs opened and
+// compared, outputs staged, the no-data model's combiner (engine/CellWiseCombiner.h) with the
+// raster outputs' type checks. The contract is in app/tool/CellWiseStream.h.
 #include "app/tool/CellWiseStream.h"
 
 #include <sys/stat.h>
@@ -9,11 +9,8 @@
 #include <cmath>
 #include <exception>
 #include <functional>
-#include <limits>
 #include <memory>
-#include <mutex>
 #include <ostream>
-#include <tuple>
 
 #include "engine/CellWiseCombiner.h"
 #include "engine/Engine.h"

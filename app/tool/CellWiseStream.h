@@ -1,7 +1,7 @@
-// app/tool/CellWiseStream.h - cell-wise commands over grids that share one grid, run on the
-// engine's series stream (engine/Engine.h) with the tool's no-data model applied row by row.
-// app/tool/CellWiseStream.cpp holds it; the pair commands, sum, count, average, calc and
-// moving-average use it.
+// app/tool/CellWiseStream.h - cell-wise commands over grid files that share one grid, run on the
+// engine's series stream (engine/Engine.h) with the no-data model applied row by row
+// (engine/CellWiseCombiner.h). app/tool/CellWiseStream.cpp holds it; the pair commands, the
+// series aggregates, calc and moving-average use it.
 #ifndef APP_TOOL_CELLWISESTREAM_H
 #define APP_TOOL_CELLWISESTREAM_H
 

@@ -1,7 +1,8 @@
 // app/tool/SeriesCommands.cpp - sum, count, average, minimum, maximum; moving-average, gradients.
-// The aggregates are the series operations (engine/SeriesOperation.h), streamed over grids that
-// share one grid (app/tool/CellWiseStream.h); the rest one call of TMapTools on a list. The frame
-// is app/tool/ToolFrame.h.
+// The aggregates and each window of moving-average are the series operations
+// (engine/SeriesOperation.h), streamed over grids that share one grid (app/tool/CellWiseStream.h),
+// else run on the loaded grids; gradients is one call of TMapTools. The frame is
+// app/tool/ToolFrame.h.
 #include <algorithm>
 #include <memory>
 #include <string>
