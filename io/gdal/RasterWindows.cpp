@@ -50,15 +50,7 @@ void CreateRasterForWindows(const TGridLayout& Layout, const TRasterTarget& Targ
   }
   // The user's options come last, so that each replaces a default of the same key. Blocks no
   // window has written yet stay out of the file rather than being filled at each closing.
-  CPLStringList Options;
-  for (const std::string& StgOption : Target.VecOptions) {
-    char* PtrKey = nullptr;
-    const char* PtrValue = CPLParseNameValue(StgOption.c_str(), &PtrKey);
-    if (PtrKey != nullptr && PtrValue != nullptr) {
-      Options.SetNameValue(PtrKey, PtrValue);
-    }
-    CPLFree(PtrKey);
-  }
+  CPLStringList Options = NameValueList(Target.VecOptions);
   Options.SetNameValue("SPARSE_OK", "TRUE");
   if (Layout.LngColumns > INT_MAX || Layout.LngRows > INT_MAX) {
     Fail("Unable to write file " + StgOutput + ": GDAL takes at most " + std::to_string(INT_MAX) +
