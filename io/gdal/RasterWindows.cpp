@@ -5,6 +5,7 @@
 #include <cpl_string.h>
 #include <ogr_spatialref.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -116,21 +117,34 @@ void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput,
   // not hold the cells fails here, while the file is still only a temporary.
   const TDatasetPtr PtrWritten(
       GDALDataset::Open(StgPath.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr));
-  const std::size_t LngCells =
-      static_cast<std::size_t>(LngRows) * static_cast<std::size_t>(LngColumns);
-  std::vector<double> VecRead(LngCells);
-  if (!PtrWritten || PtrWritten->GetRasterBand(1)->RasterIO(
-                         GF_Read, static_cast<int>(LngColumn), static_cast<int>(LngRow),
-                         static_cast<int>(LngColumns), static_cast<int>(LngRows), VecRead.data(),
-                         static_cast<int>(LngColumns), static_cast<int>(LngRows), GDT_Float64, 0, 0,
-                         nullptr) != CE_None) {
+  if (!PtrWritten) {
     FailWindowWrite(StgOutput);
   }
-  for (std::size_t LngK = 0; LngK < LngCells; ++LngK) {
-    if (!SameCell(PtrCells[LngK], VecRead[LngK], Type)) {
-      Fail("Unable to write file " + StgOutput +
-           ": GDAL reads back other cells than were written, in row " +
-           std::to_string(LngRow + static_cast<long>(LngK / static_cast<std::size_t>(LngColumns))));
+  // A band of rows at a time, in one buffer: a window's worth of fresh memory costs more in page
+  // faults than the decoding.
+  const long LngBand = std::max(1L, std::min(LngRows, 256L));
+  std::vector<double> VecRead(static_cast<std::size_t>(LngBand) *
+                              static_cast<std::size_t>(LngColumns));
+  for (long LngFirst = 0; LngFirst < LngRows; LngFirst += LngBand) {
+    const long LngCount = std::min(LngBand, LngRows - LngFirst);
+    if (PtrWritten->GetRasterBand(1)->RasterIO(
+            GF_Read, static_cast<int>(LngColumn), static_cast<int>(LngRow + LngFirst),
+            static_cast<int>(LngColumns), static_cast<int>(LngCount), VecRead.data(),
+            static_cast<int>(LngColumns), static_cast<int>(LngCount), GDT_Float64, 0, 0,
+            nullptr) != CE_None) {
+      FailWindowWrite(StgOutput);
+    }
+    const double* PtrBandCells =
+        PtrCells + static_cast<std::size_t>(LngFirst) * static_cast<std::size_t>(LngColumns);
+    const std::size_t LngCells =
+        static_cast<std::size_t>(LngCount) * static_cast<std::size_t>(LngColumns);
+    for (std::size_t LngK = 0; LngK < LngCells; ++LngK) {
+      if (!SameCell(PtrBandCells[LngK], VecRead[LngK], Type)) {
+        Fail("Unable to write file " + StgOutput +
+             ": GDAL reads back other cells than were written, in row " +
+             std::to_string(LngRow + LngFirst +
+                            static_cast<long>(LngK / static_cast<std::size_t>(LngColumns))));
+      }
     }
   }
 }
