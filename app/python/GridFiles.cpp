@@ -445,16 +445,31 @@ std::string WriteChunk(const std::string& StgFile, const std::string& StgPath, l
   Options.OptType = StgType;
   Options.OptOptions = std::move(OptOptions);
   const TRasterTarget Target = RasterTargetOf("GTiff", std::nullopt, Options);
+  const std::string StgChunk =
+      StgFile + ".chunk-" + std::to_string(LngRow) + "-" + std::to_string(LngColumn);
+  // float32 cells for a Float32 raster that declares their own no-data value, one float32 holds:
+  // every cell fits and none can turn into no-data, so they go to GDAL as they lie.
+  using TFloatCells = py::array_t<float, py::array::c_style>;
+  const bool BlnSameNoData =
+      DblDeclared == DblNoData || (std::isnan(DblDeclared) && std::isnan(DblNoData));
+  if (Target.Type == TRasterType::kFloat32 && BlnSameNoData && py::isinstance<TFloatCells>(Cells) &&
+      (std::isnan(DblNoData) || static_cast<double>(static_cast<float>(DblNoData)) == DblNoData)) {
+    const TFloatCells ArrFloats = py::reinterpret_borrow<TFloatCells>(Cells);
+    if (ArrFloats.ndim() == 2) {
+      const long LngRows = static_cast<long>(ArrFloats.shape(0));
+      const long LngColumns = static_cast<long>(ArrFloats.shape(1));
+      py::gil_scoped_release Release;
+      WriteRasterChunk(StgChunk, StgPath, Target, LngRows, LngColumns, DblNoData, ArrFloats.data());
+      return StgChunk;
+    }
+  }
   const py::array_t<double> ArrCells = CellsOf(Cells, "cells", DblDeclared);
   const long LngRows = static_cast<long>(ArrCells.shape(0));
   const std::size_t LngColumns = static_cast<std::size_t>(ArrCells.shape(1));
   const double* PtrCells = ArrCells.data();
-  const std::string StgChunk =
-      StgFile + ".chunk-" + std::to_string(LngRow) + "-" + std::to_string(LngColumn);
   py::gil_scoped_release Release;
   std::vector<double> VecRenamed;
-  const bool BlnRename =
-      DblDeclared != DblNoData && !(std::isnan(DblDeclared) && std::isnan(DblNoData));
+  const bool BlnRename = !BlnSameNoData;
   if (BlnRename) {
     VecRenamed.assign(PtrCells, PtrCells + static_cast<std::size_t>(LngRows) * LngColumns);
   }

@@ -117,17 +117,30 @@ bool CoversWholeTiles(const TTiffFile& Chunk, const TTiffFile& Raster, long LngR
          (LngLength % LngTileLength == 0 || LngRow + LngLength == LngRasterLength);
 }
 
-}  // namespace
-
-void WriteRasterChunk(const std::string& StgChunkPath, const std::string& StgOutput,
-                      const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
-                      const double* PtrCells) {
+template <typename TCell>
+void WriteChunkOf(const std::string& StgChunkPath, const std::string& StgOutput,
+                  const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
+                  const TCell* PtrCells) {
   // The chunk's place and coordinate system are the raster's business: only its tiles travel.
   TRasterTarget ChunkTarget = Target;
   ChunkTarget.StgCrsText.clear();
   const TGridLayout Layout{LngColumns, LngRows, 0.0, 0.0, 1.0, DblNoData};
   CreateRasterForWindows(Layout, ChunkTarget, StgChunkPath, StgOutput);
   WriteRasterWindow(StgChunkPath, StgOutput, 0, 0, LngRows, LngColumns, PtrCells);
+}
+
+}  // namespace
+
+void WriteRasterChunk(const std::string& StgChunkPath, const std::string& StgOutput,
+                      const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
+                      const double* PtrCells) {
+  WriteChunkOf(StgChunkPath, StgOutput, Target, LngRows, LngColumns, DblNoData, PtrCells);
+}
+
+void WriteRasterChunk(const std::string& StgChunkPath, const std::string& StgOutput,
+                      const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
+                      const float* PtrCells) {
+  WriteChunkOf(StgChunkPath, StgOutput, Target, LngRows, LngColumns, DblNoData, PtrCells);
 }
 
 void PlaceRasterChunk(const std::string& StgChunkPath, const std::string& StgPath,

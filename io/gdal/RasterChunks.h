@@ -20,6 +20,11 @@ void WriteRasterChunk(const std::string& StgChunkPath, const std::string& StgOut
                       const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
                       const double* PtrCells);
 
+/// WriteRasterChunk for float cells: a Float32 raster takes them without a wider copy.
+void WriteRasterChunk(const std::string& StgChunkPath, const std::string& StgOutput,
+                      const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
+                      const float* PtrCells);
+
 /// Moves the tiles of the chunk WriteRasterChunk wrote into the raster CreateRasterForWindows
 /// made at StgPath, the chunk's top-left cell at (LngRow, LngColumn), a corner of a tile of the
 /// raster: the compressed bytes are copied as they are, read back and compared, and the chunk's
