@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """bench/python.py BUILD_DIR - the Python module's figures, measured in one run: calc("A+B")
 against numpy's masked A+B and numexpr's, calc("(A-B)*C/100 + (A>900 ? 1 : 0)") against numexpr's
-and numpy's masked forms, read against numpy.loadtxt, calc on 2 threads against 1, and the
-average of 24 grids on a local Dask cluster of two processes against one process. numexpr
+and numpy's masked forms, the average of 24 grids of 1000 x 1000 against numpy's stack, mean and
+mask, the average over the data present of 12 grids against numpy.nanmean, read against
+numpy.loadtxt, calc on 2 threads against 1, and the average of 24 grids on a local Dask cluster
+of two processes against one process. numexpr
 (python3-numexpr) runs on its default threads; without it those lines are skipped.
 
 Run it with the system Python that the module was built for, from a build with the module:
@@ -81,6 +83,50 @@ def expressions_against_peers(rng, a, b):
              os.cpu_count()))
 
 
+def series_against_numpy(rng):
+    """average of 24 grids of 1000 x 1000 (-9999 no-data) against numpy's stack, mean and mask,
+    and average(skip_nodata=True) of 12 (NaN no-data) against numpy.nanmean over their stack, the
+    values checked first; each time the best of five."""
+    size = 1000
+    grids = []
+    for _ in range(24):
+        cells = numpy.round(rng.random((size, size)) * 1000.0, 2)
+        cells[rng.random(cells.shape) < 0.01] = -9999.0
+        grids.append(cells)
+
+    def numpy_average():
+        stack = numpy.stack(grids)
+        return numpy.where((stack == -9999.0).any(axis=0), -9999.0, stack.mean(axis=0))
+
+    numpy.testing.assert_allclose(numpy.asarray(tessgrid.average(grids)), numpy_average(),
+                                  rtol=1e-13)
+    t_ours = best(lambda: tessgrid.average(grids))
+    t_numpy = best(numpy_average)
+    print("average of 24 %dx%d: %.3f s, numpy stack+mean+mask %.3f s: %.2fx numpy's time "
+          "(target <= 0.5)" % (size, size, t_ours, t_numpy, t_ours / t_numpy))
+
+    months = []
+    for _ in range(12):
+        cells = numpy.round(rng.random((size, size)) * 1000.0, 2)
+        cells[rng.random(cells.shape) < 0.2] = numpy.nan
+        months.append(cells)
+    stacked = numpy.stack(months)
+    with numpy.errstate(all="ignore"):
+        expected = numpy.nanmean(stacked, axis=0)
+    assert numpy.array_equal(
+        numpy.asarray(tessgrid.average(months, nodata=numpy.nan, skip_nodata=True)), expected,
+        equal_nan=True)
+    t_ours = best(lambda: tessgrid.average(months, nodata=numpy.nan, skip_nodata=True))
+    with numpy.errstate(all="ignore"):
+        t_stack = best(lambda: numpy.nanmean(numpy.stack(months), axis=0))
+        t_nanmean = best(lambda: numpy.nanmean(stacked, axis=0))
+    print("average(skip_nodata=True) of 12 %dx%d (NaN no-data): %.3f s, numpy.nanmean %.3f s "
+          "(%.3f s with the stack): %.2fx nanmean's time (target <= 0.5), %.2fx with the stack; "
+          "load average %.1f on %d cores"
+          % (size, size, t_ours, t_nanmean, t_stack, t_ours / t_nanmean, t_ours / t_stack,
+             os.getloadavg()[0], os.cpu_count()))
+
+
 def main():
     rng = numpy.random.default_rng(1)
     a = numpy.round(rng.random((SIZE, SIZE)) * 1000.0, 2)
@@ -97,6 +143,7 @@ def main():
     print("calc(\"A+B\") %dx%d: %.3f s, numpy masked A+B %.3f s: %.2fx numpy's time"
           % (SIZE, SIZE, t_calc, t_numpy, t_calc / t_numpy))
     expressions_against_peers(rng, a, b)
+    series_against_numpy(rng)
 
     expr = "sqrt(A) * 2 + (B > 500 ? B : 0)"
     t_one = best(lambda: tessgrid.calc(expr, A=a, B=b, threads=1), 3)
