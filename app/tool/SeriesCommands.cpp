@@ -9,6 +9,7 @@
 
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/PresentGradients.h"
+#include "app/tool/ResultRanges.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/NoDataModel.h"
 #include "model/Fail.h"
@@ -93,6 +94,9 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
       [PtrArgs, PtrAggregate, StgName](TToolRun& Run) {
         const std::vector<std::string> VecIns =
             PtrArgs->StgList.empty() ? PtrArgs->VecIns : ReadNameList(PtrArgs->StgList);
+        Run.SetResultRange(PtrAggregate == TMapTools::Sum          ? SumOfInputs()
+                           : PtrAggregate == TMapTools::DataCounts ? CountOfInputs()
+                                                                   : FractionOfInputs());
         Run.Prepare(VecIns, {PtrArgs->StgOut});
         TAggregateRule Rule(PtrAggregate, VecIns.size());
         if (StreamCellWise(Run, VecIns, PtrArgs->StgOut, Rule)) {
@@ -135,6 +139,7 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
       "tessgrid-tool " + StgName + " --window 3 m1.asc m2.asc m3.asc m4.asc --outputs outs.txt",
       [PtrArgs, PtrOperation, PtrZeroRule, BlnWindowsOnTheirFirstMap](TToolRun& Run) {
         const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
+        Run.SetResultRange(FractionOfInputs());
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
         // A moving average is the average rule over each window: aligned grids stream.
         TAggregateRule Rule(TMapTools::Average,
