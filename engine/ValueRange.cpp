@@ -59,7 +59,8 @@ TValueRange ConstantRange(double DblValue) {
   if (std::isnan(DblValue)) {
     return EmptyRange();
   }
-  return TValueRange{DblValue, DblValue, DblValue == std::trunc(DblValue), IsSingle(DblValue)};
+  // A constant is the user's choice of precision: it never asks for a wider type.
+  return TValueRange{DblValue, DblValue, DblValue == std::trunc(DblValue), true};
 }
 
 TValueRange Joined(const TValueRange& A, const TValueRange& B) {

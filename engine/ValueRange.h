@@ -9,8 +9,8 @@ namespace tessgrid::detail {
 /// The data values a grid can hold: every one lies in [DblLow, DblHigh] (the range is empty when
 /// DblLow > DblHigh: the grid holds no-data only). No-data cells and results that are not finite
 /// count for nothing: they become no-data. The two flags hold for every value: BlnWhole that it
-/// is a whole number, BlnSingle that it came from inputs and constants a Float32 cell holds, so
-/// that a Float32 output loses no more than the inputs' own precision.
+/// is a whole number, BlnSingle that it comes from inputs whose every value a Float32 cell holds
+/// (and from constants), so that a Float32 output keeps the inputs' own precision.
 struct TValueRange {
   double DblLow = 1.0;    ///< the smallest value; above DblHigh for an empty range
   double DblHigh = 0.0;   ///< the largest value

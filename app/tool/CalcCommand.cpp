@@ -2,6 +2,7 @@
 // engine/Expression.h parses and evaluates the expression; inputs that share one grid stream
 // (app/tool/CellWiseStream.h), others are read whole by the frame (app/tool/ToolFrame.h).
 #include <array>
+#include <limits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -254,7 +255,7 @@ void AddCalcCommand(CLI::App& App, TToolContext& Context) {
     PtrCommand
         ->add_option("--" + StgLetter + "-band", PtrArgs->ArrBands[LngI],
                      "band of the grid of " + StgLetter + " (default: --bands, else --band)")
-        ->check(CLI::PositiveNumber)
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()))
         ->type_name("N")
         ->group("Inputs");
 #endif

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <limits>
 #include <new>
 #include <string>
 
@@ -98,7 +99,7 @@ int RunTool(int argc, char** argv) {
                  "--band")
       ->delimiter(',')
       ->allow_extra_args(false)
-      ->check(CLI::PositiveNumber)
+      ->check(CLI::Range(1, std::numeric_limits<int>::max()))
       ->type_name("N,N,...");
   App.add_option("--format", Context.Options.StgFormat,
                  "GDAL format (short name) of every output not named .asc, whatever its name "
