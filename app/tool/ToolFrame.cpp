@@ -759,7 +759,8 @@ TRasterType TToolRun::ResultType(double DblNoData) const {
       }
     }
   }
-  if (Range.BlnSingle && TypeHolds(TRasterType::kFloat32, DblNoData)) {
+  // Whole numbers beyond Int32 would lose their last digits in Float32.
+  if (!Range.BlnWhole && Range.BlnSingle && TypeHolds(TRasterType::kFloat32, DblNoData)) {
     return TRasterType::kFloat32;
   }
 #else

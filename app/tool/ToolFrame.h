@@ -322,8 +322,8 @@ class TToolRun {
 
   // The smallest raster type that holds the values the result can take and the no-data value:
   // a whole range the smallest integer type (Byte, UInt16, Int16, UInt32, Int32) holding it,
-  // else Float32 where the inputs behind it are all Float32 values and so is the no-data
-  // value, else Float64.
+  // and Float64 where none does; any other Float32 where the inputs behind it are all Float32
+  // values and so is the no-data value, else Float64.
   TRasterType ResultType(double DblNoData) const;
 
   // The layout of an output on the grid of the named input: the map's, with the corner and

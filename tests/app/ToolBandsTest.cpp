@@ -224,6 +224,7 @@ TEST_F(ToolBandsTest, RasterOutputsWithoutTypeTakeTheSmallestTypeThatHoldsTheRes
        "Int32"},
       {{"calc", StgOut, "-A", StgInt16, "--expr", "floor(A * 0.5)"}, "Int16"},
       {{"calc", StgOut, "-A", StgInt16, "--expr", "sqrt(A)"}, "Float32"},
+      {{"calc", StgOut, "-A", StgInt16, "--expr", "A * A * A"}, "Float64"},
       {{"calc", StgOut, "-A", StgUInt32, "--expr", "A / 2"}, "Float64"},
       {{"calc", StgOut, "-A", StgByte, "--expr", "A + 0.5"}, "Float32"},
       {{"calc", StgOut, "-A", StgByte, "--expr", "A + 0.1"}, "Float32"},
