@@ -158,31 +158,22 @@ std::vector<std::string> ReadLines(const std::string& StgFileName) {
 TValueRange RangeOfType(const std::string& StgType) {
   struct TTypeRange {
     const char* PtrName;
-    double DblLow;
-    double DblHigh;
-    bool BlnWhole;
+    TValueRange Range;  ///< whole for the integers; single where every cell is a Float32 value
   };
   static constexpr TTypeRange kArrRanges[] = {
-      {"Byte", 0.0, 255.0, true},
-      {"Int8", -128.0, 127.0, true},
-      {"UInt16", 0.0, 65535.0, true},
-      {"Int16", -32768.0, 32767.0, true},
-      {"UInt32", 0.0, 4294967295.0, true},
-      {"Int32", -2147483648.0, 2147483647.0, true},
-      {"UInt64", 0.0, 18446744073709551615.0, true},
-      {"Int64", -9223372036854775808.0, 9223372036854775807.0, true},
-      {"Float32", -3.4028234663852886e+38, 3.4028234663852886e+38, false},
+      {"Byte", {0.0, 255.0, true, true}},
+      {"Int8", {-128.0, 127.0, true, true}},
+      {"UInt16", {0.0, 65535.0, true, true}},
+      {"Int16", {-32768.0, 32767.0, true, true}},
+      {"UInt32", {0.0, 4294967295.0, true, false}},
+      {"Int32", {-2147483648.0, 2147483647.0, true, false}},
+      {"UInt64", {0.0, 18446744073709551615.0, true, false}},
+      {"Int64", {-9223372036854775808.0, 9223372036854775807.0, true, false}},
+      {"Float32", {-3.4028234663852886e+38, 3.4028234663852886e+38, false, true}},
   };
-  for (const TTypeRange& Range : kArrRanges) {
-    if (StgType == Range.PtrName) {
-      TValueRange Result = Range.BlnWhole ? WholeRange(Range.DblLow, Range.DblHigh) : AnyDouble();
-      // Every cell of these is a Float32 value; the wider integers' are not.
-      Result.BlnSingle = Result.BlnSingle || StgType == "Float32";
-      if (!Range.BlnWhole) {
-        Result.DblLow = Range.DblLow;
-        Result.DblHigh = Range.DblHigh;
-      }
-      return Result;
+  for (const TTypeRange& Type : kArrRanges) {
+    if (StgType == Type.PtrName) {
+      return Type.Range;
     }
   }
   return AnyDouble();

@@ -126,6 +126,13 @@ TEST_F(ToolBandsTest, EachInputReadsTheBandGivenForIt) {
   Succeed({"calc", Work("calc.asc"), "-A", StgBands, "-B", StgBands, "--bands", "1,2", "--expr",
            "A + B + B"});
   EXPECT_EQ(tessgrid_test::ReadFile(Work("sum.asc")), tessgrid_test::ReadFile(Work("calc.asc")));
+  // Loaded whole rather than streamed (standard output), one file named twice still reads the
+  // band of each naming in turn.
+  const TRun Loaded = RunTool(
+      {"calc", "-", "-A", StgBands, "-B", StgBands, "--bands", "1,2", "--expr", "A + B + B"});
+  EXPECT_EQ(Loaded.StgOut, tessgrid_test::ReadFile(Work("calc.asc")));
+  EXPECT_EQ(RunTool({"sum", "-", StgBands, StgBands, StgBands, "--bands", "1,2,2"}).StgOut,
+            tessgrid_test::ReadFile(Work("calc.asc")));
   // A band the raster lacks, a band of an ASCII grid, and --bands that do not match the inputs.
   Refuse({"calc", StgOut, "-A", StgBands, "--A-band", "3", "--expr", "A"}, 1,
          StgBands + ": no band 3 (the raster has 2)");
