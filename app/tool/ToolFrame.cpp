@@ -465,6 +465,14 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
     }
     MbrVecRanges.push_back(RangeOfType(StgType));
   }
+  // Before anything is loaded, an output's no-data value is best told by the first input's.
+  MbrDblFirstNoData = OutputNoData(std::string());
+#ifdef TESSGRID_WITH_GDAL
+  const auto ItFirst = VecInputs.empty() ? MbrMapRasters.end() : MbrMapRasters.find(VecInputs[0]);
+  if (!MbrOptions.OptNoData.has_value() && ItFirst != MbrMapRasters.end()) {
+    MbrDblFirstNoData = ItFirst->second.PtrReader->Header().DblNoData;
+  }
+#endif
 #ifdef TESSGRID_WITH_GDAL
   // A format or an option that cannot keep the cells fails the run before anything is read:
   // the writer would refuse it only once the result exists.
@@ -710,7 +718,7 @@ TRasterTarget TToolRun::RasterTarget(const std::string& StgOutput, const std::st
   if (!MbrOptions.StgType.empty()) {
     RasterTypeOf(MbrOptions.StgType, Target.Type);
   } else {
-    Target.Type = ResultType(OutputNoData(StgSource));
+    Target.Type = ResultType(StgSource.empty() ? MbrDblFirstNoData : OutputNoData(StgSource));
   }
   if (Target.StgFormat == "GTiff") {
     Target.VecOptions = DefaultGeoTiffOptions(Target.Type);

@@ -294,8 +294,9 @@ class TToolRun {
   void WriteText(const std::string& StgOutput, const std::function<void(std::ostream&)>& WriteTo);
 
   /// Returns how Write writes a raster output on the grid of the named input: its format, the
-  /// --type (else ResultType for the output's no-data value), the format's defaults and --co,
-  /// and the input's coordinate system.
+  /// --type (else ResultType for the output's no-data value; with no input named, that of
+  /// --nodata or of Prepare's first input), the format's defaults and --co, and the input's
+  /// coordinate system.
   TRasterTarget RasterTarget(const std::string& StgOutput, const std::string& StgSource);
 
   /// Stages a raster output that Write makes at the path it is given, with every file its
@@ -349,8 +350,9 @@ class TToolRun {
   std::vector<int> MbrVecBands;                    ///< the band of input i of Prepare's list
   std::map<std::string, std::vector<int>> MbrMapNamedBands;  ///< name -> bands of its namings
   std::map<std::string, std::size_t> MbrMapBandsTaken;       ///< name -> namings loaded so far
-  std::vector<TValueRange> MbrVecRanges;  ///< values input i of Prepare's list can hold
-  TResultRangeRule MbrResultRange;        ///< SetResultRange's; empty: any input's values
+  std::vector<TValueRange> MbrVecRanges;         ///< values input i of Prepare's list can hold
+  TResultRangeRule MbrResultRange;               ///< SetResultRange's; empty: any input's values
+  double MbrDblFirstNoData = kDblLibraryNoData;  ///< Prepare's guess of an output's no-data
   std::map<std::string, TRasterFacts> MbrMapRasterFacts;  ///< input GDAL reads -> its facts
   TOutputSet MbrOutputs;  ///< what the run stages; uncommitted, it removes its temporaries
 };

@@ -245,6 +245,9 @@ TEST_F(ToolBandsTest, RasterOutputsWithoutTypeTakeTheSmallestTypeThatHoldsTheRes
   }
   Succeed({"sum", StgOut, StgByte, StgByte});
   EXPECT_EQ(ReadRaster(StgOut).VecBands[0][11], 410.0);
+  // A format that holds few types takes the input's when it holds the result.
+  Succeed({"scale", StgByte, Work("out.png"), "--format", "PNG", "--factor", "1"});
+  EXPECT_EQ(ReadRaster(Work("out.png")).StgType, "Byte");
   // ASCII outputs are as they were.
   Succeed({"sum", Work("sum.asc"), StgByte, StgByte});
   const std::string StgSum = tessgrid_test::ReadFile(Work("sum.asc"));
