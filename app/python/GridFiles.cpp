@@ -25,6 +25,7 @@
 #include "model/Fail.h"
 
 #ifdef TESSGRID_WITH_GDAL
+#include "io/gdal/RasterChunks.h"
 #include "io/gdal/RasterWindows.h"
 #include "io/gdal/Rasters.h"
 #endif
@@ -433,15 +434,34 @@ void StageRaster(const std::string& StgPath, long LngRows, long LngColumns, doub
   Outputs.Commit();
 }
 
-// One window of a staged raster: its cells checked against the type (and their no-data cells
-// given the value the raster declares) before GDAL sees them, then written.
-void WriteWindow(const std::string& StgFile, const std::string& StgPath, long LngRow,
-                 long LngColumn, const py::object& Cells, double DblDeclared, double DblNoData,
-                 const std::string& StgType) {
-  TRasterType Type = TRasterType::kFloat64;
-  if (!RasterTypeOf(StgType, Type)) {
-    Fail("type must be Float64, Float32, Int32, UInt32, Int16, UInt16 or Byte, not \"" + StgType +
-         "\"");
+// One chunk of a staged raster, written by the worker that computed it: its cells checked
+// against the type (and their no-data cells given the value the raster declares) before GDAL sees
+// them, then compressed into a GeoTIFF of its own beside the staged raster, whose name it returns.
+std::string WriteChunk(const std::string& StgFile, const std::string& StgPath, long LngRow,
+                       long LngColumn, const py::object& Cells, double DblDeclared,
+                       double DblNoData, const std::string& StgType,
+                       std::optional<std::vector<std::string>> OptOptions) {
+  TWriteOptions Options;
+  Options.OptType = StgType;
+  Options.OptOptions = std::move(OptOptions);
+  const TRasterTarget Target = RasterTargetOf("GTiff", std::nullopt, Options);
+  const std::string StgChunk =
+      StgFile + ".chunk-" + std::to_string(LngRow) + "-" + std::to_string(LngColumn);
+  // float32 cells for a Float32 raster that declares their own no-data value, one float32 holds:
+  // every cell fits and none can turn into no-data, so they go to GDAL as they lie.
+  using TFloatCells = py::array_t<float, py::array::c_style>;
+  const bool BlnSameNoData =
+      DblDeclared == DblNoData || (std::isnan(DblDeclared) && std::isnan(DblNoData));
+  if (Target.Type == TRasterType::kFloat32 && BlnSameNoData && py::isinstance<TFloatCells>(Cells) &&
+      (std::isnan(DblNoData) || static_cast<double>(static_cast<float>(DblNoData)) == DblNoData)) {
+    const TFloatCells ArrFloats = py::reinterpret_borrow<TFloatCells>(Cells);
+    if (ArrFloats.ndim() == 2) {
+      const long LngRows = static_cast<long>(ArrFloats.shape(0));
+      const long LngColumns = static_cast<long>(ArrFloats.shape(1));
+      py::gil_scoped_release Release;
+      WriteRasterChunk(StgChunk, StgPath, Target, LngRows, LngColumns, DblNoData, ArrFloats.data());
+      return StgChunk;
+    }
   }
   const py::array_t<double> ArrCells = CellsOf(Cells, "cells", DblDeclared);
   const long LngRows = static_cast<long>(ArrCells.shape(0));
@@ -449,8 +469,7 @@ void WriteWindow(const std::string& StgFile, const std::string& StgPath, long Ln
   const double* PtrCells = ArrCells.data();
   py::gil_scoped_release Release;
   std::vector<double> VecRenamed;
-  const bool BlnRename =
-      DblDeclared != DblNoData && !(std::isnan(DblDeclared) && std::isnan(DblNoData));
+  const bool BlnRename = !BlnSameNoData;
   if (BlnRename) {
     VecRenamed.assign(PtrCells, PtrCells + static_cast<std::size_t>(LngRows) * LngColumns);
   }
@@ -465,14 +484,23 @@ void WriteWindow(const std::string& StgFile, const std::string& StgPath, long Ln
       }
     }
     const double* PtrRow = (BlnRename ? VecRenamed.data() : PtrCells) + LngOffset;
-    const long LngC = CellNotFitting(PtrRow, LngColumns, DblNoData, Type);
+    const long LngC = CellNotFitting(PtrRow, LngColumns, DblNoData, Target.Type);
     if (LngC >= 0) {
       FailCellNotFitting(PtrRow[LngC], static_cast<std::size_t>(LngRow + LngR),
-                         static_cast<std::size_t>(LngColumn + LngC), DblNoData, Type, StgPath);
+                         static_cast<std::size_t>(LngColumn + LngC), DblNoData, Target.Type,
+                         StgPath);
     }
   }
-  WriteRasterWindow(StgFile, StgPath, LngRow, LngColumn, LngRows, static_cast<long>(LngColumns),
-                    BlnRename ? VecRenamed.data() : PtrCells);
+  WriteRasterChunk(StgChunk, StgPath, Target, LngRows, static_cast<long>(LngColumns), DblNoData,
+                   BlnRename ? VecRenamed.data() : PtrCells);
+  return StgChunk;
+}
+
+// The chunk's tiles moved into the staged raster, by one process at a time (the caller's lock).
+void PlaceChunk(const std::string& StgChunk, const std::string& StgFile, const std::string& StgPath,
+                long LngRow, long LngColumn) {
+  py::gil_scoped_release Release;
+  PlaceRasterChunk(StgChunk, StgFile, StgPath, LngRow, LngColumn);
 }
 #endif
 
@@ -498,9 +526,13 @@ refused. Raises tessgrid.Error with the reader's message.)");
              "cellsize"_a, "nodata"_a, "crs"_a, "type"_a, "options"_a, "fill"_a,
              "tessgrid.dask.to_raster's GeoTIFF: fill(name) writes its windows into the "
              "temporary that then replaces the path.");
-  Module.def("_write_raster_window", &WriteWindow, "file"_a, "path"_a, "row"_a, "column"_a,
-             "cells"_a, "declared"_a, "nodata"_a, "type"_a,
-             "Writes one window of cells into a raster that _stage_raster staged.");
+  Module.def("_write_raster_chunk", &WriteChunk, "file"_a, "path"_a, "row"_a, "column"_a, "cells"_a,
+             "declared"_a, "nodata"_a, "type"_a, "options"_a,
+             "Compresses one chunk of a raster that _stage_raster staged into a file of its own "
+             "beside it, and returns its name; any number of processes at once.");
+  Module.def("_place_raster_chunk", &PlaceChunk, "chunk"_a, "file"_a, "path"_a, "row"_a, "column"_a,
+             "Moves the tiles of a chunk _write_raster_chunk wrote into the staged raster; one "
+             "process at a time.");
 #else
   Module.attr("has_rasters") = false;
 #endif

@@ -64,4 +64,17 @@ void CPL_STDCALL TGdalFailureTrap::Keep(CPLErr Class, CPLErrorNum, const char* P
   }
 }
 
+CPLStringList NameValueList(const std::vector<std::string>& VecOptions) {
+  CPLStringList Options;
+  for (const std::string& StgOption : VecOptions) {
+    char* PtrKey = nullptr;
+    const char* PtrValue = CPLParseNameValue(StgOption.c_str(), &PtrKey);
+    if (PtrKey != nullptr && PtrValue != nullptr) {
+      Options.SetNameValue(PtrKey, PtrValue);
+    }
+    CPLFree(PtrKey);
+  }
+  return Options;
+}
+
 }  // namespace tessgrid::detail

@@ -6,8 +6,11 @@
 
 #include <gdal_priv.h>
 
+#include <cpl_string.h>
+
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tessgrid::detail {
 
@@ -44,6 +47,11 @@ class TGdalFailureTrap {
   bool MbrBlnFailed = false;  ///< a failure was reported
   char MbrChrMessage[1024];   ///< its message, cut to fit; "" until then
 };
+
+/// Returns KEY=VALUE options (creation options as the user gave them) as GDAL's list, a later
+/// key replacing an earlier one; entries GDAL cannot parse as KEY=VALUE are left out (the checks
+/// of a raster target refuse them before any write).
+CPLStringList NameValueList(const std::vector<std::string>& VecOptions);
 
 /// Closes a dataset; a raster being written is complete once it is closed.
 struct TDatasetClose {

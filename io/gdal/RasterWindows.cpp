@@ -5,9 +5,11 @@
 #include <cpl_string.h>
 #include <ogr_spatialref.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "io/gdal/GdalSession.h"
@@ -33,6 +35,76 @@ bool SameCell(double DblWritten, double DblRead, GDALDataType Type) {
   return std::memcmp(&DblWritten, &DblRead, sizeof(double)) == 0;
 }
 
+// WriteRasterWindow for cells of either C type: GDAL converts them to the band's type.
+template <typename TCell>
+void WriteWindowOf(const std::string& StgPath, const std::string& StgOutput, long LngRow,
+                   long LngColumn, long LngRows, long LngColumns, const TCell* PtrCells) {
+  const GDALDataType BufferType = std::is_same_v<TCell, float> ? GDT_Float32 : GDT_Float64;
+  UseGdal();
+  TDatasetPtr PtrDataset(
+      GDALDataset::Open(StgPath.c_str(), GDAL_OF_RASTER | GDAL_OF_UPDATE, nullptr, nullptr));
+  if (!PtrDataset) {
+    FailWindowWrite(StgOutput);
+  }
+  GDALRasterBand* PtrBand = PtrDataset->GetRasterBand(1);
+  if (LngRow < 0 || LngColumn < 0 || LngRows < 0 || LngColumns < 0 ||
+      LngRow + LngRows > PtrDataset->GetRasterYSize() ||
+      LngColumn + LngColumns > PtrDataset->GetRasterXSize()) {
+    Fail("Unable to write file " + StgOutput + ": the window of " + std::to_string(LngRows) +
+         " x " + std::to_string(LngColumns) + " cells at row " + std::to_string(LngRow) +
+         ", column " + std::to_string(LngColumn) + " does not lie in the raster");
+  }
+  // GDAL takes a writable buffer for both directions; it only reads it here.
+  if (PtrBand->RasterIO(GF_Write, static_cast<int>(LngColumn), static_cast<int>(LngRow),
+                        static_cast<int>(LngColumns), static_cast<int>(LngRows),
+                        const_cast<TCell*>(PtrCells), static_cast<int>(LngColumns),
+                        static_cast<int>(LngRows), BufferType, 0, 0, nullptr) != CE_None) {
+    FailWindowWrite(StgOutput);
+  }
+  // Closing writes the blocks and the file's directory; a failure there fails the window.
+  const GDALDataType Type = PtrBand->GetRasterDataType();
+  CPLErrorReset();
+  PtrDataset.reset();
+  if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) {
+    FailWindowWrite(StgOutput);
+  }
+  // As every raster output, the window is read back: a write GDAL reports done but that does
+  // not hold the cells fails here, while the file is still only a temporary.
+  const TDatasetPtr PtrWritten(
+      GDALDataset::Open(StgPath.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr));
+  if (!PtrWritten) {
+    FailWindowWrite(StgOutput);
+  }
+  // A band of rows at a time, in one buffer: a window's worth of fresh memory costs more in page
+  // faults than the decoding.
+  const long LngBand = std::max(1L, std::min(LngRows, 256L));
+  std::vector<TCell> VecRead(static_cast<std::size_t>(LngBand) *
+                             static_cast<std::size_t>(LngColumns));
+  for (long LngFirst = 0; LngFirst < LngRows; LngFirst += LngBand) {
+    const long LngCount = std::min(LngBand, LngRows - LngFirst);
+    if (PtrWritten->GetRasterBand(1)->RasterIO(
+            GF_Read, static_cast<int>(LngColumn), static_cast<int>(LngRow + LngFirst),
+            static_cast<int>(LngColumns), static_cast<int>(LngCount), VecRead.data(),
+            static_cast<int>(LngColumns), static_cast<int>(LngCount), BufferType, 0, 0,
+            nullptr) != CE_None) {
+      FailWindowWrite(StgOutput);
+    }
+    const TCell* PtrBandCells =
+        PtrCells + static_cast<std::size_t>(LngFirst) * static_cast<std::size_t>(LngColumns);
+    const std::size_t LngCells =
+        static_cast<std::size_t>(LngCount) * static_cast<std::size_t>(LngColumns);
+    for (std::size_t LngK = 0; LngK < LngCells; ++LngK) {
+      if (!SameCell(static_cast<double>(PtrBandCells[LngK]), static_cast<double>(VecRead[LngK]),
+                    Type)) {
+        Fail("Unable to write file " + StgOutput +
+             ": GDAL reads back other cells than were written, in row " +
+             std::to_string(LngRow + LngFirst +
+                            static_cast<long>(LngK / static_cast<std::size_t>(LngColumns))));
+      }
+    }
+  }
+}
+
 }  // namespace
 
 void CreateRasterForWindows(const TGridLayout& Layout, const TRasterTarget& Target,
@@ -50,15 +122,7 @@ void CreateRasterForWindows(const TGridLayout& Layout, const TRasterTarget& Targ
   }
   // The user's options come last, so that each replaces a default of the same key. Blocks no
   // window has written yet stay out of the file rather than being filled at each closing.
-  CPLStringList Options;
-  for (const std::string& StgOption : Target.VecOptions) {
-    char* PtrKey = nullptr;
-    const char* PtrValue = CPLParseNameValue(StgOption.c_str(), &PtrKey);
-    if (PtrKey != nullptr && PtrValue != nullptr) {
-      Options.SetNameValue(PtrKey, PtrValue);
-    }
-    CPLFree(PtrKey);
-  }
+  CPLStringList Options = NameValueList(Target.VecOptions);
   Options.SetNameValue("SPARSE_OK", "TRUE");
   if (Layout.LngColumns > INT_MAX || Layout.LngRows > INT_MAX) {
     Fail("Unable to write file " + StgOutput + ": GDAL takes at most " + std::to_string(INT_MAX) +
@@ -92,55 +156,12 @@ void CreateRasterForWindows(const TGridLayout& Layout, const TRasterTarget& Targ
 
 void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput, long LngRow,
                        long LngColumn, long LngRows, long LngColumns, const double* PtrCells) {
-  UseGdal();
-  TDatasetPtr PtrDataset(
-      GDALDataset::Open(StgPath.c_str(), GDAL_OF_RASTER | GDAL_OF_UPDATE, nullptr, nullptr));
-  if (!PtrDataset) {
-    FailWindowWrite(StgOutput);
-  }
-  GDALRasterBand* PtrBand = PtrDataset->GetRasterBand(1);
-  if (LngRow < 0 || LngColumn < 0 || LngRows < 0 || LngColumns < 0 ||
-      LngRow + LngRows > PtrDataset->GetRasterYSize() ||
-      LngColumn + LngColumns > PtrDataset->GetRasterXSize()) {
-    Fail("Unable to write file " + StgOutput + ": the window of " + std::to_string(LngRows) +
-         " x " + std::to_string(LngColumns) + " cells at row " + std::to_string(LngRow) +
-         ", column " + std::to_string(LngColumn) + " does not lie in the raster");
-  }
-  // GDAL takes a writable buffer for both directions; it only reads it here.
-  if (PtrBand->RasterIO(GF_Write, static_cast<int>(LngColumn), static_cast<int>(LngRow),
-                        static_cast<int>(LngColumns), static_cast<int>(LngRows),
-                        const_cast<double*>(PtrCells), static_cast<int>(LngColumns),
-                        static_cast<int>(LngRows), GDT_Float64, 0, 0, nullptr) != CE_None) {
-    FailWindowWrite(StgOutput);
-  }
-  // Closing writes the blocks and the file's directory; a failure there fails the window.
-  const GDALDataType Type = PtrBand->GetRasterDataType();
-  CPLErrorReset();
-  PtrDataset.reset();
-  if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) {
-    FailWindowWrite(StgOutput);
-  }
-  // As every raster output, the window is read back: a write GDAL reports done but that does
-  // not hold the cells fails here, while the file is still only a temporary.
-  const TDatasetPtr PtrWritten(
-      GDALDataset::Open(StgPath.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr));
-  const std::size_t LngCells =
-      static_cast<std::size_t>(LngRows) * static_cast<std::size_t>(LngColumns);
-  std::vector<double> VecRead(LngCells);
-  if (!PtrWritten || PtrWritten->GetRasterBand(1)->RasterIO(
-                         GF_Read, static_cast<int>(LngColumn), static_cast<int>(LngRow),
-                         static_cast<int>(LngColumns), static_cast<int>(LngRows), VecRead.data(),
-                         static_cast<int>(LngColumns), static_cast<int>(LngRows), GDT_Float64, 0, 0,
-                         nullptr) != CE_None) {
-    FailWindowWrite(StgOutput);
-  }
-  for (std::size_t LngK = 0; LngK < LngCells; ++LngK) {
-    if (!SameCell(PtrCells[LngK], VecRead[LngK], Type)) {
-      Fail("Unable to write file " + StgOutput +
-           ": GDAL reads back other cells than were written, in row " +
-           std::to_string(LngRow + static_cast<long>(LngK / static_cast<std::size_t>(LngColumns))));
-    }
-  }
+  WriteWindowOf(StgPath, StgOutput, LngRow, LngColumn, LngRows, LngColumns, PtrCells);
+}
+
+void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput, long LngRow,
+                       long LngColumn, long LngRows, long LngColumns, const float* PtrCells) {
+  WriteWindowOf(StgPath, StgOutput, LngRow, LngColumn, LngRows, LngColumns, PtrCells);
 }
 
 }  // namespace tessgrid::detail

@@ -34,6 +34,10 @@ void CreateRasterForWindows(const TGridLayout& Layout, const TRasterTarget& Targ
 void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput, long LngRow,
                        long LngColumn, long LngRows, long LngColumns, const double* PtrCells);
 
+/// WriteRasterWindow for float cells: a Float32 raster takes them without a wider copy.
+void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput, long LngRow,
+                       long LngColumn, long LngRows, long LngColumns, const float* PtrCells);
+
 }  // namespace tessgrid::detail
 
 #endif  // IO_GDAL_RASTERWINDOWS_H

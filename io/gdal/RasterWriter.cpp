@@ -93,19 +93,6 @@ bool SameName(const char* PtrA, const char* PtrB) {
 
 // The creation options of the target, each key once: the user's come last and replace the
 // defaults of the same key.
-CPLStringList OptionsOf(const TRasterTarget& Target) {
-  CPLStringList Options;
-  for (const std::string& StgOption : Target.VecOptions) {
-    char* PtrKey = nullptr;
-    const char* PtrValue = CPLParseNameValue(StgOption.c_str(), &PtrKey);
-    if (PtrKey != nullptr && PtrValue != nullptr) {
-      Options.SetNameValue(PtrKey, PtrValue);
-    }
-    CPLFree(PtrKey);
-  }
-  return Options;
-}
-
 // "A", "A or B", "A, B or C".
 std::string Alternatives(const std::vector<std::string>& VecNames) {
   std::string StgText;
@@ -305,7 +292,7 @@ void CheckRasterTarget(const TRasterTarget& Target, const std::string& StgOutput
   }
   const TTypeRule& Rule = RuleOf(Target.Type);
   CheckHoldsType(*PtrDriver, Rule, StgOutput);
-  const CPLStringList Options = OptionsOf(Target);
+  const CPLStringList Options = NameValueList(Target.VecOptions);
   CheckLossyFormats(Options, StgFormat, StgOutput);
   if (StgFormat == "GTiff" || StgFormat == "COG") {
     CheckGeoTiffOptions(Options, Rule, StgFormat == "COG", StgOutput);
@@ -566,7 +553,7 @@ TRasterRowWriter::TRasterRowWriter(const TGridLayout& Layout, const TRasterTarge
   if (!Target.StgCrsText.empty() && !ReadCoordinateSystem(Target.StgCrsText, Crs)) {
     Fail(StgOutput + ": GDAL does not understand the coordinate system of " + Target.StgCrsOrigin);
   }
-  Open.Options = OptionsOf(Target);
+  Open.Options = NameValueList(Target.VecOptions);
   Open.IntColumns = static_cast<int>(Layout.LngColumns);
   Open.BlnDirect = Open.PtrDriver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr;
   GDALDriver* PtrMaker =

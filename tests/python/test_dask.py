@@ -225,6 +225,51 @@ def test_to_raster_writes_chunk_by_chunk_and_leaves_no_half_file(client, tmp_pat
             tgd.to_raster(plain, tmp_path / "p.tif")
 
 
+def test_chunks_move_into_the_raster_as_their_compressed_tiles_and_only_as_whole_tiles(tmp_path):
+    if not tessgrid.has_rasters:
+        pytest.skip("this tessgrid was built without GDAL")
+    from tessgrid import _tessgrid
+    rng = numpy.random.default_rng(31)
+    cells = numpy.round(rng.normal(100.0, 30.0, (600, 520)), 2)
+    cells[:300, :256] = -9999.0  # tiles of no-data only, which GDAL leaves out of a chunk
+    path = str(tmp_path / "staged.tif")
+
+    def chunk(file, row, column, rows, columns, options=()):
+        return _tessgrid._write_raster_chunk(file, path, row, column,
+                                             cells[row:row + rows, column:column + columns],
+                                             -9999.0, -9999.0, "Float32", list(options))
+
+    def place(file, row, column, rows, columns, options=()):
+        _tessgrid._place_raster_chunk(chunk(file, row, column, rows, columns, options), file,
+                                      path, row, column)
+
+    def fill(file):
+        place(file, 0, 0, 256, 520)
+        place(file, 0, 0, 256, 520)  # a task run twice places its chunk again
+        place(file, 256, 0, 344, 256)
+        place(file, 256, 256, 344, 264)
+        refused = [
+            ((256, 100, 344, 256), (), "does not cover whole tiles of the raster"),
+            ((0, 0, 100, 520), (), "does not cover whole tiles of the raster"),
+            ((256, 0, 344, 256), ("COMPRESS=LZW",), "is not laid out in tiles as the raster is"),
+            ((0, 0, 256, 256), ("BLOCKXSIZE=128",), "is not laid out in tiles as the raster is"),
+        ]
+        for (row, column, rows, columns), options, why in refused:
+            name = chunk(file, row, column, rows, columns, options)
+            with pytest.raises(tessgrid.Error) as failure:
+                _tessgrid._place_raster_chunk(name, file, path, row, column)
+            assert str(failure.value) == ("Unable to write file %s: the chunk at row %d, column "
+                                          "%d %s" % (path, row, column, why))
+            os.remove(name)
+
+    _tessgrid._stage_raster(path, 600, 520, 10.0, 20.0, 5.0, -9999.0, None, "Float32", [], fill)
+    written = tessgrid.read(path)
+    assert numpy.array_equal(numpy.asarray(written), cells.astype(numpy.float32))
+    assert (written.xll, written.yll, written.cellsize, written.nodata) == (10.0, 20.0, 5.0,
+                                                                            -9999.0)
+    assert sorted(os.listdir(tmp_path)) == ["staged.tif"]
+
+
 def test_the_large_raster_path_on_a_local_cluster_equals_plain_dask(client, tmp_path):
     rioxarray = pytest.importorskip("rioxarray")
     if not tessgrid.has_rasters:

@@ -159,17 +159,23 @@ def average(dask_arrays, nodata=None, threads=None, dtype=None):
 
 
 class _RasterWindows:
-    """The staged GeoTIFF as dask.array.store's target: each chunk's cells go into their window
-    of the temporary, one writer at a time (store holds the lock around each)."""
+    """The staged GeoTIFF as dask.array.store's target: each chunk's task compresses its cells
+    into a GeoTIFF of its own, all at once, then moves the compressed tiles into the staged
+    file, one task at a time (under the lock)."""
 
-    def __init__(self, path, declared, nodata, type_name):
-        self.file, self.path = None, path
+    def __init__(self, path, declared, nodata, type_name, options, lock):
+        self.file, self.path, self.lock = None, path, lock
         self.declared, self.nodata, self.type_name = declared, nodata, type_name
+        self.options = options
 
     def __setitem__(self, region, cells):
         rows, columns = region
-        _tessgrid._write_raster_window(self.file, self.path, rows.start or 0, columns.start or 0,
-                                       cells, self.declared, self.nodata, self.type_name)
+        row, column = rows.start or 0, columns.start or 0
+        chunk = _tessgrid._write_raster_chunk(self.file, self.path, row, column, cells,
+                                              self.declared, self.nodata, self.type_name,
+                                              self.options)
+        with self.lock:
+            _tessgrid._place_raster_chunk(chunk, self.file, self.path, row, column)
 
 
 def _tile_size(options, key):
@@ -205,11 +211,12 @@ def to_raster(array, path, *, nodata=None, xll=None, yll=None, cellsize=None, cr
               type=None, options=None, lock=None):
     """Writes a 2-D dask array or DataArray as a tiled GeoTIFF, chunk by chunk, never whole.
 
-    The file is created empty in a temporary beside `path`, each chunk's task writes its window
-    into it (one at a time: under `lock`, by default a distributed.Lock on a distributed
-    cluster, else a lock of this process) and the temporary replaces `path` once every chunk is
-    written; any failure removes it and leaves `path` as it was. The workers must reach the
-    folder of `path` (a local cluster, or a shared file system). Chunks are rechunked to whole
+    The file is created empty in a temporary beside `path`; each chunk's task compresses its
+    cells into a file of its own beside it (all tasks at once) and then moves the compressed
+    tiles into the temporary (one task at a time: under `lock`, by default a distributed.Lock
+    on a distributed cluster, else a lock of this process); the temporary replaces `path` once
+    every chunk is in; any failure removes it and leaves `path` as it was. The workers must
+    reach the folder of `path` (a local cluster, or a shared file system). Chunks are rechunked to whole
     tiles (256, or BLOCKXSIZE and BLOCKYSIZE of `options`), so that each tile is written once.
     A DataArray brings its georeference and no-data value; a plain array lies at `xll`, `yll`
     (default 0) with cells of `cellsize` (default 1) in `crs` (WKT, default none), its cells
@@ -217,7 +224,8 @@ def to_raster(array, path, *, nodata=None, xll=None, yll=None, cellsize=None, cr
     no-data value (rioxarray's) or its own, and its no-data cells hold it. `type` (default
     Float32 for float32 cells, else Float64) and `options` are as tessgrid.write takes them for
     a GeoTIFF, with its checks of every cell, chunk by chunk, and of the options before the
-    file is made; TILED=NO is refused. Each chunk's window is read back once written.
+    file is made; TILED=NO is refused. Each chunk is read back once compressed, and its tiles
+    once moved.
     """
     path = _api._path(path)
     if not path.lower().endswith((".tif", ".tiff")):
@@ -248,12 +256,12 @@ def to_raster(array, path, *, nodata=None, xll=None, yll=None, cellsize=None, cr
     data = data.rechunk((_whole_tiles(data.chunks[0], _tile_size(options, "BLOCKYSIZE")),
                          _whole_tiles(data.chunks[1], _tile_size(options, "BLOCKXSIZE"))))
     type_name = type or ("Float32" if data.dtype == _FLOAT32 else "Float64")
-    target = _RasterWindows(path, operand.nodata, written, type_name)
     lock = _default_lock(data) if lock is None else lock
+    target = _RasterWindows(path, operand.nodata, written, type_name, options, lock)
 
     def fill(temporary):
         target.file = temporary
-        dask.array.store(data, target, lock=lock, compute=True)
+        dask.array.store(data, target, lock=False, compute=True)
 
     rows, columns = data.shape
     try:
