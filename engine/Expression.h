@@ -69,6 +69,8 @@ class TExpression {
   const TLetterSet& Named() const { return MbrArrNamed; }
   /// Returns the variables that appear inside an isnodata call.
   const TLetterSet& Tested() const { return MbrArrTested; }
+  /// Returns the compiled program.
+  const TExpressionProgram& Program() const { return MbrProgram; }
 
   class TEvaluator;
   /// Returns an evaluator of its own for one thread; the caller owns it.

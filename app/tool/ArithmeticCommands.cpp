@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/tool/CellWiseStream.h"
+#include "app/tool/ResultRanges.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/NoDataModel.h"
 #include "engine/PairOperation.h"
@@ -41,6 +42,20 @@ bool Overlap(const TInputGrid& A, const TInputGrid& B) {
          B.DblSouth < Span(A.DblSouth, A.LngRows, A.DblCellSize);
 }
 
+// The values the operation's result can take from its inputs'.
+TResultRangeRule ResultOf(TArithmetic Operation) {
+  switch (Operation) {
+    case TArithmetic::kAdd:
+      return SumOfInputs();
+    case TArithmetic::kSubtract:
+      return DifferenceOfInputs();
+    case TArithmetic::kMultiply:
+      return ProductOfInputs();
+    default:
+      return FractionOfInputs();
+  }
+}
+
 // The result of Add and Multiply lies on the finer grid, the first one's on a tie, and takes
 // that grid's sidecar and no-data value; Subtract and Divide keep the first grid. Subtract pairs
 // cells by column and row, so its grids must be aligned.
@@ -55,6 +70,7 @@ void AddPairCommand(CLI::App& App, TToolContext& Context, const TArithmeticEntry
       App, Context, StgName, Entry.PtrToolSummary,
       "tessgrid-tool " + StgName + " a.asc b.asc out.asc",
       [PtrArgs, BlnFinerGrid, BlnByIndex, StgName, Operation](TToolRun& Run) {
+        Run.SetResultRange(ResultOf(Operation));
         Run.Prepare({PtrArgs->StgA, PtrArgs->StgB}, {PtrArgs->StgOut});
         TPairCellRule Rule(Operation);
         if (StreamCellWise(Run, {PtrArgs->StgA, PtrArgs->StgB}, PtrArgs->StgOut, Rule)) {
@@ -88,12 +104,14 @@ void AddPairCommand(CLI::App& App, TToolContext& Context, const TArithmeticEntry
 void AddConstantCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
                         const std::string& StgSummary, const std::string& StgOption,
                         const std::string& StgOptionHelp, const std::string& StgExampleValue,
-                        TConstantOperation PtrOperation) {
+                        TConstantOperation PtrOperation,
+                        TValueRange (*PtrRange)(const TValueRange&, const TValueRange&)) {
   auto PtrArgs = std::make_shared<TConstantArguments>();
   CLI::App* PtrCommand = AddCommand(
       App, Context, StgName, StgSummary,
       "tessgrid-tool " + StgName + " in.asc out.asc " + StgOption + " " + StgExampleValue,
-      [PtrArgs, PtrOperation](TToolRun& Run) {
+      [PtrArgs, PtrOperation, PtrRange](TToolRun& Run) {
+        Run.SetResultRange(WithConstant(PtrRange, PtrArgs->DblConstant));
         Run.Prepare({PtrArgs->StgIn}, {PtrArgs->StgOut});
         const std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgIn);
         const std::unique_ptr<TMap> PtrResult(PtrOperation(PtrIn.get(), PtrArgs->DblConstant));
@@ -113,11 +131,12 @@ void AddArithmeticCommands(CLI::App& App, TToolContext& Context) {
     AddPairCommand(App, Context, Entry);
   }
   AddConstantCommand(App, Context, "scale", "every cell times F; no-data cells stay", "--factor",
-                     "the factor F", "2.5", TMapTools::Multiply);
+                     "the factor F", "2.5", TMapTools::Multiply, ProductRange);
   AddConstantCommand(App, Context, "divide-by", "every cell divided by D; no-data cells stay",
-                     "--divisor", "the divisor D; 0 gives no-data", "4", TMapTools::Divide);
+                     "--divisor", "the divisor D; 0 gives no-data", "4", TMapTools::Divide,
+                     FractionRange);
   AddConstantCommand(App, Context, "offset", "every cell plus C; no-data cells stay", "--value",
-                     "the constant C", "-100", TMapTools::Add);
+                     "the constant C", "-100", TMapTools::Add, SumRange);
 }
 
 }  // namespace tessgrid::detail

@@ -2,6 +2,7 @@
 // engine/Expression.h parses and evaluates the expression; inputs that share one grid stream
 // (app/tool/CellWiseStream.h), others are read whole by the frame (app/tool/ToolFrame.h).
 #include <array>
+#include <limits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -10,6 +11,7 @@
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/Expression.h"
+#include "engine/ExpressionRange.h"
 #include "engine/ExpressionRows.h"
 #include "io/Threads.h"
 #include "model/Fail.h"
@@ -25,6 +27,8 @@ struct TCalcArguments {
   std::string StgOut;                             ///< the result grid
   std::string StgExpr;                            ///< as the user typed it
   std::array<std::string, kLngLetters> ArrGrids;  ///< grid of variable A + i; empty: none given
+  std::array<int, kLngLetters> ArrBands{};        ///< --A-band and so on; 0: not given
+  bool BlnAllBands = false;                       ///< band k of every input into band k
 };
 
 TLetterSet GivenLetters(const TCalcArguments& Args) {
@@ -123,20 +127,10 @@ void CheckSameSize(const std::vector<std::unique_ptr<TMap>>& VecMaps,
   }
 }
 
-void RunCalc(const TCalcArguments& Args, TToolRun& Run) {
-  const TExpression Expression = ParseExpression(Args);
-  std::vector<std::string> VecNames;
-  for (const std::string& StgGrid : Args.ArrGrids) {
-    if (!StgGrid.empty()) {
-      VecNames.push_back(StgGrid);
-    }
-  }
-  Run.Prepare(VecNames, {Args.StgOut});
-  TCalcRule Rule(Expression, Args);
-  if (StreamCellWise(Run, VecNames, Args.StgOut, Rule)) {
-    return;
-  }
-  std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(VecNames);
+// Evaluates the expression over the loaded grids, in the order of the letters given.
+std::unique_ptr<TMap> EvaluateLoaded(const TExpression& Expression, const TCalcArguments& Args,
+                                     std::vector<std::unique_ptr<TMap>> VecMaps,
+                                     const std::vector<std::string>& VecNames, TToolRun& Run) {
   Run.CheckAligned(VecNames);
   CheckSameSize(VecMaps, VecNames);
   std::array<const TMap*, kLngLetters> ArrMaps{};
@@ -146,9 +140,89 @@ void RunCalc(const TCalcArguments& Args, TToolRun& Run) {
     }
   }
   // A copy of the first grid's shape and axes; every cell is overwritten.
-  const std::unique_ptr<TMap> PtrResult(TMapTools::Multiply(VecMaps.front().get(), 0.0));
+  std::unique_ptr<TMap> PtrResult(TMapTools::Multiply(VecMaps.front().get(), 0.0));
   Evaluate(Expression, ArrMaps, *PtrResult);
-  VecMaps.clear();
+  return PtrResult;
+}
+
+// Band k of the output from band k of every input of more than one band; inputs of one band,
+// and those given a band of their own, take it for every band.
+void RunAllBands(const TExpression& Expression, const TCalcArguments& Args,
+                 const std::vector<std::string>& VecNames, const std::vector<bool>& VecPinned,
+                 TToolRun& Run) {
+  long LngBands = 1;
+  std::size_t LngLeader = 0;
+  for (std::size_t LngI = 0; LngI < VecNames.size(); ++LngI) {
+    const long LngCount = VecPinned[LngI] ? 1 : Run.BandCount(VecNames[LngI]);
+    if (LngCount == 1) {
+      continue;
+    }
+    if (LngBands > 1 && LngCount != LngBands) {
+      Fail("calc --all-bands: " + VecNames[LngLeader] + " has " + std::to_string(LngBands) +
+           " bands and " + VecNames[LngI] + " has " + std::to_string(LngCount) +
+           "; inputs of more than one band must have as many");
+    }
+    LngBands = LngCount;
+    LngLeader = LngI;
+  }
+  Run.WriteBands(Args.StgOut, VecNames.front(), LngBands, [&](long LngBand) {
+    TProgress Progress(Run.Options(), "loaded", VecNames.size());
+    std::vector<std::unique_ptr<TMap>> VecMaps;
+    for (std::size_t LngI = 0; LngI < VecNames.size(); ++LngI) {
+      const bool BlnOwnBand = VecPinned[LngI] || Run.BandCount(VecNames[LngI]) == 1;
+      VecMaps.push_back(
+          Run.Load(VecNames[LngI], BlnOwnBand ? Run.InputBand(LngI) : static_cast<int>(LngBand)));
+      Progress.Step(VecMaps.size());
+    }
+    return EvaluateLoaded(Expression, Args, std::move(VecMaps), VecNames, Run);
+  });
+}
+
+void RunCalc(const TCalcArguments& Args, TToolRun& Run) {
+  const TExpression Expression = ParseExpression(Args);
+  std::vector<std::string> VecNames;
+  std::vector<int> VecBands;
+  std::vector<bool> VecPinned;
+  std::vector<std::size_t> VecLetters;
+  for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
+    if (!Args.ArrGrids[LngI].empty()) {
+      VecNames.push_back(Args.ArrGrids[LngI]);
+      VecBands.push_back(Args.ArrBands[LngI]);
+      VecPinned.push_back(Args.ArrBands[LngI] > 0 || !Run.Options().VecBands.empty());
+      VecLetters.push_back(LngI);
+    }
+  }
+  if (Args.BlnAllBands && !Run.WritesRaster(Args.StgOut)) {
+    throw CLI::ValidationError("--all-bands writes a band per input band, and " + Args.StgOut +
+                               " would be an ASCII grid, which holds one; name a .tif or give "
+                               "--format");
+  }
+  // Bands not pinned are read from band 1 on: the first output band's.
+  if (Args.BlnAllBands) {
+    for (std::size_t LngI = 0; LngI < VecBands.size(); ++LngI) {
+      VecBands[LngI] = VecPinned[LngI] ? VecBands[LngI] : 1;
+    }
+  }
+  Run.SetBands(VecBands);
+  const TExpressionProgram& Program = Expression.Program();
+  Run.SetResultRange([&Program, VecLetters](const std::vector<TValueRange>& VecInputs) {
+    std::array<TValueRange, kLngLetters> ArrVariables{};
+    for (std::size_t LngI = 0; LngI < VecLetters.size(); ++LngI) {
+      ArrVariables[VecLetters[LngI]] = VecInputs[LngI];
+    }
+    return ProgramRange(Program, ArrVariables);
+  });
+  Run.Prepare(VecNames, {Args.StgOut});
+  if (Args.BlnAllBands) {
+    RunAllBands(Expression, Args, VecNames, VecPinned, Run);
+    return;
+  }
+  TCalcRule Rule(Expression, Args);
+  if (StreamCellWise(Run, VecNames, Args.StgOut, Rule)) {
+    return;
+  }
+  std::unique_ptr<TMap> PtrResult =
+      EvaluateLoaded(Expression, Args, Run.LoadAll(VecNames), VecNames, Run);
   Run.Write(PtrResult.get(), Args.StgOut, VecNames.front());
 }
 
@@ -177,7 +251,21 @@ void AddCalcCommand(CLI::App& App, TToolContext& Context) {
         ->add_option("-" + StgLetter, PtrArgs->ArrGrids[LngI], "grid of variable " + StgLetter)
         ->type_name("GRID")
         ->group("Inputs");
+#ifdef TESSGRID_WITH_GDAL
+    PtrCommand
+        ->add_option("--" + StgLetter + "-band", PtrArgs->ArrBands[LngI],
+                     "band of the grid of " + StgLetter + " (default: --bands, else --band)")
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()))
+        ->type_name("N")
+        ->group("Inputs");
+#endif
   }
+#ifdef TESSGRID_WITH_GDAL
+  PtrCommand->add_flag("--all-bands", PtrArgs->BlnAllBands,
+                       "evaluate band by band: band k of the output (a raster) from band k of "
+                       "every input of more than one band, which must all have as many; inputs "
+                       "of one band, and those given --A-band and so on, serve every band");
+#endif
   PtrCommand->parse_complete_callback([PtrArgs]() {
     for (const std::string& StgGrid : PtrArgs->ArrGrids) {
       if (!StgGrid.empty()) {

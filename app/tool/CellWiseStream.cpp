@@ -265,12 +265,16 @@ std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::
   // The inputs the run found to be rasters, each opened anew: one raster named twice is two
   // inputs. Several are read side by side on the stream's threads, each decoding on its own.
   const bool BlnSideBySide = VecInputs.size() > 1;
-  Opener = [&Run, BlnSideBySide](const std::string& StgInput) -> std::unique_ptr<TRowSource> {
+  // The stream opens the inputs once each, in order: the count tells which input, and so its band.
+  auto PtrOpened = std::make_shared<std::size_t>(0);
+  Opener = [&Run, BlnSideBySide,
+            PtrOpened](const std::string& StgInput) -> std::unique_ptr<TRowSource> {
+    const int IntBand = Run.InputBand((*PtrOpened)++);
     if (Run.RasterFacts(StgInput) == nullptr) {
       return nullptr;
     }
     std::unique_ptr<TRasterReader> PtrReader =
-        TRasterReader::OpenIfRaster(StgInput, Run.Options().IntBand, BlnSideBySide);
+        TRasterReader::OpenIfRaster(StgInput, IntBand, BlnSideBySide);
     if (!PtrReader) {
       return nullptr;
     }

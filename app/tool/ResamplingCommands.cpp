@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tool/ResultRanges.h"
 #include "app/tool/ToolFrame.h"
 #include "ops/ResampleGrid.h"
 #include "ops/TMapTools.h"
@@ -29,15 +30,17 @@ using TResample = TMap* (*)(const TResamplingArguments&, const TMap*);
 CLI::App* AddResamplingCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
                                const std::string& StgSummary, const std::string& StgExample,
                                const std::shared_ptr<TResamplingArguments>& PtrArgs,
-                               TResample PtrResample) {
-  CLI::App* PtrCommand = AddCommand(
-      App, Context, StgName, StgSummary, StgExample, [PtrArgs, PtrResample](TToolRun& Run) {
-        Run.Prepare({PtrArgs->StgIn}, {PtrArgs->StgOut});
-        std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgIn);
-        const std::unique_ptr<TMap> PtrResult(PtrResample(*PtrArgs, PtrIn.get()));
-        PtrIn.reset();
-        Run.Write(PtrResult.get(), PtrArgs->StgOut, PtrArgs->StgIn);
-      });
+                               TResample PtrResample, bool BlnNewValues = false) {
+  CLI::App* PtrCommand =
+      AddCommand(App, Context, StgName, StgSummary, StgExample,
+                 [PtrArgs, PtrResample, BlnNewValues](TToolRun& Run) {
+                   Run.SetResultRange(BlnNewValues ? FractionOfInputs() : InputValues(0));
+                   Run.Prepare({PtrArgs->StgIn}, {PtrArgs->StgOut});
+                   std::unique_ptr<TMap> PtrIn = Run.Load(PtrArgs->StgIn);
+                   const std::unique_ptr<TMap> PtrResult(PtrResample(*PtrArgs, PtrIn.get()));
+                   PtrIn.reset();
+                   Run.Write(PtrResult.get(), PtrArgs->StgOut, PtrArgs->StgIn);
+                 });
   AddGrid(PtrCommand, "IN", PtrArgs->StgIn, "input grid");
   AddGrid(PtrCommand, "OUT", PtrArgs->StgOut, "result grid");
   return PtrCommand;
@@ -76,6 +79,10 @@ void Resample(TToolRun& Run, const TResamplingArguments& Args) {
   if (!Args.StgLike.empty()) {
     VecInputs.push_back(Args.StgLike);
   }
+  // Means and interpolations make new values; the other methods pick IN's (never --like's).
+  const bool BlnNewValues =
+      Method == TResampleMethod::kBilinear || Method == TResampleMethod::kAverage;
+  Run.SetResultRange(BlnNewValues ? WithConstant(FractionRange, 0.0) : InputValues(0));
   // The coordinate systems of IN and of the grid it goes onto must agree, as those of any two
   // inputs.
   Run.Prepare(VecInputs, {Args.StgOut});
@@ -182,7 +189,8 @@ void AddResamplingCommands(CLI::App& App, TToolContext& Context) {
       "tessgrid-tool interpolate dem.asc dem_10m.asc --resolution 10", PtrInterpolate,
       [](const TResamplingArguments& Args, const TMap* PtrIn) {
         return TMapTools::BilinearInterpolate(PtrIn, Args.DblResolution);
-      });
+      },
+      true);
   AddNumber(PtrCommand, "--resolution", PtrInterpolate->DblResolution, "the new cell size R")
       ->required();
 

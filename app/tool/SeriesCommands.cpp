@@ -10,6 +10,7 @@
 
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/PresentGradients.h"
+#include "app/tool/ResultRanges.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/NoDataModel.h"
 #include "engine/SeriesOperation.h"
@@ -126,6 +127,14 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
         const bool BlnMinCountGiven =
             *PtrMinCountGiven != nullptr && (*PtrMinCountGiven)->count() > 0;
         const TSeriesOptions Options = OptionsOf(Rule, *PtrArgs, BlnMinCountGiven, VecIns.size());
+        // A minimum or maximum is one of its inputs' values: the default range holds it.
+        if (Rule == TSeriesRule::kSum) {
+          Run.SetResultRange(SumOfInputs());
+        } else if (Rule == TSeriesRule::kCount) {
+          Run.SetResultRange(CountOfInputs());
+        } else if (Rule == TSeriesRule::kAverage) {
+          Run.SetResultRange(FractionOfInputs());
+        }
         Run.Prepare(VecIns, {PtrArgs->StgOut});
         TSeriesCellRule CellRule(Options, VecIns.size());
         if (StreamCellWise(Run, VecIns, PtrArgs->StgOut, CellRule)) {
@@ -167,6 +176,7 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
       "tessgrid-tool " + StgName + " --window 3 m1.asc m2.asc m3.asc m4.asc --outputs outs.txt",
       [PtrArgs, PtrOperation, PtrZeroRule, BlnWindowsOnTheirFirstMap](TToolRun& Run) {
         const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
+        Run.SetResultRange(FractionOfInputs());
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
         // A moving average is the average rule over each window: aligned grids stream.
         TSeriesCellRule Rule({TSeriesRule::kAverage, 0},

@@ -153,6 +153,32 @@ std::vector<std::string> ReadLines(const std::string& StgFileName) {
   return VecLines;
 }
 
+// The values a cell of the GDAL type can hold; any double for an ASCII grid (an empty name) and
+// the types tessgrid-tool cannot tell.
+TValueRange RangeOfType(const std::string& StgType) {
+  struct TTypeRange {
+    const char* PtrName;
+    TValueRange Range;  ///< whole for the integers; single where every cell is a Float32 value
+  };
+  static constexpr TTypeRange kArrRanges[] = {
+      {"Byte", {0.0, 255.0, true, true}},
+      {"Int8", {-128.0, 127.0, true, true}},
+      {"UInt16", {0.0, 65535.0, true, true}},
+      {"Int16", {-32768.0, 32767.0, true, true}},
+      {"UInt32", {0.0, 4294967295.0, true, false}},
+      {"Int32", {-2147483648.0, 2147483647.0, true, false}},
+      {"UInt64", {0.0, 18446744073709551615.0, true, false}},
+      {"Int64", {-9223372036854775808.0, 9223372036854775807.0, true, false}},
+      {"Float32", {-3.4028234663852886e+38, 3.4028234663852886e+38, false, true}},
+  };
+  for (const TTypeRange& Type : kArrRanges) {
+    if (StgType == Type.PtrName) {
+      return Type.Range;
+    }
+  }
+  return AnyDouble();
+}
+
 bool ParseNumber(const std::string& StgText, double& DblValue) {
   return ParseToken(StgText.data(), StgText.data() + StgText.size(), DblValue) == TParseResult::kOk;
 }
@@ -304,8 +330,47 @@ void Print(const std::function<void(TBlockWriter&)>& Fill) {
 
 TToolRun::TToolRun(const TToolOptions& Options) : MbrOptions(Options) {}
 
+int TToolRun::InputBand(std::size_t LngInput) const {
+  return LngInput < MbrVecBands.size() ? MbrVecBands[LngInput] : MbrOptions.IntBand;
+}
+
+int TToolRun::BandOf(const std::string& StgName, bool BlnTake) {
+  const auto It = MbrMapNamedBands.find(StgName);
+  if (It == MbrMapNamedBands.end()) {
+    return MbrOptions.IntBand;
+  }
+  std::size_t& LngTaken = MbrMapBandsTaken[StgName];
+  const int IntBand = It->second[std::min(LngTaken, It->second.size() - 1)];
+  LngTaken += BlnTake ? 1 : 0;
+  return IntBand;
+}
+
+long TToolRun::BandCount(const std::string& StgName) const {
+  const TRasterFacts* PtrFacts = RasterFacts(StgName);
+  return PtrFacts == nullptr ? 1 : PtrFacts->LngBands;
+}
+
 void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
                        const std::vector<std::string>& VecOutputs) {
+  if (!MbrOptions.VecBands.empty() && MbrOptions.VecBands.size() != VecInputs.size()) {
+    const std::size_t LngGiven = MbrOptions.VecBands.size();
+    throw CLI::ValidationError("--bands gives " + std::to_string(LngGiven) +
+                               (LngGiven == 1 ? " band for " : " bands for ") +
+                               std::to_string(VecInputs.size()) +
+                               " input grids; give one per input, in order");
+  }
+  // Each input's band: its own, else --bands's, else --band.
+  MbrVecBands.clear();
+  std::vector<bool> VecExplicit;
+  for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
+    const bool BlnOwn = LngI < MbrVecGivenBands.size() && MbrVecGivenBands[LngI] > 0;
+    const bool BlnListed = !MbrOptions.VecBands.empty();
+    MbrVecBands.push_back(BlnOwn      ? MbrVecGivenBands[LngI]
+                          : BlnListed ? MbrOptions.VecBands[LngI]
+                                      : MbrOptions.IntBand);
+    VecExplicit.push_back(BlnOwn || BlnListed);
+    MbrMapNamedBands[VecInputs[LngI]].push_back(MbrVecBands.back());
+  }
   if (std::count_if(VecInputs.begin(), VecInputs.end(), IsStandardStream) > 1) {
     throw CLI::ValidationError("standard input (-) can be read by one grid argument only");
   }
@@ -371,13 +436,43 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
 #endif
   }
   std::vector<std::string> VecFiles;
-  for (const std::string& StgInput : VecInputs) {
-    if (!IsStandardStream(StgInput)) {
-      VecFiles.push_back(StgInput);
+  std::vector<int> VecFileBands;
+  for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
+    if (!IsStandardStream(VecInputs[LngI])) {
+      VecFiles.push_back(VecInputs[LngI]);
+      VecFileBands.push_back(MbrVecBands[LngI]);
     }
   }
-  MbrStgFirstInput = VecInputs.empty() ? std::string() : VecInputs.front();
-  OpenRasters(VecFiles);
+  // Every band named is opened, so that a band the raster lacks fails the run here.
+  MbrVecRanges.clear();
+  for (std::size_t LngI = 0, LngFile = 0; LngI < VecInputs.size(); ++LngI) {
+    if (IsStandardStream(VecInputs[LngI])) {
+      MbrVecRanges.push_back(AnyDouble());
+      continue;
+    }
+    OpenRasters({VecFiles[LngFile]}, {VecFileBands[LngFile]});
+    ++LngFile;
+    std::string StgType;
+#ifdef TESSGRID_WITH_GDAL
+    const auto ItRaster = MbrMapRasters.find(VecInputs[LngI]);
+    if (ItRaster != MbrMapRasters.end()) {
+      StgType = ItRaster->second.PtrReader->Facts().StgType;
+    }
+#endif
+    if (RasterFacts(VecInputs[LngI]) == nullptr && VecExplicit[LngI] && MbrVecBands[LngI] != 1) {
+      Fail(VecInputs[LngI] + ": no band " + std::to_string(MbrVecBands[LngI]) +
+           " (the grid has 1)");
+    }
+    MbrVecRanges.push_back(RangeOfType(StgType));
+  }
+  // Before anything is loaded, an output's no-data value is best told by the first input's.
+  MbrDblFirstNoData = OutputNoData(std::string());
+#ifdef TESSGRID_WITH_GDAL
+  const auto ItFirst = VecInputs.empty() ? MbrMapRasters.end() : MbrMapRasters.find(VecInputs[0]);
+  if (!MbrOptions.OptNoData.has_value() && ItFirst != MbrMapRasters.end()) {
+    MbrDblFirstNoData = ItFirst->second.PtrReader->Header().DblNoData;
+  }
+#endif
 #ifdef TESSGRID_WITH_GDAL
   // A format or an option that cannot keep the cells fails the run before anything is read:
   // the writer would refuse it only once the result exists.
@@ -448,39 +543,47 @@ void TProgress::Step(std::size_t LngDone) {
             << MbrPtrUnit << "\033[K" << std::flush;
 }
 
-void TToolRun::OpenRasters(const std::vector<std::string>& VecFiles) {
+void TToolRun::OpenRasters(const std::vector<std::string>& VecFiles,
+                           const std::vector<int>& VecBands) {
 #ifdef TESSGRID_WITH_GDAL
-  for (const std::string& StgFile : VecFiles) {
-    if (MbrMapRasters.count(StgFile) == 0) {
-      std::unique_ptr<TRasterReader> PtrReader =
-          TRasterReader::OpenIfRaster(StgFile, MbrOptions.IntBand);
-      if (PtrReader) {
-        MbrMapRasterFacts[StgFile] = PtrReader->Facts();
-        const std::string& StgWkt = PtrReader->CrsText();
-        MbrMapPrjs[StgFile] = StgWkt.empty() ? std::nullopt : std::optional<std::string>(StgWkt);
-        MbrMapCrsOrigins[StgFile] = StgFile;
-        MbrMapRasters[StgFile] = std::move(PtrReader);
-      }
+  for (std::size_t LngI = 0; LngI < VecFiles.size(); ++LngI) {
+    const std::string& StgFile = VecFiles[LngI];
+    const auto It = MbrMapRasters.find(StgFile);
+    if (It != MbrMapRasters.end() && It->second.IntBand == VecBands[LngI]) {
+      continue;
+    }
+    std::unique_ptr<TRasterReader> PtrReader = TRasterReader::OpenIfRaster(StgFile, VecBands[LngI]);
+    if (PtrReader) {
+      // The facts of the first band named describe the file; each band's own type counts
+      // through the input ranges.
+      MbrMapRasterFacts.emplace(StgFile, PtrReader->Facts());
+      const std::string& StgWkt = PtrReader->CrsText();
+      MbrMapPrjs[StgFile] = StgWkt.empty() ? std::nullopt : std::optional<std::string>(StgWkt);
+      MbrMapCrsOrigins[StgFile] = StgFile;
+      MbrMapRasters[StgFile] = TOpenBand{VecBands[LngI], std::move(PtrReader)};
     }
   }
 #else
   static_cast<void>(VecFiles);
+  static_cast<void>(VecBands);
 #endif
 }
 
-std::unique_ptr<TMap> TToolRun::LoadDescribed(const std::string& StgName) {
+std::unique_ptr<TMap> TToolRun::LoadDescribed(const std::string& StgName, int IntBand) {
 #ifdef TESSGRID_WITH_GDAL
   if (!IsStandardStream(StgName)) {
-    OpenRasters({StgName});
+    OpenRasters({StgName}, {IntBand});
   }
   const auto ItRaster = MbrMapRasters.find(StgName);
   if (ItRaster != MbrMapRasters.end()) {
-    std::unique_ptr<TMap> PtrRaster = ItRaster->second->ReadMap();
+    std::unique_ptr<TMap> PtrRaster = ItRaster->second.PtrReader->ReadMap();
     // Closed once read: an open raster keeps its blocks in GDAL's cache.
     MbrMapRasters.erase(ItRaster);
     MbrMapInputs[StgName] = DescribeInput(StgName, *PtrRaster);
     return PtrRaster;
   }
+#else
+  static_cast<void>(IntBand);
 #endif
   std::unique_ptr<TMap> PtrMap(
       IsStandardStream(StgName)
@@ -491,13 +594,17 @@ std::unique_ptr<TMap> TToolRun::LoadDescribed(const std::string& StgName) {
 }
 
 std::unique_ptr<TMap> TToolRun::Load(const std::string& StgName) {
-  std::unique_ptr<TMap> PtrMap = LoadDescribed(StgName);
+  return Load(StgName, BandOf(StgName, true));
+}
+
+std::unique_ptr<TMap> TToolRun::Load(const std::string& StgName, int IntBand) {
+  std::unique_ptr<TMap> PtrMap = LoadDescribed(StgName, IntBand);
   ToLibraryNoData(*PtrMap, MbrMapInputs[StgName]);
   return PtrMap;
 }
 
 std::unique_ptr<TMap> TToolRun::LoadAsWritten(const std::string& StgName) {
-  return LoadDescribed(StgName);
+  return LoadDescribed(StgName, BandOf(StgName, true));
 }
 
 std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(const std::vector<std::string>& VecNames) {
@@ -514,11 +621,11 @@ std::vector<std::unique_ptr<TMap>> TToolRun::LoadAll(const std::vector<std::stri
 TGridHeader TToolRun::ReadHeader(const std::string& StgName) {
 #ifdef TESSGRID_WITH_GDAL
   if (!IsStandardStream(StgName)) {
-    OpenRasters({StgName});
+    OpenRasters({StgName}, {BandOf(StgName, false)});
   }
   const auto ItRaster = MbrMapRasters.find(StgName);
   if (ItRaster != MbrMapRasters.end()) {
-    return ItRaster->second->Header();
+    return ItRaster->second.PtrReader->Header();
   }
 #endif
   std::string StgFirstCell;
@@ -576,17 +683,22 @@ double TToolRun::OutputNoData(const std::string& StgSource) const {
   return It == MbrMapInputs.end() ? kDblLibraryNoData : It->second.DblNoData;
 }
 
-void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource) {
-  ToDeclaredNoData(*PtrMap, OutputNoData(StgSource), StgOutput);
-  TGridLayout Layout = GridLayoutOf(*PtrMap);
+TGridLayout TToolRun::LayoutOn(const TMap& Map, const std::string& StgSource) const {
+  TGridLayout Layout = GridLayoutOf(Map);
   // Operations rebuild edges from centres, which drifts in the last bits; on its source's grid
   // the output states the corners and cell size the source's header stated.
   const auto It = MbrMapInputs.find(StgSource);
-  if (It != MbrMapInputs.end() && OnGridOf(*PtrMap, It->second)) {
+  if (It != MbrMapInputs.end() && OnGridOf(Map, It->second)) {
     Layout.DblWest = It->second.DblWest;
     Layout.DblSouth = It->second.DblSouth;
     Layout.DblCellSize = It->second.DblCellSize;
   }
+  return Layout;
+}
+
+void TToolRun::Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource) {
+  ToDeclaredNoData(*PtrMap, OutputNoData(StgSource), StgOutput);
+  TGridLayout Layout = LayoutOn(*PtrMap, StgSource);
   if (!RasterFormat(StgOutput, MbrOptions).empty()) {
     StageRaster(*PtrMap, Layout, StgOutput, StgSource);
     return;
@@ -603,14 +715,10 @@ TRasterTarget TToolRun::RasterTarget(const std::string& StgOutput, const std::st
   TRasterTarget Target;
 #ifdef TESSGRID_WITH_GDAL
   Target.StgFormat = RasterFormat(StgOutput, MbrOptions);
-  // A GeoTIFF made from a GeoTIFF keeps its cell type unless told otherwise; a Cloud-Optimized
-  // one is a GeoTIFF too.
-  const TRasterFacts* PtrFirst = RasterFacts(MbrStgFirstInput);
   if (!MbrOptions.StgType.empty()) {
     RasterTypeOf(MbrOptions.StgType, Target.Type);
-  } else if ((Target.StgFormat == "GTiff" || Target.StgFormat == "COG") && PtrFirst != nullptr &&
-             PtrFirst->StgFormat == "GTiff") {
-    RasterTypeOf(PtrFirst->StgType, Target.Type);
+  } else {
+    Target.Type = ResultType(StgSource.empty() ? MbrDblFirstNoData : OutputNoData(StgSource));
   }
   if (Target.StgFormat == "GTiff") {
     Target.VecOptions = DefaultGeoTiffOptions(Target.Type);
@@ -627,6 +735,37 @@ TRasterTarget TToolRun::RasterTarget(const std::string& StgOutput, const std::st
   static_cast<void>(StgSource);
 #endif
   return Target;
+}
+
+TRasterType TToolRun::ResultType(double DblNoData) const {
+#ifdef TESSGRID_WITH_GDAL
+  TValueRange Range = EmptyRange();
+  if (MbrResultRange) {
+    Range = MbrResultRange(MbrVecRanges);
+  } else {
+    for (const TValueRange& Input : MbrVecRanges) {
+      Range = Joined(Range, Input);
+    }
+  }
+  if (Range.BlnWhole) {
+    for (const TRasterType Type : {TRasterType::kByte, TRasterType::kUInt16, TRasterType::kInt16,
+                                   TRasterType::kUInt32, TRasterType::kInt32}) {
+      // An empty range holds no data: the no-data value alone decides.
+      if ((Range.DblLow > Range.DblHigh ||
+           (TypeHolds(Type, Range.DblLow) && TypeHolds(Type, Range.DblHigh))) &&
+          TypeHolds(Type, DblNoData)) {
+        return Type;
+      }
+    }
+  }
+  // Whole numbers beyond Int32 would lose their last digits in Float32.
+  if (!Range.BlnWhole && Range.BlnSingle && TypeHolds(TRasterType::kFloat32, DblNoData)) {
+    return TRasterType::kFloat32;
+  }
+#else
+  static_cast<void>(DblNoData);
+#endif
+  return TRasterType::kFloat64;
 }
 
 void TToolRun::WriteFile(const std::string& StgOutput,
@@ -651,6 +790,42 @@ void TToolRun::StageRaster(const TMap& Map, const TGridLayout& Layout, const std
   static_cast<void>(Layout);
   static_cast<void>(StgOutput);
   static_cast<void>(StgSource);
+#endif
+}
+
+void TToolRun::WriteBands(const std::string& StgOutput, const std::string& StgSource, long LngBands,
+                          const std::function<std::unique_ptr<TMap>(long)>& MakeBand) {
+#ifdef TESSGRID_WITH_GDAL
+  const double DblNoData = OutputNoData(StgSource);
+  std::unique_ptr<TMap> PtrFirst = MakeBand(1);
+  ToDeclaredNoData(*PtrFirst, DblNoData, StgOutput);
+  const TGridLayout Layout = LayoutOn(*PtrFirst, StgSource);
+  TRasterTarget Target = RasterTarget(StgOutput, StgSource);
+  // Written band after band: a GeoTIFF that keeps each band's blocks apart writes each block
+  // once, where one that interleaves the bands would rewrite every block for every band.
+  if (LngBands > 1 && Target.StgFormat == "GTiff") {
+    Target.VecOptions.insert(Target.VecOptions.begin(), "INTERLEAVE=BAND");
+  }
+  CheckFitsType(*PtrFirst, DblNoData, Target.Type, StgOutput);
+  WriteFile(StgOutput, [&](const std::string& StgPath) {
+    TRasterRowWriter Writer(Layout, Target, StgPath, StgOutput, static_cast<int>(LngBands));
+    for (long LngBand = 1; LngBand <= LngBands; ++LngBand) {
+      std::unique_ptr<TMap> PtrBand = LngBand == 1 ? std::move(PtrFirst) : MakeBand(LngBand);
+      if (LngBand > 1) {
+        ToDeclaredNoData(*PtrBand, DblNoData, StgOutput);
+        CheckFitsType(*PtrBand, DblNoData, Target.Type, StgOutput);
+      }
+      const TMap& Band = *PtrBand;
+      Writer.Write([&Band](std::size_t LngRow) { return Band.MbrVecValues[LngRow].data(); },
+                   Band.MbrVecValues.size());
+    }
+    Writer.Finish();
+  });
+#else
+  static_cast<void>(StgOutput);
+  static_cast<void>(StgSource);
+  static_cast<void>(LngBands);
+  static_cast<void>(MakeBand);
 #endif
 }
 

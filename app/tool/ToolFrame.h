@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/NoDataModel.h"
+#include "engine/ValueRange.h"
 #include "io/BlockWriter.h"
 #include "io/SafeReplace.h"
 #include "io/gdal/Rasters.h"
@@ -33,11 +34,16 @@ struct TToolOptions {
   std::optional<double> OptNoData;  ///< the NODATA_value every output declares, when given
   int IntDigits = 0;                ///< significant digits of the output numbers; 0: the rule's
   int IntBand = 1;                  ///< the band read from every raster GDAL opens; from 1
+  std::vector<int> VecBands;        ///< --bands: one band per input, in input order; or empty
   std::string StgFormat;            ///< GDAL format of outputs not named .asc, .tif or .tiff
   std::vector<std::string> VecCreationOptions;  ///< KEY=VALUE for GDAL, in the order given
-  std::string StgType;  ///< cell type of raster outputs; empty: Float64, or the first input's
-                        ///< for a GeoTIFF made from a GeoTIFF
+  std::string StgType;  ///< cell type of raster outputs; empty: the smallest that holds the
+                        ///< result (see TToolRun::SetResultRange)
 };
+
+/// The values a command's result can take from the ranges of its inputs, in the order Prepare
+/// names them (see engine/ValueRange.h).
+using TResultRangeRule = std::function<TValueRange(const std::vector<TValueRange>&)>;
 
 class TToolRun;
 
@@ -158,7 +164,23 @@ class TToolRun {
  public:
   explicit TToolRun(const TToolOptions& Options);
 
-  /// Checks, before anything is read or written: standard input is named at most once and
+  /// Gives input i of Prepare's list band VecBands[i] where it is above 0, before Prepare; the
+  /// others take --bands, else --band. A command whose inputs carry bands of their own (calc's
+  /// --A-band) calls it.
+  void SetBands(std::vector<int> VecBands) { MbrVecGivenBands = std::move(VecBands); }
+
+  /// Tells, before Prepare, which values the command's result can take from those of its
+  /// inputs; without it, the values of any input (a result made of input cells). A raster
+  /// output without --type takes the smallest type that holds them (see ResultType).
+  void SetResultRange(TResultRangeRule Rule) { MbrResultRange = std::move(Rule); }
+
+  /// Returns the band Prepare gives input i, from 1.
+  int InputBand(std::size_t LngInput) const;
+
+  /// Checks, before anything is read or written: --bands gives one band per input (a
+  /// command-line error "--bands gives N bands for M input grids; give one per input, in
+  /// order"), every band asked for exists ("N: no band B (the raster has K)", and for a grid
+  /// that is no raster "N: no band B (the grid has 1)"), standard input is named at most once and
   /// standard output at most once, no output is named twice, no two outputs are the same file
   /// (command-line errors), the inputs' sidecars agree unless --ignore-crs was given, and every
   /// output can be written by the safe replace's own rule (CheckWritable).
@@ -175,8 +197,16 @@ class TToolRun {
   /// Loads a grid with the lenient header rule ("-" reads standard input) for the library's
   /// operations: its declared no-data cells become -9999 (see ToLibraryNoData). Built with GDAL,
   /// a file GDAL reads that is no ASCII grid (see TRasterReader::OpenIfRaster) is read through
-  /// it instead, band --band, its no-data value declared; throws the reader's failures.
+  /// it instead, its no-data value declared: the band Prepare gave the input of the name (an
+  /// input named more than once takes the band of each naming in turn, load by load); throws
+  /// the reader's failures.
   std::unique_ptr<TMap> Load(const std::string& StgName);
+
+  /// Loads band IntBand of a grid as Load loads it.
+  std::unique_ptr<TMap> Load(const std::string& StgName, int IntBand);
+
+  /// Returns the number of bands of an input Prepare named: a raster's, 1 for an ASCII grid.
+  long BandCount(const std::string& StgName) const;
 
   /// Loads the grids in order, showing progress.
   std::vector<std::unique_ptr<TMap>> LoadAll(const std::vector<std::string>& VecNames);
@@ -240,6 +270,15 @@ class TToolRun {
   /// CheckFitsType, WriteRaster and TOutputSet::StageFile instead of Stage's.
   void Write(TMap* PtrMap, const std::string& StgOutput, const std::string& StgSource);
 
+  /// Stages a raster output of LngBands bands on the grid of the named input, band k (from 1)
+  /// the map MakeBand(k) returns, each as Write writes a raster's one band (its -9999 cells the
+  /// output's no-data value, its cells checked against the type); the maps are made one at a
+  /// time, each once the one before is written. A GeoTIFF keeps its bands apart
+  /// (INTERLEAVE=BAND) unless --co says otherwise. Throws the failures of MakeBand,
+  /// ToDeclaredNoData, CheckFitsType, TRasterRowWriter and TOutputSet::StageFile.
+  void WriteBands(const std::string& StgOutput, const std::string& StgSource, long LngBands,
+                  const std::function<std::unique_ptr<TMap>(long)>& MakeBand);
+
   /// Stages the sidecar of the input whose grid a grid output takes, or the removal of the
   /// output's old sidecar when that input has none; standard output, devices and pipes get
   /// none. Throws the failures of TOutputSet::Stage and StageRemoval.
@@ -255,8 +294,9 @@ class TToolRun {
   void WriteText(const std::string& StgOutput, const std::function<void(std::ostream&)>& WriteTo);
 
   /// Returns how Write writes a raster output on the grid of the named input: its format, the
-  /// --type (else the first input's for a GeoTIFF made from a GeoTIFF, else Float64), the
-  /// format's defaults and --co, and the input's coordinate system.
+  /// --type (else ResultType for the output's no-data value; with no input named, that of
+  /// --nodata or of Prepare's first input), the format's defaults and --co, and the input's
+  /// coordinate system.
   TRasterTarget RasterTarget(const std::string& StgOutput, const std::string& StgSource);
 
   /// Stages a raster output that Write makes at the path it is given, with every file its
@@ -272,11 +312,24 @@ class TToolRun {
 
  private:
   // Loads the grid and records what its file states.
-  std::unique_ptr<TMap> LoadDescribed(const std::string& StgName);
+  std::unique_ptr<TMap> LoadDescribed(const std::string& StgName, int IntBand);
 
-  // Opens the raster of each input GDAL reads that is not open: for its coordinate system, and
+  // Opens the band of each input GDAL reads that is not open: for its coordinate system, and
   // again for its cells when a run reads one file twice.
-  void OpenRasters(const std::vector<std::string>& VecFiles);
+  void OpenRasters(const std::vector<std::string>& VecFiles, const std::vector<int>& VecBands);
+
+  // The band the next Load of the name reads; BlnTake counts it as read.
+  int BandOf(const std::string& StgName, bool BlnTake);
+
+  // The smallest raster type that holds the values the result can take and the no-data value:
+  // a whole range the smallest integer type (Byte, UInt16, Int16, UInt32, Int32) holding it,
+  // and Float64 where none does; any other Float32 where the inputs behind it are all Float32
+  // values and so is the no-data value, else Float64.
+  TRasterType ResultType(double DblNoData) const;
+
+  // The layout of an output on the grid of the named input: the map's, with the corner and
+  // cell size the input's header stated where the map lies on its grid.
+  TGridLayout LayoutOn(const TMap& Map, const std::string& StgSource) const;
 
   // Stages the map as a raster of the output's format; Write has made its no-data declared.
   void StageRaster(const TMap& Map, const TGridLayout& Layout, const std::string& StgOutput,
@@ -288,10 +341,20 @@ class TToolRun {
   std::map<std::string, std::string> MbrMapCrsOrigins;  ///< input -> the file of its CRS text
   std::map<std::string, TInputGrid> MbrMapInputs;       ///< input -> what it states
   // Shared, not unique: the reader's destructor then comes with the GDAL build that makes one.
-  std::map<std::string, std::shared_ptr<TRasterReader>> MbrMapRasters;  ///< open until loaded
+  struct TOpenBand {
+    int IntBand = 1;                           ///< the band it reads
+    std::shared_ptr<TRasterReader> PtrReader;  ///< never null
+  };
+  std::map<std::string, TOpenBand> MbrMapRasters;  ///< open until loaded
+  std::vector<int> MbrVecGivenBands;               ///< SetBands: a band per input where above 0
+  std::vector<int> MbrVecBands;                    ///< the band of input i of Prepare's list
+  std::map<std::string, std::vector<int>> MbrMapNamedBands;  ///< name -> bands of its namings
+  std::map<std::string, std::size_t> MbrMapBandsTaken;       ///< name -> namings loaded so far
+  std::vector<TValueRange> MbrVecRanges;         ///< values input i of Prepare's list can hold
+  TResultRangeRule MbrResultRange;               ///< SetResultRange's; empty: any input's values
+  double MbrDblFirstNoData = kDblLibraryNoData;  ///< Prepare's guess of an output's no-data
   std::map<std::string, TRasterFacts> MbrMapRasterFacts;  ///< input GDAL reads -> its facts
-  std::string MbrStgFirstInput;  ///< the first input Prepare named; its type leads GeoTIFFs
-  TOutputSet MbrOutputs;         ///< what the run stages; uncommitted, it removes its temporaries
+  TOutputSet MbrOutputs;  ///< what the run stages; uncommitted, it removes its temporaries
 };
 
 /// The commands, one registration function per group (app/tool/*Commands.cpp).

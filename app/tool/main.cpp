@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <limits>
 #include <new>
 #include <string>
 
@@ -92,6 +93,14 @@ int RunTool(int argc, char** argv) {
   App.add_option("--band", Context.Options.IntBand,
                  "The band read from every raster GDAL opens (default 1)")
       ->check(CLI::PositiveNumber);
+  App.add_option("--bands", Context.Options.VecBands,
+                 "One band per input grid, in the order the command takes its inputs, "
+                 "separated by commas (add f.tif f.tif ndiff.tif --bands 2,1); it overrides "
+                 "--band")
+      ->delimiter(',')
+      ->allow_extra_args(false)
+      ->check(CLI::Range(1, std::numeric_limits<int>::max()))
+      ->type_name("N,N,...");
   App.add_option("--format", Context.Options.StgFormat,
                  "GDAL format (short name) of every output not named .asc, whatever its name "
                  "(without it, .tif and .tiff are GeoTIFF and others ASCII grids)");
@@ -105,8 +114,8 @@ int RunTool(int argc, char** argv) {
           },
           "KEY=VALUE"));
   App.add_option("--type", Context.Options.StgType,
-                 "Cell type of raster outputs (default Float64, or that of the first input when "
-                 "a GeoTIFF is made from a GeoTIFF)")
+                 "Cell type of raster outputs (default: the smallest that holds every result "
+                 "the inputs' types allow)")
       ->check(CLI::IsMember({"Float64", "Float32", "Int32", "UInt32", "Int16", "UInt16", "Byte"}));
 #endif
   App.require_subcommand(1);

@@ -168,6 +168,13 @@ std::unique_ptr<TRasterReader> TRasterReader::OpenIfRaster(const std::string& St
   TRasterFacts& Facts = PtrOpen->Facts;
   Facts.StgFormat = PtrDriver != nullptr ? PtrDriver->GetDescription() : "";
   Facts.StgType = GDALGetDataTypeName(Band.GetRasterDataType());
+  // GDAL before 3.7 has no Int8: such cells are Byte marked as signed.
+  const char* PtrPixelType = Band.GetMetadataItem("PIXELTYPE", "IMAGE_STRUCTURE");
+  if (Band.GetRasterDataType() == GDT_Byte && PtrPixelType != nullptr &&
+      std::strcmp(PtrPixelType, "SIGNEDBYTE") == 0) {
+    Facts.StgType = "Int8";
+  }
+  Facts.LngBands = IntBands;
   int IntBlockColumns = 0;
   int IntBlockRows = 0;
   Band.GetBlockSize(&IntBlockColumns, &IntBlockRows);

@@ -258,6 +258,14 @@ const char* RasterTypeName(TRasterType Type) {
   return RuleOf(Type).PtrName;
 }
 
+bool TypeHolds(TRasterType Type, double DblValue) {
+  const TTypeRule& Rule = RuleOf(Type);
+  if (Type == TRasterType::kFloat32 && std::isfinite(DblValue)) {
+    return static_cast<double>(static_cast<float>(DblValue)) == DblValue;
+  }
+  return Fits(Rule, DblValue);
+}
+
 std::vector<std::string> DefaultGeoTiffOptions(TRasterType Type) {
   const bool BlnFloat = Type == TRasterType::kFloat64 || Type == TRasterType::kFloat32;
   return {"TILED=YES", "COMPRESS=DEFLATE", BlnFloat ? "PREDICTOR=3" : "PREDICTOR=2",
@@ -359,14 +367,15 @@ struct TRasterRowWriter::TOpen {
   CPLStringList Options;            ///< the creation options, the user's last
   bool BlnDirect = false;           ///< the driver creates the raster; else a copy of one in memory
   TDatasetPtr PtrDataset;           ///< the raster, or the one in memory
-  GDALRasterBand* PtrBand = nullptr;
+  GDALRasterBand* PtrBand = nullptr;      ///< the band being written
+  int IntBands = 1;                       ///< bands of the raster, written one after the other
   TGridLayout Layout{};                   ///< the grid as it is to read back
   const TTypeRule* PtrRule = nullptr;     ///< the cells' type
   bool BlnCrs = false;                    ///< the raster is to hold a coordinate system
   std::vector<std::uint64_t> VecDigests;  ///< per row written: RowDigest as the band holds it
   int IntColumns = 0;
   int IntBlockRows = 1;  ///< rows of the band's blocks
-  int IntWritten = 0;    ///< rows written so far
+  int IntWritten = 0;    ///< rows written so far, band after band
 
   // GDAL's message, with the writer's own path given as the output's name.
   std::string UserText(const std::string& StgMessage) const {
@@ -418,6 +427,9 @@ struct TRasterRowWriter::TOpen {
 
   // One reading of ReadBack's: the difference found, or an empty text.
   std::string ReadBackOnce() const;
+
+  // ReadBackOnce's reading of one band.
+  std::string ReadBandBack(const TGdalFailureTrap& Trap, GDALDataset& Written, int IntBand) const;
 };
 
 void TRasterRowWriter::TOpen::ReadBack() const {
@@ -444,7 +456,22 @@ std::string TRasterRowWriter::TOpen::ReadBackOnce() const {
                            std::to_string(Layout.LngColumns) + " x " +
                            std::to_string(Layout.LngRows));
   }
-  GDALRasterBand& Band = *Written.GetRasterBand(1);
+  if (Written.GetRasterCount() != IntBands) {
+    return Lacks(
+        Trap, std::to_string(Written.GetRasterCount()) + " bands, not " + std::to_string(IntBands));
+  }
+  for (int IntBand = 1; IntBand <= IntBands; ++IntBand) {
+    const std::string StgDifference = ReadBandBack(Trap, Written, IntBand);
+    if (!StgDifference.empty()) {
+      return StgDifference;
+    }
+  }
+  return std::string();
+}
+
+std::string TRasterRowWriter::TOpen::ReadBandBack(const TGdalFailureTrap& Trap,
+                                                  GDALDataset& Written, int IntBand) const {
+  GDALRasterBand& Band = *Written.GetRasterBand(IntBand);
   if (Band.GetRasterDataType() != PtrRule->GdalType) {
     return Lacks(Trap, std::string(GDALGetDataTypeName(Band.GetRasterDataType())) + " cells, not " +
                            PtrRule->PtrName);
@@ -494,10 +521,13 @@ std::string TRasterRowWriter::TOpen::ReadBackOnce() const {
     // GDAL met without a word (an allocation whose report itself found no memory).
     for (int IntK = 0; IntK < IntRows; ++IntK) {
       const std::size_t LngRow = static_cast<std::size_t>(IntFirst + IntK);
+      const std::size_t LngWritten =
+          static_cast<std::size_t>(IntBand - 1) * static_cast<std::size_t>(Layout.LngRows) + LngRow;
       if (RowDigest(VecCells.data() + static_cast<std::size_t>(IntK) * LngColumns, LngColumns,
-                    false) != VecDigests[LngRow]) {
+                    false) != VecDigests[LngWritten]) {
         return "Unable to write file " + StgOutput +
-               ": GDAL reads back other cells than were written, in row " + std::to_string(LngRow);
+               ": GDAL reads back other cells than were written, in row " + std::to_string(LngRow) +
+               (IntBands > 1 ? " of band " + std::to_string(IntBand) : std::string());
       }
     }
   }
@@ -505,7 +535,8 @@ std::string TRasterRowWriter::TOpen::ReadBackOnce() const {
 }
 
 TRasterRowWriter::TRasterRowWriter(const TGridLayout& Layout, const TRasterTarget& Target,
-                                   const std::string& StgPath, const std::string& StgOutput)
+                                   const std::string& StgPath, const std::string& StgOutput,
+                                   int IntBands)
     : MbrPtrOpen(std::make_unique<TOpen>()) {
   CheckRasterTarget(Target, StgOutput);
   TOpen& Open = *MbrPtrOpen;
@@ -515,7 +546,9 @@ TRasterRowWriter::TRasterRowWriter(const TGridLayout& Layout, const TRasterTarge
   Open.Layout = Layout;
   Open.PtrRule = &RuleOf(Target.Type);
   Open.BlnCrs = !Target.StgCrsText.empty();
-  Open.VecDigests.reserve(static_cast<std::size_t>(Layout.LngRows));
+  Open.IntBands = std::max(1, IntBands);
+  Open.VecDigests.reserve(static_cast<std::size_t>(Layout.LngRows) *
+                          static_cast<std::size_t>(Open.IntBands));
   OGRSpatialReference Crs;
   if (!Target.StgCrsText.empty() && !ReadCoordinateSystem(Target.StgCrsText, Crs)) {
     Fail(StgOutput + ": GDAL does not understand the coordinate system of " + Target.StgCrsOrigin);
@@ -527,8 +560,8 @@ TRasterRowWriter::TRasterRowWriter(const TGridLayout& Layout, const TRasterTarge
       Open.BlnDirect ? Open.PtrDriver : GetGDALDriverManager()->GetDriverByName("MEM");
   const TGdalFailureTrap Trap;
   Open.PtrDataset.reset(PtrMaker->Create(
-      Open.BlnDirect ? StgPath.c_str() : "", Open.IntColumns, static_cast<int>(Layout.LngRows), 1,
-      Open.PtrRule->GdalType, Open.BlnDirect ? Open.Options.List() : nullptr));
+      Open.BlnDirect ? StgPath.c_str() : "", Open.IntColumns, static_cast<int>(Layout.LngRows),
+      Open.IntBands, Open.PtrRule->GdalType, Open.BlnDirect ? Open.Options.List() : nullptr));
   if (!Open.PtrDataset || Trap.Failed()) {
     Open.FailWrite(Trap);
   }
@@ -554,8 +587,10 @@ TRasterRowWriter::TRasterRowWriter(const TGridLayout& Layout, const TRasterTarge
              "the grid's corner and cell size");
   CheckTaken(Target.StgCrsText.empty() || Open.PtrDataset->SetSpatialRef(&Crs) == CE_None,
              "the coordinate system of " + Target.StgCrsOrigin);
-  CheckTaken(Open.PtrBand->SetNoDataValue(Layout.DblNoData) == CE_None,
-             "the NODATA_value " + Shown(Layout.DblNoData));
+  for (int IntBand = 1; IntBand <= Open.IntBands; ++IntBand) {
+    CheckTaken(Open.PtrDataset->GetRasterBand(IntBand)->SetNoDataValue(Layout.DblNoData) == CE_None,
+               "the NODATA_value " + Shown(Layout.DblNoData));
+  }
   int IntBlockColumns = 0;
   Open.PtrBand->GetBlockSize(&IntBlockColumns, &Open.IntBlockRows);
   Open.IntBlockRows = std::max(1, Open.IntBlockRows);
@@ -569,11 +604,23 @@ void TRasterRowWriter::Write(const std::function<const double*(std::size_t)>& Ro
   UseGdal();
   const TGdalFailureTrap Trap;
   const bool BlnSingle = Open.PtrRule->Type == TRasterType::kFloat32;
+  const int IntRows = static_cast<int>(Open.Layout.LngRows);
   for (std::size_t LngK = 0; LngK < LngRows; ++LngK) {
+    if (Open.IntWritten == IntRows * Open.IntBands) {
+      Fail("Every row is written in TRasterRowWriter::Write");
+    }
+    // A band is complete: its last blocks go out, and the next band begins.
+    if (Open.IntWritten > 0 && Open.IntWritten % IntRows == 0) {
+      if (Open.BlnDirect && (Open.PtrBand->FlushCache(false) != CE_None || Trap.Failed())) {
+        Open.FailWrite(Trap);
+      }
+      Open.PtrBand = Open.PtrDataset->GetRasterBand(Open.IntWritten / IntRows + 1);
+    }
+    const int IntRow = Open.IntWritten % IntRows;
     // GDAL takes a writable buffer for both directions; it only reads it here.
     double* PtrRow = const_cast<double*>(RowAt(LngK));
-    if (Open.PtrBand->RasterIO(GF_Write, 0, Open.IntWritten, Open.IntColumns, 1, PtrRow,
-                               Open.IntColumns, 1, GDT_Float64, 0, 0, nullptr) != CE_None ||
+    if (Open.PtrBand->RasterIO(GF_Write, 0, IntRow, Open.IntColumns, 1, PtrRow, Open.IntColumns, 1,
+                               GDT_Float64, 0, 0, nullptr) != CE_None ||
         Trap.Failed()) {
       Open.FailWrite(Trap);
     }
@@ -582,7 +629,7 @@ void TRasterRowWriter::Write(const std::function<const double*(std::size_t)>& Ro
     ++Open.IntWritten;
     // A row of blocks is complete: written out now rather than held in GDAL's cache, and never
     // before, so that no block goes out half filled.
-    if (Open.BlnDirect && Open.IntWritten % Open.IntBlockRows == 0 &&
+    if (Open.BlnDirect && (IntRow + 1) % Open.IntBlockRows == 0 &&
         (Open.PtrBand->FlushCache(false) != CE_None || Trap.Failed())) {
       Open.FailWrite(Trap);
     }
@@ -591,7 +638,7 @@ void TRasterRowWriter::Write(const std::function<const double*(std::size_t)>& Ro
 
 void TRasterRowWriter::Finish() {
   TOpen& Open = *MbrPtrOpen;
-  if (Open.IntWritten != Open.Layout.LngRows) {
+  if (Open.IntWritten != Open.Layout.LngRows * Open.IntBands) {
     Fail("Not every row is written in TRasterRowWriter::Finish");
   }
   UseGdal();

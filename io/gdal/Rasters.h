@@ -20,7 +20,9 @@ namespace tessgrid::detail {
 /// What a raster states beyond its grid, for info.
 struct TRasterFacts {
   std::string StgFormat;     ///< GDAL's short name of the driver ("GTiff")
-  std::string StgType;       ///< GDAL's name of the band's data type ("Float64", "Int16")
+  std::string StgType;       ///< GDAL's name of the band's data type ("Float64", "Int16"); "Int8"
+                             ///< for Byte cells GDAL reads as signed
+  long LngBands = 1;         ///< the raster's number of bands
   long LngBlockColumns = 0;  ///< the band's natural block: columns
   long LngBlockRows = 0;     ///< and rows (1 for a raster stored in strips of one row)
   std::string StgCrsName;    ///< the coordinate system's name; empty when it has none
@@ -97,6 +99,10 @@ bool RasterTypeOf(const std::string& StgName, TRasterType& Type);
 
 /// Returns GDAL's name of the type.
 const char* RasterTypeName(TRasterType Type);
+
+/// Returns whether a cell of the type holds the value exactly (NaN and the infinities: the
+/// floating-point types).
+bool TypeHolds(TRasterType Type, double DblValue);
 
 /// How a map goes out as a raster.
 struct TRasterTarget {
@@ -177,7 +183,8 @@ void CheckFitsType(const TMap& Map, double DblNoData, TRasterType Type,
 /// format may write further files named after it.
 class TRasterRowWriter {
  public:
-  /// Creates the raster at the path, which GDAL creates or truncates.
+  /// Creates the raster at the path, which GDAL creates or truncates, with IntBands bands:
+  /// Write takes the rows of band 1, then those of band 2, and so on.
   /// Throws, as std::string with the output's name O: the failures of CheckRasterTarget;
   /// "O: GDAL does not understand the coordinate system of F" (F the target's StgCrsOrigin);
   /// "Unable to write file O: " and GDAL's message when GDAL fails (the path in it given as O);
@@ -185,13 +192,14 @@ class TRasterRowWriter {
   /// coordinate system of F" or "the NODATA_value V" when the format refuses one without a
   /// message.
   TRasterRowWriter(const TGridLayout& Layout, const TRasterTarget& Target,
-                   const std::string& StgPath, const std::string& StgOutput);
+                   const std::string& StgPath, const std::string& StgOutput, int IntBands = 1);
   ~TRasterRowWriter();
   TRasterRowWriter(const TRasterRowWriter&) = delete;
   TRasterRowWriter& operator=(const TRasterRowWriter&) = delete;
 
   /// Writes LngRows rows after those written, RowAt(k) holding the k-th of them.
-  /// Throws "Unable to write file O: " and GDAL's message.
+  /// Throws "Unable to write file O: " and GDAL's message, and "Every row is written in
+  /// TRasterRowWriter::Write" past the last row of the last band.
   void Write(const std::function<const double*(std::size_t)>& RowAt, std::size_t LngRows);
 
   /// Completes the raster once every row is written: its last blocks, or its copy, go to the

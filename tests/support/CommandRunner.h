@@ -49,7 +49,9 @@ class TCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* PtrInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-    MbrPathWork = fs::path(TESSGRID_BINARY_DIR) / "command_work" / PtrInfo->name();
+    // The suite's name too: two suites may hold tests of one name, and ctest runs them at once.
+    MbrPathWork = fs::path(TESSGRID_BINARY_DIR) / "command_work" / PtrInfo->test_suite_name() /
+                  PtrInfo->name();
     fs::remove_all(MbrPathWork);
     fs::create_directories(MbrPathWork);
   }

@@ -3,7 +3,7 @@ as os.PathLike, Grids, arrays and xarray DataArrays), calls the extension module
 back what the arguments ask for: a DataArray for DataArrays, float32 cells for float32 cells."""
 
 import os
-from typing import Any, Dict, Mapping, Optional, Sequence, Union
+from typing import Any, Dict, Mapping, Optional, Sequence, Tuple, Union
 
 import numpy
 
@@ -298,11 +298,33 @@ def extract(grid: GridLike, xmin: float, ymin: float, xmax: float, ymax: float, 
     return _result(result, [source], dtype)
 
 
+_BANDS = """
+
+A grid may also be a file: A="dem.tif" reads band 1 of it, and a (path, band)
+tuple reads that band, so that bands of one raster meet in one expression:
+calc("(B - A) / (B + A)", A=("f.tif", 1), B=("f.tif", 2)). Files are read as
+tessgrid.read reads them."""
+
+
+def _file_grid(value, name):
+    """A grid argument that names a file, read: a path (band 1) or a (path, band) tuple; any other
+    value as it is."""
+    if isinstance(value, (str, os.PathLike)):
+        return read(value)
+    if isinstance(value, tuple) and len(value) == 2 and isinstance(value[0], (str, os.PathLike)):
+        band = value[1]
+        if isinstance(band, bool) or not isinstance(band, int):
+            raise Error("%s=(path, band) takes a whole band number, not %r" % (name, band))
+        return read(value[0], band=band)
+    return value
+
+
 if hasattr(_tessgrid, "calc"):
-    @_documented(_tessgrid.calc, _ARRAYS)
+    @_documented(_tessgrid.calc, _ARRAYS + _BANDS)
     def calc(expr: str, *, nodata: Optional[float] = None, threads: Optional[int] = None,
-             dtype: DType = None, **grids: GridLike) -> Any:
-        inputs = [_Input(value, name, nodata) for name, value in grids.items()]
+             dtype: DType = None,
+             **grids: Union[GridLike, PathLike, Tuple[PathLike, int]]) -> Any:
+        inputs = [_Input(_file_grid(value, name), name, nodata) for name, value in grids.items()]
         values: Dict[str, Any] = {i.name: i.value for i in inputs}
         return _result(_tessgrid.calc(expr, nodata=nodata, threads=threads, **values), inputs,
                        dtype)

@@ -25,7 +25,7 @@ class RasterChunksTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const auto* PtrInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-    MbrPathWork = fs::path(TESSGRID_BINARY_DIR) / "raster_work" / PtrInfo->name();
+    MbrPathWork = fs::path(TESSGRID_BINARY_DIR) / "raster_work" / "chunks" / PtrInfo->name();
     fs::remove_all(MbrPathWork);
     fs::create_directories(MbrPathWork);
     MbrTarget.StgFormat = "GTiff";
