@@ -25,21 +25,29 @@ TGridHeader HeaderOf(const TInputGrid& Grid) {
   return Header;
 }
 
-// Throws ToLibraryNoData's failure for the first -9999 data cell of the input, if any, without
+// Throws ToLibraryNoData's failure for the first -9999 data cell of the cells, if any, without
 // changing a cell: the library path meets it before it compares the grids.
-void CheckNoDataHeld(const TMemoryInput& Input) {
-  const TInputGrid& Grid = Input.Grid;
+template <typename TCell>
+void CheckNoDataHeld(const TInputGrid& Grid, const TCell* PtrFirst) {
   if (Grid.DblNoData == kDblLibraryNoData) {
     return;
   }
   const std::size_t LngColumns = static_cast<std::size_t>(Grid.LngColumns);
   for (std::size_t LngRow = 0; LngRow < static_cast<std::size_t>(Grid.LngRows); ++LngRow) {
-    const double* const PtrRow = Input.PtrFirst + LngRow * LngColumns;
+    const TCell* const PtrRow = PtrFirst + LngRow * LngColumns;
     for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
       if (PtrRow[LngColumn] == kDblLibraryNoData) {
         FailNoDataHeld(Grid, LngRow, LngColumn);
       }
     }
+  }
+}
+
+void CheckNoDataHeld(const TMemoryInput& Input) {
+  if (Input.PtrFirst != nullptr) {
+    CheckNoDataHeld(Input.Grid, Input.PtrFirst);
+  } else {
+    CheckNoDataHeld(Input.Grid, Input.PtrFirst32);
   }
 }
 
@@ -56,6 +64,14 @@ bool PairsCellForCell(const std::vector<const TInputGrid*>& VecGrids) {
 
 void RunInMemory(TCellRule& Rule, const std::vector<TMemoryInput>& VecInputs, long LngThreads,
                  double* PtrOut, double DblNoData, const std::string& StgOutput) {
+  const std::size_t LngColumns =
+      VecInputs.empty() ? 0 : static_cast<std::size_t>(VecInputs.front().Grid.LngColumns);
+  TMemoryRowSink Sink(PtrOut, LngColumns);
+  RunInMemory(Rule, VecInputs, LngThreads, Sink, DblNoData, StgOutput);
+}
+
+void RunInMemory(TCellRule& Rule, const std::vector<TMemoryInput>& VecInputs, long LngThreads,
+                 TRowSink& Sink, double DblNoData, const std::string& StgOutput) {
   std::vector<TInputGrid> VecGrids;
   std::vector<const TInputGrid*> VecGridPtrs;
   std::vector<std::string> VecNames;
@@ -78,13 +94,15 @@ void RunInMemory(TCellRule& Rule, const std::vector<TMemoryInput>& VecInputs, lo
   std::size_t LngNext = 0;
   const TRowSourceOpener Opener = [&](const std::string&) -> std::unique_ptr<TRowSource> {
     const TMemoryInput& Input = VecInputs[LngNext++];
+    if (Input.PtrFirst == nullptr) {
+      return std::make_unique<TFloat32RowSource>(HeaderOf(Input.Grid), Input.PtrFirst32);
+    }
     return std::make_unique<TMemoryRowSource>(HeaderOf(Input.Grid), Input.PtrFirst);
   };
   TSeriesStream Stream(VecNames, TGridHeaderMode::kStrict, LngThreads,
                        TSeriesStream::kLngSeriesBudget, Opener);
   Stream.ReadHeaders();
   TCellWiseCombiner Combiner(VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData});
-  TMemoryRowSink Sink(PtrOut, static_cast<std::size_t>(VecGrids.front().LngColumns));
   Stream.Run(Combiner, &Sink);
   Combiner.ThrowHeld();
 }

@@ -8,15 +8,18 @@
 #include <vector>
 
 #include "engine/CellRule.h"
+#include "engine/Engine.h"
 #include "engine/NoDataModel.h"
 
 namespace tessgrid::detail {
 
 /// An input grid in memory: what it states, and its rows one after the other from PtrFirst
-/// (Grid.LngRows rows of Grid.LngColumns cells), which the run only reads.
+/// (Grid.LngRows rows of Grid.LngColumns cells), which the run only reads; or, for float32
+/// cells, from PtrFirst32, widened a window of rows at a time as the run reads them.
 struct TMemoryInput {
   TInputGrid Grid;
   const double* PtrFirst = nullptr;
+  const float* PtrFirst32 = nullptr;  ///< used where PtrFirst is null
 };
 
 /// Returns whether a run over the grids pairs their cells as the library's operations on their
@@ -35,6 +38,12 @@ bool PairsCellForCell(const std::vector<const TInputGrid*>& VecGrids);
 /// "<output>: the result holds <v> at row <r>, column <c>, ..." with StgOutput as the output.
 void RunInMemory(TCellRule& Rule, const std::vector<TMemoryInput>& VecInputs, long LngThreads,
                  double* PtrOut, double DblNoData, const std::string& StgOutput);
+
+/// RunInMemory with the result rows, each holding DblNoData where it is no-data, handed to the
+/// sink in row order instead; a failure the sink throws comes after the inputs' and
+/// CheckDataKept's and before ToDeclaredNoData's.
+void RunInMemory(TCellRule& Rule, const std::vector<TMemoryInput>& VecInputs, long LngThreads,
+                 TRowSink& Sink, double DblNoData, const std::string& StgOutput);
 
 }  // namespace tessgrid::detail
 
