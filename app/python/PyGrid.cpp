@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/MemoryRows.h"
 #include "io/GridReader.h"
 #include "io/GridWriter.h"
 #include "io/Threads.h"
@@ -25,28 +26,10 @@ namespace {
 
 // Refuses a float32 grid whose no-data value no float32 cell could equal.
 void CheckFloat32NoData(const TPyGrid& Grid) {
-  if (!std::isnan(Grid.DblNoData) &&
-      static_cast<double>(static_cast<float>(Grid.DblNoData)) != Grid.DblNoData) {
+  if (!Float32NoData(Grid.DblNoData)) {
     Fail(Grid.StgName + ": the nodata value " + NumberWords(Grid.DblNoData) +
          " is not a float32 number; a float32 grid needs one, such as -9999 or nan");
   }
-}
-
-// Returns the first column of the row whose cell float32 cannot hold as it holds it: a finite
-// cell beyond float32's range, or a data cell that rounds to the no-data value; or -1.
-long NarrowRow(const double* PtrIn, float* PtrOut, std::size_t LngColumns, double DblNoData) {
-  const bool BlnNaNNoData = std::isnan(DblNoData);
-  const float FltNoData = static_cast<float>(DblNoData);
-  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
-    const double DblCell = PtrIn[LngColumn];
-    const float FltCell = static_cast<float>(DblCell);
-    PtrOut[LngColumn] = FltCell;
-    const bool BlnNoData = DblCell == DblNoData || (BlnNaNNoData && std::isnan(DblCell));
-    if (!BlnNoData && ((std::isinf(FltCell) && std::isfinite(DblCell)) || FltCell == FltNoData)) {
-      return static_cast<long>(LngColumn);
-    }
-  }
-  return -1;
 }
 
 bool IsNameCharacter(char ChrAt) {
@@ -188,6 +171,22 @@ TPyGrid WidenedGrid(const TPyGrid& Grid) {
   return Wide;
 }
 
+void FailNarrowed(const std::string& StgName, long LngRow, long LngColumn, double DblCell,
+                  double DblNoData) {
+  const std::string StgCell = StgName + ": the cell at row " + std::to_string(LngRow) +
+                              ", column " + std::to_string(LngColumn) + " holds " +
+                              NumberWords(DblCell);
+  if (std::isinf(static_cast<float>(DblCell))) {
+    Fail(StgCell + ", which does not fit float32 (at most " +
+         NumberWords(std::numeric_limits<float>::max()) + " in magnitude)");
+  }
+  Fail(StgCell + ", which float32 cannot tell from the nodata value " + NumberWords(DblNoData));
+}
+
+bool Float32NoData(double DblNoData) {
+  return std::isnan(DblNoData) || static_cast<double>(static_cast<float>(DblNoData)) == DblNoData;
+}
+
 TPyGrid NarrowedGrid(const TPyGrid& Grid) {
   CheckFloat32NoData(Grid);
   if (Grid.OptCells32) {
@@ -210,16 +209,8 @@ TPyGrid NarrowedGrid(const TPyGrid& Grid) {
     }
   }
   if (LngFailedRow >= 0) {
-    const double DblCell = Grid.Row(LngFailedRow)[LngFailedColumn];
-    const std::string StgCell = Grid.StgName + ": the cell at row " + std::to_string(LngFailedRow) +
-                                ", column " + std::to_string(LngFailedColumn) + " holds " +
-                                NumberWords(DblCell);
-    if (std::isinf(static_cast<float>(DblCell))) {
-      Fail(StgCell + ", which does not fit float32 (at most " +
-           NumberWords(std::numeric_limits<float>::max()) + " in magnitude)");
-    }
-    Fail(StgCell + ", which float32 cannot tell from the nodata value " +
-         NumberWords(Grid.DblNoData));
+    FailNarrowed(Grid.StgName, LngFailedRow, LngFailedColumn,
+                 Grid.Row(LngFailedRow)[LngFailedColumn], Grid.DblNoData);
   }
   Narrow.ArrCells = py::array_t<double>(std::vector<py::ssize_t>{0, 0});
   Narrow.OptCells32 = std::move(ArrNarrow);
@@ -267,11 +258,24 @@ TGridHeader HeaderOf(const TPyGrid& Grid) {
   return Header;
 }
 
-TPyGrid GridArgument(py::handle Object, const std::string& StgName,
-                     std::optional<double> OptNoData) {
+TPyGrid GridArgument(py::handle Object, const std::string& StgName, std::optional<double> OptNoData,
+                     bool BlnKeepFloat32) {
   TPyGrid Grid;
   if (py::isinstance<TPyGrid>(Object)) {
-    Grid = WidenedGrid(Object.cast<TPyGrid>());
+    Grid = BlnKeepFloat32 ? Object.cast<TPyGrid>() : WidenedGrid(Object.cast<TPyGrid>());
+  } else if (BlnKeepFloat32 && CellTypeOfArray(Object) == TCellType::kFloat32 &&
+             !py::isinstance(Object, py::module_::import("numpy.ma").attr("MaskedArray"))) {
+    // The no-data value goes unchecked: one no float32 cell equals marks no cell, as it would
+    // once the cells were widened.
+    auto ArrCells = py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(Object);
+    if (!ArrCells || ArrCells.ndim() != 2) {
+      PyErr_Clear();
+      Fail(StgName + " must be a 2-D array of numbers");
+    }
+    Grid.ArrCells = py::array_t<double>(std::vector<py::ssize_t>{0, 0});
+    Grid.OptCells32 = ArrCells;
+    Grid.DblNoData = OptNoData.value_or(kDblLibraryNoData);
+    Grid.StgName = StgName;
   } else {
     Grid.DblNoData = OptNoData.value_or(kDblLibraryNoData);
     Grid.ArrCells = CellsOf(Object, StgName, Grid.DblNoData);

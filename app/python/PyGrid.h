@@ -101,17 +101,28 @@ TPyGrid WidenedGrid(const TPyGrid& Grid);
 /// value.
 TPyGrid NarrowedGrid(const TPyGrid& Grid);
 
+/// Returns whether float32 cells can hold the no-data value: NaN, or a float32 number.
+bool Float32NoData(double DblNoData);
+
+/// Throws NarrowedGrid's failure for the cell DblCell at the row and column of the grid StgName,
+/// which declares DblNoData: the cell does not fit float32, or rounds to the no-data value.
+[[noreturn]] void FailNarrowed(const std::string& StgName, long LngRow, long LngColumn,
+                               double DblCell, double DblNoData);
+
 /// Returns the header the grid would be written with.
 TGridHeader HeaderOf(const TPyGrid& Grid);
 
 /// Returns an argument of an operation as a float64 grid: a Grid as it is (its declared no-data
 /// value; a float32 one widened), or an array (see CellsOf) at corner (0, 0) with cell size 1,
-/// declaring OptNoData or -9999.
+/// declaring OptNoData or -9999. With BlnKeepFloat32, a float32 Grid and a float32 array that is
+/// not masked keep their float32 cells, shared as they are, for an operation that widens them
+/// a block at a time.
 /// The name stands for a plain array in the no-data model's messages. Throws the failures of
-/// CellsOf, then "<name> has no cells (<rows> x <columns>); an operation needs one row and one
-/// column or more" for an empty Grid or array, at once, whatever its other dimension.
-TPyGrid GridArgument(py::handle Object, const std::string& StgName,
-                     std::optional<double> OptNoData);
+/// CellsOf ("<name> must be a 2-D array of numbers"), then "<name> has no cells (<rows> x
+/// <columns>); an operation needs one row and one column or more" for an empty Grid or array, at
+/// once, whatever its other dimension.
+TPyGrid GridArgument(py::handle Object, const std::string& StgName, std::optional<double> OptNoData,
+                     bool BlnKeepFloat32 = false);
 
 /// Returns what the grid states, as the tool's no-data model takes an input file.
 TInputGrid DescribeGrid(const TPyGrid& Grid);

@@ -1,21 +1,19 @@
 // app/tool/CalcCommand.cpp - calc: a cell-wise expression over up to 26 aligned grids, A to Z.
-// engine/Expression.h parses and evaluates the expression; inputs that share one grid stream
+// engine/CalcOperation.h composes it; inputs that share one grid stream its rule
 // (app/tool/CellWiseStream.h), others are read whole by the frame (app/tool/ToolFrame.h).
 #include <array>
 #include <limits>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/ToolFrame.h"
+#include "engine/CalcOperation.h"
 #include "engine/Expression.h"
 #include "engine/ExpressionRange.h"
-#include "engine/ExpressionRows.h"
 #include "io/Threads.h"
 #include "model/Fail.h"
-#include "ops/TMapTools.h"
 
 namespace tessgrid::detail {
 
@@ -56,93 +54,16 @@ TExpression ParseExpression(const TCalcArguments& Args) {
   }
 }
 
-// Fills the result on ThreadCount() threads (see EvaluateRows).
-// Throws "the result at row <r>, column <c> comes to -9999, ..." (see CheckDataKept) for the
-// first data cell, in row order, whose result is the library's no-data value.
-void Evaluate(const TExpression& Expression, const std::array<const TMap*, kLngLetters>& ArrMaps,
-              TMap& Result) {
-  const TLostCell Lost = EvaluateRows(
-      Expression, Result.MbrLngYDim, Result.MbrLngXDim, kDblLibraryNoData, ThreadCount(),
-      [&](long LngRow, std::array<const double*, kLngLetters>& ArrRows, double*& PtrOut) {
-        const std::size_t LngR = static_cast<std::size_t>(LngRow);
-        for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
-          ArrRows[LngI] = ArrMaps[LngI] ? ArrMaps[LngI]->MbrVecValues[LngR].data() : nullptr;
-        }
-        PtrOut = Result.MbrVecValues[LngR].data();
-      });
-  if (Lost.LngRow >= 0) {
-    FailDataLost(static_cast<std::size_t>(Lost.LngRow), static_cast<std::size_t>(Lost.LngColumn));
-  }
-}
-
-// The expression over the streamed rows: each worker evaluates through an evaluator of its own,
-// made when it first takes a row.
-class TCalcRule final : public TCellRule {
- public:
-  TCalcRule(const TExpression& Expression, const TCalcArguments& Args)
-      : MbrExpression(Expression), MbrVecEvaluators(static_cast<std::size_t>(ThreadCount())) {
-    for (std::size_t LngI = 0, LngInput = 0; LngI < kLngLetters; ++LngI) {
-      MbrArrInputs[LngI] = Args.ArrGrids[LngI].empty() ? kLngNone : LngInput++;
-    }
-  }
-
-  std::size_t FewestInputs() const override { return 1; }
-
-  long Row(long LngWorker, std::size_t, const double* const* PtrRows, std::size_t,
-           std::size_t LngColumns, double* PtrOut) override {
-    std::unique_ptr<TExpression::TEvaluator>& PtrEvaluator =
-        MbrVecEvaluators[static_cast<std::size_t>(LngWorker)];
-    std::array<const double*, kLngLetters> ArrRows{};
-    for (std::size_t LngI = 0; LngI < kLngLetters; ++LngI) {
-      ArrRows[LngI] = MbrArrInputs[LngI] == kLngNone ? nullptr : PtrRows[MbrArrInputs[LngI]];
-    }
-    if (!PtrEvaluator) {
-      PtrEvaluator = MbrExpression.NewEvaluator();
-    }
-    return PtrEvaluator->EvaluateRow(ArrRows, PtrOut, static_cast<long>(LngColumns),
-                                     kDblLibraryNoData);
-  }
-
- private:
-  static constexpr std::size_t kLngNone = kLngLetters;
-
-  const TExpression& MbrExpression;
-  std::array<std::size_t, kLngLetters> MbrArrInputs{};  ///< input of variable A + i, or kLngNone
-  std::vector<std::unique_ptr<TExpression::TEvaluator>> MbrVecEvaluators;  ///< one per worker
-};
-
-// --by-index lets grids on different places through; calc still pairs cells by column and row.
-void CheckSameSize(const std::vector<std::unique_ptr<TMap>>& VecMaps,
-                   const std::vector<std::string>& VecNames) {
-  for (std::size_t LngI = 1; LngI < VecMaps.size(); ++LngI) {
-    for (const auto& [PtrEntry, LngFirst, LngOther] :
-         {std::tuple{"ncols", VecMaps[0]->MbrLngXDim, VecMaps[LngI]->MbrLngXDim},
-          std::tuple{"nrows", VecMaps[0]->MbrLngYDim, VecMaps[LngI]->MbrLngYDim}}) {
-      if (LngFirst != LngOther) {
-        Fail("grids are not the same size: " + VecNames[0] + " and " + VecNames[LngI] +
-             " differ in " + PtrEntry + " (" + std::to_string(LngFirst) + " vs " +
-             std::to_string(LngOther) + ")");
-      }
-    }
-  }
-}
-
 // Evaluates the expression over the loaded grids, in the order of the letters given.
 std::unique_ptr<TMap> EvaluateLoaded(const TExpression& Expression, const TCalcArguments& Args,
                                      std::vector<std::unique_ptr<TMap>> VecMaps,
                                      const std::vector<std::string>& VecNames, TToolRun& Run) {
   Run.CheckAligned(VecNames);
-  CheckSameSize(VecMaps, VecNames);
-  std::array<const TMap*, kLngLetters> ArrMaps{};
-  for (std::size_t LngI = 0, LngLoaded = 0; LngI < kLngLetters; ++LngI) {
-    if (!Args.ArrGrids[LngI].empty()) {
-      ArrMaps[LngI] = VecMaps[LngLoaded++].get();
-    }
+  std::vector<const TMap*> VecMapPtrs;
+  for (const std::unique_ptr<TMap>& PtrMap : VecMaps) {
+    VecMapPtrs.push_back(PtrMap.get());
   }
-  // A copy of the first grid's shape and axes; every cell is overwritten.
-  std::unique_ptr<TMap> PtrResult(TMapTools::Multiply(VecMaps.front().get(), 0.0));
-  Evaluate(Expression, ArrMaps, *PtrResult);
-  return PtrResult;
+  return CalcOfMaps(Expression, GivenLetters(Args), VecMapPtrs, VecNames, ThreadCount());
 }
 
 // Band k of the output from band k of every input of more than one band; inputs of one band,
@@ -217,7 +138,7 @@ void RunCalc(const TCalcArguments& Args, TToolRun& Run) {
     RunAllBands(Expression, Args, VecNames, VecPinned, Run);
     return;
   }
-  TCalcRule Rule(Expression, Args);
+  TCalcCellRule Rule(Expression, GivenLetters(Args), ThreadCount());
   if (StreamCellWise(Run, VecNames, Args.StgOut, Rule)) {
     return;
   }

@@ -7,6 +7,7 @@ import pathlib
 import pickle
 import subprocess
 import sys
+import tracemalloc
 
 import numpy
 import pytest
@@ -71,6 +72,62 @@ def test_float32_in_keeps_float32_out_unless_dtype_says_otherwise(tmp_path):
     tessgrid.write(tmp_path / "a.asc", grid)
     assert tessgrid.read(tmp_path / "a.asc").dtype == numpy.float64
     assert tessgrid.read(tmp_path / "a.asc", dtype="float32").dtype == numpy.float32
+
+
+def test_calc_over_float32_cells_rounds_its_float64_result_once_without_float64_copies():
+    rng = numpy.random.default_rng(5)
+    # More rows than the engine widens at a time, more columns than a block of the program.
+    a, b, c = (rng.normal(500.0, 300.0, (300, 1100)).astype(numpy.float32) for _ in range(3))
+    a[::7, ::3] = -9999.0
+    c[2::5, 1::4] = numpy.nan
+    wide = [x.astype(numpy.float64) for x in (a, b, c)]
+    with numpy.errstate(invalid="ignore"):
+        value = (wide[0] + wide[1]) * wide[2] / 2
+    expected = numpy.where((a == -9999.0) | ~numpy.isfinite(value), -9999.0, value)
+    # Arrays, Grids and a Grid declaring NaN: the float64 cells, each rounded once to float32.
+    grid_c = tessgrid.Grid(numpy.where(numpy.isnan(c), -9999.0, c).astype(numpy.float32))
+    for kwargs in (dict(A=a, B=b, C=c), dict(A=tessgrid.Grid(a), B=b, C=grid_c)):
+        result = tessgrid.calc("(A + B) * C / 2", **kwargs)
+        assert result.dtype == numpy.float32
+        assert numpy.array_equal(numpy.asarray(result), expected.astype(numpy.float32))
+    declared_nan = tessgrid.Grid(numpy.where(a == -9999.0, numpy.nan, a).astype(numpy.float32),
+                                 nodata=numpy.nan)
+    result = tessgrid.calc("(A + B) * C / 2", A=declared_nan, B=b, C=grid_c, nodata=-1.0)
+    assert numpy.array_equal(numpy.asarray(result),
+                             numpy.where(expected == -9999.0, -1.0, expected).astype(numpy.float32))
+    # A float64 input gives float64, dtype= float32 the same cells rounded.
+    mixed = tessgrid.calc("(A + B) * C / 2", A=wide[0], B=b, C=c)
+    assert mixed.dtype == numpy.float64 and numpy.array_equal(numpy.asarray(mixed), expected)
+    assert numpy.array_equal(numpy.asarray(tessgrid.calc("(A + B) * C / 2", A=wide[0], B=b, C=c,
+                                                         dtype="float32")),
+                             expected.astype(numpy.float32))
+    # The float32 result is the only array made: the inputs are widened a few rows at a time.
+    tracemalloc.start()
+    try:
+        tessgrid.calc("(A + B) * C / 2", A=a, B=b, C=c)
+        peak = tracemalloc.get_traced_memory()[1]
+    finally:
+        tracemalloc.stop()
+    assert peak < a.nbytes + 65536
+    # Failures keep their order: the run's own (a lost cell, here in row 5) before a cell float32
+    # cannot hold (row 0), and that before a nodata value float32 cannot hold.
+    big = numpy.ones((8, 3), numpy.float32)
+    big[0, 1] = 3e30
+    lost = big.copy()
+    lost[5, 2] = -9998.0
+    cases = [
+        (lambda: tessgrid.calc("A * 1e10", A=big),
+         "result: the cell at row 0, column 1 holds %r, which does not fit float32 (at most "
+         "3.4028234663852886e+38 in magnitude)" % (float(big[0, 1]) * 1e10)),
+        (lambda: tessgrid.calc("A < -9000 ? A - 1 : A * 1e10", A=lost),
+         "the result at row 5, column 2 comes to -9999, which the library's operations take for "
+         "no-data; tessgrid cannot keep it as data"),
+        (lambda: tessgrid.calc("A * 2", A=big, nodata=0.1),
+         "result: the nodata value 0.1 is not a float32 number; a float32 grid needs one, such as "
+         "-9999 or nan"),
+    ]
+    for call, message in cases:
+        assert message_of(call) == message
 
 
 def test_grids_state_their_georeference_pickle_and_deep_copy():

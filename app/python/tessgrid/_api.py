@@ -52,7 +52,7 @@ def _result(result, inputs, dtype):
     """The operation's Grid as the inputs ask: float32 when every input holds float32 (or as
     dtype= says), a DataArray when any input is one."""
     if dtype is None:
-        if all(i.float32 for i in inputs):
+        if all(i.float32 for i in inputs) and result.dtype != _FLOAT32:
             result = result.astype("float32")
     else:
         try:
@@ -68,6 +68,13 @@ def _result(result, inputs, dtype):
     if numpy.isnan(result.nodata):
         place.encoded_nodata = _xr.georeference(source).encoded_nodata
     return _xr.dataarray(numpy.asarray(result), place)
+
+
+def _names_float32(dtype):
+    try:
+        return numpy.dtype(dtype) == _FLOAT32
+    except TypeError:
+        return False
 
 
 def _edges(extent):
@@ -326,6 +333,10 @@ if hasattr(_tessgrid, "calc"):
              **grids: Union[GridLike, PathLike, Tuple[PathLike, int]]) -> Any:
         inputs = [_Input(_file_grid(value, name), name, nodata) for name, value in grids.items()]
         values: Dict[str, Any] = {i.name: i.value for i in inputs}
-        return _result(_tessgrid.calc(expr, nodata=nodata, threads=threads, **values), inputs,
+        # A float32 result is rounded into its array as its rows are computed, with no float64
+        # copy; any other dtype= is left to _result, which refuses it in its turn.
+        single = all(i.float32 for i in inputs) if dtype is None else _names_float32(dtype)
+        return _result(_tessgrid.calc(expr, nodata=nodata, threads=threads,
+                                      dtype="float32" if single else None, **values), inputs,
                        dtype)
 
