@@ -33,6 +33,7 @@ class TCalcCellRule final : public TCellRule {
   std::size_t FewestInputs() const override { return 1; }
   long Row(long LngWorker, std::size_t LngRow, const double* const* PtrRows, std::size_t LngInputs,
            std::size_t LngColumns, double* PtrOut) override;
+  bool WritesFiniteRows() const override { return true; }
 
  private:
   static constexpr std::size_t kLngNone = kLngExpressionLetters;

@@ -21,6 +21,9 @@ class TCellRule {
   /// library path would fail CheckDataKept on, or -1. Throws the rule's own failures.
   virtual long Row(long LngWorker, std::size_t LngRow, const double* const* PtrRows,
                    std::size_t LngInputs, std::size_t LngColumns, double* PtrOut) = 0;
+  /// Returns whether Row writes every result that is not finite as -9999 itself, so that a
+  /// result declaring -9999 takes its rows as they are.
+  virtual bool WritesFiniteRows() const { return false; }
 };
 
 }  // namespace tessgrid::detail

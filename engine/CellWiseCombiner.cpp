@@ -57,7 +57,9 @@ void TCellWiseCombiner::CombineRow(long LngWorker, std::size_t LngRow, const dou
     }
     // The library path meets this only once every cell has passed CheckDataKept: it is kept
     // for the end.
-    const long LngHeld = DeclaredNoDataRow(PtrResult, LngColumns, MbrVecNoData[LngR]);
+    const bool BlnAsTheyAre = MbrVecNoData[LngR] == kDblLibraryNoData && MbrRule.WritesFiniteRows();
+    const long LngHeld =
+        BlnAsTheyAre ? -1 : DeclaredNoDataRow(PtrResult, LngColumns, MbrVecNoData[LngR]);
     if (LngHeld >= 0) {
       Keep(MbrVecHeld[LngR], LngR, LngRow, static_cast<std::size_t>(LngHeld), 0.0);
       continue;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <memory>
 #include <sstream>
 
@@ -182,14 +183,28 @@ void CheckDataKept(const std::vector<const TMap*>& VecInputs, const TMap& Result
 }
 
 long DeclaredNoDataRow(double* PtrCells, std::size_t LngColumns, double DblNoData) {
-  const bool BlnNaN = std::isnan(DblNoData);
-  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
-    double& DblCell = PtrCells[LngColumn];
-    if (DblCell == kDblLibraryNoData || !std::isfinite(DblCell)) {
-      DblCell = DblNoData;
-    } else if (!BlnNaN && DblCell == DblNoData) {
-      return static_cast<long>(LngColumn);
+  // Only a finite value other than -9999 can be a data cell's: the rare row that holds one takes
+  // the loop that stops there, every other row a loop without a branch, which runs wide.
+  if (std::isfinite(DblNoData) && DblNoData != kDblLibraryNoData) {
+    bool BlnHeld = false;
+    for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+      BlnHeld |= PtrCells[LngColumn] == DblNoData;
     }
+    for (std::size_t LngColumn = 0; BlnHeld && LngColumn < LngColumns; ++LngColumn) {
+      double& DblCell = PtrCells[LngColumn];
+      if (DblCell == kDblLibraryNoData || !std::isfinite(DblCell)) {
+        DblCell = DblNoData;
+      } else if (DblCell == DblNoData) {
+        return static_cast<long>(LngColumn);
+      }
+    }
+  }
+  constexpr double kDblLargest = std::numeric_limits<double>::max();
+  for (std::size_t LngColumn = 0; LngColumn < LngColumns; ++LngColumn) {
+    const double DblCell = PtrCells[LngColumn];
+    // Not finite: NaN and the infinities fail the comparison.
+    const bool BlnNoData = DblCell == kDblLibraryNoData || !(std::fabs(DblCell) <= kDblLargest);
+    PtrCells[LngColumn] = BlnNoData ? DblNoData : DblCell;
   }
   return -1;
 }
