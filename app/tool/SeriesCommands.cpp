@@ -1,19 +1,19 @@
 // app/tool/SeriesCommands.cpp - sum, count, average, minimum, maximum; moving-average, gradients.
 // The aggregates and each window of moving-average are the series operations
 // (engine/SeriesOperation.h), streamed over grids that share one grid (app/tool/CellWiseStream.h),
-// else run on the loaded grids; gradients is one call of TMapTools. The frame is
-// app/tool/ToolFrame.h.
+// else run on the loaded grids as the window operations are (engine/WindowOperation.h). The
+// frame is app/tool/ToolFrame.h.
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/tool/CellWiseStream.h"
-#include "app/tool/PresentGradients.h"
 #include "app/tool/ResultRanges.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/NoDataModel.h"
 #include "engine/SeriesOperation.h"
+#include "engine/WindowOperation.h"
 #include "model/Fail.h"
 #include "ops/SeriesRows.h"
 #include "ops/TMapTools.h"
@@ -35,8 +35,6 @@ struct TSeriesArguments {
 };
 
 using TAggregate = TMap* (*)(std::vector<TMap*>);
-
-using TSeriesOperation = std::vector<TMap*> (*)(std::vector<TMap*>, int);
 
 // A series of grids is paired by column and row; the library counts what it needs in its own
 // words, which a user of the tool would read as off by one.
@@ -166,15 +164,15 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
   });
 }
 
-// PtrZeroRule, when given, is the operation --zero-missing asks for instead.
+// Gradients take --zero-missing for the library's rule.
 void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& StgName,
-                      const std::string& StgSummary, TSeriesOperation PtrOperation,
-                      TSeriesOperation PtrZeroRule, bool BlnWindowsOnTheirFirstMap) {
+                      const std::string& StgSummary, TWindowOperation Operation) {
   auto PtrArgs = std::make_shared<TSeriesArguments>();
+  const bool BlnWindowsOnTheirFirstMap = OnItsWindowsFirstMap(Operation);
   CLI::App* PtrCommand = AddCommand(
       App, Context, StgName, StgSummary,
       "tessgrid-tool " + StgName + " --window 3 m1.asc m2.asc m3.asc m4.asc --outputs outs.txt",
-      [PtrArgs, PtrOperation, PtrZeroRule, BlnWindowsOnTheirFirstMap](TToolRun& Run) {
+      [PtrArgs, Operation, BlnWindowsOnTheirFirstMap](TToolRun& Run) {
         const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
         Run.SetResultRange(FractionOfInputs());
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
@@ -188,15 +186,9 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
         }
         std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(PtrArgs->VecIns);
         Run.CheckAligned(PtrArgs->VecIns);
-        const TSeriesOperation PtrRun = PtrArgs->BlnZeroMissing ? PtrZeroRule : PtrOperation;
-        const std::vector<std::unique_ptr<TMap>> VecResults =
-            tessgrid::Own(PtrRun(tessgrid::Borrow(VecMaps), PtrArgs->IntWindow));
-        // A window's average is -9999 only where one of its grids has no data; a slope is
-        // no-data where too few values are present.
-        for (std::size_t LngI = 0; BlnWindowsOnTheirFirstMap && LngI < VecResults.size(); ++LngI) {
-          CheckDataKept(ConstMaps(VecMaps, LngI, static_cast<std::size_t>(PtrArgs->IntWindow)),
-                        *VecResults[LngI]);
-        }
+        const std::vector<std::unique_ptr<TMap>> VecResults = WindowsOfMaps(
+            PtrArgs->BlnZeroMissing ? TWindowOperation::kGradientsZeroMissing : Operation,
+            tessgrid::Borrow(VecMaps), PtrArgs->IntWindow);
         VecMaps.clear();
         if (VecResults.size() != VecOutputs.size()) {
           Fail(PtrArgs->StgOutputs + " names " + std::to_string(VecOutputs.size()) +
@@ -218,7 +210,7 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
                    "file naming the output grids, one a line, one per window")
       ->required()
       ->type_name("OUTLIST");
-  if (PtrZeroRule != nullptr) {
+  if (Operation == TWindowOperation::kGradients) {
     PtrCommand->add_flag("--zero-missing", PtrArgs->BlnZeroMissing,
                          "the library's zero rule, for series where 0 means missing: a cell that "
                          "is 0 in a window's first grid is no-data, and a 0 in another grid but "
@@ -252,13 +244,13 @@ void AddSeriesCommands(CLI::App& App, TToolContext& Context) {
   AddWindowCommand(App, Context, "moving-average",
                    "the average of every W consecutive aligned grids, one output per window; "
                    "no-data in any grid of a window gives no-data",
-                   TMapTools::MovingAverage, nullptr, true);
+                   TWindowOperation::kMovingAverage);
   AddWindowCommand(App, Context, "gradients",
                    "the least-squares slope over every W + 1 consecutive aligned grids, one output "
                    "each, of each cell's values against the grids' positions; no-data cells are "
                    "left out (a 0 is a value; see --zero-missing) and a cell with fewer than two "
                    "values is no-data",
-                   GradientsOfPresentValues, TMapTools::ValueGradients, false);
+                   TWindowOperation::kGradients);
 }
 
 }  // namespace tessgrid::detail

@@ -1,13 +1,15 @@
-// app/tool/PresentGradients.cpp - GradientsOfPresentValues: every window's slopes a row at a time
-// from the one row kernel LeastSquaresSlopeRow. The contract is in app/tool/PresentGradients.h.
-#include "app/tool/PresentGradients.h"
+// engine/WindowOperation.cpp - the window operations on loaded maps, and gradients' own rule:
+// every window's slopes a row at a time from the one row kernel LeastSquaresSlopeRow. The
+// contracts are in engine/WindowOperation.h.
+#include "engine/WindowOperation.h"
 
 #include <cstddef>
-#include <memory>
 
 #include "engine/NoDataModel.h"
 #include "model/Fail.h"
 #include "model/UnfilledMap.h"
+#include "ops/TMapTools.h"
+#include "tessgrid_owning.h"
 #include "util/LeastSquares.h"
 #include "util/TVectorTools.h"
 
@@ -66,6 +68,37 @@ std::vector<TMap*> GradientsOfPresentValues(std::vector<TMap*> VecMaps, int IntW
     VecHanded.push_back(PtrResult.release());
   }
   return VecHanded;
+}
+
+bool OnItsWindowsFirstMap(TWindowOperation Operation) {
+  return Operation == TWindowOperation::kMovingAverage;
+}
+
+std::vector<std::unique_ptr<TMap>> WindowsOfMaps(TWindowOperation Operation,
+                                                 const std::vector<TMap*>& VecMaps, int IntWindow) {
+  std::vector<std::unique_ptr<TMap>> VecResults;
+  switch (Operation) {
+    case TWindowOperation::kMovingAverage:
+      VecResults = tessgrid::Own(TMapTools::MovingAverage(VecMaps, IntWindow));
+      break;
+    case TWindowOperation::kGradients:
+      VecResults = tessgrid::Own(GradientsOfPresentValues(VecMaps, IntWindow));
+      break;
+    case TWindowOperation::kGradientsZeroMissing:
+      VecResults = tessgrid::Own(TMapTools::ValueGradients(VecMaps, IntWindow));
+      break;
+  }
+  // A window's average is -9999 only where one of its grids has no data; a slope is no-data
+  // where too few values are present.
+  for (std::size_t LngI = 0; OnItsWindowsFirstMap(Operation) && LngI < VecResults.size(); ++LngI) {
+    std::vector<const TMap*> VecWindow;
+    for (std::size_t LngK = LngI;
+         LngK < LngI + static_cast<std::size_t>(IntWindow) && LngK < VecMaps.size(); ++LngK) {
+      VecWindow.push_back(VecMaps[LngK]);
+    }
+    CheckDataKept(VecWindow, *VecResults[LngI]);
+  }
+  return VecResults;
 }
 
 }  // namespace tessgrid::detail
