@@ -23,7 +23,8 @@ namespace py = pybind11;
 /// numpy.asarray(grid) and the operations see the very cells the caller passed (read-only when
 /// the caller's array is) or the reader filled. Cells equal to the declared no-data value (any
 /// NaN, when it is NaN) are no-data. The header numbers are ones the grid reader would take from
-/// a file. Operations read float64 cells only: GridArgument widens a float32 grid for them.
+/// a file. Operations read float64 cells: GridArgument widens a float32 grid for them, except
+/// for calc, which widens a few rows at a time.
 struct TPyGrid {
   py::array_t<double> ArrCells;  ///< 2-D, C-contiguous float64; 0 x 0 for a float32 grid
   std::optional<py::array_t<float>> OptCells32;  ///< a float32 grid's cells, 2-D, C-contiguous
