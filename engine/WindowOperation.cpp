@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "engine/NoDataModel.h"
+#include "engine/SeriesOperation.h"
 #include "model/Fail.h"
 #include "model/UnfilledMap.h"
 #include "ops/TMapTools.h"
@@ -72,6 +73,16 @@ std::vector<TMap*> GradientsOfPresentValues(std::vector<TMap*> VecMaps, int IntW
 
 bool OnItsWindowsFirstMap(TWindowOperation Operation) {
   return Operation == TWindowOperation::kMovingAverage;
+}
+
+std::unique_ptr<TCellRule> WindowCellRule(TWindowOperation Operation, int IntWindow) {
+  // A slope's abscissae are its window's map numbers, which a cell rule is not told, and its
+  // result lies on the first map's grid.
+  if (Operation != TWindowOperation::kMovingAverage || IntWindow < 1) {
+    return nullptr;
+  }
+  return std::make_unique<TSeriesCellRule>(TSeriesOptions{TSeriesRule::kAverage, 0},
+                                           static_cast<std::size_t>(IntWindow));
 }
 
 std::vector<std::unique_ptr<TMap>> WindowsOfMaps(TWindowOperation Operation,

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/CellRule.h"
 #include "model/TMap.h"
 
 namespace tessgrid::detail {
@@ -21,6 +22,11 @@ enum class TWindowOperation {
 
 /// Returns whether result i lies on the grid of map i (a moving average), not of map 0.
 bool OnItsWindowsFirstMap(TWindowOperation Operation);
+
+/// Returns the cell rule of one window of the operation over IntWindow maps, for runs that
+/// stream each window's rows (the average rule of a moving average), or null where the results
+/// need more than the window's rows or IntWindow is below 1; the caller owns it.
+std::unique_ptr<TCellRule> WindowCellRule(TWindowOperation Operation, int IntWindow);
 
 /// Returns the operation's results over every window of IntWindow maps (moving averages) or
 /// IntWindow + 1 maps (gradients), one per window position in order; the caller owns them.

@@ -3,7 +3,6 @@
 // (engine/SeriesOperation.h), streamed over grids that share one grid (app/tool/CellWiseStream.h),
 // else run on the loaded grids as the window operations are (engine/WindowOperation.h). The
 // frame is app/tool/ToolFrame.h.
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -176,12 +175,9 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
         const std::vector<std::string> VecOutputs = ReadNameList(PtrArgs->StgOutputs);
         Run.SetResultRange(FractionOfInputs());
         Run.Prepare(PtrArgs->VecIns, VecOutputs);
-        // A moving average is the average rule over each window: aligned grids stream.
-        TSeriesCellRule Rule({TSeriesRule::kAverage, 0},
-                             static_cast<std::size_t>(std::max(0, PtrArgs->IntWindow)));
-        if (BlnWindowsOnTheirFirstMap && PtrArgs->IntWindow > 0 &&
-            StreamWindows(Run, PtrArgs->VecIns, VecOutputs,
-                          static_cast<std::size_t>(PtrArgs->IntWindow), Rule)) {
+        const std::unique_ptr<TCellRule> PtrRule = WindowCellRule(Operation, PtrArgs->IntWindow);
+        if (PtrRule && StreamWindows(Run, PtrArgs->VecIns, VecOutputs,
+                                     static_cast<std::size_t>(PtrArgs->IntWindow), *PtrRule)) {
           return;
         }
         std::vector<std::unique_ptr<TMap>> VecMaps = Run.LoadAll(PtrArgs->VecIns);
