@@ -5,6 +5,7 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -117,6 +118,65 @@ bool CoversWholeTiles(const TTiffFile& Chunk, const TTiffFile& Raster, long LngR
          (LngLength % LngTileLength == 0 || LngRow + LngLength == LngRasterLength);
 }
 
+// Whether the LngRows x LngColumns cells from PtrFirst, rows LngStride cells apart, are all
+// no-data: GDAL leaves such a tile out of a chunk.
+template <typename TCell>
+bool OnlyNoData(const TCell* PtrFirst, long LngRows, long LngColumns, std::size_t LngStride,
+                double DblNoData) {
+  const bool BlnNaN = std::isnan(DblNoData);
+  for (long LngR = 0; LngR < LngRows; ++LngR) {
+    const TCell* PtrRow = PtrFirst + static_cast<std::size_t>(LngR) * LngStride;
+    for (long LngC = 0; LngC < LngColumns; ++LngC) {
+      const double DblCell = static_cast<double>(PtrRow[LngC]);
+      if (BlnNaN ? !std::isnan(DblCell) : DblCell != DblNoData) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// The check of a chunk just written, in place of decoding it again: every tile that holds a data
+// cell is in the file, whole. Its bytes are then read back where they are placed.
+template <typename TCell>
+void CheckChunkTiles(const std::string& StgChunkPath, const std::string& StgOutput, long LngRows,
+                     long LngColumns, double DblNoData, const TCell* PtrCells) {
+  const std::string StgFailure = "Unable to write file " + StgOutput + ": ";
+  const TTiffFile Chunk(StgChunkPath, "r");
+  if (Chunk.Get() == nullptr) {
+    Fail(StgFailure + Chunk.Message());
+  }
+  std::error_code Error;
+  const std::uintmax_t LngFileSize = std::filesystem::file_size(StgChunkPath, Error);
+  if (Error) {
+    Fail(StgFailure + "the size of " + StgChunkPath + " cannot be read");
+  }
+  const long LngTileWidth = Chunk.Tag(TIFFTAG_TILEWIDTH);
+  const long LngTileLength = Chunk.Tag(TIFFTAG_TILELENGTH);
+  if (TIFFIsTiled(Chunk.Get()) == 0 || LngTileWidth <= 0 || LngTileLength <= 0) {
+    Fail(StgFailure + StgChunkPath + " is not laid out in tiles");
+  }
+  const std::size_t LngStride = static_cast<std::size_t>(LngColumns);
+  for (long LngY = 0; LngY < LngRows; LngY += LngTileLength) {
+    for (long LngX = 0; LngX < LngColumns; LngX += LngTileWidth) {
+      const std::uint32_t LngTile = TIFFComputeTile(Chunk.Get(), static_cast<std::uint32_t>(LngX),
+                                                    static_cast<std::uint32_t>(LngY), 0, 0);
+      const std::uint64_t LngSize = TIFFGetStrileByteCount(Chunk.Get(), LngTile);
+      const std::uint64_t LngEnd = TIFFGetStrileOffset(Chunk.Get(), LngTile) + LngSize;
+      const bool BlnWhole = LngSize > 0 && LngEnd <= LngFileSize;
+      if (!BlnWhole &&
+          (LngSize > 0 ||
+           !OnlyNoData(PtrCells + static_cast<std::size_t>(LngY) * LngStride +
+                           static_cast<std::size_t>(LngX),
+                       std::min(LngTileLength, LngRows - LngY),
+                       std::min(LngTileWidth, LngColumns - LngX), LngStride, DblNoData))) {
+        Fail(StgFailure + StgChunkPath + " lacks the tile at row " + std::to_string(LngY) +
+             ", column " + std::to_string(LngX) + " after GDAL wrote it");
+      }
+    }
+  }
+}
+
 template <typename TCell>
 void WriteChunkOf(const std::string& StgChunkPath, const std::string& StgOutput,
                   const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
@@ -126,7 +186,8 @@ void WriteChunkOf(const std::string& StgChunkPath, const std::string& StgOutput,
   ChunkTarget.StgCrsText.clear();
   const TGridLayout Layout{LngColumns, LngRows, 0.0, 0.0, 1.0, DblNoData};
   CreateRasterForWindows(Layout, ChunkTarget, StgChunkPath, StgOutput);
-  WriteRasterWindow(StgChunkPath, StgOutput, 0, 0, LngRows, LngColumns, PtrCells);
+  WriteRasterWindowUnread(StgChunkPath, StgOutput, LngRows, LngColumns, PtrCells);
+  CheckChunkTiles(StgChunkPath, StgOutput, LngRows, LngColumns, DblNoData, PtrCells);
 }
 
 }  // namespace
@@ -141,6 +202,11 @@ void WriteRasterChunk(const std::string& StgChunkPath, const std::string& StgOut
                       const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
                       const float* PtrCells) {
   WriteChunkOf(StgChunkPath, StgOutput, Target, LngRows, LngColumns, DblNoData, PtrCells);
+}
+
+void CheckRasterChunk(const std::string& StgChunkPath, const std::string& StgOutput, long LngRows,
+                      long LngColumns, double DblNoData, const double* PtrCells) {
+  CheckChunkTiles(StgChunkPath, StgOutput, LngRows, LngColumns, DblNoData, PtrCells);
 }
 
 void PlaceRasterChunk(const std::string& StgChunkPath, const std::string& StgPath,

@@ -12,10 +12,14 @@ namespace tessgrid::detail {
 
 /// Writes LngRows rows of LngColumns cells, row by row from PtrCells, as a GeoTIFF of the
 /// target's type and creation options (so tiled and compressed as the raster it is meant for) at
-/// StgChunkPath, no-data value DblNoData, and reads it back (see WriteRasterWindow). Any number
-/// of processes may write chunks at once: compressing, the costly part of writing, happens here.
+/// StgChunkPath, no-data value DblNoData. Any number of processes may write chunks at once:
+/// compressing, the costly part of writing, happens here. The chunk is not decoded again: each
+/// tile that holds a data cell must be in the file whole (GDAL leaves out tiles of no-data
+/// only), and PlaceRasterChunk reads the bytes back where it places them.
 /// Check the cells against the type first: GDAL would clip and round what does not fit.
-/// Throws the failures of CreateRasterForWindows and WriteRasterWindow, with the output's name.
+/// Throws the failures of CreateRasterForWindows and WriteRasterWindow, with the output's name
+/// O, and "Unable to write file O: K lacks the tile at row R, column C after GDAL wrote it" (K
+/// the chunk's path, R and C the tile's first cell in the chunk).
 void WriteRasterChunk(const std::string& StgChunkPath, const std::string& StgOutput,
                       const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
                       const double* PtrCells);
@@ -24,6 +28,11 @@ void WriteRasterChunk(const std::string& StgChunkPath, const std::string& StgOut
 void WriteRasterChunk(const std::string& StgChunkPath, const std::string& StgOutput,
                       const TRasterTarget& Target, long LngRows, long LngColumns, double DblNoData,
                       const float* PtrCells);
+
+/// The check WriteRasterChunk makes of the chunk it wrote at StgChunkPath from the cells, with its
+/// failures.
+void CheckRasterChunk(const std::string& StgChunkPath, const std::string& StgOutput, long LngRows,
+                      long LngColumns, double DblNoData, const double* PtrCells);
 
 /// Moves the tiles of the chunk WriteRasterChunk wrote into the raster CreateRasterForWindows
 /// made at StgPath, the chunk's top-left cell at (LngRow, LngColumn), a corner of a tile of the

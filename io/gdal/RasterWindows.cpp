@@ -35,10 +35,12 @@ bool SameCell(double DblWritten, double DblRead, GDALDataType Type) {
   return std::memcmp(&DblWritten, &DblRead, sizeof(double)) == 0;
 }
 
-// WriteRasterWindow for cells of either C type: GDAL converts them to the band's type.
+// WriteRasterWindow for cells of either C type: GDAL converts them to the band's type. Without
+// BlnReadBack the window is not read back.
 template <typename TCell>
 void WriteWindowOf(const std::string& StgPath, const std::string& StgOutput, long LngRow,
-                   long LngColumn, long LngRows, long LngColumns, const TCell* PtrCells) {
+                   long LngColumn, long LngRows, long LngColumns, const TCell* PtrCells,
+                   bool BlnReadBack) {
   const GDALDataType BufferType = std::is_same_v<TCell, float> ? GDT_Float32 : GDT_Float64;
   UseGdal();
   TDatasetPtr PtrDataset(
@@ -67,6 +69,9 @@ void WriteWindowOf(const std::string& StgPath, const std::string& StgOutput, lon
   PtrDataset.reset();
   if (CPLGetLastErrorType() == CE_Failure || CPLGetLastErrorType() == CE_Fatal) {
     FailWindowWrite(StgOutput);
+  }
+  if (!BlnReadBack) {
+    return;
   }
   // As every raster output, the window is read back: a write GDAL reports done but that does
   // not hold the cells fails here, while the file is still only a temporary.
@@ -156,12 +161,22 @@ void CreateRasterForWindows(const TGridLayout& Layout, const TRasterTarget& Targ
 
 void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput, long LngRow,
                        long LngColumn, long LngRows, long LngColumns, const double* PtrCells) {
-  WriteWindowOf(StgPath, StgOutput, LngRow, LngColumn, LngRows, LngColumns, PtrCells);
+  WriteWindowOf(StgPath, StgOutput, LngRow, LngColumn, LngRows, LngColumns, PtrCells, true);
 }
 
 void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput, long LngRow,
                        long LngColumn, long LngRows, long LngColumns, const float* PtrCells) {
-  WriteWindowOf(StgPath, StgOutput, LngRow, LngColumn, LngRows, LngColumns, PtrCells);
+  WriteWindowOf(StgPath, StgOutput, LngRow, LngColumn, LngRows, LngColumns, PtrCells, true);
+}
+
+void WriteRasterWindowUnread(const std::string& StgPath, const std::string& StgOutput, long LngRows,
+                             long LngColumns, const double* PtrCells) {
+  WriteWindowOf(StgPath, StgOutput, 0, 0, LngRows, LngColumns, PtrCells, false);
+}
+
+void WriteRasterWindowUnread(const std::string& StgPath, const std::string& StgOutput, long LngRows,
+                             long LngColumns, const float* PtrCells) {
+  WriteWindowOf(StgPath, StgOutput, 0, 0, LngRows, LngColumns, PtrCells, false);
 }
 
 }  // namespace tessgrid::detail

@@ -38,6 +38,14 @@ void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput,
 void WriteRasterWindow(const std::string& StgPath, const std::string& StgOutput, long LngRow,
                        long LngColumn, long LngRows, long LngColumns, const float* PtrCells);
 
+/// WriteRasterWindow of the whole raster from its top-left cell, not read back: for a file whose
+/// tiles the caller checks its own way (io/gdal/RasterChunks.h), GDAL's own failures still
+/// failing it.
+void WriteRasterWindowUnread(const std::string& StgPath, const std::string& StgOutput, long LngRows,
+                             long LngColumns, const double* PtrCells);
+void WriteRasterWindowUnread(const std::string& StgPath, const std::string& StgOutput, long LngRows,
+                             long LngColumns, const float* PtrCells);
+
 }  // namespace tessgrid::detail
 
 #endif  // IO_GDAL_RASTERWINDOWS_H

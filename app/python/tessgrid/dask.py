@@ -264,8 +264,8 @@ def to_raster(array, path, *, nodata=None, xll=None, yll=None, cellsize=None, cr
     no-data value (rioxarray's) or its own, and its no-data cells hold it. `type` (default
     Float32 for float32 cells, else Float64) and `options` are as tessgrid.write takes them for
     a GeoTIFF, with its checks of every cell, chunk by chunk, and of the options before the
-    file is made; TILED=NO is refused. Each chunk is read back once compressed, and its tiles
-    once moved.
+    file is made; TILED=NO is refused. Each chunk's tiles are checked to be in its file whole
+    once compressed, and read back byte for byte once moved.
     """
     path = _api._path(path)
     if not path.lower().endswith((".tif", ".tiff")):

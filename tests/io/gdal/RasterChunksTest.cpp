@@ -31,8 +31,7 @@ class RasterChunksTest : public ::testing::Test {
     MbrTarget.StgFormat = "GTiff";
     MbrTarget.Type = TRasterType::kFloat32;
     MbrTarget.VecOptions = tessgrid::detail::DefaultGeoTiffOptions(TRasterType::kFloat32);
-    // Every cell tells where it is; the north-west quarter is no-data, whole tiles that GDAL
-    // leaves out of a chunk.
+    // Every cell tells where it is; the north-west quarter is no-data, whole tiles of it.
     for (long LngRow = 0; LngRow < kLngRows; ++LngRow) {
       for (long LngColumn = 0; LngColumn < kLngColumns; ++LngColumn) {
         MbrVecCells.push_back(LngRow < 300 && LngColumn < 256
@@ -129,3 +128,36 @@ TEST_F(RasterChunksTest, OnlyChunksOfWholeTilesInTheRastersLayoutMove) {
 }
 
 }  // namespace
+
+TEST_F(RasterChunksTest, AChunkMissingATileOfDataOrCutShortFailsItsCheck) {
+  const std::string StgChunk = Chunk(0, 0, 256, kLngColumns);
+  const std::vector<double> VecCells(MbrVecCells.begin(), MbrVecCells.begin() + 256 * kLngColumns);
+  tessgrid::detail::CheckRasterChunk(StgChunk, "out.tif", 256, kLngColumns, -9999.0,
+                                     VecCells.data());
+  // The file cut short of its last tile's bytes, as a disk that filled up unnoticed leaves it.
+  fs::resize_file(StgChunk, fs::file_size(StgChunk) - 100);
+  EXPECT_TRUE(tessgrid_test::ThrowsMessage(
+      [&]() {
+        tessgrid::detail::CheckRasterChunk(StgChunk, "out.tif", 256, kLngColumns, -9999.0,
+                                           VecCells.data());
+      },
+      "Unable to write file out.tif: " + StgChunk +
+          " lacks the tile at row 0, column 512 after GDAL wrote it",
+      TMessageKind::kString));
+  // A chunk made but never filled holds no tile: only tiles of no-data may be missing.
+  const std::string StgEmpty = (MbrPathWork / "empty.tif").string();
+  tessgrid::detail::CreateRasterForWindows({kLngColumns, 256, 0.0, 0.0, 1.0, -9999.0}, MbrTarget,
+                                           StgEmpty, "out.tif");
+  std::vector<double> VecNoData(VecCells.size(), -9999.0);
+  tessgrid::detail::CheckRasterChunk(StgEmpty, "out.tif", 256, kLngColumns, -9999.0,
+                                     VecNoData.data());
+  VecNoData[10 * kLngColumns + 300] = 1.0;
+  EXPECT_TRUE(tessgrid_test::ThrowsMessage(
+      [&]() {
+        tessgrid::detail::CheckRasterChunk(StgEmpty, "out.tif", 256, kLngColumns, -9999.0,
+                                           VecNoData.data());
+      },
+      "Unable to write file out.tif: " + StgEmpty +
+          " lacks the tile at row 0, column 256 after GDAL wrote it",
+      TMessageKind::kString));
+}
