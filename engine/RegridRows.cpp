@@ -196,6 +196,19 @@ TRegridRowSource::TRegridRowSource(std::unique_ptr<TRowSource> PtrInput, const T
       PartnerIndices(FindPartnerLines(Centres.VecY.data(), Centres.VecY.size(), Edges.VecY.data(),
                                       Edges.VecY.size(), MbrLngInputRows, 'Y'),
                      MbrLngInputRows);
+  // The columns inside the input are one run, since both grids' columns rise eastwards; where
+  // each takes the next input column the run is one copy.
+  while (MbrLngRunFirst < MbrVecColumns.size() && MbrVecColumns[MbrLngRunFirst] < 0) {
+    ++MbrLngRunFirst;
+  }
+  MbrLngRunEnd = MbrLngRunFirst;
+  MbrBlnStraight = true;
+  while (MbrLngRunEnd < MbrVecColumns.size() && MbrVecColumns[MbrLngRunEnd] >= 0) {
+    MbrBlnStraight =
+        MbrBlnStraight && (MbrLngRunEnd == MbrLngRunFirst ||
+                           MbrVecColumns[MbrLngRunEnd] == MbrVecColumns[MbrLngRunEnd - 1] + 1);
+    ++MbrLngRunEnd;
+  }
   const long LngFit = static_cast<long>(
       kLngBufferBytes /
       (sizeof(double) * static_cast<std::size_t>(std::max(1L, MbrLngInputColumns))));
@@ -232,18 +245,9 @@ void TRegridRowSource::ReadRows(long LngFirst, long LngCount,
                                 const std::function<double*(long)>& RowAt) {
   const std::size_t LngColumns = MbrVecColumns.size();
   const double DblNoData = MbrHeader.DblNoData;
-  // The columns inside the input are one run, since both grids' columns rise eastwards; where
-  // they follow one another the run is one copy.
-  const auto ItFirst =
-      std::find_if(MbrVecColumns.begin(), MbrVecColumns.end(), [](long LngC) { return LngC >= 0; });
-  const std::size_t LngRunFirst = static_cast<std::size_t>(ItFirst - MbrVecColumns.begin());
-  std::size_t LngRunEnd = LngRunFirst;
-  while (LngRunEnd < LngColumns && MbrVecColumns[LngRunEnd] >= 0) {
-    ++LngRunEnd;
-  }
-  const bool BlnStraight =
-      LngRunEnd > LngRunFirst && MbrVecColumns[LngRunEnd - 1] - MbrVecColumns[LngRunFirst] ==
-                                     static_cast<long>(LngRunEnd - LngRunFirst - 1);
+  const std::size_t LngRunFirst = MbrLngRunFirst;
+  const std::size_t LngRunEnd = MbrLngRunEnd;
+  const bool BlnStraight = MbrBlnStraight;
   const long* const PtrColumns = MbrVecColumns.data();
   long LngLastInput = -1;
   const double* PtrLast = nullptr;

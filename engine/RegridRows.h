@@ -97,6 +97,9 @@ class TRegridRowSource final : public TRowSource {
   std::vector<long> MbrVecRows;             ///< input row of each target row, or -1
   long MbrLngInputColumns;                  ///< cells of an input row
   long MbrLngInputRows;                     ///< rows of the input
+  std::size_t MbrLngRunFirst = 0;           ///< first target column inside the input
+  std::size_t MbrLngRunEnd = 0;             ///< one past the last; none inside when equal
+  bool MbrBlnStraight = false;              ///< the run takes consecutive input columns
   long MbrLngWindow;                        ///< input rows the buffer holds, at least 1
   std::vector<double> MbrVecBuffer;         ///< input rows [MbrLngBufferFirst, MbrLngBufferEnd)
   long MbrLngBufferFirst = 0;

@@ -182,6 +182,28 @@ TEST(TRegridRowsTest, TargetCellsTakeTheInputCellHoldingTheirCentreAndAreNoDataO
   EXPECT_EQ(ReadAll(Coarse, 1), (std::vector<double>{-1, 2, -1, -1}));
 }
 
+TEST(TRegridRowsTest, CentresWithinRoundingOfEdgesTakeTheColumnTheirLookupFound) {
+  // Cells of 0.1 half a cell apart: the running sums put some centres just before an input edge
+  // and the next just past the one after, so that a column repeats and the next is skipped while
+  // the run still spans as many input columns as it has cells.
+  std::vector<double> VecCells(200);
+  for (std::size_t LngI = 0; LngI < VecCells.size(); ++LngI) {
+    VecCells[LngI] = static_cast<double>(LngI);
+  }
+  TRegridRowSource Source(
+      std::make_unique<TMemoryRowSource>(Header(200, 1, 0.0, 0.0, 0.1), VecCells.data()),
+      Header(200, 1, -0.05, 0.0, 0.1));
+  const std::vector<long>& VecColumns = Source.Columns();
+  std::vector<double> VecExpected;
+  long LngRepeats = 0;
+  for (std::size_t LngC = 0; LngC < VecColumns.size(); ++LngC) {
+    VecExpected.push_back(VecColumns[LngC] < 0 ? -9999.0 : VecCells[VecColumns[LngC]]);
+    LngRepeats += LngC > 0 && VecColumns[LngC] >= 0 && VecColumns[LngC] == VecColumns[LngC - 1];
+  }
+  ASSERT_GT(LngRepeats, 0);
+  EXPECT_EQ(ReadAll(Source, 1), VecExpected);
+}
+
 TEST(TRegridRowsTest, InputRowsAreReadOnceInOrderAndToTheInputsEnd) {
   std::vector<double> VecCells(3 * 10);
   for (std::size_t LngI = 0; LngI < VecCells.size(); ++LngI) {
