@@ -24,22 +24,17 @@ enum class TExtentRule { kUnion, kIntersect };
 /// the largest, or the first input's; among equal cell sizes the earliest input wins.
 enum class TLatticeRule { kFinest, kCoarsest, kFirst };
 
-/// How inputs on different grids go onto one. Nothing given means the inputs must be aligned
-/// (callers check that themselves).
+/// How inputs on different grids go onto one; a face that was given neither an extent nor a
+/// grid leaves the inputs as they are, and they must be aligned.
 struct TTargetChoice {
   std::optional<TExtentRule> OptExtent;    ///< unset: a given grid's whole extent, else the union
   std::optional<TLatticeRule> OptLattice;  ///< unset: the finest, unless a grid is given
   std::optional<TGridHeader> OptGrid;      ///< a grid file's grid instead of an input's lattice
   std::string StgGridName;                 ///< that file, for messages
-
-  /// Returns whether the inputs go onto a target grid at all.
-  bool Regrids() const {
-    return OptExtent.has_value() || OptLattice.has_value() || OptGrid.has_value();
-  }
 };
 
-/// Returns the names of the rules as the faces spell them ("union", "intersect"; "finest",
-/// "coarsest", "first"), or false for any other name.
+/// Sets the rule a face's name for it names ("union", "intersect"; "finest", "coarsest",
+/// "first") and returns true, or returns false for any other name.
 bool ExtentRuleOf(const std::string& StgName, TExtentRule& Rule);
 bool LatticeRuleOf(const std::string& StgName, TLatticeRule& Rule);
 
@@ -102,8 +97,8 @@ class TRegridRowSource final : public TRowSource {
   bool MbrBlnStraight = false;              ///< the run takes consecutive input columns
   long MbrLngWindow;                        ///< input rows the buffer holds, at least 1
   std::vector<double> MbrVecBuffer;         ///< input rows [MbrLngBufferFirst, MbrLngBufferEnd)
-  long MbrLngBufferFirst = 0;
-  long MbrLngBufferEnd = 0;  ///< also the next input row to read
+  long MbrLngBufferFirst = 0;               ///< first input row the buffer holds
+  long MbrLngBufferEnd = 0;                 ///< also the next input row to read
 };
 
 }  // namespace tessgrid::detail
