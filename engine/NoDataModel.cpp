@@ -34,6 +34,18 @@ bool SameEdge(double DblA, double DblB, double DblCellSize) {
 
 }  // namespace
 
+TInputGrid DescribeHeader(const std::string& StgName, const TGridHeader& Header) {
+  TInputGrid Input;
+  Input.StgName = StgName;
+  Input.LngColumns = Header.LngColumns;
+  Input.LngRows = Header.LngRows;
+  Input.DblWest = Header.DblXll;
+  Input.DblSouth = Header.DblYll;
+  Input.DblCellSize = Header.DblCellSize;
+  Input.DblNoData = Header.DblNoData;
+  return Input;
+}
+
 TInputGrid DescribeInput(const std::string& StgName, const TMap& Map) {
   TInputGrid Input;
   Input.StgName = StgName;

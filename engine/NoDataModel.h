@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "io/GridHeader.h"
 #include "model/TMap.h"
 #include "ops/LibraryNoData.h"
 
@@ -29,6 +30,10 @@ struct TInputGrid {
 
 /// Returns what the file of a map just read states; the map must be as the reader returned it.
 TInputGrid DescribeInput(const std::string& StgName, const TMap& Map);
+
+/// Returns what a grid file states by its header alone: what DescribeInput gives for the map the
+/// reader makes of it, whose edges run from the header's corner exactly.
+TInputGrid DescribeHeader(const std::string& StgName, const TGridHeader& Header);
 
 /// Turns the input's declared no-data cells (NaN cells for a NaN value) into -9999 and sets the
 /// map's no-data value to -9999.

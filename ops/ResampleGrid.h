@@ -4,6 +4,7 @@
 #ifndef OPS_RESAMPLEGRID_H
 #define OPS_RESAMPLEGRID_H
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -62,6 +63,23 @@ TResampleGrid HeaderGrid(long LngColumns, long LngRows, double DblWest, double D
 /// TMapTools::Resample"); a grid too large for this machine's memory throws std::bad_alloc.
 std::unique_ptr<TMap> ResampleOnto(const TMap& Source, const TResampleGrid& Grid,
                                    TResampleMethod Method);
+
+/// A resample's source read a band of rows at a time: returns the starts of rows LngFirst to
+/// LngFirst + LngCount - 1 of the source (counted as its map stores them), which stay where they
+/// are until the next call. Throws the source's failures.
+using TSourceRows = std::function<const double* const*(long LngFirst, long LngCount)>;
+
+/// TMapTools::Resample of a source whose rows RowsAt gives a band at a time: Frame states the
+/// source as its map would (dimensions, axes, no-data value), its rows never read. Same result
+/// and failures; where the resample itself fails, RowsAt is first asked for every row, so that the
+/// source's own failures come first, as for a source read whole. Bands of 64 target rows are made
+/// in order, each asking RowsAt once for the rows it reads.
+std::unique_ptr<TMap> ResampleRowsOver(const TMap& Frame, double DblResolution,
+                                       TResampleMethod Method, const TSourceRows& RowsAt);
+
+/// ResampleOnto a source whose rows RowsAt gives a band at a time, as ResampleRowsOver.
+std::unique_ptr<TMap> ResampleRowsOnto(const TMap& Frame, const TResampleGrid& Grid,
+                                       TResampleMethod Method, const TSourceRows& RowsAt);
 
 /// The method names of the faces, as their messages list them.
 constexpr const char* kStgResampleMethods =

@@ -254,19 +254,43 @@ long ResampleReach(const TResampleAxis& Axis, TResampleMethod Method) {
   }
 }
 
+TResampler::TKernel TResampler::KernelOf(const TResampleAxis& X, const TResampleAxis& Y,
+                                         TResampleMethod Method) {
+  if (Method != TResampleMethod::kNearest && Method != TResampleMethod::kBilinear) {
+    return TKernel::kCovered;
+  }
+  // gdalwarp samples a source one cell wide or high by the nearest cell, bilinear or not.
+  if (Method == TResampleMethod::kBilinear && X.MbrLngSourceCells > 1 && Y.MbrLngSourceCells > 1) {
+    return ResampleScale(X) >= kDblFourCellScale && ResampleScale(Y) >= kDblFourCellScale
+               ? TKernel::kFourCells
+               : TKernel::kWide;
+  }
+  return TKernel::kNearest;
+}
+
+std::pair<long, long> TResampler::SourceRows(const TResampleAxis& X, const TResampleAxis& Y,
+                                             TResampleMethod Method, long LngFirstRow,
+                                             long LngRows) {
+  const TLines Rows =
+      PlanLines(Y, KernelOf(X, Y, Method), LngFirstRow, LngRows, 0, Y.MbrLngSourceCells);
+  long LngFirst = Y.MbrLngSourceCells;
+  long LngEnd = 0;
+  for (const TLine& Row : Rows.MbrVecLines) {
+    if (Row.MbrLngHold >= 0) {
+      LngFirst = std::min({LngFirst, Row.MbrLngHold, Row.MbrLngFirst});
+      LngEnd = std::max({LngEnd, Row.MbrLngHold + 1, Row.MbrLngFirst + Row.MbrLngCount});
+    }
+  }
+  return LngEnd > LngFirst ? std::make_pair(LngFirst, LngEnd - LngFirst) : std::make_pair(0L, 0L);
+}
+
 TResampler::TResampler(const TResampleAxis& X, const TResampleAxis& Y, TResampleMethod Method,
                        double DblNoData, const TResampleBlock& Block, long LngFirstRow,
                        long LngRows, long LngFirstColumn, long LngColumns)
-    : MbrKernel(TKernel::kNearest), MbrMethod(Method), MbrDblNoData(DblNoData), MbrBlock(Block) {
-  // gdalwarp samples a source one cell wide or high by the nearest cell, bilinear or not.
-  if (Method != TResampleMethod::kNearest && Method != TResampleMethod::kBilinear) {
-    MbrKernel = TKernel::kCovered;
-  } else if (Method == TResampleMethod::kBilinear && X.MbrLngSourceCells > 1 &&
-             Y.MbrLngSourceCells > 1) {
-    MbrKernel = ResampleScale(X) >= kDblFourCellScale && ResampleScale(Y) >= kDblFourCellScale
-                    ? TKernel::kFourCells
-                    : TKernel::kWide;
-  }
+    : MbrKernel(KernelOf(X, Y, Method)),
+      MbrMethod(Method),
+      MbrDblNoData(DblNoData),
+      MbrBlock(Block) {
   MbrColumns = PlanLines(X, MbrKernel, LngFirstColumn, LngColumns, Block.MbrLngFirstColumn,
                          Block.MbrLngColumns);
   MbrRows = PlanLines(Y, MbrKernel, LngFirstRow, LngRows, Block.MbrLngFirstRow, Block.MbrLngRows);

@@ -106,9 +106,18 @@ class TResampler {
   /// column.
   void Row(long LngRow, double* PtrOut);
 
+  /// Returns the whole-source rows, first and count, that target rows LngFirstRow .. LngFirstRow
+  /// + LngRows - 1 of the grid whose directions are X and Y read with the method: the block a
+  /// resampler of those rows needs, (0, 0) when they read none.
+  static std::pair<long, long> SourceRows(const TResampleAxis& X, const TResampleAxis& Y,
+                                          TResampleMethod Method, long LngFirstRow, long LngRows);
+
   /// How the cells are formed: from the holding cell, from the four cells around the centre,
   /// from the widened kernel, or from the cells covered.
   enum class TKernel { kNearest, kFourCells, kWide, kCovered };
+
+  /// Returns the kernel that forms the cells of the method on the grid of directions X and Y.
+  static TKernel KernelOf(const TResampleAxis& X, const TResampleAxis& Y, TResampleMethod Method);
 
   /// Where one target line (column or row) reads the source.
   struct TLine {

@@ -44,6 +44,7 @@ using tessgrid::detail::TResampleBlock;
 using tessgrid::detail::TResampleGrid;
 using tessgrid::detail::TResamplePlan;
 using tessgrid::detail::TResampler;
+using tessgrid::detail::TSourceRows;
 
 namespace {
 
@@ -428,9 +429,15 @@ TResampleSource CheckSource(const TMap& Source) {
                          BlnYRising ? DblYLast : DblYFirst};
 }
 
-// The resample of a checked source onto the grid.
+// Target rows resampled per band: a band's source rows are all that is held of a source read a
+// band at a time.
+constexpr long kLngBandRows = 64;
+
+// The resample of a checked source onto the grid, the source's rows asked of RowsAt a band at a
+// time.
 std::unique_ptr<TMap> ResampleChecked(const TMap& Map, const TResampleSource& Source,
-                                      const TResampleGrid& Grid, TResampleMethod Method) {
+                                      const TResampleGrid& Grid, TResampleMethod Method,
+                                      const TSourceRows& RowsAt) {
   long LngXDim = 0;
   long LngYDim = 0;
   FitDimensions(Grid.MbrLngColumns, Grid.MbrLngRows, LngXDim, LngYDim);
@@ -446,18 +453,26 @@ std::unique_ptr<TMap> ResampleChecked(const TMap& Map, const TResampleSource& So
   Plan.MbrY.MbrDblSourceStep =
       Source.MbrBlnYRising ? Source.MbrDblCellSize : -Source.MbrDblCellSize;
   Plan.MbrY.MbrBlnFromFarEnd = Source.MbrBlnYRising;
-  std::vector<const double*> VecSourceRows(static_cast<std::size_t>(Map.MbrLngYDim));
-  for (long LngY = 0; LngY < Map.MbrLngYDim; ++LngY) {
-    VecSourceRows[static_cast<std::size_t>(LngY)] = RowOf(Map, LngY);
-  }
-  const TResampleBlock Block{VecSourceRows.data(), 0, Map.MbrLngYDim, 0, Map.MbrLngXDim};
   const double DblNoData = Map.MbrDblNoDataValue;
-  TResampler Resampler(Plan.MbrX, Plan.MbrY, Method, DblNoData, Block, 0, LngYDim, 0, LngXDim);
-
   std::unique_ptr<TMap> PtrResult = NewUnfilledMap(Grid.MbrDblCellSize, LngXDim, LngYDim);
   PtrResult->MbrDblNoDataValue = DblNoData;
-  FillRows(*PtrResult, LngXDim, LngYDim,
-           [&Resampler](long LngY, double* PtrOut) { Resampler.Row(LngY, PtrOut); });
+  std::unique_ptr<TResampler> PtrBand;
+  long LngBandFirst = 0;
+  long LngBandEnd = 0;
+  FillRows(*PtrResult, LngXDim, LngYDim, [&](long LngY, double* PtrOut) {
+    if (LngY >= LngBandEnd) {
+      const long LngRows = std::min(kLngBandRows, LngYDim - LngY);
+      const std::pair<long, long> Span =
+          TResampler::SourceRows(Plan.MbrX, Plan.MbrY, Method, LngY, LngRows);
+      const double* const* PtrRows = Span.second > 0 ? RowsAt(Span.first, Span.second) : nullptr;
+      const TResampleBlock Block{PtrRows, Span.first, Span.second, 0, Map.MbrLngXDim};
+      PtrBand = std::make_unique<TResampler>(Plan.MbrX, Plan.MbrY, Method, DblNoData, Block, LngY,
+                                             LngRows, 0, LngXDim);
+      LngBandFirst = LngY;
+      LngBandEnd = LngY + LngRows;
+    }
+    PtrBand->Row(LngY - LngBandFirst, PtrOut);
+  });
   // The edges a grid file of the grid's header reads back as, so that its corner is stated
   // exactly.
   TGridEdges Edges =
@@ -468,6 +483,15 @@ std::unique_ptr<TMap> ResampleChecked(const TMap& Map, const TResampleSource& So
   }
   GiveAxes(*PtrResult, Grid.MbrDblCellSize, Edges.VecX, Edges.VecY);
   return PtrResult;
+}
+
+// The rows of a map that holds them all, where they lie.
+TSourceRows MapRows(const TMap& Map, std::vector<const double*>& VecRows) {
+  VecRows.resize(static_cast<std::size_t>(std::max(0L, Map.MbrLngYDim)));
+  for (long LngY = 0; LngY < Map.MbrLngYDim; ++LngY) {
+    VecRows[static_cast<std::size_t>(LngY)] = RowOf(Map, LngY);
+  }
+  return [&VecRows](long LngFirst, long) { return VecRows.data() + LngFirst; };
 }
 
 }  // namespace
@@ -602,21 +626,56 @@ TMap* TMapTools::BilinearInterpolate(const TMap* PtrSource, double DblResolution
 }
 
 TMap* TMapTools::Resample(const TMap* PtrSource, double DblResolution, TResampleMethod Method) {
-  if (!(DblResolution > 0.0) || !std::isfinite(DblResolution)) {
-    Fail("New resolution cannot be <= 0.0 in TMapTools::Resample");
-  }
-  const TResampleSource Source = CheckSource(*PtrSource);
-  const TResampleGrid Grid =
-      ResampleGridOver(PtrSource->MbrLngXDim, PtrSource->MbrLngYDim, Source.MbrDblCellSize,
-                       DblResolution, Source.MbrDblWest, Source.MbrDblNorth);
-  return ResampleChecked(*PtrSource, Source, Grid, Method).release();
+  std::vector<const double*> VecRows;
+  return tessgrid::detail::ResampleRowsOver(*PtrSource, DblResolution, Method,
+                                            MapRows(*PtrSource, VecRows))
+      .release();
 }
 
 namespace tessgrid::detail {
 
+namespace {
+
+// Runs the planning step; where it fails, every row of the source is asked for first, so that a
+// source read a band at a time fails as one read whole would have, before the resample does.
+template <typename TStep>
+auto SourceFirst(const TMap& Frame, const TSourceRows& RowsAt, TStep&& Step) {
+  try {
+    return Step();
+  } catch (...) {
+    for (long LngFirst = 0; LngFirst < Frame.MbrLngYDim; LngFirst += kLngBandRows) {
+      RowsAt(LngFirst, std::min(kLngBandRows, Frame.MbrLngYDim - LngFirst));
+    }
+    throw;
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<TMap> ResampleRowsOver(const TMap& Frame, double DblResolution,
+                                       TResampleMethod Method, const TSourceRows& RowsAt) {
+  const auto [Source, Grid] = SourceFirst(Frame, RowsAt, [&]() {
+    if (!(DblResolution > 0.0) || !std::isfinite(DblResolution)) {
+      Fail("New resolution cannot be <= 0.0 in TMapTools::Resample");
+    }
+    const TResampleSource Checked = CheckSource(Frame);
+    return std::make_pair(
+        Checked, ResampleGridOver(Frame.MbrLngXDim, Frame.MbrLngYDim, Checked.MbrDblCellSize,
+                                  DblResolution, Checked.MbrDblWest, Checked.MbrDblNorth));
+  });
+  return ResampleChecked(Frame, Source, Grid, Method, RowsAt);
+}
+
+std::unique_ptr<TMap> ResampleRowsOnto(const TMap& Frame, const TResampleGrid& Grid,
+                                       TResampleMethod Method, const TSourceRows& RowsAt) {
+  const TResampleSource Source = SourceFirst(Frame, RowsAt, [&]() { return CheckSource(Frame); });
+  return ResampleChecked(Frame, Source, Grid, Method, RowsAt);
+}
+
 std::unique_ptr<TMap> ResampleOnto(const TMap& Source, const TResampleGrid& Grid,
                                    TResampleMethod Method) {
-  return ResampleChecked(Source, CheckSource(Source), Grid, Method);
+  std::vector<const double*> VecRows;
+  return ResampleRowsOnto(Source, Grid, Method, MapRows(Source, VecRows));
 }
 
 }  // namespace tessgrid::detail

@@ -1,12 +1,14 @@
 // app/tool/ResamplingCommands.cpp - downscale, subdivide, interpolate, resample.
 // Each is one call of TMapTools (ops/TMapTools.h), resample onto the grid it names
-// (ops/ResampleGrid.h); the frame is app/tool/ToolFrame.h.
+// (ops/ResampleGrid.h), a raster read a band of rows at a time (engine/ResampleRows.h); the frame
+// is app/tool/ToolFrame.h.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/tool/ResultRanges.h"
 #include "app/tool/ToolFrame.h"
+#include "engine/ResampleRows.h"
 #include "ops/ResampleGrid.h"
 #include "ops/TMapTools.h"
 
@@ -61,6 +63,40 @@ TResampleGrid TargetGrid(TCall&& Call, const std::string& StgLike) {
   });
 }
 
+// A raster IN resampled as it is read, a band of rows at a time (engine/ResampleRows.h): it is
+// never held whole. Returns null, having read nothing, for any other input, which the frame
+// loads.
+std::unique_ptr<TMap> ResampleStreamed(TToolRun& Run, const std::string& StgIn,
+                                       const TTargetGrid& Target, double DblResolution,
+                                       TResampleMethod Method) {
+#ifdef TESSGRID_WITH_GDAL
+  if (Run.RasterFacts(StgIn) == nullptr) {
+    return nullptr;
+  }
+  const int IntBand = Run.InputBand(0);
+  Run.CloseRasters();
+  const std::unique_ptr<TRasterReader> PtrReader = TRasterReader::OpenIfRaster(StgIn, IntBand);
+  if (!PtrReader) {
+    return nullptr;
+  }
+  const TInputGrid Input = DescribeHeader(StgIn, PtrReader->Header());
+  Run.Record(Input);
+  return ResampleGridRows(
+      Input,
+      [&PtrReader](long LngFirst, long LngCount, double* PtrRows) {
+        PtrReader->ReadRows(LngFirst, LngCount, PtrRows);
+      },
+      Target, DblResolution, Method);
+#else
+  static_cast<void>(Run);
+  static_cast<void>(StgIn);
+  static_cast<void>(Target);
+  static_cast<void>(DblResolution);
+  static_cast<void>(Method);
+  return nullptr;
+#endif
+}
+
 // resample onto gdalwarp's grid over IN's extent, over --extent (either aligned by --align), or
 // onto the grid of --like; the result takes IN's no-data value and sidecar.
 void Resample(TToolRun& Run, const TResamplingArguments& Args) {
@@ -95,21 +131,31 @@ void Resample(TToolRun& Run, const TResamplingArguments& Args) {
         },
         Args.StgLike));
   }
-  std::unique_ptr<TMap> PtrIn = Run.Load(Args.StgIn);
-  if (!PtrGrid && Args.BlnAlign) {
+  // The grid given, else with --align IN's extent grown to multiples of R, else (null) gdalwarp's
+  // grid over IN's extent: made once IN's header is known.
+  const TTargetGrid Target = [&]() -> std::unique_ptr<TResampleGrid> {
+    if (PtrGrid || !Args.BlnAlign) {
+      return PtrGrid ? std::make_unique<TResampleGrid>(*PtrGrid) : nullptr;
+    }
     const TInputGrid& In = Run.Input(Args.StgIn);
     const double DblEast = In.DblWest + static_cast<double>(In.LngColumns) * In.DblCellSize;
     const double DblNorth = In.DblSouth + static_cast<double>(In.LngRows) * In.DblCellSize;
-    PtrGrid = std::make_unique<TResampleGrid>(TargetGrid(
+    return std::make_unique<TResampleGrid>(TargetGrid(
         [&]() {
           return ExtentGrid(In.DblWest, In.DblSouth, DblEast, DblNorth, Args.DblResolution, true);
         },
         Args.StgLike));
-  }
+  };
   std::unique_ptr<TMap> PtrResult =
-      PtrGrid ? ResampleOnto(*PtrIn, *PtrGrid, Method)
-              : std::unique_ptr<TMap>(TMapTools::Resample(PtrIn.get(), Args.DblResolution, Method));
-  PtrIn.reset();
+      ResampleStreamed(Run, Args.StgIn, Target, Args.DblResolution, Method);
+  if (!PtrResult) {
+    std::unique_ptr<TMap> PtrIn = Run.Load(Args.StgIn);
+    const std::unique_ptr<TResampleGrid> PtrTarget = Target();
+    PtrResult =
+        PtrTarget
+            ? ResampleOnto(*PtrIn, *PtrTarget, Method)
+            : std::unique_ptr<TMap>(TMapTools::Resample(PtrIn.get(), Args.DblResolution, Method));
+  }
   Run.Write(PtrResult.get(), Args.StgOut, Args.StgIn);
 }
 
