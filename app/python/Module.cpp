@@ -270,6 +270,7 @@ they are the DataArray's attrs "transform", "crs" and "nodata". Needs xarray.)")
   tessgrid::detail::AddGridFiles(Module);
   tessgrid::detail::AddOperations(Module);
   tessgrid::detail::AddResampleBlocks(Module);
+  tessgrid::detail::AddRegrid(Module);
 #ifdef TESSGRID_WITH_CALC
   tessgrid::detail::AddCalc(Module);
 #endif

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/tool/CellWiseStream.h"
+#include "app/tool/TargetOptions.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/CalcOperation.h"
 #include "engine/Expression.h"
@@ -27,6 +28,7 @@ struct TCalcArguments {
   std::array<std::string, kLngLetters> ArrGrids;  ///< grid of variable A + i; empty: none given
   std::array<int, kLngLetters> ArrBands{};        ///< --A-band and so on; 0: not given
   bool BlnAllBands = false;                       ///< band k of every input into band k
+  TTargetArguments Target;                        ///< --extent, --grid: grids made one
 };
 
 TLetterSet GivenLetters(const TCalcArguments& Args) {
@@ -139,7 +141,7 @@ void RunCalc(const TCalcArguments& Args, TToolRun& Run) {
     return;
   }
   TCalcCellRule Rule(Expression, GivenLetters(Args), ThreadCount());
-  if (StreamCellWise(Run, VecNames, Args.StgOut, Rule)) {
+  if (StreamCellWise(Run, VecNames, Args.StgOut, Rule, Args.Target)) {
     return;
   }
   std::unique_ptr<TMap> PtrResult =
@@ -153,8 +155,9 @@ void AddCalcCommand(CLI::App& App, TToolContext& Context) {
   auto PtrArgs = std::make_shared<TCalcArguments>();
   CLI::App* PtrCommand = AddCommand(
       App, Context, "calc",
-      "a cell-wise expression over up to 26 grids on one grid (it refuses grids that are not "
-      "aligned and never resamples). A cell that is no-data in a grid the expression names is "
+      "a cell-wise expression over up to 26 grids on one grid (grids that are not aligned are "
+      "refused unless --extent or --grid reads them onto one). A cell that is no-data in a grid "
+      "the expression names is "
       "no-data, unless the expression tests that grid with isnodata(X): then it sees the cell as "
       "nodata and decides. A result that is not finite (nodata, 1/0) is no-data. The language is "
       "muparser's: + - * / ^, comparisons, && ||, c ? a : b, min, max, abs, sqrt, exp, log (the "
@@ -181,11 +184,18 @@ void AddCalcCommand(CLI::App& App, TToolContext& Context) {
         ->group("Inputs");
 #endif
   }
+  const std::vector<CLI::Option*> VecTargetOptions = AddTargetOptions(PtrCommand, PtrArgs->Target);
 #ifdef TESSGRID_WITH_GDAL
-  PtrCommand->add_flag("--all-bands", PtrArgs->BlnAllBands,
-                       "evaluate band by band: band k of the output (a raster) from band k of "
-                       "every input of more than one band, which must all have as many; inputs "
-                       "of one band, and those given --A-band and so on, serve every band");
+  CLI::Option* PtrAllBands =
+      PtrCommand->add_flag("--all-bands", PtrArgs->BlnAllBands,
+                           "evaluate band by band: band k of the output (a raster) from band k of "
+                           "every input of more than one band, which must all have as many; inputs "
+                           "of one band, and those given --A-band and so on, serve every band");
+  for (CLI::Option* PtrOption : VecTargetOptions) {
+    PtrAllBands->excludes(PtrOption);
+  }
+#else
+  static_cast<void>(VecTargetOptions);
 #endif
   PtrCommand->parse_complete_callback([PtrArgs]() {
     for (const std::string& StgGrid : PtrArgs->ArrGrids) {

@@ -14,7 +14,9 @@
 
 #include "engine/CellWiseCombiner.h"
 #include "engine/Engine.h"
+#include "engine/GridFileRows.h"
 #include "engine/NoDataModel.h"
+#include "engine/RegridRows.h"
 #include "io/GridReader.h"
 #include "io/GridWriter.h"
 #include "io/SafeReplace.h"
@@ -121,11 +123,15 @@ class TRasterSource final : public TRowSource {
 // library path, which says so before it writes anything.
 bool StreamToRaster(TToolRun& Run, const std::vector<std::string>& VecInputs,
                     const std::string& StgOutput, TSeriesStream& Stream,
-                    const std::vector<TInputGrid>& VecGrids, TCellRule& Rule, double DblNoData) {
+                    const std::vector<TInputGrid>& VecGrids, TCellRule& Rule, double DblNoData,
+                    bool BlnFallBack) {
   const TRasterTarget Target = Run.RasterTarget(StgOutput, VecInputs.front());
   try {
     CheckNoDataFitsType(DblNoData, Target.Type, StgOutput);
   } catch (...) {
+    if (!BlnFallBack) {
+      throw;
+    }
     return false;
   }
   TToolCombiner Combiner(Run, VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData},
@@ -308,6 +314,57 @@ std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::
   return PtrStream;
 }
 
+// Opens the inputs as row sources onto the target grid the options choose (rasters GDAL reads
+// through TRasterSource, ASCII grids through tessgrid's own reader), in input order, each
+// failure thrown as it comes; records each input as its file states it, and gives VecGrids the
+// target grid for each. Every input's header is read before the stream begins.
+std::unique_ptr<TSeriesStream> OpenRegridded(TToolRun& Run,
+                                             const std::vector<std::string>& VecInputs,
+                                             const TTargetArguments& Args,
+                                             std::vector<TInputGrid>& VecGrids) {
+  const TTargetChoice Choice = TargetChoiceOf(Run, Args);
+#ifdef TESSGRID_WITH_GDAL
+  Run.CloseRasters();
+#endif
+  std::vector<std::unique_ptr<TRowSource>> VecSources;
+  std::vector<TGridHeader> VecHeaders;
+  for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
+    const std::string& StgInput = VecInputs[LngI];
+    std::unique_ptr<TRowSource> PtrSource;
+#ifdef TESSGRID_WITH_GDAL
+    if (!IsStandardStream(StgInput) && Run.RasterFacts(StgInput) != nullptr) {
+      std::unique_ptr<TRasterReader> PtrReader =
+          TRasterReader::OpenIfRaster(StgInput, Run.InputBand(LngI), VecInputs.size() > 1);
+      if (PtrReader) {
+        PtrSource = std::make_unique<TRasterSource>(std::move(PtrReader));
+      }
+    }
+#endif
+    if (!PtrSource) {
+      PtrSource = OpenGridFileRows(StgInput, TGridHeaderMode::kLenient);
+    }
+    VecHeaders.push_back(PtrSource->Header());
+    Run.Record(GridOfHeader(StgInput, PtrSource->Header()));
+    VecSources.push_back(std::move(PtrSource));
+  }
+  const TGridHeader Target = TargetGrid(VecHeaders, VecInputs, Choice);
+  auto PtrRegridded = std::make_shared<std::vector<std::unique_ptr<TRowSource>>>();
+  for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
+    PtrRegridded->push_back(
+        std::make_unique<TRegridRowSource>(std::move(VecSources[LngI]), Target));
+    VecGrids.push_back(GridOfHeader(VecInputs[LngI], PtrRegridded->back()->Header()));
+  }
+  // The stream opens the inputs once each, in order.
+  auto PtrOpened = std::make_shared<std::size_t>(0);
+  const TRowSourceOpener Opener = [PtrRegridded, PtrOpened](const std::string&) {
+    return std::move((*PtrRegridded)[(*PtrOpened)++]);
+  };
+  auto PtrStream = std::make_unique<TSeriesStream>(
+      VecInputs, TGridHeaderMode::kLenient, ThreadCount(), TSeriesStream::kLngSeriesBudget, Opener);
+  PtrStream->ReadHeaders();
+  return PtrStream;
+}
+
 // Where the run is bound to fail reading its inputs (a header failed, or a file is too short
 // for the cells its header claims), reads them to that failure and throws it, before any output
 // is begun or anything is sized by a claim: the failures come in input order, as the library
@@ -326,27 +383,34 @@ bool ReadsToFailure(TToolRun& Run, TSeriesStream& Stream, const std::vector<TInp
 }  // namespace
 
 bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
-                    const std::string& StgOutput, TCellRule& Rule) {
-  if (VecInputs.size() < Rule.FewestInputs() || IsStandardStream(StgOutput) ||
-      !WritesThroughTemporary(StgOutput)) {
+                    const std::string& StgOutput, TCellRule& Rule, const TTargetArguments& Target) {
+  const bool BlnRegrid = !Target.StgExtent.empty() || !Target.StgGrid.empty();
+  if (!BlnRegrid && (VecInputs.size() < Rule.FewestInputs() || IsStandardStream(StgOutput) ||
+                     !WritesThroughTemporary(StgOutput))) {
     return false;
   }
   std::vector<TInputGrid> VecGrids;
-  bool BlnHeaders = false;
-  const std::unique_ptr<TSeriesStream> PtrStream = OpenStream(Run, VecInputs, VecGrids, BlnHeaders);
-  if (!PtrStream) {
-    return false;
+  std::unique_ptr<TSeriesStream> PtrStream;
+  if (BlnRegrid) {
+    if (VecInputs.size() < Rule.FewestInputs()) {
+      return false;  // the library path says how many the rule takes
+    }
+    PtrStream = OpenRegridded(Run, VecInputs, Target, VecGrids);
+  } else {
+    bool BlnHeaders = false;
+    PtrStream = OpenStream(Run, VecInputs, VecGrids, BlnHeaders);
+    if (!PtrStream ||
+        ReadsToFailure(Run, *PtrStream, VecGrids, BlnHeaders, Rule, VecGrids.size())) {
+      return false;
+    }
   }
   TSeriesStream& Stream = *PtrStream;
-  if (ReadsToFailure(Run, Stream, VecGrids, BlnHeaders, Rule, VecGrids.size())) {
-    return false;
-  }
   const int IntDigits = Run.Options().IntDigits == 0 ? kLngRuleDigits : Run.Options().IntDigits;
   const double DblNoData = Run.OutputNoData(VecInputs.front());
   const bool BlnIndent = std::isnan(DblNoData);
 #ifdef TESSGRID_WITH_GDAL
   if (Run.WritesRaster(StgOutput)) {
-    return StreamToRaster(Run, VecInputs, StgOutput, Stream, VecGrids, Rule, DblNoData);
+    return StreamToRaster(Run, VecInputs, StgOutput, Stream, VecGrids, Rule, DblNoData, !BlnRegrid);
   }
 #endif
   TToolCombiner Combiner(Run, VecGrids, Rule, VecGrids.size(), {StgOutput}, {DblNoData}, {});

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tool/TargetOptions.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/CellRule.h"
 
@@ -28,9 +29,17 @@ namespace tessgrid::detail {
 /// a time; a raster output is written a row of blocks at a time, each row checked against its
 /// type as CheckFitsType checks the map, the first cell that does not fit failing after the
 /// failures above.
+/// With --extent or --grid (Target), the inputs are read onto the target grid they choose
+/// (engine/RegridRows.h), each opened as a row source in input order and failing as it opens,
+/// and the result lies on that grid with the first input's no-data value and coordinate system;
+/// such a run takes the library path only for fewer inputs than the rule takes, and otherwise
+/// streams or throws: the failures of TargetChoiceOf, then of each input's opening in order,
+/// then of TargetGrid, then those above. Standard input and output, pipes and devices stream
+/// too (an input of unknown size held whole, standard output staged in memory).
 /// Call it after TToolRun::Prepare.
 bool StreamCellWise(TToolRun& Run, const std::vector<std::string>& VecInputs,
-                    const std::string& StgOutput, TCellRule& Rule);
+                    const std::string& StgOutput, TCellRule& Rule,
+                    const TTargetArguments& Target = {});
 
 /// Runs the rule over every window of LngWindow consecutive inputs in one pass, as
 /// StreamCellWise runs it over all of them: result i, from inputs i to i + LngWindow - 1, is

@@ -9,6 +9,7 @@
 
 #include "app/tool/CellWiseStream.h"
 #include "app/tool/ResultRanges.h"
+#include "app/tool/TargetOptions.h"
 #include "app/tool/ToolFrame.h"
 #include "engine/NoDataModel.h"
 #include "engine/SeriesOperation.h"
@@ -31,6 +32,7 @@ struct TSeriesArguments {
   bool BlnZeroMissing = false;      ///< gradients: the library's rule, a 0 counted as missing
   bool BlnSkipNoData = false;       ///< aggregates: over the grids with data in each cell
   long LngMinCount = 0;             ///< aggregates: the fewest grids with data, when given
+  TTargetArguments Target;          ///< aggregates: --extent, --grid
 };
 
 using TAggregate = TMap* (*)(std::vector<TMap*>);
@@ -134,7 +136,7 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
         }
         Run.Prepare(VecIns, {PtrArgs->StgOut});
         TSeriesCellRule CellRule(Options, VecIns.size());
-        if (StreamCellWise(Run, VecIns, PtrArgs->StgOut, CellRule)) {
+        if (StreamCellWise(Run, VecIns, PtrArgs->StgOut, CellRule, PtrArgs->Target)) {
           return;
         }
         LoadedAggregate(Run, VecIns, StgName, PtrArgs->StgOut, Options,
@@ -146,6 +148,7 @@ void AddAggregateCommand(CLI::App& App, TToolContext& Context, const std::string
   PtrCommand->add_option("--list", PtrArgs->StgList, "file naming the input grids, one a line")
       ->type_name("FILE")
       ->excludes(PtrIns);
+  AddTargetOptions(PtrCommand, PtrArgs->Target);
   if (BlnPresent) {
     PtrCommand->add_flag("--skip-nodata", PtrArgs->BlnSkipNoData,
                          "over the grids that have data in each cell, no-data where none has");
@@ -219,22 +222,26 @@ void AddWindowCommand(CLI::App& App, TToolContext& Context, const std::string& S
 
 void AddSeriesCommands(CLI::App& App, TToolContext& Context) {
   AddAggregateCommand(App, Context, "sum",
-                      "the cell-wise sum of two or more aligned grids; no-data in any grid gives "
+                      "the cell-wise sum of two or more grids (aligned, or made so by --extent and "
+                      "--grid); no-data in any grid gives "
                       "no-data (see --skip-nodata)",
                       TSeriesRule::kSum, TMapTools::Sum, true);
   AddAggregateCommand(App, Context, "count",
                       "for each cell, the number of grids that have data there",
                       TSeriesRule::kCount, TMapTools::DataCounts, false);
   AddAggregateCommand(App, Context, "average",
-                      "the cell-wise average of two or more aligned grids; no-data in any grid "
+                      "the cell-wise average of two or more grids (aligned, or made so by --extent "
+                      "and --grid); no-data in any grid "
                       "gives no-data (see --skip-nodata)",
                       TSeriesRule::kAverage, TMapTools::Average, true);
   AddAggregateCommand(App, Context, "minimum",
-                      "the cell-wise least value of two or more aligned grids; no-data in any "
+                      "the cell-wise least value of two or more grids (aligned, or made so by "
+                      "--extent and --grid); no-data in any "
                       "grid gives no-data (see --skip-nodata)",
                       TSeriesRule::kMinimum, nullptr, true);
   AddAggregateCommand(App, Context, "maximum",
-                      "the cell-wise greatest value of two or more aligned grids; no-data in any "
+                      "the cell-wise greatest value of two or more grids (aligned, or made so by "
+                      "--extent and --grid); no-data in any "
                       "grid gives no-data (see --skip-nodata)",
                       TSeriesRule::kMaximum, nullptr, true);
   AddWindowCommand(App, Context, "moving-average",

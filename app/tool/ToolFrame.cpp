@@ -484,25 +484,9 @@ void TToolRun::Prepare(const std::vector<std::string>& VecInputs,
 #endif
   // Each input's coordinate system, from its raster or its sidecar, and all of them alike
   // unless --ignore-crs.
-  const std::string* PtrFirstInput = nullptr;
+  MbrStgCrsInput.clear();
   for (const std::string& StgFile : VecFiles) {
-    // A raster's own system was taken when it was opened.
-    if (MbrMapPrjs.count(StgFile) == 0) {
-      std::string StgText;
-      MbrMapPrjs[StgFile] = TPrjFileTools::LoadPrjFile(StgFile, StgText)
-                                ? std::optional<std::string>(std::move(StgText))
-                                : std::nullopt;
-      MbrMapCrsOrigins[StgFile] = TPrjFileTools::GetPrjFileName(StgFile);
-    }
-    if (MbrOptions.BlnIgnoreCrs || !MbrMapPrjs[StgFile].has_value()) {
-      continue;
-    }
-    if (PtrFirstInput == nullptr) {
-      PtrFirstInput = &StgFile;
-    } else if (!SameCrs(*MbrMapPrjs[*PtrFirstInput], *MbrMapPrjs[StgFile])) {
-      Fail("inputs have different coordinate systems: " + MbrMapCrsOrigins[*PtrFirstInput] + ", " +
-           MbrMapCrsOrigins[StgFile]);
-    }
+    CheckCrsOf(StgFile);
   }
   // The safe replace's own checks, so that a run fails before it reads its inputs when an
   // output cannot take its temporary; staging would find it too, only later.
@@ -635,6 +619,26 @@ TGridHeader TToolRun::ReadHeader(const std::string& StgName) {
   }
   TFileSource Source(StgName);
   return ReadGridHeader(Source, TGridHeaderMode::kLenient, StgFirstCell);
+}
+
+void TToolRun::CheckCrsOf(const std::string& StgFile) {
+  // A raster's own system was taken when it was opened.
+  if (MbrMapPrjs.count(StgFile) == 0) {
+    std::string StgText;
+    MbrMapPrjs[StgFile] = TPrjFileTools::LoadPrjFile(StgFile, StgText)
+                              ? std::optional<std::string>(std::move(StgText))
+                              : std::nullopt;
+    MbrMapCrsOrigins[StgFile] = TPrjFileTools::GetPrjFileName(StgFile);
+  }
+  if (MbrOptions.BlnIgnoreCrs || !MbrMapPrjs[StgFile].has_value()) {
+    return;
+  }
+  if (MbrStgCrsInput.empty()) {
+    MbrStgCrsInput = StgFile;
+  } else if (!SameCrs(*MbrMapPrjs[MbrStgCrsInput], *MbrMapPrjs[StgFile])) {
+    Fail("inputs have different coordinate systems: " + MbrMapCrsOrigins[MbrStgCrsInput] + ", " +
+         MbrMapCrsOrigins[StgFile]);
+  }
 }
 
 const std::string* TToolRun::CrsText(const std::string& StgName) const {

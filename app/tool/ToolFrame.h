@@ -220,6 +220,12 @@ class TToolRun {
   /// failures for the header.
   TGridHeader ReadHeader(const std::string& StgName);
 
+  /// Checks, after Prepare, that a grid file other than the inputs (a target grid) has the
+  /// inputs' coordinate system, as Prepare compares theirs: unless --ignore-crs, and where both
+  /// it and an input have one. Throws the failures of TPrjFileTools::LoadPrjFile and "inputs
+  /// have different coordinate systems: a.prj, g.prj".
+  void CheckCrsOf(const std::string& StgFile);
+
   /// Returns the coordinate-system text of an input Prepare named (its sidecar, or a raster's
   /// WKT), or null when it has none.
   const std::string* CrsText(const std::string& StgName) const;
@@ -339,7 +345,8 @@ class TToolRun {
   std::map<std::string, std::optional<std::string>> MbrMapPrjs;  ///< input -> sidecar text, or
                                                                  ///< a raster's WKT
   std::map<std::string, std::string> MbrMapCrsOrigins;  ///< input -> the file of its CRS text
-  std::map<std::string, TInputGrid> MbrMapInputs;       ///< input -> what it states
+  std::string MbrStgCrsInput;  ///< the first input Prepare found a CRS text for, or empty
+  std::map<std::string, TInputGrid> MbrMapInputs;  ///< input -> what it states
   // Shared, not unique: the reader's destructor then comes with the GDAL build that makes one.
   struct TOpenBand {
     int IntBand = 1;                           ///< the band it reads

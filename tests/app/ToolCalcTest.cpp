@@ -243,6 +243,25 @@ TEST_F(ToolCalcTest, InputsOnDifferentGridsAreRefused) {
   EXPECT_FALSE(tessgrid_test::fs::exists(Work("out.asc")));
 }
 
+TEST_F(ToolCalcTest, ExtentAndGridReadInputsOnDifferentGridsOntoOne) {
+  // b lies two cells east: the union spans eight cells, the intersection four.
+  Put("b.asc", Grid(6, 1, RowOf(kVecB), "2"));
+  const std::vector<std::string> VecInputs{"-A", Work("a.asc"), "-B", Work("b.asc")};
+  std::vector<std::string> VecUnion = VecInputs;
+  VecUnion.insert(VecUnion.end(), {"--extent", "union"});
+  const std::vector<double> VecCells = Calc("isnodata(A) ? B : isnodata(B) ? A : A + B", VecUnion);
+  const std::vector<double> VecExpected{0.25, 1.5, 4.5, -5.5, 4.5, 6.5, 1, 3};
+  EXPECT_EQ(VecCells, VecExpected);
+  std::vector<std::string> VecShared = VecInputs;
+  VecShared.insert(VecShared.end(), {"--extent", "intersect", "--grid", "first"});
+  EXPECT_EQ(Calc("A * 10 + B", VecShared), (std::vector<double>{27, -28, 40.5, 2}));
+  // --all-bands reads band by band on the inputs' own grid.
+  const TRun Result = RunTool({"calc", Work("out.asc"), "--expr", "A + B", "-A", Work("a.asc"),
+                               "-B", Work("b.asc"), "--all-bands", "--extent", "union"});
+  EXPECT_EQ(Result.StgErr, "tessgrid-tool: --extent excludes --all-bands\n");
+  EXPECT_EQ(Result.LngStatus, 2);
+}
+
 TEST_F(ToolCalcTest, EveryThreadCountGivesTheSameBytes) {
   // Enough rows for every thread to take several blocks, with no-data scattered through them.
   const long LngColumns = 37;

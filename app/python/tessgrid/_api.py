@@ -105,13 +105,26 @@ def _pair(operation, a, b, nodata, threads, dtype, finer):
     return _result(result, inputs, dtype)
 
 
-def _series(operation, name, grids, nodata, threads, dtype, least, **present):
+def _onto_one_grid(inputs, extent, grid, nodata):
+    """The inputs' values read onto the target grid extent= and grid= choose, as tessgrid-tool's
+    --extent and --grid choose it; the values as they are when neither is given."""
+    if extent is None and grid is None:
+        return [i.value for i in inputs]
+    if _xr.is_dataarray(grid):
+        grid = _xr.from_xarray(grid)
+    return _tessgrid._regrid([i.value for i in inputs], [i.name for i in inputs], extent=extent,
+                             grid=grid, nodata=nodata)
+
+
+def _series(operation, name, grids, nodata, threads, dtype, least, extent=None, grid=None,
+            **present):
     grids = list(grids)
     if len(grids) < least:
         raise Error("%s needs %s or more grids, got %d"
                     % (name, "two" if least == 2 else "one", len(grids)))
     inputs = [_Input(grid, "grids[%d]" % index, nodata) for index, grid in enumerate(grids)]
-    result = operation([i.value for i in inputs], nodata=nodata, threads=threads, **present)
+    values = _onto_one_grid(inputs, extent, grid, nodata)
+    result = operation(values, nodata=nodata, threads=threads, **present)
     return _result(result, inputs, dtype)
 
 
@@ -130,6 +143,20 @@ DataArrays (xarray) are taken with their georeference (see tessgrid.from_xarray)
 and give a DataArray (see Grid.to_xarray, masked=False); without dtype=, the
 result holds float32 when every input does, else float64 (dtype="float32" or
 "float64" chooses)."""
+
+
+_GRIDS = """
+
+Grids on different lattices of one coordinate system go onto one target grid
+with extent= ("union" or "intersect" of their extents, snapped outward or
+inward to the lattice) and grid= ("finest", "coarsest" or "first": the
+lattice of that grid, anchored at its corner; or a Grid, whose grid is taken
+whole unless extent= is given too). Either alone implies the other's default
+(extent="union", grid="finest"). A target cell takes the value of the cell of
+each grid that holds its centre (a centre on an edge between two cells goes to
+the eastern or northern one), and no-data where it lies outside a grid;
+then the rule applies as to aligned grids. Neither given: grids must be
+aligned."""
 
 
 @_documented(_tessgrid.read, """
@@ -204,42 +231,52 @@ def divide(a: GridLike, b: GridLike, *, nodata: Optional[float] = None,
     return _pair(_tessgrid.divide, a, b, nodata, threads, dtype, finer=False)
 
 
-@_documented(_tessgrid.sum, _ARRAYS)
+@_documented(_tessgrid.sum, _ARRAYS + _GRIDS)
 def sum(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
         threads: Optional[int] = None, dtype: DType = None, skip_nodata: bool = False,
-        min_count: Optional[int] = None) -> Any:
+        min_count: Optional[int] = None,
+        extent: Optional[str] = None, grid: Any = None) -> Any:
     return _series(_tessgrid.sum, "sum", grids, nodata, threads, dtype, least=2,
-                   skip_nodata=skip_nodata, min_count=min_count)
+                   skip_nodata=skip_nodata, min_count=min_count, extent=extent,
+                   grid=grid)
 
 
-@_documented(_tessgrid.count, _ARRAYS)
+@_documented(_tessgrid.count, _ARRAYS + _GRIDS)
 def count(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
-          threads: Optional[int] = None, dtype: DType = None) -> Any:
-    return _series(_tessgrid.count, "count", grids, nodata, threads, dtype, least=1)
+          threads: Optional[int] = None, dtype: DType = None, extent: Optional[str] = None,
+          grid: Any = None) -> Any:
+    return _series(_tessgrid.count, "count", grids, nodata, threads, dtype, least=1,
+                   extent=extent, grid=grid)
 
 
-@_documented(_tessgrid.average, _ARRAYS)
+@_documented(_tessgrid.average, _ARRAYS + _GRIDS)
 def average(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
             threads: Optional[int] = None, dtype: DType = None, skip_nodata: bool = False,
-            min_count: Optional[int] = None) -> Any:
+            min_count: Optional[int] = None,
+            extent: Optional[str] = None, grid: Any = None) -> Any:
     return _series(_tessgrid.average, "average", grids, nodata, threads, dtype, least=2,
-                   skip_nodata=skip_nodata, min_count=min_count)
+                   skip_nodata=skip_nodata, min_count=min_count, extent=extent,
+                   grid=grid)
 
 
-@_documented(_tessgrid.minimum, _ARRAYS)
+@_documented(_tessgrid.minimum, _ARRAYS + _GRIDS)
 def minimum(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
             threads: Optional[int] = None, dtype: DType = None, skip_nodata: bool = False,
-            min_count: Optional[int] = None) -> Any:
+            min_count: Optional[int] = None,
+            extent: Optional[str] = None, grid: Any = None) -> Any:
     return _series(_tessgrid.minimum, "minimum", grids, nodata, threads, dtype, least=2,
-                   skip_nodata=skip_nodata, min_count=min_count)
+                   skip_nodata=skip_nodata, min_count=min_count, extent=extent,
+                   grid=grid)
 
 
-@_documented(_tessgrid.maximum, _ARRAYS)
+@_documented(_tessgrid.maximum, _ARRAYS + _GRIDS)
 def maximum(grids: Sequence[GridLike], *, nodata: Optional[float] = None,
             threads: Optional[int] = None, dtype: DType = None, skip_nodata: bool = False,
-            min_count: Optional[int] = None) -> Any:
+            min_count: Optional[int] = None,
+            extent: Optional[str] = None, grid: Any = None) -> Any:
     return _series(_tessgrid.maximum, "maximum", grids, nodata, threads, dtype, least=2,
-                   skip_nodata=skip_nodata, min_count=min_count)
+                   skip_nodata=skip_nodata, min_count=min_count, extent=extent,
+                   grid=grid)
 
 
 @_documented(_tessgrid.threshold, _ARRAYS)
@@ -327,12 +364,13 @@ def _file_grid(value, name):
 
 
 if hasattr(_tessgrid, "calc"):
-    @_documented(_tessgrid.calc, _ARRAYS + _BANDS)
+    @_documented(_tessgrid.calc, _ARRAYS + _BANDS + _GRIDS)
     def calc(expr: str, *, nodata: Optional[float] = None, threads: Optional[int] = None,
-             dtype: DType = None,
+             dtype: DType = None, extent: Optional[str] = None, grid: Any = None,
              **grids: Union[GridLike, PathLike, Tuple[PathLike, int]]) -> Any:
         inputs = [_Input(_file_grid(value, name), name, nodata) for name, value in grids.items()]
-        values: Dict[str, Any] = {i.name: i.value for i in inputs}
+        values: Dict[str, Any] = dict(zip((i.name for i in inputs),
+                                          _onto_one_grid(inputs, extent, grid, nodata)))
         # A float32 result is rounded into its array as its rows are computed, with no float64
         # copy; any other dtype= is left to _result, which refuses it in its turn.
         single = all(i.float32 for i in inputs) if dtype is None else _names_float32(dtype)

@@ -114,7 +114,16 @@ def _lazy_result(array, operands, nodata):
     return _xr.dataarray(array, place)
 
 
-def calc(expr, nodata=None, threads=None, dtype=None, **dask_arrays):
+def _one_grid_only(name, extent, grid):
+    # Chunks pair by their index, and a target grid of other cells would pair every chunk with
+    # parts of several: the arrays must lie on one grid already.
+    if extent is not None or grid is not None:
+        raise tessgrid.Error("tessgrid.dask.%s takes no extent= or grid=: its arrays are paired "
+                             "chunk by chunk and must lie on one grid; put them on one with "
+                             "tessgrid.%s(..., extent=, grid=) on grids in memory" % (name, name))
+
+
+def calc(expr, nodata=None, threads=None, dtype=None, extent=None, grid=None, **dask_arrays):
     """Returns tessgrid.calc(expr, A=..., ...) over 2-D dask arrays or DataArrays, lazily.
 
     The arrays (A= to Z=) must have one shape, or tessgrid.Error names the first and one that
@@ -127,6 +136,7 @@ def calc(expr, nodata=None, threads=None, dtype=None, **dask_arrays):
     A failure of a chunk (tessgrid.Error) is raised by compute(), with the cell's row and column
     counted within the chunk.
     """
+    _one_grid_only("calc", extent, grid)
     names = sorted(dask_arrays)
     if not names:
         raise tessgrid.Error("calc needs an input grid: give one or more of A= to Z=")
@@ -155,7 +165,7 @@ def _series(operation, name, dask_arrays, nodata, threads, dtype, skip_nodata, m
 
 
 def average(dask_arrays, nodata=None, threads=None, dtype=None, skip_nodata=False,
-            min_count=None):
+            min_count=None, extent=None, grid=None):
     """Returns tessgrid.average over a list of 2-D dask arrays or DataArrays of one shape, lazily.
 
     Arrays of another shape than the first are refused at once (tessgrid.Error names them,
@@ -165,22 +175,25 @@ def average(dask_arrays, nodata=None, threads=None, dtype=None, skip_nodata=Fals
     skip_nodata=True (min_count=N) over the arrays with data in the cell (no-data where fewer
     than N have data).
     """
+    _one_grid_only("average", extent, grid)
     return _series(tessgrid.average, "average", dask_arrays, nodata, threads, dtype,
                    skip_nodata, min_count)
 
 
 def minimum(dask_arrays, nodata=None, threads=None, dtype=None, skip_nodata=False,
-            min_count=None):
+            min_count=None, extent=None, grid=None):
     """Returns tessgrid.minimum over a list of 2-D dask arrays or DataArrays of one shape, lazily,
     as average takes them."""
+    _one_grid_only("minimum", extent, grid)
     return _series(tessgrid.minimum, "minimum", dask_arrays, nodata, threads, dtype,
                    skip_nodata, min_count)
 
 
 def maximum(dask_arrays, nodata=None, threads=None, dtype=None, skip_nodata=False,
-            min_count=None):
+            min_count=None, extent=None, grid=None):
     """Returns tessgrid.maximum over a list of 2-D dask arrays or DataArrays of one shape, lazily,
     as average takes them."""
+    _one_grid_only("maximum", extent, grid)
     return _series(tessgrid.maximum, "maximum", dask_arrays, nodata, threads, dtype,
                    skip_nodata, min_count)
 
