@@ -35,19 +35,6 @@ bool IsRegularFile(const std::string& StgName) {
          S_ISREG(Status.st_mode);
 }
 
-TInputGrid GridOfHeader(const std::string& StgName, const TGridHeader& Header) {
-  TInputGrid Grid;
-  Grid.StgName = StgName;
-  Grid.LngColumns = Header.LngColumns;
-  Grid.LngRows = Header.LngRows;
-  // The reader's edges start from the corners exactly, so these are what DescribeInput states.
-  Grid.DblWest = Header.DblXll;
-  Grid.DblSouth = Header.DblYll;
-  Grid.DblCellSize = Header.DblCellSize;
-  Grid.DblNoData = Header.DblNoData;
-  return Grid;
-}
-
 // The no-data model on the stream (engine/CellWiseCombiner.h), with the rows combined shown on a
 // terminal and each row of a raster result checked against its type.
 class TToolCombiner final : public TCellWiseCombiner {
@@ -292,7 +279,7 @@ std::unique_ptr<TSeriesStream> OpenStream(TToolRun& Run, const std::vector<std::
   TSeriesStream& Stream = *PtrStream;
   BlnHeaders = Stream.ReadHeaders();
   for (std::size_t LngI = 0; LngI < Stream.Headers().size(); ++LngI) {
-    VecGrids.push_back(GridOfHeader(VecInputs[LngI], Stream.Headers()[LngI]));
+    VecGrids.push_back(DescribeHeader(VecInputs[LngI], Stream.Headers()[LngI]));
   }
   if (BlnHeaders && !Stream.FallsShort()) {
     std::vector<const TInputGrid*> VecAligned;
@@ -344,7 +331,7 @@ std::unique_ptr<TSeriesStream> OpenRegridded(TToolRun& Run,
       PtrSource = OpenGridFileRows(StgInput, TGridHeaderMode::kLenient);
     }
     VecHeaders.push_back(PtrSource->Header());
-    Run.Record(GridOfHeader(StgInput, PtrSource->Header()));
+    Run.Record(DescribeHeader(StgInput, PtrSource->Header()));
     VecSources.push_back(std::move(PtrSource));
   }
   const TGridHeader Target = TargetGrid(VecHeaders, VecInputs, Choice);
@@ -352,7 +339,7 @@ std::unique_ptr<TSeriesStream> OpenRegridded(TToolRun& Run,
   for (std::size_t LngI = 0; LngI < VecInputs.size(); ++LngI) {
     PtrRegridded->push_back(
         std::make_unique<TRegridRowSource>(std::move(VecSources[LngI]), Target));
-    VecGrids.push_back(GridOfHeader(VecInputs[LngI], PtrRegridded->back()->Header()));
+    VecGrids.push_back(DescribeHeader(VecInputs[LngI], PtrRegridded->back()->Header()));
   }
   // The stream opens the inputs once each, in order.
   auto PtrOpened = std::make_shared<std::size_t>(0);
