@@ -187,6 +187,9 @@ TEST_F(ToolBandsTest, AllBandsEvaluatesTheExpressionBandByBand) {
   Refuse({"calc", Work("all.asc"), "-A", StgThree, "--expr", "A", "--all-bands"}, 2,
          "--all-bands writes a band per input band, and " + Work("all.asc") +
              " would be an ASCII grid, which holds one; name a .tif or give --format");
+  // It reads band by band on the inputs' own grid, never onto another.
+  Refuse({"calc", StgOut, "-A", StgThree, "--expr", "A", "--all-bands", "--extent", "union"}, 2,
+         "--extent excludes --all-bands");
 }
 
 TEST_F(ToolBandsTest, RasterOutputsWithoutTypeTakeTheSmallestTypeThatHoldsTheResult) {

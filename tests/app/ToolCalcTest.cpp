@@ -255,11 +255,6 @@ TEST_F(ToolCalcTest, ExtentAndGridReadInputsOnDifferentGridsOntoOne) {
   std::vector<std::string> VecShared = VecInputs;
   VecShared.insert(VecShared.end(), {"--extent", "intersect", "--grid", "first"});
   EXPECT_EQ(Calc("A * 10 + B", VecShared), (std::vector<double>{27, -28, 40.5, 2}));
-  // --all-bands reads band by band on the inputs' own grid.
-  const TRun Result = RunTool({"calc", Work("out.asc"), "--expr", "A + B", "-A", Work("a.asc"),
-                               "-B", Work("b.asc"), "--all-bands", "--extent", "union"});
-  EXPECT_EQ(Result.StgErr, "tessgrid-tool: --extent excludes --all-bands\n");
-  EXPECT_EQ(Result.LngStatus, 2);
 }
 
 TEST_F(ToolCalcTest, EveryThreadCountGivesTheSameBytes) {
