@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <iostream>
 #include <utility>
-#include <vector>
 
+#include "engine/InputRing.h"
 #include "io/GridReader.h"
 #include "io/GridSource.h"
 
@@ -22,50 +22,8 @@ constexpr std::size_t kLngChunkBytes = std::size_t{1} << 16;
 // Rows a window holds: the copy out of the ring is cheap, so a window only bounds the ring.
 constexpr long kLngWindowRows = 16;
 
-// Row r in slot r mod slots. A window is copied out before the reader goes on, and between two
-// calls of CellsPlaced the reader fills at most BlockRows rows from the one it left unfinished:
-// a window and that many slots never reach a row not yet copied out. An input of unknown size
-// places its cells only once they have all arrived, so it takes a slot per row.
-class TRowRing final : public TGridStorage {
- public:
-  TRowRing(std::size_t LngBlockCells, bool BlnWhole)
-      : MbrLngBlockCells(LngBlockCells), MbrBlnWhole(BlnWhole) {}
-
-  void Prepare(const TGridHeader& Header) override {
-    MbrLngColumns = static_cast<std::size_t>(Header.LngColumns);
-    const std::size_t LngRows = static_cast<std::size_t>(Header.LngRows);
-    if (MbrLngColumns == 0) {
-      return;
-    }
-    const std::size_t LngBlockRows = 2 + MbrLngBlockCells / MbrLngColumns;
-    MbrLngSlots =
-        MbrBlnWhole
-            ? LngRows
-            : std::min(LngRows, static_cast<std::size_t>(kLngWindowRows) + LngBlockRows + 1);
-    MbrVecCells.resize(MbrLngSlots * MbrLngColumns);
-  }
-
-  double* Row(long LngRow) override {
-    if (MbrLngSlots == 0) {
-      return nullptr;  // rows without cells
-    }
-    return MbrVecCells.data() + static_cast<std::size_t>(LngRow) % MbrLngSlots * MbrLngColumns;
-  }
-
-  void CellsPlaced(std::size_t LngCells) override {
-    MbrLngComplete = MbrLngColumns == 0 ? 0 : LngCells / MbrLngColumns;
-  }
-
-  std::size_t Complete() const { return MbrLngComplete; }
-
- private:
-  std::size_t MbrLngBlockCells;
-  bool MbrBlnWhole;
-  std::size_t MbrLngColumns = 0;
-  std::size_t MbrLngSlots = 0;
-  std::size_t MbrLngComplete = 0;
-  std::vector<double> MbrVecCells;
-};
+// A window is copied out of the ring before the reader goes on, so a ring for rounds of a
+// window and two more rows never reaches a row not yet copied out (see TInputRing).
 
 class TGridFileRows final : public TRowSource {
  public:
@@ -77,7 +35,8 @@ class TGridFileRows final : public TRowSource {
     Options.LngChunkBytes = kLngChunkBytes;
     const bool BlnSized = MbrPtrSource->BeginCells() >= 0;
     const bool BlnShort = BlnSized && !HoldsClaim(*MbrPtrSource, MbrHeader, StgFirstCell);
-    MbrPtrRing = std::make_unique<TRowRing>(MaxBlockCells(Options), !BlnSized);
+    MbrPtrRing = std::make_unique<TInputRing>(
+        MaxBlockCells(Options), static_cast<std::size_t>(kLngWindowRows) + 2, !BlnSized);
     MbrPtrScanner = std::make_unique<TCellScanner>(*MbrPtrSource, MbrHeader, StgFirstCell,
                                                    *MbrPtrRing, Options);
     if (BlnShort) {
@@ -115,7 +74,7 @@ class TGridFileRows final : public TRowSource {
  private:
   std::unique_ptr<TGridSource> MbrPtrSource;  ///< never null
   TGridHeader MbrHeader;
-  std::unique_ptr<TRowRing> MbrPtrRing;         ///< where the reader places the cells
+  std::unique_ptr<TInputRing> MbrPtrRing;       ///< where the reader places the cells
   std::unique_ptr<TCellScanner> MbrPtrScanner;  ///< reads the cells at our pace
 };
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
+#include "engine/InputRing.h"
 #include "io/GridReader.h"
 #include "io/GridSource.h"
 #include "io/GridWriter.h"
@@ -47,52 +48,6 @@ constexpr std::size_t kLngWindowShare = 16;
 
 // Rows of the result a combining task takes at a time.
 constexpr long kLngRowsPerTask = 4;
-
-// The rows of one input that the stream may still take: row r in slot r mod slots. Rows before
-// the first one not yet taken are free. Between two calls of CellsPlaced the reader fills at
-// most BlockRows rows, beginning with the one it left unfinished; a round reads only while a row
-// before the round's end is unfinished, so it fills no row beyond RoundRows + BlockRows - 2 past
-// the first row not yet taken: RoundRows + BlockRows - 1 slots never reach one still to be
-// taken. An input of unknown size keeps all its rows: its reader
-// places them only once the last has arrived.
-class TInputRing final : public TGridStorage {
- public:
-  TInputRing(std::size_t LngBlockCells, std::size_t LngRoundRows, bool BlnWhole)
-      : MbrLngBlockCells(LngBlockCells), MbrLngRoundRows(LngRoundRows), MbrBlnWhole(BlnWhole) {}
-
-  void Prepare(const TGridHeader& Header) override {
-    MbrLngColumns = static_cast<std::size_t>(Header.LngColumns);
-    const std::size_t LngRows = static_cast<std::size_t>(Header.LngRows);
-    if (MbrLngColumns == 0) {
-      return;
-    }
-    const std::size_t LngBlockRows = 2 + MbrLngBlockCells / MbrLngColumns;
-    MbrLngSlots = MbrBlnWhole ? LngRows : std::min(LngRows, MbrLngRoundRows + LngBlockRows - 1);
-    MbrBlock = TLargeBlock(MbrLngSlots * MbrLngColumns * sizeof(double));
-  }
-
-  double* Row(long LngRow) override {
-    if (MbrLngSlots == 0) {
-      return nullptr;  // rows without cells
-    }
-    return static_cast<double*>(MbrBlock.Data()) +
-           static_cast<std::size_t>(LngRow) % MbrLngSlots * MbrLngColumns;
-  }
-
-  void CellsPlaced(std::size_t LngCells) override { MbrLngComplete = LngCells / MbrLngColumns; }
-
-  // Rows whose cells are all in place, counted from the first.
-  std::size_t Complete() const { return MbrLngComplete; }
-
- private:
-  std::size_t MbrLngBlockCells;
-  std::size_t MbrLngRoundRows;
-  bool MbrBlnWhole;
-  std::size_t MbrLngColumns = 0;
-  std::size_t MbrLngSlots = 0;
-  std::size_t MbrLngComplete = 0;
-  TLargeBlock MbrBlock;
-};
 
 // The rows of an input another reader delivers, a window at a time, in a ring of slots: row r
 // in slot r mod slots. A round reads windows only while a row before the round's end is
