@@ -130,6 +130,22 @@ TCellType CellTypeOfArray(py::handle Object) {
   return TCellType::kFloat64;
 }
 
+namespace {
+
+// Gives the grid the float32 array of the object as it is, the caller's cells shared.
+// Throws "<name> must be a 2-D array of numbers" for one that is not.
+void ShareFloat32Cells(py::handle Object, const std::string& StgName, TPyGrid& Grid) {
+  auto ArrCells = py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(Object);
+  if (!ArrCells || ArrCells.ndim() != 2) {
+    PyErr_Clear();
+    Fail(StgName + " must be a 2-D array of numbers");
+  }
+  Grid.ArrCells = py::array_t<double>(std::vector<py::ssize_t>{0, 0});
+  Grid.OptCells32 = ArrCells;
+}
+
+}  // namespace
+
 TPyGrid GridOfCells(py::handle Object, const std::string& StgName, double DblNoData,
                     TCellType Type) {
   TPyGrid Grid;
@@ -139,13 +155,7 @@ TPyGrid GridOfCells(py::handle Object, const std::string& StgName, double DblNoD
       !py::isinstance(Object, py::module_::import("numpy.ma").attr("MaskedArray"))) {
     // Shared as it is, the float32 array keeps the caller's cells; only its no-data value is
     // checked.
-    auto ArrCells = py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(Object);
-    if (!ArrCells || ArrCells.ndim() != 2) {
-      PyErr_Clear();
-      Fail(StgName + " must be a 2-D array of numbers");
-    }
-    Grid.ArrCells = py::array_t<double>(std::vector<py::ssize_t>{0, 0});
-    Grid.OptCells32 = ArrCells;
+    ShareFloat32Cells(Object, StgName, Grid);
     CheckFloat32NoData(Grid);
     return Grid;
   }
@@ -267,13 +277,7 @@ TPyGrid GridArgument(py::handle Object, const std::string& StgName, std::optiona
              !py::isinstance(Object, py::module_::import("numpy.ma").attr("MaskedArray"))) {
     // The no-data value goes unchecked: one no float32 cell equals marks no cell, as it would
     // once the cells were widened.
-    auto ArrCells = py::array_t<float, py::array::c_style | py::array::forcecast>::ensure(Object);
-    if (!ArrCells || ArrCells.ndim() != 2) {
-      PyErr_Clear();
-      Fail(StgName + " must be a 2-D array of numbers");
-    }
-    Grid.ArrCells = py::array_t<double>(std::vector<py::ssize_t>{0, 0});
-    Grid.OptCells32 = ArrCells;
+    ShareFloat32Cells(Object, StgName, Grid);
     Grid.DblNoData = OptNoData.value_or(kDblLibraryNoData);
     Grid.StgName = StgName;
   } else {
